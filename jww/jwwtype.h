@@ -1,0 +1,207 @@
+// Plain records of a JWW drawing. They hold data only; reading, writing and
+// every rule about them live in TJwwData (jwwunit.h).
+//
+// Element records keep the fields of the file record of version 351 and later
+// in the same order; older files are read into the same records with PenWidth 0.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Element kinds as used in order lists; 0 marks an entry without element.
+enum TJwwKind : int32_t {
+  KindNone = 0,
+  KindSen = 1,      // line, "CDataSen"
+  KindEnko = 2,     // arc, circle, ellipse, "CDataEnko"
+  KindTen = 3,      // point, "CDataTen"
+  KindMoji = 4,     // text, "CDataMoji"
+  KindSunpou = 5,   // dimension, "CDataSunpou"
+  KindSolid = 6,    // solid, "CDataSolid"
+  KindBlock = 7,    // block insert, "CDataBlock"
+  KindList = 8,     // block definition, "CDataList" (never in an order list)
+};
+
+// The common header of every element and of a block definition.
+struct TEntJwwEntityHeader {
+  int32_t Group = 0;
+  uint8_t PenStyle = 0;    // line type; 100 on a point announces its extra fields
+  uint16_t PenColor = 0;   // colour number; 10 on a solid announces its RGB colour
+  uint16_t PenWidth = 0;   // not stored before version 351
+  uint16_t Layer = 0;      // 0..15 within the layer group
+  uint16_t LayerGroup = 0; // 0..15
+  uint16_t Flags = 0;
+  bool operator==(const TEntJwwEntityHeader&) const = default;
+};
+
+struct TEntJwwSen {
+  TEntJwwEntityHeader Header;
+  double StartX = 0, StartY = 0, EndX = 0, EndY = 0;
+  bool operator==(const TEntJwwSen&) const = default;
+};
+
+struct TEntJwwEnko {
+  TEntJwwEntityHeader Header;
+  double CenterX = 0, CenterY = 0, Radius = 0, StartAngle = 0, ArcAngle = 0, TiltAngle = 0, Flatness = 0;
+  int32_t FullCircle = 0;
+  bool operator==(const TEntJwwEnko&) const = default;
+};
+
+struct TEntJwwTen {
+  TEntJwwEntityHeader Header;
+  double X = 0, Y = 0;
+  int32_t Temporary = 0;
+  // Stored in the file only when PenStyle is 100.
+  int32_t Code = 0;
+  double Angle = 0, Scale = 0;
+  bool operator==(const TEntJwwTen&) const = default;
+};
+
+struct TEntJwwMoji {
+  TEntJwwEntityHeader Header;
+  double StartX = 0, StartY = 0, EndX = 0, EndY = 0;
+  int32_t TextKind = 0;
+  double SizeX = 0, SizeY = 0, Spacing = 0, Angle = 0;
+  std::string FontName;  // Shift-JIS bytes
+  std::string Text;      // Shift-JIS bytes; "^@BM%temp%name,..." refers to an embedded image
+  bool operator==(const TEntJwwMoji&) const = default;
+};
+
+struct TEntJwwSunpou {
+  TEntJwwEntityHeader Header;
+  TEntJwwSen Line;
+  TEntJwwMoji ValueText;
+  // Stored in the file from version 420; older files get copies of the header.
+  uint16_t SxfMode = 0;
+  TEntJwwSen AuxLine1, AuxLine2;
+  TEntJwwTen Point1, Point2, Point3, Point4;
+  bool operator==(const TEntJwwSunpou&) const = default;
+};
+
+struct TEntJwwSolid {
+  TEntJwwEntityHeader Header;
+  double StartX = 0, StartY = 0, EndX = 0, EndY = 0, Point2X = 0, Point2Y = 0, Point3X = 0, Point3Y = 0;
+  int32_t Color = 0;  // RGB; stored in the file only when PenColor is 10
+  bool operator==(const TEntJwwSolid&) const = default;
+};
+
+struct TEntJwwBlock {
+  TEntJwwEntityHeader Header;
+  double X = 0, Y = 0, ScaleX = 0, ScaleY = 0, Angle = 0;
+  int32_t BlockNumber = 0;  // the Number of the inserted definition
+  bool operator==(const TEntJwwBlock&) const = default;
+};
+
+struct TEntJwwOrderItem {
+  int32_t Kind = KindNone;
+  int32_t Index = 0;  // into the array of that kind
+  bool operator==(const TEntJwwOrderItem&) const = default;
+};
+
+// The seven element lists with their counts; held by the document for the
+// top-level elements and by every block definition for its own. A count is the
+// number of live elements of its kind: after a load it equals the array's
+// length, and the purge lowers it without removing array entries.
+struct TEntJwwElementLists {
+  std::vector<TEntJwwSen> Lines;
+  std::vector<TEntJwwEnko> Arcs;
+  std::vector<TEntJwwTen> Points;
+  std::vector<TEntJwwMoji> Texts;
+  std::vector<TEntJwwSunpou> Dimensions;
+  std::vector<TEntJwwSolid> Solids;
+  std::vector<TEntJwwBlock> BlockInserts;
+  int32_t LineCount = 0, ArcCount = 0, PointCount = 0, TextCount = 0, DimensionCount = 0, SolidCount = 0,
+          BlockInsertCount = 0;
+
+  int32_t& CountOf(int32_t kind);
+  int32_t CountOf(int32_t kind) const;
+  // Length of the array of a kind (1..7), 0 for any other kind.
+  size_t ArraySize(int32_t kind) const noexcept;
+  // The header of the element of the given kind and index; nullptr when the
+  // kind is not 1..7 or the index lies outside its array.
+  const TEntJwwEntityHeader* HeaderOf(int32_t kind, int32_t index) const noexcept;
+  int32_t TotalCount() const noexcept;
+  void ClearLists() noexcept;
+};
+
+struct TEntJwwLayerGroup {
+  int32_t State = 0;  // 0 = hidden; every other value is kept as read
+  int32_t WriteLayer = 0;
+  double Scale = 0;
+  int32_t Protect = 0;
+  std::string Name;
+  bool operator==(const TEntJwwLayerGroup&) const = default;
+};
+
+struct TEntJwwLayer {
+  int32_t State = 0;  // 0 = hidden
+  int32_t Protect = 0;
+  std::string Name;
+  bool operator==(const TEntJwwLayer&) const = default;
+};
+
+struct TEntJwwPenSetting {
+  int32_t ScreenColor = 0, ScreenWidth = 0, PrinterColor = 0, PrinterWidth = 0;
+  double PointRadius = 0;
+  bool operator==(const TEntJwwPenSetting&) const = default;
+};
+
+struct TEntJwwLineTypePattern {
+  int32_t Pattern = 0, UnitDots = 0, Pitch = 0, PrinterPitch = 0;
+  bool operator==(const TEntJwwLineTypePattern&) const = default;
+};
+
+struct TEntJwwRandomLineType {
+  int32_t Pattern = 0, Amplitude = 0, Pitch = 0, PrinterAmplitude = 0, PrinterPitch = 0;
+  bool operator==(const TEntJwwRandomLineType&) const = default;
+};
+
+struct TEntJwwColorExNo {
+  int32_t ScreenColor = 0, ScreenWidth = 0;
+  std::string Name;
+  int32_t PrinterColor = 0, PrinterWidth = 0;
+  double PointRadius = 0;
+  bool operator==(const TEntJwwColorExNo&) const = default;
+};
+
+struct TEntJwwLineTypeExNo {
+  int32_t Pattern = 0, UnitDots = 0, Pitch = 0, PrinterPitch = 0;
+  std::string Name;
+  int32_t SegmentCount = 0;
+  std::array<double, 10> Pitches{};
+  bool operator==(const TEntJwwLineTypeExNo&) const = default;
+};
+
+struct TEntJwwTextStyle {
+  double Width = 0, Height = 0, Spacing = 0;
+  int32_t Color = 0;
+  bool operator==(const TEntJwwTextStyle&) const = default;
+};
+
+// One block definition: the CDataList record and the block's own elements.
+struct TEntJwwBlockDef : TEntJwwElementLists {
+  TEntJwwEntityHeader Header;
+  int32_t Number = 0;      // the number inserts refer to
+  int32_t Referenced = 0;  // as stored
+  uint32_t Time = 0;       // as stored, or the 1-based position when the file had the extended form
+  std::string Name;
+  int32_t ElementCount = 0;  // as declared in the file
+  std::vector<TEntJwwOrderItem> Order;
+  bool Used = false;       // some insert reaches it (directly or nested)
+  int32_t NewNumber = -1;  // its number in the output, -1 when unused
+};
+
+// One block placement in the working list that decides which definitions are used.
+struct TEntJwwBlockTree {
+  int32_t BlockNumber = 0;
+  int32_t BlockDefIndex = -1;  // first definition with that number, -1 if none
+};
+
+// One image file bound into a drawing of version 700 or later.
+struct TBindImageType {
+  std::string FileName;  // Shift-JIS, without folder
+  int32_t Size = 0;      // bytes of stored image data
+  bool InUse = false;    // the output must carry it
+  bool operator==(const TBindImageType&) const = default;
+};

@@ -1,0 +1,265 @@
+// TJwwData: the in-memory image of one JWW drawing, with everything that reads
+// it from a file and writes it back.
+//
+// A JWW file is a flat little-endian stream: the header section (signature,
+// version, layer tables, settings), then the entity section (elements, block
+// definitions, and from version 700 the embedded images). Every rule that
+// depends on the version lives in JwwLayout below, which both the reader and
+// the writer consult.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fileio.h"
+#include "jwwtype.h"
+
+// The one error of reading and writing drawings: a failed or short read, a
+// failed write, or content that cannot be right. Carries the byte offset in
+// the file where it happened. Caught only by the load and save operations.
+class EJwwError : public std::runtime_error {
+ public:
+  EJwwError(uint64_t offset, const std::string& message);
+  uint64_t Offset() const noexcept { return Offset_; }
+  const std::string& Message() const noexcept { return Message_; }
+
+ private:
+  uint64_t Offset_;
+  std::string Message_;
+};
+
+// Version rules of the format. Versions are the program version times 100
+// (220 is Ver.2.20, 700 is Ver.7.00).
+namespace JwwLayout {
+constexpr int32_t MinVersion = 220;
+constexpr int32_t NewestKnownVersion = 700;
+// An element header is 13 bytes before version 351 (no pen width), 15 after.
+constexpr bool HasPenWidth(int32_t v) { return v >= 351; }
+constexpr uint32_t EntityHeaderSize(int32_t v) { return HasPenWidth(v) ? 15 : 13; }
+// Shadow block: 28 bytes up to 230, 44 (with the sky-chart values) above.
+constexpr bool HasSkyChart(int32_t v) { return v > 230; }
+// Mark-jump block: 4 entries up to 230, 8 entries with layer groups and the reserved values above.
+constexpr bool HasLongMarkJumps(int32_t v) { return v > 230; }
+// Switch block: its length depends on the exact version; 221, 222, 224 and
+// 226..229 store none.
+constexpr uint32_t SwitchBlockSize(int32_t v) {
+  return v == 220 ? 44 : v == 223 ? 104 : v == 225 ? 136 : v >= 230 ? 144 : 0;
+}
+constexpr bool HasExtendedTables(int32_t v) { return v >= 420; }
+constexpr bool HasDimensionExtension(int32_t v) { return v >= 420; }
+constexpr bool HasImageTable(int32_t v) { return v >= 700; }
+// Writer rules.
+constexpr bool UsesOldPenNumbers(int32_t v) { return v < 420; }
+constexpr bool ClampsMaxDrawWidth(int32_t v) { return v <= 420; }
+constexpr bool WritesSwitchTens(int32_t v) { return v >= 600; }
+// Smallest number of bytes one counted element can take (a short class tag
+// and the shortest record, a point); used to reject impossible counts.
+constexpr uint64_t MinElementBytes(int32_t v) { return 2 + EntityHeaderSize(v) + 20; }
+// Smallest block definition: tag, record, empty name, empty count.
+constexpr uint64_t MinBlockDefBytes(int32_t v) { return 2 + EntityHeaderSize(v) + 12 + 1 + 2; }
+constexpr uint64_t MinImageEntryBytes = 1 + 4;
+constexpr size_t MaxClassNameLength = 2048;
+}  // namespace JwwLayout
+
+// Buffered, bounds-checked reader of a drawing file. Every primitive checks the
+// bytes that remain and raises EJwwError naming the offset and the field.
+class TJwwReader {
+ public:
+  explicit TJwwReader(const std::filesystem::path& path);
+  // Reads from memory (tests, fuzzing).
+  TJwwReader(const void* data, size_t size);
+
+  uint64_t Offset() const noexcept { return Offset_; }
+  uint64_t Size() const noexcept { return Size_; }
+  uint64_t Remaining() const noexcept { return Size_ - Offset_; }
+
+  uint8_t U8(const char* what);
+  uint16_t U16(const char* what);
+  int32_t I32(const char* what);
+  uint32_t U32(const char* what);
+  double F64(const char* what);
+  void Bytes(void* out, size_t n, const char* what);
+  void Skip(uint64_t n, const char* what);
+  // Fails unless n more bytes are there.
+  void Require(uint64_t n, const char* what) const;
+  [[noreturn]] void Fail(const std::string& message) const;
+  void Close();
+
+ private:
+  const uint8_t* Take(size_t n, const char* what);
+  void Refill(size_t n, const char* what);
+
+  qm::TFile File_;
+  std::vector<uint8_t> Buffer_;
+  const uint8_t* Data_ = nullptr;  // buffered bytes
+  size_t Pos_ = 0, Filled_ = 0;
+  uint64_t Offset_ = 0, Size_ = 0;
+};
+
+// Buffered writer of a drawing file; the mirror of TJwwReader.
+class TJwwWriter {
+ public:
+  explicit TJwwWriter(qm::TFile& file);
+  // Writes to memory (tests).
+  explicit TJwwWriter(std::vector<uint8_t>& memory);
+  ~TJwwWriter() = default;
+  TJwwWriter(const TJwwWriter&) = delete;
+  TJwwWriter& operator=(const TJwwWriter&) = delete;
+
+  uint64_t Offset() const noexcept { return Offset_; }
+  void U8(uint8_t v);
+  void U16(uint16_t v);
+  void I32(int32_t v);
+  void U32(uint32_t v);
+  void F64(double v);
+  void Bytes(const void* data, size_t n);
+  void Zeros(size_t n);
+  void Flush();
+  [[noreturn]] void Fail(const std::string& message) const;
+
+ private:
+  qm::TFile* File_ = nullptr;
+  std::vector<uint8_t>* Memory_ = nullptr;
+  std::vector<uint8_t> Buffer_;
+  uint64_t Offset_ = 0;
+};
+
+// The scalar values of the header section, in file order, then the two counts
+// that the element reader declares.
+struct TEntJwwHeader {
+  std::string Signature;  // the file's first 8 bytes
+  int32_t Version = 0;
+  std::string Memo;  // may hold CR LF
+  int32_t PaperSize = 0;
+  int32_t WriteLayerGroup = 0;
+  std::array<int32_t, 5> DimensionSettings{};
+  int32_t MaxDrawWidth = 0;
+  double PrintOriginX = 0, PrintOriginY = 0, PrintScale = 1.0;
+  int32_t PrintSetting = 0;
+  int32_t GridMode = 0;
+  double GridMinSpacing = 1.0, GridSpacingX = 1.0, GridSpacingY = 1.0, GridOriginX = 0, GridOriginY = 0;
+  double SunShadowLevel = 0, SunShadowLatitude = 0;
+  int32_t SunShadow9To15 = 0;
+  double WallShadowLevel = 0;
+  double SkyChartLevel = 0, SkyChartRadius = 0;
+  int32_t Unit25D = 0;
+  double ViewScale = 1.0, ViewOriginX = 0, ViewOriginY = 0;
+  double RangeScale = 1.0, RangeOriginX = 0, RangeOriginY = 0;
+  std::array<double, 8> MarkJumpScale{1, 1, 1, 1, 1, 1, 1, 1};
+  std::array<double, 8> MarkJumpX{}, MarkJumpY{};
+  std::array<int32_t, 8> MarkJumpLayerGroup{-1, -1, -1, -1, -1, -1, -1, -1};
+  std::array<double, 3> ReservedDoublesA{};
+  int32_t ReservedIntA = 0;
+  std::array<double, 3> ReservedDoublesB{};
+  int32_t ReservedIntB = 0;
+  std::array<double, 10> ParallelSpacings{};
+  double BothSidesEndExtension = 0;
+  std::array<int32_t, 10> DrawFlags{};
+  int32_t DrawFlag11 = 0;      // units digit of the eleventh switch word
+  int32_t DrawFlag11Tens = 0;  // the eleventh switch word divided by 10
+  int32_t DrawTimeSeconds = 0;
+  int32_t View25DInit = 0;
+  std::array<int32_t, 3> View25DAngles{};
+  double View25DHeight1 = 0, View25DDistance1 = 0, View25DHeight2 = 0, View25DDistance2 = 0,
+         View25DVerticalAngle3 = 0;
+  double LineLengthDim = 0, BoxDimX = 0, BoxDimY = 0, CircleRadiusDim = 0;
+  int32_t SolidAnyColor = 0, SolidColor = 0;
+  double WriteTextWidth = 0, WriteTextHeight = 0, WriteTextSpacing = 0;
+  int32_t WriteTextColor = 0, WriteTextKind = 0;
+  double TextArrangeLineSpacing = 0, TextArrangeCharCount = 0;
+  int32_t TextBaseOffsetOn = 0;
+  std::array<double, 3> TextBaseOffsetX{}, TextBaseOffsetY{};
+  int32_t EntityCount = 0;            // element count declared by the file
+  int32_t DeclaredBlockDefCount = 0;  // block-definition count declared by the file
+};
+
+class TJwwData : public TEntJwwElementLists {
+ public:
+  TEntJwwHeader Header;
+  std::vector<TEntJwwLayerGroup> LayerGroups;  // 16, index = layer group
+  std::vector<TEntJwwLayer> Layers;            // 256, index = group * 16 + layer
+  std::vector<TEntJwwPenSetting> PenSettings;  // 10, colour numbers 0..9
+  std::vector<TEntJwwLineTypePattern> LineTypePatterns;  // 8, line types 2..9
+  std::vector<TEntJwwRandomLineType> RandomLineTypes;    // 5, line types 11..15
+  std::vector<TEntJwwLineTypePattern> DoubleLineTypes;   // 4, line types 16..19
+  std::vector<TEntJwwColorExNo> ColorsEx;                // 257 (stored from version 420)
+  std::vector<TEntJwwLineTypeExNo> LineTypesEx;          // 33 (stored from version 420)
+  std::vector<TEntJwwTextStyle> TextStyles;              // 10, text kinds 1..10
+  std::vector<TEntJwwOrderItem> EntityOrder;             // file order of the top-level elements
+  std::vector<TEntJwwBlockDef> BlockDefs;
+  int32_t BlockDefCount = 0;
+  std::vector<TEntJwwBlockTree> BlockTree;
+  int32_t BlockTreeCount = 0;
+  int32_t UsedBlockDefCount = 0;
+  // The image table as read (names and sizes), whether or not it was extracted.
+  std::vector<TBindImageType> Images;
+
+  // When true (the default) a full load extracts the embedded images into
+  // WorkFolder and lists them in TempFiles; when false it only checks and
+  // records the table (for inspecting or verifying a drawing while another
+  // one's images are in use).
+  bool ExtractImages = true;
+  // Why the last load or save failed: the path, the byte offset and what was
+  // expected there. Empty after a success.
+  std::string LastError;
+
+  TJwwData();
+  ~TJwwData();
+  TJwwData(const TJwwData&) = delete;
+  TJwwData& operator=(const TJwwData&) = delete;
+
+  void ResetDocument();
+  void ClearDocument();
+
+  // True when the file can be opened and starts with "JwwData.". Never raises.
+  bool CheckSignature(const std::filesystem::path& path) const noexcept;
+  // Empties the document and reads the whole file. False when anything could
+  // not be read completely (LastError says what).
+  bool LoadDocument(const std::filesystem::path& path);
+  // As LoadDocument, but stops the entity section after MaxTags class tags and
+  // never reads the image table: the quick load for the hidden-layer test.
+  bool LoadForLayerTest(const std::filesystem::path& path, int32_t MaxTags);
+  // Marks the block definitions that the block inserts reach and numbers them.
+  void FinishLoad();
+  // As FinishLoad, but only the top-level inserts still present in EntityOrder
+  // count; used after elements have been removed.
+  void RecomputeBlockUsage();
+  // Writes the document as a new file in the layout of the given version.
+  // The file appears at path only when complete; an existing file is never
+  // replaced. False on any failure (LastError says what); nothing is left behind.
+  bool SaveDocument(const std::filesystem::path& path, int32_t Version);
+
+  // Sections and primitives (public so that tests can drive them on memory).
+  void ReadHeaderSection(TJwwReader& file);
+  void ReadEntitySection(TJwwReader& file);
+  void ReadEntitySectionForLayerTest(TJwwReader& file, int32_t MaxTags);
+  void WriteHeaderSection(TJwwWriter& file, int32_t Version) const;
+  void WriteEntitySection(TJwwWriter& file, int32_t Version) const;
+  void WriteImageTable(TJwwWriter& file) const;
+
+  static std::string ReadString(TJwwReader& file, const char* what = "a string");
+  static std::string ReadName(TJwwReader& file, const char* what = "a name");
+  static int32_t ReadCount(TJwwReader& file, const char* what);
+  void ReadEntityHeader(TJwwReader& file, TEntJwwEntityHeader& header) const;
+  static void CopyEntityHeader(const TEntJwwEntityHeader& source, TEntJwwEntityHeader& target) noexcept;
+  static void WriteString(TJwwWriter& file, std::string_view s);
+  static void WriteCount(TJwwWriter& file, int32_t value);
+  static void WriteClassReference(TJwwWriter& file, int32_t classIndex);
+  static void WriteEntityHeader(TJwwWriter& file, int32_t Version, const TEntJwwEntityHeader& header, int32_t kind);
+  // The number the definition with the given Number has in the output.
+  int32_t MapBlockNumber(int32_t blockNumber) const;
+
+ private:
+  bool Load(const std::filesystem::path& path, bool forLayerTest, int32_t maxTags);
+  void ReadEntities(TJwwReader& file, bool limited, int32_t maxTags);
+  void ReadImageTable(TJwwReader& file);
+  void ComputeBlockUsage(const std::vector<int32_t>& topLevelNumbers);
+};
+
+// Names of the element classes by kind (1..8; index 0 is empty).
+extern const std::array<std::string_view, 9> JwwClassNames;

@@ -1,0 +1,263 @@
+// Archive primitives: the buffered reader and writer, and the string, count
+// and element-header encodings shared by every section.
+#include <cstdio>
+#include <cstring>
+
+#include "Func_.h"
+#include "jwwunit.h"
+
+namespace {
+
+constexpr size_t BufferSize = 64 * 1024;
+
+std::string FormatOffset(uint64_t offset) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "at byte %llu (0x%llx)", static_cast<unsigned long long>(offset),
+                static_cast<unsigned long long>(offset));
+  return buf;
+}
+
+uint16_t LoadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t LoadU32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
+}
+
+}  // namespace
+
+EJwwError::EJwwError(uint64_t offset, const std::string& message)
+    : std::runtime_error(FormatOffset(offset) + ": " + message), Offset_(offset), Message_(message) {}
+
+// ---------------------------------------------------------------------------
+// Reader
+
+TJwwReader::TJwwReader(const std::filesystem::path& path) {
+  try {
+    File_ = qm::TFile::OpenRead(path);
+    Size_ = File_.Size();
+  } catch (const qm::EFileError& e) {
+    throw EJwwError(0, e.what());
+  }
+  Buffer_.resize(BufferSize);
+  Data_ = Buffer_.data();
+}
+
+TJwwReader::TJwwReader(const void* data, size_t size)
+    : Data_(static_cast<const uint8_t*>(data)), Filled_(size), Size_(size) {}
+
+void TJwwReader::Fail(const std::string& message) const { throw EJwwError(Offset_, message); }
+
+void TJwwReader::Require(uint64_t n, const char* what) const {
+  if (Remaining() < n)
+    Fail("unexpected end of file reading " + std::string(what) + " (" + std::to_string(n) + " bytes needed, " +
+         std::to_string(Remaining()) + " left)");
+}
+
+void TJwwReader::Refill(size_t n, const char* what) {
+  Require(n, what);
+  if (!File_.IsOpen()) Fail("unexpected end of data reading " + std::string(what));
+  const size_t left = Filled_ - Pos_;
+  std::memmove(Buffer_.data(), Buffer_.data() + Pos_, left);
+  Pos_ = 0;
+  Filled_ = left;
+  while (Filled_ < n) {
+    size_t got;
+    try {
+      got = File_.Read(Buffer_.data() + Filled_, Buffer_.size() - Filled_);
+    } catch (const qm::EFileError& e) {
+      Fail(std::string(e.what()) + " reading " + what);
+    }
+    if (got == 0) Fail("the file ended early (it changed while being read) reading " + std::string(what));
+    Filled_ += got;
+  }
+}
+
+const uint8_t* TJwwReader::Take(size_t n, const char* what) {
+  if (Filled_ - Pos_ < n) Refill(n, what);
+  const uint8_t* p = Data_ + Pos_;
+  Pos_ += n;
+  Offset_ += n;
+  return p;
+}
+
+uint8_t TJwwReader::U8(const char* what) { return *Take(1, what); }
+uint16_t TJwwReader::U16(const char* what) { return LoadU16(Take(2, what)); }
+uint32_t TJwwReader::U32(const char* what) { return LoadU32(Take(4, what)); }
+int32_t TJwwReader::I32(const char* what) { return static_cast<int32_t>(LoadU32(Take(4, what))); }
+
+double TJwwReader::F64(const char* what) {
+  const uint8_t* p = Take(8, what);
+  const uint64_t bits = LoadU32(p) | (static_cast<uint64_t>(LoadU32(p + 4)) << 32);
+  double v;
+  std::memcpy(&v, &bits, sizeof v);
+  return v;
+}
+
+void TJwwReader::Bytes(void* out, size_t n, const char* what) {
+  Require(n, what);
+  auto* dst = static_cast<uint8_t*>(out);
+  while (n > 0) {
+    const size_t piece = std::min(n, File_.IsOpen() ? BufferSize : n);
+    std::memcpy(dst, Take(piece, what), piece);
+    dst += piece;
+    n -= piece;
+  }
+}
+
+void TJwwReader::Skip(uint64_t n, const char* what) {
+  Require(n, what);
+  while (n > 0) {
+    const size_t piece = static_cast<size_t>(std::min<uint64_t>(n, File_.IsOpen() ? BufferSize : n));
+    Take(piece, what);
+    n -= piece;
+  }
+}
+
+void TJwwReader::Close() {
+  try {
+    File_.Close();
+  } catch (const qm::EFileError& e) {
+    Fail(e.what());
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Writer
+
+TJwwWriter::TJwwWriter(qm::TFile& file) : File_(&file) { Buffer_.reserve(BufferSize); }
+
+TJwwWriter::TJwwWriter(std::vector<uint8_t>& memory) : Memory_(&memory) {}
+
+void TJwwWriter::Fail(const std::string& message) const { throw EJwwError(Offset_, message); }
+
+void TJwwWriter::Bytes(const void* data, size_t n) {
+  const auto* p = static_cast<const uint8_t*>(data);
+  Offset_ += n;
+  if (Memory_) {
+    Memory_->insert(Memory_->end(), p, p + n);
+    return;
+  }
+  if (Buffer_.size() + n > BufferSize) Flush();
+  if (n >= BufferSize) {
+    try {
+      File_->Write(p, n);
+    } catch (const qm::EFileError& e) {
+      Fail(e.what());
+    }
+    return;
+  }
+  Buffer_.insert(Buffer_.end(), p, p + n);
+}
+
+void TJwwWriter::Flush() {
+  if (!File_ || Buffer_.empty()) return;
+  try {
+    File_->Write(Buffer_.data(), Buffer_.size());
+  } catch (const qm::EFileError& e) {
+    Fail(e.what());
+  }
+  Buffer_.clear();
+}
+
+void TJwwWriter::U8(uint8_t v) { Bytes(&v, 1); }
+
+void TJwwWriter::U16(uint16_t v) {
+  const uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
+  Bytes(b, 2);
+}
+
+void TJwwWriter::U32(uint32_t v) {
+  const uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+                        static_cast<uint8_t>(v >> 24)};
+  Bytes(b, 4);
+}
+
+void TJwwWriter::I32(int32_t v) { U32(static_cast<uint32_t>(v)); }
+
+void TJwwWriter::F64(double v) {
+  uint64_t bits;
+  std::memcpy(&bits, &v, sizeof bits);
+  U32(static_cast<uint32_t>(bits));
+  U32(static_cast<uint32_t>(bits >> 32));
+}
+
+void TJwwWriter::Zeros(size_t n) {
+  static const uint8_t zeros[64] = {};
+  while (n > 0) {
+    const size_t piece = std::min(n, sizeof zeros);
+    Bytes(zeros, piece);
+    n -= piece;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Strings, counts, element headers
+
+std::string TJwwData::ReadString(TJwwReader& file, const char* what) {
+  size_t n = file.U8(what);
+  if (n == 0xFF) {
+    const uint8_t lo = file.U8(what);
+    const uint8_t hi = file.U8(what);
+    n = static_cast<size_t>(hi) * 256 + lo;
+  }
+  file.Require(n, what);
+  std::string s(n, '\0');
+  if (n > 0) file.Bytes(s.data(), n, what);
+  return s;
+}
+
+std::string TJwwData::ReadName(TJwwReader& file, const char* what) {
+  return Func_::RemoveControlChars(ReadString(file, what));
+}
+
+int32_t TJwwData::ReadCount(TJwwReader& file, const char* what) {
+  const uint16_t w = file.U16(what);
+  if (w != 0xFFFF) return w;
+  return file.I32(what);
+}
+
+void TJwwData::ReadEntityHeader(TJwwReader& file, TEntJwwEntityHeader& header) const {
+  header = TEntJwwEntityHeader{};
+  header.Group = file.I32("an element header");
+  header.PenStyle = file.U8("an element header");
+  header.PenColor = file.U16("an element header");
+  if (JwwLayout::HasPenWidth(Header.Version)) header.PenWidth = file.U16("an element header");
+  header.Layer = file.U16("an element header");
+  header.LayerGroup = file.U16("an element header");
+  header.Flags = file.U16("an element header");
+}
+
+void TJwwData::CopyEntityHeader(const TEntJwwEntityHeader& source, TEntJwwEntityHeader& target) noexcept {
+  target = source;
+}
+
+void TJwwData::WriteString(TJwwWriter& file, std::string_view s) {
+  if (s.size() > 0xFFFF) file.Fail("a string of " + std::to_string(s.size()) + " bytes is longer than 65535 bytes");
+  if (s.size() <= 254) {
+    file.U8(static_cast<uint8_t>(s.size()));
+  } else {
+    file.U8(0xFF);
+    file.U8(static_cast<uint8_t>(s.size() % 256));
+    file.U8(static_cast<uint8_t>(s.size() / 256));
+  }
+  file.Bytes(s.data(), s.size());
+}
+
+void TJwwData::WriteCount(TJwwWriter& file, int32_t value) {
+  if (value < 0) file.Fail("negative count " + std::to_string(value));
+  if (value > 65534) {
+    file.U16(0xFFFF);
+    file.I32(value);
+  } else {
+    file.U16(static_cast<uint16_t>(value));
+  }
+}
+
+void TJwwData::WriteClassReference(TJwwWriter& file, int32_t classIndex) {
+  if (classIndex < 0x7FFF) {
+    file.U16(static_cast<uint16_t>(0x8000 + classIndex));
+  } else {
+    file.U16(0x7FFF);
+    file.U32(0x80000000u | static_cast<uint32_t>(classIndex));
+  }
+}

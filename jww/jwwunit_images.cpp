@@ -1,0 +1,176 @@
+// The image table of version 700 drawings: extraction into the work folder on
+// load, and re-embedding of the images that remaining texts refer to on save.
+#include <algorithm>
+#include <cstring>
+#include <unordered_set>
+
+#include "Func_.h"
+#include "jwwunit.h"
+#include "textconv.h"
+#include "workfolder.h"
+
+namespace {
+
+constexpr size_t CopyPiece = 64 * 1024;
+constexpr std::string_view ImagePrefix = "^@BM%temp%";
+
+// Removes a partly extracted image unless it was completed.
+class TExtractGuard {
+ public:
+  explicit TExtractGuard(std::filesystem::path path) : Path_(std::move(path)) {}
+  ~TExtractGuard() {
+    if (!Done_) qm::DeleteFileIfExists(Path_);
+  }
+  TExtractGuard(const TExtractGuard&) = delete;
+  TExtractGuard& operator=(const TExtractGuard&) = delete;
+  void Done() { Done_ = true; }
+
+ private:
+  std::filesystem::path Path_;
+  bool Done_ = false;
+};
+
+}  // namespace
+
+void TJwwData::ReadImageTable(TJwwReader& f) {
+  const uint64_t countAt = f.Offset();
+  const int32_t count = f.I32("the image count");
+  if (count < 0) throw EJwwError(countAt, "the image count is negative (" + std::to_string(count) + ")");
+  if (static_cast<uint64_t>(count) > f.Remaining() / JwwLayout::MinImageEntryBytes)
+    throw EJwwError(countAt, "the image count " + std::to_string(count) + " cannot be right: the " +
+                                 std::to_string(f.Remaining()) + " bytes left could hold at most " +
+                                 std::to_string(f.Remaining() / JwwLayout::MinImageEntryBytes) + " images");
+  if (ExtractImages) ClearTempFileList();
+  std::unordered_set<std::string> names;  // upper-cased, to catch names that collide on disk
+  std::vector<char> buffer;
+  for (int32_t i = 0; i < count; ++i) {
+    TBindImageType image;
+    const uint64_t nameAt = f.Offset();
+    image.FileName = ReadName(f, "an image name");
+    const uint64_t sizeAt = f.Offset();
+    image.Size = f.I32("an image size");
+    if (image.Size < 0) throw EJwwError(sizeAt, "the image size is negative (" + std::to_string(image.Size) + ")");
+    Images.push_back(image);
+    if (ExtractImages) TempFiles.push_back(image);
+    if (image.FileName.empty() || image.Size == 0) continue;
+
+    f.Require(static_cast<uint64_t>(image.Size), "an image's data");
+    // The name becomes a file in the work folder: it must be a plain name
+    // that stays there, and no two images may share a file.
+    if (!PlainImageName(image.FileName))
+      throw EJwwError(nameAt, "the image name \"" + qm::SjisToUtf8(image.FileName) +
+                                  "\" is not a plain file name (it could reach outside the work folder)");
+    if (!names.insert(Func_::SjisUpperCase(image.FileName)).second)
+      throw EJwwError(nameAt, "the image name \"" + qm::SjisToUtf8(image.FileName) + "\" occurs twice");
+    if (!ExtractImages) {
+      f.Skip(static_cast<uint64_t>(image.Size), "an image's data");
+      continue;
+    }
+    const std::optional<std::filesystem::path> path = ImageFilePath(image.FileName);
+    if (!path) throw EJwwError(nameAt, "there is no work folder to extract the images into");
+    TExtractGuard guard(*path);
+    qm::TFile out;
+    try {
+      out = qm::TFile::CreateReplace(*path);
+    } catch (const qm::EFileError& e) {
+      throw EJwwError(sizeAt, std::string("cannot extract the image: ") + e.what());
+    }
+    buffer.resize(CopyPiece);
+    size_t left = static_cast<size_t>(image.Size);
+    while (left > 0) {
+      const size_t piece = std::min(left, CopyPiece);
+      f.Bytes(buffer.data(), piece, "an image's data");
+      try {
+        out.Write(buffer.data(), piece);
+      } catch (const qm::EFileError& e) {
+        f.Fail(std::string("cannot extract the image: ") + e.what());
+      }
+      left -= piece;
+    }
+    try {
+      out.Close();
+    } catch (const qm::EFileError& e) {
+      f.Fail(std::string("cannot extract the image: ") + e.what());
+    }
+    guard.Done();
+  }
+}
+
+namespace {
+
+// Marks the first listed image whose upper-cased name starts with the name a
+// text refers to ("^@BM%temp%" name "," ...).
+void MarkReference(const std::string& text) {
+  if (text.size() <= ImagePrefix.size() || !text.starts_with(ImagePrefix)) return;
+  const size_t comma = Func_::SjisFind(text, ',');
+  if (comma == std::string::npos || comma <= ImagePrefix.size()) return;
+  const std::string name =
+      Func_::SjisUpperCase(std::string_view(text).substr(ImagePrefix.size(), comma - ImagePrefix.size()));
+  for (TBindImageType& image : TempFiles) {
+    if (Func_::SjisUpperCase(image.FileName).starts_with(name)) {
+      image.InUse = true;
+      return;
+    }
+  }
+}
+
+void MarkTexts(const TEntJwwElementLists& lists, const std::vector<TEntJwwOrderItem>& order, size_t entries) {
+  for (size_t i = 0; i < entries; ++i)
+    if (order[i].Kind == KindMoji && lists.HeaderOf(KindMoji, order[i].Index))
+      MarkReference(lists.Texts[static_cast<size_t>(order[i].Index)].Text);
+}
+
+}  // namespace
+
+void TJwwData::WriteImageTable(TJwwWriter& f) const {
+  for (TBindImageType& image : TempFiles) image.InUse = false;
+  // Only texts that are written keep an image: the remaining top-level texts
+  // and the texts of the block definitions that are written.
+  MarkTexts(*this, EntityOrder, std::min(EntityOrder.size(), static_cast<size_t>(std::max(0, Header.EntityCount))));
+  const size_t defs = std::min({BlockDefs.size(), static_cast<size_t>(std::max(0, BlockDefCount)),
+                                static_cast<size_t>(std::max(0, Header.DeclaredBlockDefCount))});
+  for (size_t i = 0; i < defs; ++i) {
+    const TEntJwwBlockDef& d = BlockDefs[i];
+    if (d.Used) MarkTexts(d, d.Order, std::min(d.Order.size(), static_cast<size_t>(std::max(0, d.ElementCount))));
+  }
+
+  // Every kept image must still be there: a drawing whose text shows an image
+  // must not lose it silently.
+  int32_t count = 0;
+  for (const TBindImageType& image : TempFiles) {
+    if (!image.InUse) continue;
+    const auto path = ImageFilePath(image.FileName);
+    if (!path || (!qm::FileExists(*path) && image.Size != 0))
+      f.Fail("the image \"" + qm::SjisToUtf8(image.FileName) + "\" that a text refers to is missing from the work folder");
+    ++count;
+  }
+  f.I32(count);
+
+  std::vector<char> buffer(CopyPiece);
+  for (const TBindImageType& image : TempFiles) {
+    if (!image.InUse) continue;
+    WriteString(f, image.FileName);
+    const auto path = ImageFilePath(image.FileName);
+    if (!qm::FileExists(*path)) {
+      f.I32(0);  // an entry stored with size 0 has no file and no content
+      continue;
+    }
+    try {
+      qm::TFile in = qm::TFile::OpenRead(*path);
+      const uint64_t size = in.Size();
+      if (size > 0x7FFFFFFF) f.Fail("the image \"" + qm::SjisToUtf8(image.FileName) + "\" is larger than 2 GiB");
+      f.I32(static_cast<int32_t>(size));
+      uint64_t left = size;
+      while (left > 0) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(left, CopyPiece));
+        const size_t got = in.Read(buffer.data(), want);
+        if (got == 0) f.Fail("the image \"" + qm::SjisToUtf8(image.FileName) + "\" ended early while it was copied");
+        f.Bytes(buffer.data(), got);
+        left -= got;
+      }
+      in.Close();
+    } catch (const qm::EFileError& e) {
+      f.Fail("cannot copy the image \"" + qm::SjisToUtf8(image.FileName) + "\": " + e.what());
+    }
+  }
+}

@@ -1,0 +1,156 @@
+// The document's life: reset, signature test, the two loads and the block
+// bookkeeping that ends them.
+#include <cstring>
+#include <unordered_map>
+
+#include "jwwunit.h"
+#include "textconv.h"
+
+namespace {
+
+std::string Describe(const std::filesystem::path& path, const std::string& what) {
+  return qm::PathToUtf8(path) + ": " + what;
+}
+
+}  // namespace
+
+TJwwData::TJwwData() { ResetDocument(); }
+
+TJwwData::~TJwwData() { ClearDocument(); }
+
+void TJwwData::ResetDocument() {
+  LayerGroups = {};
+  Layers = {};
+  PenSettings = {};
+  LineTypePatterns = {};
+  RandomLineTypes = {};
+  DoubleLineTypes = {};
+  ColorsEx = {};
+  LineTypesEx = {};
+  TextStyles = {};
+  EntityOrder = {};
+  ClearLists();
+  BlockDefs = {};
+  BlockDefCount = 0;
+  BlockTree = {};
+  BlockTreeCount = 0;
+  UsedBlockDefCount = 0;
+  Images = {};
+  Header = TEntJwwHeader{};
+}
+
+void TJwwData::ClearDocument() {
+  for (TEntJwwBlockDef& d : BlockDefs) {
+    d.Order = {};
+    d.ClearLists();
+  }
+  ResetDocument();
+}
+
+bool TJwwData::CheckSignature(const std::filesystem::path& path) const noexcept {
+  try {
+    qm::TFile file = qm::TFile::OpenRead(path);
+    char buffer[8];
+    size_t got = 0;
+    while (got < sizeof buffer) {
+      const size_t n = file.Read(buffer + got, sizeof buffer - got);
+      if (n == 0) return false;
+      got += n;
+    }
+    return std::memcmp(buffer, "JwwData.", 8) == 0;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool TJwwData::LoadDocument(const std::filesystem::path& path) { return Load(path, false, 0); }
+
+bool TJwwData::LoadForLayerTest(const std::filesystem::path& path, int32_t MaxTags) {
+  return Load(path, true, MaxTags);
+}
+
+bool TJwwData::Load(const std::filesystem::path& path, bool forLayerTest, int32_t maxTags) {
+  ResetDocument();
+  LastError.clear();
+  bool ok = false;
+  try {
+    TJwwReader file(path);
+    ReadHeaderSection(file);
+    if (Header.Version < JwwLayout::MinVersion) {
+      LastError = Describe(path, "version " + std::to_string(Header.Version) + " is older than the oldest readable (" +
+                                     std::to_string(JwwLayout::MinVersion) + ")");
+      return false;
+    }
+    if (forLayerTest)
+      ReadEntitySectionForLayerTest(file, maxTags);
+    else
+      ReadEntitySection(file);
+    file.Close();
+    ok = true;
+  } catch (const EJwwError& e) {
+    LastError = Describe(path, e.what());
+  } catch (const std::bad_alloc&) {
+    LastError = Describe(path, "not enough memory to hold the drawing");
+  }
+  FinishLoad();
+  return ok;
+}
+
+void TJwwData::FinishLoad() {
+  std::vector<int32_t> numbers;
+  const size_t n = std::min(BlockInserts.size(), static_cast<size_t>(std::max(0, BlockInsertCount)));
+  numbers.reserve(n);
+  for (size_t i = 0; i < n; ++i) numbers.push_back(BlockInserts[i].BlockNumber);
+  ComputeBlockUsage(numbers);
+}
+
+void TJwwData::RecomputeBlockUsage() {
+  std::vector<int32_t> numbers;
+  const size_t n = std::min(EntityOrder.size(), static_cast<size_t>(std::max(0, Header.EntityCount)));
+  for (size_t i = 0; i < n; ++i)
+    if (EntityOrder[i].Kind == KindBlock && HeaderOf(KindBlock, EntityOrder[i].Index))
+      numbers.push_back(BlockInserts[static_cast<size_t>(EntityOrder[i].Index)].BlockNumber);
+  ComputeBlockUsage(numbers);
+}
+
+// Marks every definition that the given top-level inserts reach, directly or
+// through inserts inside definitions, and numbers the marked ones 0, 1, 2 ...
+// in BlockDefs order. Each definition's own inserts are followed once, so a
+// definition that reaches itself cannot make the walk endless and a deep
+// nesting cannot make it explode; the marks are those of following every
+// placement.
+void TJwwData::ComputeBlockUsage(const std::vector<int32_t>& topLevelNumbers) {
+  BlockTree = {};
+  BlockTreeCount = 0;
+  UsedBlockDefCount = 0;
+  for (TEntJwwBlockDef& d : BlockDefs) {
+    d.Used = false;
+    d.NewNumber = -1;
+  }
+  if (topLevelNumbers.empty()) return;
+
+  const size_t defCount = std::min(BlockDefs.size(), static_cast<size_t>(std::max(0, BlockDefCount)));
+  std::unordered_map<int32_t, int32_t> firstByNumber;
+  for (size_t i = 0; i < defCount; ++i) firstByNumber.emplace(BlockDefs[i].Number, static_cast<int32_t>(i));
+  auto place = [&](int32_t number) {
+    const auto it = firstByNumber.find(number);
+    const int32_t index = it == firstByNumber.end() ? -1 : it->second;
+    BlockTree.push_back({number, index});
+    if (index >= 0) BlockDefs[static_cast<size_t>(index)].Used = true;
+  };
+  for (int32_t number : topLevelNumbers) place(number);
+
+  std::vector<bool> expanded(defCount, false);
+  for (size_t i = 0; i < BlockTree.size(); ++i) {
+    const int32_t index = BlockTree[i].BlockDefIndex;
+    if (index < 0 || expanded[static_cast<size_t>(index)]) continue;
+    expanded[static_cast<size_t>(index)] = true;
+    const TEntJwwBlockDef& d = BlockDefs[static_cast<size_t>(index)];
+    const size_t inserts = std::min(d.BlockInserts.size(), static_cast<size_t>(std::max(0, d.BlockInsertCount)));
+    for (size_t j = 0; j < inserts; ++j) place(d.BlockInserts[j].BlockNumber);
+  }
+  BlockTreeCount = static_cast<int32_t>(BlockTree.size());
+
+  for (size_t i = 0; i < defCount; ++i)
+    if (BlockDefs[i].Used) BlockDefs[i].NewNumber = UsedBlockDefCount++;
+}

@@ -1,0 +1,145 @@
+#include "Func_.h"
+
+#include <cstring>
+#include <limits>
+
+namespace Func_ {
+
+namespace {
+unsigned char At(std::string_view s, size_t i) { return static_cast<unsigned char>(s[i]); }
+}  // namespace
+
+std::string RemoveControlChars(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char b = At(text, i);
+    if (IsLeadByte(b)) {
+      if (i + 1 < text.size()) out.append(text.substr(i, 2));
+      i += 2;  // a lead byte at the very end is dropped
+    } else {
+      if (b >= 0x20) out.push_back(static_cast<char>(b));
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string RemoveSpaces(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char b = At(text, i);
+    if (IsLeadByte(b)) {
+      const std::string_view ch = text.substr(i, 2);  // a single byte when it ends the text
+      if (ch != std::string_view("\x81\x40", 2)) out.append(ch);
+      i += 2;
+    } else {
+      if (b > 0x20) out.push_back(static_cast<char>(b));
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string RemoveCaretM(std::string_view text) {
+  if (text.empty()) return {};
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char b = At(text, i);
+    if (IsLeadByte(b)) {
+      out.append(text.substr(i, 2));
+      i += 2;
+    } else if (b == '^' && i + 1 < text.size() && text[i + 1] == 'm') {
+      i += 2;
+    } else {
+      if (b >= 0x20) out.push_back(static_cast<char>(b));
+      ++i;
+    }
+  }
+  if (out.empty()) out = " ";
+  return out;
+}
+
+void CopyBytes(void* dest, std::string_view source, int32_t n) noexcept {
+  size_t k = n < 0 ? static_cast<size_t>(-static_cast<int64_t>(n)) : static_cast<size_t>(n);
+  if (source.size() < k) k = source.size();
+  if (k > 0) std::memcpy(dest, source.data(), k);
+}
+
+void FillBytes(void* dest, unsigned char value, int32_t n) noexcept {
+  if (n > 0) std::memset(dest, value, static_cast<size_t>(n));
+}
+
+int32_t StrToIntOrZero(std::string_view text) noexcept {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  unsigned base = 10;
+  if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
+    base = 16;
+    ++i;
+  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    base = 16;
+    i += 2;
+  }
+  if (i >= text.size()) return 0;
+  int64_t value = 0;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    unsigned digit;
+    if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
+    else if (base == 16 && c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
+    else if (base == 16 && c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
+    else return 0;
+    value = value * base + digit;
+    if (value > int64_t{1} << 32) return 0;  // far out of range; stop before it can overflow
+  }
+  if (negative) value = -value;
+  if (base == 16 && !negative && value > std::numeric_limits<int32_t>::max() &&
+      value <= std::numeric_limits<uint32_t>::max()) {
+    // Hexadecimal texts may name the full 32-bit pattern ($FFFFFFFF is -1).
+    return static_cast<int32_t>(static_cast<uint32_t>(value));
+  }
+  if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max()) return 0;
+  return static_cast<int32_t>(value);
+}
+
+std::string SjisUpperCase(std::string_view text) {
+  std::string out(text);
+  size_t i = 0;
+  while (i < out.size()) {
+    const unsigned char b = static_cast<unsigned char>(out[i]);
+    if (IsLeadByte(b)) {
+      i += 2;
+    } else {
+      if (b >= 'a' && b <= 'z') out[i] = static_cast<char>(b - 'a' + 'A');
+      ++i;
+    }
+  }
+  return out;
+}
+
+size_t SjisFind(std::string_view text, char c) noexcept {
+  size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char b = static_cast<unsigned char>(text[i]);
+    if (IsLeadByte(b)) {
+      i += 2;
+    } else {
+      if (text[i] == c) return i;
+      ++i;
+    }
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace Func_

@@ -1,0 +1,48 @@
+// Shift-JIS text helpers shared by the reader, the writer and the settings code.
+//
+// Every text here is a byte string; positions and lengths count bytes. A byte in
+// 0x80..0x9F or 0xE0..0xFD starts a two-byte character and the byte after it
+// belongs to that character whatever its value (a little wider than code page
+// 932 itself, on purpose: the cleaning helpers must never split a pair).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace Func_ {
+
+constexpr bool IsLeadByte(unsigned char b) noexcept {
+  return (b >= 0x80 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFD);
+}
+
+// Drops single bytes below 0x20 and a lead byte that has no second byte.
+std::string RemoveControlChars(std::string_view text);
+
+// Drops half-width spaces, full-width spaces (0x81 0x40) and one-byte control
+// characters. Used only to test whether a name is blank.
+std::string RemoveSpaces(std::string_view text);
+
+// Drops every "^m" pair and every one-byte control character. A non-empty text
+// never becomes empty: when nothing is left the result is a single space.
+std::string RemoveCaretM(std::string_view text);
+
+// Copies min(|n|, source length) bytes to dest; bytes after them are untouched.
+void CopyBytes(void* dest, std::string_view source, int32_t n) noexcept;
+
+// Sets the first n bytes of dest to value; n <= 0 writes nothing.
+void FillBytes(void* dest, unsigned char value, int32_t n) noexcept;
+
+// Converts a whole text to a 32-bit integer: leading spaces, an optional sign,
+// decimal digits, or hexadecimal after "$", "x", "X" or "0x". Anything else,
+// including a value that does not fit, gives 0.
+int32_t StrToIntOrZero(std::string_view text) noexcept;
+
+// Upper-cases the one-byte letters a..z; two-byte characters are unchanged.
+std::string SjisUpperCase(std::string_view text);
+
+// 0-based position of the first byte c that is a character of its own (not the
+// second byte of a two-byte character), or npos.
+size_t SjisFind(std::string_view text, char c) noexcept;
+
+}  // namespace Func_

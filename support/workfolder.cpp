@@ -1,0 +1,146 @@
+#include "workfolder.h"
+
+#include <array>
+#include <chrono>
+#include <string>
+#include <system_error>
+
+#include "Func_.h"
+#include "fileio.h"
+#include "textconv.h"
+
+std::filesystem::path WorkFolder;
+std::vector<TBindImageType> TempFiles;
+
+int32_t TempFileCount() noexcept { return static_cast<int32_t>(TempFiles.size()); }
+
+void ClearTempFileList() noexcept {
+  TempFiles.clear();
+  TempFiles.shrink_to_fit();
+}
+
+namespace {
+
+std::string AsciiLower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+// The extension of a stored name: from its last "." (a "." that is a character
+// of its own), or empty.
+std::string_view Extension(std::string_view name) {
+  size_t last = std::string_view::npos;
+  size_t from = 0;
+  for (;;) {
+    const size_t p = Func_::SjisFind(name.substr(from), '.');
+    if (p == std::string_view::npos) break;
+    last = from + p;
+    from = last + 1;
+  }
+  return last == std::string_view::npos ? std::string_view() : name.substr(last);
+}
+
+bool IsGz(std::string_view name) { return AsciiLower(Extension(name)) == ".gz"; }
+
+void DeleteListedName(std::string_view name) {
+  if (auto path = ImageFilePath(name)) qm::DeleteFileIfExists(*path);
+}
+
+bool IsDeviceName(std::string upper) {
+  const size_t dot = upper.find('.');
+  if (dot != std::string::npos) upper.resize(dot);
+  while (!upper.empty() && upper.back() == ' ') upper.pop_back();
+  static const std::array<const char*, 4> plain = {"CON", "PRN", "AUX", "NUL"};
+  for (const char* n : plain)
+    if (upper == n) return true;
+  if (upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '0' &&
+      upper[3] <= '9')
+    return true;
+  return upper == "CONIN$" || upper == "CONOUT$";
+}
+
+}  // namespace
+
+void DeleteTempFiles() noexcept {
+  for (const TBindImageType& f : TempFiles) DeleteListedName(f.FileName);
+}
+
+void DeleteTempGzFiles() noexcept {
+  for (const TBindImageType& f : TempFiles)
+    if (IsGz(f.FileName)) DeleteListedName(f.FileName);
+}
+
+void DeleteTempUnpackedFiles() noexcept {
+  for (const TBindImageType& f : TempFiles) {
+    std::string_view name = f.FileName;
+    if (IsGz(name)) name.remove_suffix(3);
+    DeleteListedName(name);
+  }
+}
+
+std::optional<std::filesystem::path> ImageFilePath(std::string_view sjisName) {
+  if (WorkFolder.empty()) return std::nullopt;
+  auto name = PlainImageName(sjisName);
+  if (!name) return std::nullopt;
+  return WorkFolder / *name;
+}
+
+std::optional<std::filesystem::path> PlainImageName(std::string_view sjisName) {
+  if (sjisName.empty()) return std::nullopt;
+  const auto decoded = qm::PathFromSjis(sjisName);
+  if (!decoded) return std::nullopt;
+  const std::string utf8 = qm::PathToUtf8(*decoded);
+  if (utf8.empty() || utf8 == "." || utf8 == "..") return std::nullopt;
+  for (const char c : utf8) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b == 0x7F) return std::nullopt;
+    switch (c) {
+      case '/': case '\\': case ':': case '<': case '>': case '"': case '|': case '?': case '*':
+        return std::nullopt;
+      default:
+        break;
+    }
+  }
+  // Full-width and other look-alike delimiters are ordinary characters; only
+  // the real ones above can reach another folder.
+  if (utf8.back() == '.' || utf8.back() == ' ') return std::nullopt;
+  std::string upper;
+  for (const char c : utf8) upper.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
+  if (IsDeviceName(upper)) return std::nullopt;
+  return decoded;
+}
+
+namespace qm {
+
+TWorkFolderScope::TWorkFolderScope(const std::filesystem::path& parent) : Previous_(WorkFolder) {
+  std::error_code ec;
+  std::filesystem::create_directories(parent, ec);
+  const auto seed = static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  for (uint32_t attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path candidate =
+        parent / ("quillmark-" + std::to_string(ProcessId()) + "-" + std::to_string((seed + attempt) % 100000));
+    if (std::filesystem::create_directory(candidate, ec)) {
+      std::filesystem::permissions(candidate, std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::replace, ec);
+      Folder_ = candidate;
+      WorkFolder = candidate;
+      ClearTempFileList();
+      return;
+    }
+  }
+  throw EFileError("cannot create a work folder in " + PathToUtf8(parent) + (ec ? ": " + ec.message() : ""));
+}
+
+TWorkFolderScope::~TWorkFolderScope() {
+  DeleteTempFiles();
+  DeleteTempGzFiles();
+  DeleteTempUnpackedFiles();
+  std::error_code ec;
+  std::filesystem::remove_all(Folder_, ec);
+  ClearTempFileList();
+  WorkFolder = Previous_;
+}
+
+}  // namespace qm

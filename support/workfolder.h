@@ -1,0 +1,61 @@
+// The work folder: where the images embedded in a drawing are extracted while
+// that drawing is converted, and the process-wide list of those files.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "jwwtype.h"
+
+// The folder that holds the extracted images, private to this process. Empty
+// until a front end sets it up.
+extern std::filesystem::path WorkFolder;
+// The images of the drawing loaded last, in the order the drawing stores them.
+extern std::vector<TBindImageType> TempFiles;
+
+// Number of valid entries of TempFiles.
+int32_t TempFileCount() noexcept;
+// Empties the list; no file is touched.
+void ClearTempFileList() noexcept;
+// Deletes the file of every listed entry.
+void DeleteTempFiles() noexcept;
+// Deletes the file of every listed entry whose name ends in ".gz" (any case).
+void DeleteTempGzFiles() noexcept;
+// Deletes, for a listed name ending in ".gz", the file named without that
+// ending, and for every other listed name the listed file itself.
+void DeleteTempUnpackedFiles() noexcept;
+
+// The file name a stored image name stands for, when it is a plain file name
+// on every platform. Nothing when it could reach outside the folder it is put
+// in or is not a name every system accepts: empty, "." or "..", a path
+// delimiter, a drive or colon, a control character, a character Windows
+// forbids in names, a trailing dot or space, a device name such as CON or
+// LPT1, or bytes that are not Shift-JIS.
+std::optional<std::filesystem::path> PlainImageName(std::string_view sjisName);
+// WorkFolder joined with the plain name; nothing when the name is not plain
+// or there is no work folder.
+std::optional<std::filesystem::path> ImageFilePath(std::string_view sjisName);
+
+namespace qm {
+
+// Creates a fresh folder of its own inside parent ("quillmark-<pid>-<n>") and
+// makes it the WorkFolder; on destruction deletes the listed files, removes
+// the folder with whatever is left in it, empties the list and restores the
+// previous WorkFolder. Raises EFileError when no folder can be created.
+class TWorkFolderScope {
+ public:
+  explicit TWorkFolderScope(const std::filesystem::path& parent);
+  ~TWorkFolderScope();
+  TWorkFolderScope(const TWorkFolderScope&) = delete;
+  TWorkFolderScope& operator=(const TWorkFolderScope&) = delete;
+  const std::filesystem::path& Folder() const noexcept { return Folder_; }
+
+ private:
+  std::filesystem::path Folder_;
+  std::filesystem::path Previous_;
+};
+
+}  // namespace qm
