@@ -241,6 +241,9 @@ class TJwwData : public TEntJwwElementLists {
   void WriteHeaderSection(TJwwWriter& file, int32_t Version) const;
   void WriteEntitySection(TJwwWriter& file, int32_t Version) const;
   void WriteImageTable(TJwwWriter& file) const;
+  // Sets InUse on the entries of an image table that the texts written from
+  // this document refer to, and clears it on the others.
+  void MarkImagesInUse(std::vector<TBindImageType>& table) const;
 
   static std::string ReadString(TJwwReader& file, const char* what = "a string");
   static std::string ReadName(TJwwReader& file, const char* what = "a name");

@@ -100,13 +100,13 @@ namespace {
 
 // Marks the first listed image whose upper-cased name starts with the name a
 // text refers to ("^@BM%temp%" name "," ...).
-void MarkReference(const std::string& text) {
+void MarkReference(std::vector<TBindImageType>& table, const std::string& text) {
   if (text.size() <= ImagePrefix.size() || !text.starts_with(ImagePrefix)) return;
   const size_t comma = Func_::SjisFind(text, ',');
   if (comma == std::string::npos || comma <= ImagePrefix.size()) return;
   const std::string name =
       Func_::SjisUpperCase(std::string_view(text).substr(ImagePrefix.size(), comma - ImagePrefix.size()));
-  for (TBindImageType& image : TempFiles) {
+  for (TBindImageType& image : table) {
     if (Func_::SjisUpperCase(image.FileName).starts_with(name)) {
       image.InUse = true;
       return;
@@ -114,25 +114,32 @@ void MarkReference(const std::string& text) {
   }
 }
 
-void MarkTexts(const TEntJwwElementLists& lists, const std::vector<TEntJwwOrderItem>& order, size_t entries) {
+void MarkTexts(std::vector<TBindImageType>& table, const TEntJwwElementLists& lists,
+               const std::vector<TEntJwwOrderItem>& order, size_t entries) {
   for (size_t i = 0; i < entries; ++i)
     if (order[i].Kind == KindMoji && lists.HeaderOf(KindMoji, order[i].Index))
-      MarkReference(lists.Texts[static_cast<size_t>(order[i].Index)].Text);
+      MarkReference(table, lists.Texts[static_cast<size_t>(order[i].Index)].Text);
 }
 
 }  // namespace
 
-void TJwwData::WriteImageTable(TJwwWriter& f) const {
-  for (TBindImageType& image : TempFiles) image.InUse = false;
+void TJwwData::MarkImagesInUse(std::vector<TBindImageType>& table) const {
+  for (TBindImageType& image : table) image.InUse = false;
   // Only texts that are written keep an image: the remaining top-level texts
   // and the texts of the block definitions that are written.
-  MarkTexts(*this, EntityOrder, std::min(EntityOrder.size(), static_cast<size_t>(std::max(0, Header.EntityCount))));
+  MarkTexts(table, *this, EntityOrder,
+            std::min(EntityOrder.size(), static_cast<size_t>(std::max(0, Header.EntityCount))));
   const size_t defs = std::min({BlockDefs.size(), static_cast<size_t>(std::max(0, BlockDefCount)),
                                 static_cast<size_t>(std::max(0, Header.DeclaredBlockDefCount))});
   for (size_t i = 0; i < defs; ++i) {
     const TEntJwwBlockDef& d = BlockDefs[i];
-    if (d.Used) MarkTexts(d, d.Order, std::min(d.Order.size(), static_cast<size_t>(std::max(0, d.ElementCount))));
+    if (d.Used)
+      MarkTexts(table, d, d.Order, std::min(d.Order.size(), static_cast<size_t>(std::max(0, d.ElementCount))));
   }
+}
+
+void TJwwData::WriteImageTable(TJwwWriter& f) const {
+  MarkImagesInUse(TempFiles);
 
   // Every kept image must still be there: a drawing whose text shows an image
   // must not lose it silently.

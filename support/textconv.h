@@ -3,6 +3,7 @@
 // is the only place that knows a character set; everything else keeps bytes.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -20,5 +21,7 @@ std::optional<std::filesystem::path> PathFromSjis(std::string_view sjis);
 // A path as UTF-8 text (for reports and messages) and back.
 std::string PathToUtf8(const std::filesystem::path& path);
 std::filesystem::path PathFromUtf8(std::string_view utf8);
+// True when the bytes are well-formed UTF-8.
+bool IsValidUtf8(std::string_view text) noexcept;
 
 }  // namespace qm

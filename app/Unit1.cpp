@@ -1,0 +1,370 @@
+#include "Unit1.h"
+
+#include <algorithm>
+#include <fstream>
+#include <system_error>
+
+#include "Func_.h"
+#include "fileio.h"
+#include "messages.h"
+#include "purge.h"
+#include "textconv.h"
+
+namespace qm {
+
+namespace {
+
+std::string AsciiLower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+// Sets a flag for the lifetime of a scope, also when it is left by an exception.
+class TFlagGuard {
+ public:
+  explicit TFlagGuard(bool& flag) : Flag_(flag) { Flag_ = true; }
+  ~TFlagGuard() { Flag_ = false; }
+  TFlagGuard(const TFlagGuard&) = delete;
+  TFlagGuard& operator=(const TFlagGuard&) = delete;
+
+ private:
+  bool& Flag_;
+};
+
+// A line of the settings file (line 10) back to a folder: UTF-8 as written by
+// this program, or the Shift-JIS of older settings files.
+std::filesystem::path FolderFromSettingsLine(const std::string& line) {
+  if (IsValidUtf8(line)) return PathFromUtf8(line);
+  if (auto path = PathFromSjis(line)) return *path;
+  return PathFromUtf8(line);
+}
+
+}  // namespace
+
+TForm1::TForm1(IListBox& list, IStatusBar& status, IApplication& application, IWindowBounds& bounds, TForm2& form2)
+    : ListBox1_(list), StatusBar1_(status), Application_(application), Bounds_(bounds), Form2_(form2) {}
+
+TForm1::~TForm1() { EndWork(); }
+
+std::filesystem::path TForm1::SettingsPathFor(const std::filesystem::path& executable) {
+  std::filesystem::path p = executable;
+  p.replace_extension(".dat");
+  return p;
+}
+
+void TForm1::FormShow(const std::filesystem::path& executable) {
+  ProgramFolder = executable.parent_path() / "";
+  SettingsPath_ = SettingsPathFor(executable);
+  LoadSettings(SettingsPath_);
+  ClearTempFileList();
+  SharedTempFolder_ = ProgramFolder / "TEMP";
+  std::error_code ec;
+  std::filesystem::create_directory(SharedTempFolder_, ec);  // may exist already or be refused
+  StartWork(SharedTempFolder_);
+  ListBox1_.Clear();
+}
+
+void TForm1::FormClose() {
+  EndWork();
+  if (!SharedTempFolder_.empty()) {
+    std::error_code ec;
+    std::filesystem::remove(SharedTempFolder_, ec);  // stays when other files are in it
+  }
+  ClearTempFileList();
+  SaveSettings(SettingsPath_);
+}
+
+void TForm1::StartWork(const std::filesystem::path& workParent) {
+  EndWork();
+  try {
+    WorkScope_ = std::make_unique<TWorkFolderScope>(workParent);
+  } catch (const std::exception&) {
+    // A program folder without write access (an installed program): use the
+    // system's temporary folder instead.
+    try {
+      std::error_code ec;
+      WorkScope_ = std::make_unique<TWorkFolderScope>(std::filesystem::temp_directory_path(ec) / "Quillmark");
+    } catch (const std::exception&) {
+      WorkScope_.reset();  // images cannot be extracted; such drawings fail to load
+    }
+  }
+  Document = std::make_unique<TJwwData>();
+}
+
+void TForm1::EndWork() {
+  Document.reset();
+  WorkScope_.reset();  // deletes the listed files, removes the folder, empties the list
+}
+
+std::string TForm1::UpperExtension(const std::filesystem::path& path) {
+  const std::string name = PathToUtf8(path.filename());
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return {};
+  std::string ext = name.substr(dot);
+  for (char& c : ext)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return ext;
+}
+
+std::filesystem::path TForm1::OutputPathFor(const std::filesystem::path& source) {
+  const std::filesystem::path folder = source.parent_path();
+  auto base = source.filename().native();
+  const auto dot = base.rfind(static_cast<std::filesystem::path::value_type>('.'));
+  if (dot != base.npos) base.resize(dot);
+  for (unsigned n = 2;; ++n) {
+    std::filesystem::path candidate = folder / std::filesystem::path(base);
+    candidate += "_" + std::to_string(n) + ".JWW";
+    // Any entry counts as taken: a folder or a link of that name too.
+    if (!EntryExists(candidate)) return candidate;
+  }
+}
+
+bool TForm1::CanList(const std::filesystem::path& file) const {
+  if (file.empty() || UpperExtension(file) != ".JWW" || !FileExists(file)) return false;
+  const std::string key = AsciiLower(PathToUtf8(file));
+  for (int i = 0; i < ListBox1_.Count(); ++i)
+    if (AsciiLower(PathToUtf8(ListBox1_.Item(i))) == key) return false;
+  return true;
+}
+
+void TForm1::ListFiles(const std::vector<std::filesystem::path>& files) {
+  for (const std::filesystem::path& file : files)
+    if (CanList(file)) ListBox1_.Add(file);
+}
+
+bool TForm1::Button1Click(const std::vector<std::filesystem::path>& chosen) {
+  if (Busy_) return false;
+  if (chosen.empty()) return true;  // the dialog was cancelled
+  LastFolder = chosen.front().parent_path() / "";
+  ListFiles(chosen);
+  return true;
+}
+
+bool TForm1::WMDropFiles(const std::vector<std::filesystem::path>& dropped) {
+  if (Busy_) return false;
+  ListFiles(dropped);
+  return true;
+}
+
+bool TForm1::Button2Click() {
+  if (Busy_) return false;
+  if (ListBox1_.Count() == 0 || ListBox1_.ItemIndex() < 0) return true;
+  for (int i = ListBox1_.Count() - 1; i >= 0; --i)
+    if (ListBox1_.Selected(i)) ListBox1_.Delete(i);
+  return true;
+}
+
+bool TForm1::Button4Click() {
+  if (Busy_) {
+    CloseRequested_ = true;
+    return false;
+  }
+  return true;
+}
+
+void TForm1::CleanWorkFolder() noexcept {
+  DeleteTempFiles();
+  DeleteTempGzFiles();
+  DeleteTempUnpackedFiles();
+  ClearTempFileList();
+}
+
+void TForm1::Button3Click() {
+  if (Busy_ || ListBox1_.Count() == 0) return;
+  TFlagGuard busy(Busy_);
+  Interrupted_ = false;
+  Results_.clear();
+  Form2_.ClearLines();
+  ListBox1_.ClearSelection();
+  if (!Document) Document = std::make_unique<TJwwData>();
+
+  // The batch works on the list as it was when Convert was pressed; should
+  // the list change meanwhile, the selection follows only the same items.
+  std::vector<std::filesystem::path> names;
+  const int count = ListBox1_.Count();
+  for (int k = 0; k < count; ++k) names.push_back(ListBox1_.Item(k));
+  auto select = [&](int k, bool on) {
+    if (k < ListBox1_.Count() && ListBox1_.Item(k) == names[static_cast<size_t>(k)]) ListBox1_.SetSelected(k, on);
+  };
+
+  for (int k = 0; k < count; ++k) {
+    const std::filesystem::path& name = names[static_cast<size_t>(k)];
+    TFileResult result;
+    result.Source = name;
+    result.Output = OutputPathFor(name);
+    select(k, true);
+    StatusBar1_.SetSimpleText(std::string(Msg::Converting) + PathToUtf8(name) + std::string(Msg::ConvertingEnd));
+    if (!Application_.ProcessMessages()) {
+      select(k, false);
+      Interrupted_ = true;
+      break;
+    }
+    Form2_.AppendLine(std::string(Msg::FileOpen) + PathToUtf8(name) + std::string(Msg::FileClose));
+    try {
+      ConvertOne(name, result.Output, result);
+    } catch (const std::exception& e) {
+      // Nothing below should raise; should it happen, the file still gets its
+      // two lines and the next file its turn.
+      CleanWorkFolder();
+      if (Document) Document->ClearDocument();
+      result.Outcome = TOutcome::Failed;
+      result.Detail = e.what();
+      Form2_.AppendLine(std::string(Msg::FailedTo) + PathToUtf8(result.Output));
+      Form2_.AppendLine(std::string(Msg::Failed));
+    }
+    Results_.push_back(std::move(result));
+    select(k, false);
+    if (!Application_.ProcessMessages()) {
+      Interrupted_ = k + 1 < count;
+      break;
+    }
+  }
+  StatusBar1_.SetSimpleText(std::string(Msg::IdleHint));
+  Form2_.ShowModal();
+}
+
+void TForm1::ConvertOne(const std::filesystem::path& name, const std::filesystem::path& outputPath,
+                        TFileResult& result) {
+  auto skip = [&](TOutcome outcome, std::string_view reason) {
+    result.Outcome = outcome;
+    Form2_.AppendLine(std::string(reason));
+    Form2_.AppendLine(std::string(Msg::Skipped));
+  };
+  if (!FileExists(name)) return skip(TOutcome::NotFound, Msg::NotFound);
+  if (UpperExtension(name) != ".JWW") return skip(TOutcome::NotJww, Msg::NotJww);
+  TJwwData& doc = *Document;
+  if (!doc.CheckSignature(name)) {
+    result.Detail = PathToUtf8(name) + ": the file does not start with \"JwwData.\"";
+    skip(TOutcome::Unreadable, Msg::Unreadable);
+    doc.ClearDocument();
+    return;
+  }
+  if (!doc.LoadForLayerTest(name, 1)) {
+    result.Detail = doc.LastError;
+    skip(TOutcome::Unreadable, Msg::Unreadable);
+    doc.ClearDocument();
+    return;
+  }
+  if (!HasHiddenLayer(doc)) {
+    skip(TOutcome::NothingHidden, Msg::NothingHidden);
+    doc.ClearDocument();
+    return;
+  }
+  if (!doc.LoadDocument(name)) {
+    // A drawing that does not read completely is never written out.
+    result.Detail = doc.LastError;
+    skip(TOutcome::Unreadable, Msg::Unreadable);
+  } else if (ConvertFile(outputPath)) {
+    result.Outcome = TOutcome::Converted;
+    Form2_.AppendLine(std::string(Msg::ConvertedTo) + PathToUtf8(outputPath));
+    Form2_.AppendLine(std::string(Msg::Converted));
+  } else {
+    result.Outcome = TOutcome::Failed;
+    result.Detail = ConvertDetail_;
+    Form2_.AppendLine(std::string(Msg::FailedTo) + PathToUtf8(outputPath));
+    Form2_.AppendLine(std::string(Msg::Failed));
+  }
+  CleanWorkFolder();
+  doc.ClearDocument();
+}
+
+bool TForm1::ConvertFile(const std::filesystem::path& outputPath) {
+  ConvertDetail_.clear();
+  TJwwData& doc = *Document;
+  PurgeHiddenMaterial(doc);
+  if (!doc.SaveDocument(outputPath, doc.Header.Version)) {
+    ConvertDetail_ = doc.LastError;
+    return false;
+  }
+  // Read the written file back: it must load completely and hold exactly the
+  // elements, block definitions and images that were meant to remain.
+  const TDrawingSummary expected = SummariseForWrite(doc);
+  TJwwData check;
+  check.ExtractImages = false;
+  std::string problem;
+  if (!check.LoadDocument(outputPath))
+    problem = "the written file does not read back: " + check.LastError;
+  else
+    problem = CompareSummaries(expected, SummariseLoaded(check));
+  if (problem.empty()) return true;
+  DeleteFileIfExists(outputPath);
+  ConvertDetail_ = PathToUtf8(outputPath) + ": " + problem;
+  return false;
+}
+
+void TForm1::LoadSettings(const std::filesystem::path& path) {
+  LastFolder = ProgramFolder;
+  if (!FileExists(path)) return;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return;
+  // Each value is applied as soon as its line is read. Past the end of a
+  // short file the lines read as empty; a read error stops reading.
+  auto next = [&](std::string& line) {
+    line.clear();
+    if (in.bad()) return false;
+    std::getline(in, line);
+    if (in.bad()) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+  };
+  std::string line;
+  auto number = [&]() { return Func_::StrToIntOrZero(line); };
+  if (!next(line)) return;
+  Bounds_.SetLeft(number());
+  if (!next(line)) return;
+  Bounds_.SetTop(number());
+  if (!next(line)) return;
+  Bounds_.SetWidth(number());
+  if (!next(line)) return;
+  Bounds_.SetHeight(number());
+  if (!next(line)) return;
+  ListBox1_.SetWidth(std::clamp(number(), 20, 2000));
+  IWindowBounds& result = Form2_.Bounds();
+  if (!next(line)) return;
+  result.SetLeft(number());
+  if (!next(line)) return;
+  result.SetTop(number());
+  if (!next(line)) return;
+  result.SetWidth(number());
+  if (!next(line)) return;
+  result.SetHeight(number());
+  if (!next(line)) return;
+  LastFolder = FolderFromSettingsLine(line);
+}
+
+void TForm1::SaveSettings(const std::filesystem::path& path) {
+  if (path.empty()) return;
+  std::string text;
+  auto add = [&](const std::string& line) {
+    text += line;
+    text += "\r\n";
+  };
+  add(std::to_string(Bounds_.Left()));
+  add(std::to_string(Bounds_.Top()));
+  add(std::to_string(Bounds_.Width()));
+  add(std::to_string(Bounds_.Height()));
+  add(std::to_string(ListBox1_.Width()));
+  IWindowBounds& result = Form2_.Bounds();
+  add(std::to_string(result.Left()));
+  add(std::to_string(result.Top()));
+  add(std::to_string(result.Width()));
+  add(std::to_string(result.Height()));
+  add(PathToUtf8(LastFolder));
+  // Written beside the settings file and moved over it when complete, so a
+  // failure leaves the previous settings (or none), never a partial file.
+  std::filesystem::path temp = path;
+  temp += ".tmp" + std::to_string(ProcessId());
+  try {
+    DeleteFileIfExists(temp);
+    TFile file = TFile::CreateNew(temp);
+    file.Write(text.data(), text.size());
+    file.Sync();
+    file.Close();
+    MoveReplace(temp, path);
+  } catch (const std::exception&) {
+    DeleteFileIfExists(temp);
+  }
+}
+
+}  // namespace qm

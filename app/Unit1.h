@@ -1,0 +1,116 @@
+// The main window's logic, free of any window toolkit: the file list's rules,
+// the settings file, the work folder and document lifecycle, and the batch
+// conversion driver. Front ends hand it their controls through controls.h.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Unit2.h"
+#include "controls.h"
+#include "jwwunit.h"
+#include "workfolder.h"
+
+namespace qm {
+
+// How one file of a batch ended.
+enum class TOutcome { Converted, NothingHidden, NotFound, NotJww, Unreadable, Failed };
+
+struct TFileResult {
+  std::filesystem::path Source;
+  std::filesystem::path Output;
+  TOutcome Outcome = TOutcome::Failed;
+  std::string Detail;  // why a file was unreadable or failed (UTF-8), else empty
+};
+
+class TForm1 {
+ public:
+  // Designed geometry of the main window and the list.
+  static constexpr int DesignLeft = 192, DesignTop = 107, DesignWidth = 478, DesignHeight = 264;
+  static constexpr int DesignListWidth = 176;
+
+  TForm1(IListBox& list, IStatusBar& status, IApplication& application, IWindowBounds& bounds, TForm2& form2);
+  ~TForm1();
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  std::filesystem::path ProgramFolder;  // ends with a delimiter
+  std::filesystem::path LastFolder;     // where the open dialog starts
+  std::unique_ptr<TJwwData> Document;
+
+  // The settings file of an executable: its path with the extension ".dat".
+  static std::filesystem::path SettingsPathFor(const std::filesystem::path& executable);
+  std::filesystem::path SettingsPath() const { return SettingsPath_; }
+
+  // On showing the main window: program folder, settings, work folder under
+  // the program folder's "TEMP", the document, an empty list.
+  void FormShow(const std::filesystem::path& executable);
+  // On closing: cleans and removes the work folder, frees the document, saves
+  // the settings.
+  void FormClose();
+  // The work folder and document without the window parts (the command line):
+  // a private work folder inside workParent and a fresh document.
+  void StartWork(const std::filesystem::path& workParent);
+  void EndWork();
+
+  // Add: the files chosen in the open dialog. LastFolder becomes the first
+  // file's folder. Each file is listed when it is not listed yet (ignoring
+  // letter case), its extension is ".JWW" in any case, and it exists.
+  // Refused (false) while a batch runs.
+  bool Button1Click(const std::vector<std::filesystem::path>& chosen);
+  // Files dropped on the window, under the same three conditions; empty
+  // names are skipped. Refused (false) while a batch runs.
+  bool WMDropFiles(const std::vector<std::filesystem::path>& dropped);
+  // Delete: removes every selected item (when there is a current item).
+  // Refused (false) while a batch runs.
+  bool Button2Click();
+  // Convert: the batch. A second Convert while one runs is refused.
+  void Button3Click();
+  // Exit: true when the window may close now; while a batch runs the close
+  // is remembered (CloseRequested) and the front end closes after the batch.
+  bool Button4Click();
+  bool CloseRequested() const noexcept { return CloseRequested_; }
+  bool Busy() const noexcept { return Busy_; }
+
+  // Purges the loaded document and writes it to outputPath, then reads the
+  // written file back and checks it holds exactly what was meant to remain.
+  bool ConvertFile(const std::filesystem::path& outputPath);
+
+  // The first name folder/base_N.JWW (N = 2, 3, ...) that is not taken.
+  static std::filesystem::path OutputPathFor(const std::filesystem::path& source);
+  // The extension of a path's file name from its last ".", upper-cased; empty
+  // when there is no ".".
+  static std::string UpperExtension(const std::filesystem::path& path);
+
+  void LoadSettings(const std::filesystem::path& path);
+  void SaveSettings(const std::filesystem::path& path);
+
+  // How each file of the last batch ended, in list order.
+  const std::vector<TFileResult>& Results() const noexcept { return Results_; }
+  // True when the last batch was stopped before its end.
+  bool Interrupted() const noexcept { return Interrupted_; }
+
+ private:
+  bool CanList(const std::filesystem::path& file) const;
+  void ListFiles(const std::vector<std::filesystem::path>& files);
+  void ConvertOne(const std::filesystem::path& name, const std::filesystem::path& outputPath, TFileResult& result);
+  void CleanWorkFolder() noexcept;
+
+  IListBox& ListBox1_;
+  IStatusBar& StatusBar1_;
+  IApplication& Application_;
+  IWindowBounds& Bounds_;
+  TForm2& Form2_;
+  std::filesystem::path SettingsPath_;
+  std::filesystem::path SharedTempFolder_;
+  std::unique_ptr<TWorkFolderScope> WorkScope_;
+  std::vector<TFileResult> Results_;
+  std::string ConvertDetail_;
+  bool Busy_ = false;
+  bool CloseRequested_ = false;
+  bool Interrupted_ = false;
+};
+
+}  // namespace qm

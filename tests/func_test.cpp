@@ -1,0 +1,167 @@
+// The Shift-JIS text helpers. A byte in 0x80..0x9F or 0xE0..0xFD starts a
+// two-byte character whose second byte is never looked at; the cases below
+// sit on both edges of those ranges.
+#include "Func_.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+using namespace std::string_literals;
+
+namespace {
+
+using Func_::CopyBytes;
+using Func_::FillBytes;
+using Func_::RemoveCaretM;
+using Func_::RemoveControlChars;
+using Func_::RemoveSpaces;
+using Func_::SjisFind;
+using Func_::SjisUpperCase;
+using Func_::StrToIntOrZero;
+
+std::array<uint8_t, 8> Poisoned() {
+  std::array<uint8_t, 8> a;
+  a.fill(0xEE);
+  return a;
+}
+
+TEST(CopyBytes, CopiesAtMostTheSourceAndLeavesTheRestOfTheField) {
+  auto a = Poisoned();
+  CopyBytes(a.data(), "WXYZ", -10);  // the sign of the count does not matter
+  EXPECT_EQ(a, (std::array<uint8_t, 8>{'W', 'X', 'Y', 'Z', 0xEE, 0xEE, 0xEE, 0xEE}));
+
+  a = Poisoned();
+  CopyBytes(a.data(), "a\x82\xA0"s, 2);  // may end inside a two-byte character
+  EXPECT_EQ(a, (std::array<uint8_t, 8>{'a', 0x82, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}));
+
+  a = Poisoned();
+  CopyBytes(a.data(), "JwwData."s, 8);
+  EXPECT_EQ(std::string(a.begin(), a.end()), "JwwData.");
+
+  a = Poisoned();
+  CopyBytes(a.data(), "a\0b"s, 3);  // a zero byte is an ordinary byte
+  EXPECT_EQ(a, (std::array<uint8_t, 8>{'a', 0, 'b', 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}));
+
+  a = Poisoned();
+  CopyBytes(a.data(), "abc", 0);
+  CopyBytes(a.data(), "", 5);
+  EXPECT_EQ(a, Poisoned());
+}
+
+TEST(FillBytes, FillsExactlyNBytes) {
+  auto a = Poisoned();
+  FillBytes(a.data(), 0, 3);
+  EXPECT_EQ(a, (std::array<uint8_t, 8>{0, 0, 0, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}));
+  a = Poisoned();
+  FillBytes(a.data(), 0x41, 0);
+  FillBytes(a.data(), 0x41, -4);
+  EXPECT_EQ(a, Poisoned());
+}
+
+TEST(StrToIntOrZero, AcceptsWholeDecimalAndHexadecimalNumbers) {
+  EXPECT_EQ(StrToIntOrZero("120"), 120);
+  EXPECT_EQ(StrToIntOrZero("  -7"), -7);
+  EXPECT_EQ(StrToIntOrZero("+5"), 5);
+  EXPECT_EQ(StrToIntOrZero("007"), 7);
+  EXPECT_EQ(StrToIntOrZero("$1F"), 31);
+  EXPECT_EQ(StrToIntOrZero("$1f"), 31);
+  EXPECT_EQ(StrToIntOrZero("0x1F"), 31);
+  EXPECT_EQ(StrToIntOrZero("x1F"), 31);
+  EXPECT_EQ(StrToIntOrZero("X1F"), 31);
+  EXPECT_EQ(StrToIntOrZero(" -$10"), -16);
+  EXPECT_EQ(StrToIntOrZero("-0x10"), -16);
+  EXPECT_EQ(StrToIntOrZero("2147483647"), std::numeric_limits<int32_t>::max());
+  EXPECT_EQ(StrToIntOrZero("-2147483648"), std::numeric_limits<int32_t>::min());
+  EXPECT_EQ(StrToIntOrZero("$7FFFFFFF"), std::numeric_limits<int32_t>::max());
+}
+
+TEST(StrToIntOrZero, GivesZeroForAnythingElse) {
+  for (const char* bad : {"", " ", "12 ", "1 2", "abc", "12a", "1F", "-", "+", "$", "0x", "x", "+-1", "$-1", "$1G",
+                          "\t5", "5\r", "1.5", "2147483648", "-2147483649", "99999999999999999999", "$100000000",
+                          "0x123456789"})
+    EXPECT_EQ(StrToIntOrZero(bad), 0) << '"' << bad << '"';
+}
+
+TEST(RemoveSpaces, DropsSpacesFullWidthSpacesAndControlBytes) {
+  EXPECT_EQ(RemoveSpaces("ab\x81\x40" "cd"), "abcd");
+  EXPECT_EQ(RemoveSpaces("a\tb c\r\n"), "abc");
+  EXPECT_EQ(RemoveSpaces("  \x81\x40 "), "");
+  EXPECT_EQ(RemoveSpaces(""), "");
+  // The second byte of a two-byte character is never looked at.
+  EXPECT_EQ(RemoveSpaces("\x81\x20\x82\x0A"), "\x81\x20\x82\x0A");
+  EXPECT_EQ(RemoveSpaces("\x81\x41"), "\x81\x41");  // not the full-width space
+  EXPECT_EQ(RemoveSpaces("ab\x82"), "ab\x82");      // a lone lead byte at the end stays
+  EXPECT_EQ(RemoveSpaces("\x7F\xA0\xDF\xFE\xFF"), "\x7F\xA0\xDF\xFE\xFF");
+  // 0xA0 starts no pair, so the 0x20 after it is a space of its own.
+  EXPECT_EQ(RemoveSpaces("\xA0 x"), "\xA0x");
+}
+
+TEST(RemoveCaretM, DropsCaretMPairsAndControlBytes) {
+  EXPECT_EQ(RemoveCaretM("ab^mcd"), "abcd");
+  EXPECT_EQ(RemoveCaretM("^m^m"), " ");  // never empty from a non-empty text
+  EXPECT_EQ(RemoveCaretM("\x01\x02"), " ");
+  EXPECT_EQ(RemoveCaretM(""), "");
+  EXPECT_EQ(RemoveCaretM("^M"), "^M");
+  EXPECT_EQ(RemoveCaretM("a^"), "a^");
+  EXPECT_EQ(RemoveCaretM("^^m"), "^");
+  EXPECT_EQ(RemoveCaretM("m^"), "m^");
+  EXPECT_EQ(RemoveCaretM("a\r\nb\tc"), "abc");
+  EXPECT_EQ(RemoveCaretM(" a "), " a ");  // spaces are kept
+  EXPECT_EQ(RemoveCaretM("\x7F\xFE\xFF"), "\x7F\xFE\xFF");
+}
+
+TEST(RemoveCaretM, NeverSplitsATwoByteCharacter) {
+  // 0x81 0x5E is one character; the "m" after it is a character of its own.
+  EXPECT_EQ(RemoveCaretM("\x81^m"), "\x81^m");
+  EXPECT_EQ(RemoveCaretM("\x81^m^m"), "\x81^m");
+  EXPECT_EQ(RemoveCaretM("\x82\x0A"), "\x82\x0A");
+  EXPECT_EQ(RemoveCaretM("x\x82"), "x\x82");  // a lone lead byte at the end stays
+  EXPECT_EQ(RemoveCaretM("\x82"), "\x82");
+  // Edges of the lead-byte ranges: 0x80, 0x9F, 0xE0 and 0xFD start a pair,
+  // 0x7F, 0xA0, 0xDF and 0xFE do not.
+  for (char lead : {'\x80', '\x9F', '\xE0', '\xFD'}) {
+    const std::string t = std::string(1, lead) + "^m";
+    EXPECT_EQ(RemoveCaretM(t), t) << static_cast<int>(static_cast<uint8_t>(lead));
+  }
+  for (char single : {'\x7F', '\xA0', '\xDF', '\xFE'}) {
+    const std::string t = std::string(1, single) + "^m";
+    EXPECT_EQ(RemoveCaretM(t), std::string(1, single)) << static_cast<int>(static_cast<uint8_t>(single));
+  }
+}
+
+TEST(RemoveControlChars, DropsControlBytesAndALoneLeadByte) {
+  EXPECT_EQ(RemoveControlChars("A\r\nB"), "AB");
+  EXPECT_EQ(RemoveControlChars("ab\x82"), "ab");  // unlike the writer's helpers
+  EXPECT_EQ(RemoveControlChars("\x82\x0A" "c"), "\x82\x0A" "c");
+  EXPECT_EQ(RemoveControlChars("\x01\x1F"), "");  // no space put in
+  EXPECT_EQ(RemoveControlChars(""), "");
+  EXPECT_EQ(RemoveControlChars("a b^m\x7F\xA0"), "a b^m\x7F\xA0");
+  EXPECT_EQ(RemoveControlChars("\xA0\x0A"), "\xA0");
+  EXPECT_EQ(RemoveControlChars("a\0b"s), "ab");
+}
+
+TEST(SjisUpperCase, UpperCasesOneByteLettersOnly) {
+  EXPECT_EQ(SjisUpperCase("ab.bmp.gz"), "AB.BMP.GZ");
+  EXPECT_EQ(SjisUpperCase("`az{"), "`AZ{");
+  EXPECT_EQ(SjisUpperCase("\x83" "a" "b"), "\x83" "a" "B");  // 'a' is the second byte of 0x83 0x61
+  EXPECT_EQ(SjisUpperCase("\xA0" "a"), "\xA0" "A");
+  EXPECT_EQ(SjisUpperCase("x\x9F"), "X\x9F");
+  EXPECT_EQ(SjisUpperCase(""), "");
+}
+
+TEST(SjisFind, StepsOverTwoByteCharacters) {
+  EXPECT_EQ(SjisFind("ab,c", ','), 2u);
+  EXPECT_EQ(SjisFind(",", ','), 0u);
+  EXPECT_EQ(SjisFind("\x81,x,y", ','), 3u);  // the first ',' is a second byte
+  EXPECT_EQ(SjisFind("\xE0,\xFD,", ','), std::string::npos);
+  EXPECT_EQ(SjisFind("\xA0,", ','), 1u);
+  EXPECT_EQ(SjisFind("abc", ','), std::string::npos);
+  EXPECT_EQ(SjisFind("", ','), std::string::npos);
+  EXPECT_EQ(SjisFind("x\x82", ','), std::string::npos);
+}
+
+}  // namespace

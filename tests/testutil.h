@@ -1,0 +1,105 @@
+// Small helpers shared by the tests: a temporary folder that removes itself,
+// whole-file reads, hex literals, and a work folder for image extraction.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fileio.h"
+#include "workfolder.h"
+
+namespace testutil {
+
+// A fresh folder under the system's temporary directory; removed with its
+// content when the object goes.
+class TTempDir {
+ public:
+  TTempDir() {
+    static int serial = 0;
+    const auto base = std::filesystem::temp_directory_path();
+    for (;;) {
+      Path_ = base / ("qmtest-" + std::to_string(qm::ProcessId()) + "-" + std::to_string(++serial));
+      if (std::filesystem::create_directory(Path_)) break;
+    }
+  }
+  ~TTempDir() {
+    std::error_code ec;
+    std::filesystem::permissions(Path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    for (auto& e : std::filesystem::recursive_directory_iterator(Path_, ec))
+      if (e.is_directory(ec))
+        std::filesystem::permissions(e.path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(Path_, ec);
+  }
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+  const std::filesystem::path& Path() const { return Path_; }
+  std::filesystem::path operator/(const std::string& name) const { return Path_ / name; }
+  // Names of the entries in the folder, sorted.
+  std::vector<std::string> List() const {
+    std::vector<std::string> names;
+    for (auto& e : std::filesystem::directory_iterator(Path_)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  std::filesystem::path Path_;
+};
+
+// Makes a fresh work folder the process-wide WorkFolder for the lifetime of
+// the object, and empties the image list before and after.
+class TScopedWorkFolder {
+ public:
+  TScopedWorkFolder() : Previous_(WorkFolder) {
+    WorkFolder = Dir_.Path();
+    ClearTempFileList();
+  }
+  ~TScopedWorkFolder() {
+    ClearTempFileList();
+    WorkFolder = Previous_;
+  }
+  const std::filesystem::path& Path() const { return Dir_.Path(); }
+
+ private:
+  TTempDir Dir_;
+  std::filesystem::path Previous_;
+};
+
+inline std::vector<uint8_t> ReadAll(const std::filesystem::path& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+inline void WriteAll(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// "0A ff 12" -> bytes; spaces and line breaks are ignored.
+inline std::vector<uint8_t> Hex(std::string_view text) {
+  std::vector<uint8_t> out;
+  int nibble = -1;
+  for (char c : text) {
+    int v;
+    if (c >= '0' && c <= '9') v = c - '0';
+    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+    else continue;
+    if (nibble < 0) nibble = v;
+    else {
+      out.push_back(static_cast<uint8_t>(nibble * 16 + v));
+      nibble = -1;
+    }
+  }
+  return out;
+}
+
+inline std::vector<uint8_t> Bytes(std::string_view s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+}  // namespace testutil

@@ -1,0 +1,232 @@
+// Writes the bundled sample drawings into a folder: several versions, hidden
+// layer groups and layers, nested blocks, and embedded images.
+//   makesamples OUTPUT_FOLDER
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "jwwbuilder.h"
+
+using namespace jwwtest;
+
+namespace {
+
+// Shift-JIS text from hex bytes ("90 DD 94 F5" is 設備).
+std::string Sjis(std::string_view hex) {
+  std::string out;
+  int nibble = -1;
+  for (char c : hex) {
+    int v = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    if (v < 0) continue;
+    if (nibble < 0) {
+      nibble = v;
+    } else {
+      out.push_back(static_cast<char>(nibble * 16 + v));
+      nibble = -1;
+    }
+  }
+  return out;
+}
+
+const std::string Setsubi = Sjis("90 DD 94 F5");          // 設備
+const std::string Shitagaki = Sjis("89 BA 8F 91 82 AB");  // 下書き
+const std::string Toorishin = Sjis("92 CA 82 E8 90 63");  // 通り芯
+const std::string Heimenzu = Sjis("95 BD 96 CA 90 7D");   // 平面図
+const std::string Sunpo = Sjis("90 A1 96 40");            // 寸法
+const std::string Gothic = Sjis("82 6C 82 72 20 83 53 83 56 83 62 83 4E");  // ＭＳ ゴシック
+const std::string Ima = Sjis("8B 8F 8A D4");                                // 居間
+const std::string Daidokoro = Sjis("91 E4 8F 8A");                          // 台所
+const std::string Memo = Sjis("94 F1 95 5C 8E A6 83 81 83 82");             // 非表示メモ
+const std::string Tobira = Sjis("94 E0");                                   // 扉
+const std::string Mado = Sjis("91 8B");                                     // 窓
+const std::string Tategu = Sjis("8C 9A 8B EF");                             // 建具
+
+// A small 24-bit BMP of w x h pixels in one colour.
+std::vector<uint8_t> Bitmap(int w, int h, uint8_t r, uint8_t g, uint8_t b) {
+  const int row = (w * 3 + 3) / 4 * 4;
+  const int size = 54 + row * h;
+  ByteWriter out;
+  out.Raw("BM");
+  out.I32(size);
+  out.I32(0);
+  out.I32(54);
+  out.I32(40);
+  out.I32(w);
+  out.I32(h);
+  out.U16(1);
+  out.U16(24);
+  out.I32(0);
+  out.I32(row * h);
+  out.I32(2835);
+  out.I32(2835);
+  out.I32(0);
+  out.I32(0);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      out.U8(b);
+      out.U8(g);
+      out.U8(r);
+    }
+    for (int p = w * 3; p < row; ++p) out.U8(0);
+  }
+  return out.Bytes();
+}
+
+EntHdr On(uint16_t group, uint16_t layer, uint16_t color = 1) {
+  EntHdr h;
+  h.LayerGroup = group;
+  h.Layer = layer;
+  h.PenColor = color;
+  return h;
+}
+
+Sen Line(EntHdr h, double x1, double y1, double x2, double y2) {
+  Sen s;
+  s.H = h;
+  s.StartX = x1;
+  s.StartY = y1;
+  s.EndX = x2;
+  s.EndY = y2;
+  return s;
+}
+
+Moji Text(EntHdr h, double x, double y, std::string text) {
+  Moji m;
+  m.H = h;
+  m.StartX = x;
+  m.StartY = y;
+  m.EndX = x + 3.0 * static_cast<double>(text.size());
+  m.EndY = y;
+  m.SizeX = m.SizeY = 3;
+  m.FontName = Gothic;
+  m.Text = std::move(text);
+  return m;
+}
+
+Block Insert(EntHdr h, double x, double y, int32_t number) {
+  Block b;
+  b.H = h;
+  b.X = x;
+  b.Y = y;
+  b.BlockNumber = number;
+  return b;
+}
+
+// The common plan: a visible floor plan on group 0, hidden equipment on group
+// 2, a hidden sketch layer 0-5, blocks for doors and windows.
+Drawing Plan(int32_t version) {
+  Drawing d;
+  d.Hdr.Version = version;
+  d.Hdr.Memo = Heimenzu + "\r\n" + "Quillmark sample";
+  d.Hdr.LayerGroups[0].Name = Heimenzu;
+  d.Hdr.LayerGroups[2].Name = Setsubi;
+  d.Hdr.LayerGroups[2].State = 0;  // hidden group
+  d.Hdr.Layers[0 * 16 + 0].Name = Toorishin;
+  d.Hdr.Layers[0 * 16 + 1].Name = Sunpo;
+  d.Hdr.Layers[0 * 16 + 5].Name = Shitagaki;
+  d.Hdr.Layers[0 * 16 + 5].State = 0;  // hidden layer
+  d.Hdr.Layers[2 * 16 + 3].Name = Memo;
+
+  for (int i = 0; i <= 4; ++i) {
+    d.Elements.push_back(Line(On(0, 0), i * 1000.0, 0, i * 1000.0, 4000));
+    d.Elements.push_back(Line(On(0, 0), 0, i * 1000.0, 4000, i * 1000.0));
+  }
+  Enko circle;
+  circle.H = On(0, 2);
+  circle.CenterX = 2000;
+  circle.CenterY = 2000;
+  circle.Radius = 300;
+  d.Elements.push_back(circle);
+  Ten point;
+  point.H = On(0, 2);
+  point.X = 500;
+  point.Y = 500;
+  d.Elements.push_back(point);
+  d.Elements.push_back(Text(On(0, 3), 500, 3500, Ima));
+  d.Elements.push_back(Text(On(0, 3), 2500, 3500, Daidokoro));
+  Sunpou dim;
+  dim.H = On(0, 1);
+  dim.Line = Line(On(0, 1), 0, -500, 4000, -500);
+  dim.ValueText = Text(On(0, 1), 1800, -450, "4000");
+  d.Elements.push_back(dim);
+  Solid solid;
+  solid.H = On(0, 4, 10);
+  solid.Color = 0xC0E0FF;
+  solid.EndX = 500;
+  solid.Point2X = 500;
+  solid.Point2Y = 500;
+  solid.Point3Y = 500;
+  d.Elements.push_back(solid);
+
+  // Hidden material: sketch lines and a note on layer 0-5, equipment on group 2.
+  d.Elements.push_back(Line(On(0, 5), 100, 100, 3900, 3900));
+  d.Elements.push_back(Text(On(0, 5), 100, 200, Memo));
+  d.Elements.push_back(Line(On(2, 0), 1500, 1500, 2500, 1500));
+  d.Elements.push_back(Text(On(2, 3), 1500, 1600, Setsubi));
+
+  // Blocks: 0 door (holds a window block), 1 window, 2 fixture (inserted only
+  // on the hidden group), 3 never inserted.
+  BlockDef door;
+  door.Number = 0;
+  door.Name = Tobira;
+  door.Elements.push_back(Line(On(0, 6), 0, 0, 800, 0));
+  Enko swing;
+  swing.H = On(0, 6);
+  swing.Radius = 800;
+  swing.ArcAngle = 1.5707963267948966;
+  swing.FullCircle = 0;
+  door.Elements.push_back(swing);
+  door.Elements.push_back(Insert(On(0, 6), 0, 900, 1));
+  BlockDef window;
+  window.Number = 1;
+  window.Name = Mado;
+  window.Elements.push_back(Line(On(0, 6), 0, 0, 1200, 0));
+  window.Elements.push_back(Line(On(0, 6), 0, 60, 1200, 60));
+  BlockDef fixture;
+  fixture.Number = 2;
+  fixture.Name = Setsubi;
+  fixture.Elements.push_back(Line(On(2, 0), 0, 0, 300, 300));
+  BlockDef spare;
+  spare.Number = 3;
+  spare.Name = Tategu;
+  spare.Elements.push_back(Line(On(0, 6), 0, 0, 100, 0));
+  d.Blocks = {door, window, fixture, spare};
+  d.Elements.push_back(Insert(On(0, 6), 1000, 0, 0));
+  d.Elements.push_back(Insert(On(0, 6), 3000, 4000, 1));
+  d.Elements.push_back(Insert(On(2, 1), 2000, 2000, 2));
+  return d;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: makesamples OUTPUT_FOLDER\n");
+    return 2;
+  }
+  const std::filesystem::path out = argv[1];
+  std::filesystem::create_directories(out);
+
+  // Version 7.00 with two embedded images: one shown on a visible layer, one
+  // only on the hidden group.
+  Drawing v700 = Plan(700);
+  v700.Elements.push_back(Text(On(0, 3), 3000, 300, "^@BM%temp%photo.bmp,100,100,0,0,1,0"));
+  v700.Elements.push_back(Text(On(2, 0), 3000, 300, "^@BM%temp%equipment.bmp,100,100,0,0,1,0"));
+  v700.Images.push_back({"photo.bmp", Bitmap(8, 8, 0x20, 0x80, 0xC0), {}});
+  v700.Images.push_back({"equipment.bmp", Bitmap(4, 4, 0xC0, 0x20, 0x20), {}});
+  WriteFile(out / "plan_v700.jww", Build(v700));
+
+  WriteFile(out / "plan_v600.jww", Build(Plan(600)));
+  WriteFile(out / "plan_v351.jww", Build(Plan(351)));
+  WriteFile(out / "plan_v230.jww", Build(Plan(230)));
+
+  // Nothing hidden: skipped by a conversion.
+  Drawing visible = Plan(420);
+  visible.Hdr.LayerGroups[2].State = 2;
+  visible.Hdr.Layers[5].State = 2;
+  WriteFile(out / "visible_v420.jww", Build(visible));
+
+  std::printf("samples written to %s\n", out.string().c_str());
+  return 0;
+}
