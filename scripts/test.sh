@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds with warnings as errors and runs every test twice: in an optimised
+# build (where the speed checks apply) and under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+jobs=$(nproc)
+
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_WERROR=ON >/dev/null
+cmake --build build/release -j"$jobs"
+(cd build/release && ctest --output-on-failure -j"$jobs")
+
+cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_WERROR=ON -DQUILLMARK_SANITIZE=ON >/dev/null
+cmake --build build/asan -j"$jobs"
+(cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j"$jobs")
+echo "All tests passed."
