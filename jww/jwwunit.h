@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -101,32 +102,52 @@ class TJwwReader {
   uint64_t Offset_ = 0, Size_ = 0;
 };
 
-// Buffered writer of a drawing file; the mirror of TJwwReader.
+// Buffered writer of a drawing file; the mirror of TJwwReader. Values go into
+// a fixed buffer that is handed to the file (or the memory vector) when full.
 class TJwwWriter {
  public:
   explicit TJwwWriter(qm::TFile& file);
-  // Writes to memory (tests).
+  // Writes to memory (tests, checks).
   explicit TJwwWriter(std::vector<uint8_t>& memory);
   ~TJwwWriter() = default;
   TJwwWriter(const TJwwWriter&) = delete;
   TJwwWriter& operator=(const TJwwWriter&) = delete;
 
-  uint64_t Offset() const noexcept { return Offset_; }
-  void U8(uint8_t v);
-  void U16(uint16_t v);
-  void I32(int32_t v);
-  void U32(uint32_t v);
+  uint64_t Offset() const noexcept { return Offset_ + Pos_; }
+  void U8(uint8_t v) { Put(&v, 1); }
+  void U16(uint16_t v) {
+    const uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
+    Put(b, 2);
+  }
+  void U32(uint32_t v) {
+    const uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+                          static_cast<uint8_t>(v >> 24)};
+    Put(b, 4);
+  }
+  void I32(int32_t v) { U32(static_cast<uint32_t>(v)); }
   void F64(double v);
-  void Bytes(const void* data, size_t n);
+  void Bytes(const void* data, size_t n) { Put(data, n); }
   void Zeros(size_t n);
+  // Hands everything buffered to the file or the memory vector.
   void Flush();
   [[noreturn]] void Fail(const std::string& message) const;
 
  private:
+  void Put(const void* data, size_t n) {
+    if (n <= Buffer_.size() - Pos_) {
+      std::memcpy(Buffer_.data() + Pos_, data, n);
+      Pos_ += n;
+    } else {
+      PutSlow(data, n);
+    }
+  }
+  void PutSlow(const void* data, size_t n);
+
   qm::TFile* File_ = nullptr;
   std::vector<uint8_t>* Memory_ = nullptr;
   std::vector<uint8_t> Buffer_;
-  uint64_t Offset_ = 0;
+  size_t Pos_ = 0;       // bytes in the buffer
+  uint64_t Offset_ = 0;  // bytes handed on before the buffer
 };
 
 // The scalar values of the header section, in file order, then the two counts

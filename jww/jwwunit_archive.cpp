@@ -124,55 +124,41 @@ void TJwwReader::Close() {
 // ---------------------------------------------------------------------------
 // Writer
 
-TJwwWriter::TJwwWriter(qm::TFile& file) : File_(&file) { Buffer_.reserve(BufferSize); }
+TJwwWriter::TJwwWriter(qm::TFile& file) : File_(&file), Buffer_(BufferSize) {}
 
+// Memory writes skip the buffer (it stays empty), so the bytes are in the
+// vector as soon as they are written.
 TJwwWriter::TJwwWriter(std::vector<uint8_t>& memory) : Memory_(&memory) {}
 
-void TJwwWriter::Fail(const std::string& message) const { throw EJwwError(Offset_, message); }
-
-void TJwwWriter::Bytes(const void* data, size_t n) {
-  const auto* p = static_cast<const uint8_t*>(data);
-  Offset_ += n;
-  if (Memory_) {
-    Memory_->insert(Memory_->end(), p, p + n);
-    return;
-  }
-  if (Buffer_.size() + n > BufferSize) Flush();
-  if (n >= BufferSize) {
-    try {
-      File_->Write(p, n);
-    } catch (const qm::EFileError& e) {
-      Fail(e.what());
-    }
-    return;
-  }
-  Buffer_.insert(Buffer_.end(), p, p + n);
-}
+void TJwwWriter::Fail(const std::string& message) const { throw EJwwError(Offset(), message); }
 
 void TJwwWriter::Flush() {
-  if (!File_ || Buffer_.empty()) return;
+  if (Pos_ == 0) return;
   try {
-    File_->Write(Buffer_.data(), Buffer_.size());
+    File_->Write(Buffer_.data(), Pos_);
   } catch (const qm::EFileError& e) {
     Fail(e.what());
   }
-  Buffer_.clear();
+  Offset_ += Pos_;
+  Pos_ = 0;
 }
 
-void TJwwWriter::U8(uint8_t v) { Bytes(&v, 1); }
-
-void TJwwWriter::U16(uint16_t v) {
-  const uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
-  Bytes(b, 2);
+void TJwwWriter::PutSlow(const void* data, size_t n) {
+  const auto* p = static_cast<const uint8_t*>(data);
+  if (Memory_) {
+    Memory_->insert(Memory_->end(), p, p + n);
+    Offset_ += n;
+    return;
+  }
+  while (n > 0) {
+    if (Pos_ == Buffer_.size()) Flush();
+    const size_t piece = std::min(n, Buffer_.size() - Pos_);
+    std::memcpy(Buffer_.data() + Pos_, p, piece);
+    Pos_ += piece;
+    p += piece;
+    n -= piece;
+  }
 }
-
-void TJwwWriter::U32(uint32_t v) {
-  const uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-                        static_cast<uint8_t>(v >> 24)};
-  Bytes(b, 4);
-}
-
-void TJwwWriter::I32(int32_t v) { U32(static_cast<uint32_t>(v)); }
 
 void TJwwWriter::F64(double v) {
   uint64_t bits;

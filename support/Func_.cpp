@@ -61,7 +61,7 @@ std::string RemoveCaretM(std::string_view text) {
       ++i;
     }
   }
-  if (out.empty()) out = " ";
+  if (out.empty()) out.push_back(' ');
   return out;
 }
 
