@@ -10,6 +10,8 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
+#include <shellapi.h>
 #define isatty _isatty
 #define fileno _fileno
 #else
@@ -187,10 +189,29 @@ int Convert(const std::vector<std::filesystem::path>& files, bool sjis) {
   return exitCode;
 }
 
+// The arguments as UTF-8 (on Windows from the wide command line, so that any
+// file name works whatever the console's code page).
+std::vector<std::string> Arguments(int argc, char** argv) {
+#ifdef _WIN32
+  (void)argc;
+  (void)argv;
+  std::vector<std::string> args;
+  int n = 0;
+  if (wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &n)) {
+    for (int i = 1; i < n; ++i) args.push_back(qm::PathToUtf8(std::filesystem::path(wide[i])));
+    LocalFree(wide);
+  }
+  SetConsoleOutputCP(CP_UTF8);
+  return args;
+#else
+  return std::vector<std::string>(argv + 1, argv + argc);
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = Arguments(argc, argv);
   std::string command;
   bool json = false, sjis = false, endOfOptions = false;
   std::vector<std::filesystem::path> files;
