@@ -134,6 +134,7 @@ class TJwwWriter {
 
  private:
   void Put(const void* data, size_t n) {
+    if (n == 0) return;
     if (n <= Buffer_.size() - Pos_) {
       std::memcpy(Buffer_.data() + Pos_, data, n);
       Pos_ += n;

@@ -52,9 +52,8 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
     if (image.Size < 0) throw EJwwError(sizeAt, "the image size is negative (" + std::to_string(image.Size) + ")");
     Images.push_back(image);
     if (ExtractImages) TempFiles.push_back(image);
-    if (image.FileName.empty() || image.Size == 0) continue;
+    if (image.FileName.empty()) continue;
 
-    f.Require(static_cast<uint64_t>(image.Size), "an image's data");
     // The name becomes a file in the work folder: it must be a plain name
     // that stays there, and no two images may share a file.
     if (!PlainImageName(image.FileName))
@@ -62,6 +61,8 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
                                   "\" is not a plain file name (it could reach outside the work folder)");
     if (!names.insert(Func_::SjisUpperCase(image.FileName)).second)
       throw EJwwError(nameAt, "the image name \"" + qm::SjisToUtf8(image.FileName) + "\" occurs twice");
+    if (image.Size == 0) continue;
+    f.Require(static_cast<uint64_t>(image.Size), "an image's data");
     if (!ExtractImages) {
       f.Skip(static_cast<uint64_t>(image.Size), "an image's data");
       continue;

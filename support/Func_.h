@@ -35,7 +35,8 @@ void FillBytes(void* dest, unsigned char value, int32_t n) noexcept;
 
 // Converts a whole text to a 32-bit integer: leading spaces, an optional sign,
 // decimal digits, or hexadecimal after "$", "x", "X" or "0x". Anything else,
-// including a value that does not fit, gives 0.
+// including a value that does not fit, gives 0. A hexadecimal text may name
+// any 32-bit pattern ($FFFFFFFF is -1).
 int32_t StrToIntOrZero(std::string_view text) noexcept;
 
 // Upper-cases the one-byte letters a..z; two-byte characters are unchanged.
