@@ -84,7 +84,8 @@ void TForm1::StartWork(const std::filesystem::path& workParent) {
     // system's temporary folder instead.
     try {
       std::error_code ec;
-      WorkScope_ = std::make_unique<TWorkFolderScope>(std::filesystem::temp_directory_path(ec) / "Quillmark");
+      FallbackTempFolder_ = std::filesystem::temp_directory_path(ec) / "Quillmark";
+      WorkScope_ = std::make_unique<TWorkFolderScope>(FallbackTempFolder_);
     } catch (const std::exception&) {
       WorkScope_.reset();  // images cannot be extracted; such drawings fail to load
     }
@@ -95,6 +96,11 @@ void TForm1::StartWork(const std::filesystem::path& workParent) {
 void TForm1::EndWork() {
   Document.reset();
   WorkScope_.reset();  // deletes the listed files, removes the folder, empties the list
+  if (!FallbackTempFolder_.empty()) {
+    std::error_code ec;
+    std::filesystem::remove(FallbackTempFolder_, ec);  // stays while another instance uses it
+    FallbackTempFolder_.clear();
+  }
 }
 
 std::string TForm1::UpperExtension(const std::filesystem::path& path) {

@@ -105,6 +105,7 @@ class TForm1 {
   TForm2& Form2_;
   std::filesystem::path SettingsPath_;
   std::filesystem::path SharedTempFolder_;
+  std::filesystem::path FallbackTempFolder_;
   std::unique_ptr<TWorkFolderScope> WorkScope_;
   std::vector<TFileResult> Results_;
   std::string ConvertDetail_;

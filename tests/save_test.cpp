@@ -400,7 +400,7 @@ TEST_F(Save, FailsWhereNoFileCanBeCreated) {
 
 TEST_F(Save, AFullDiskLeavesNothingBehind) {
   jwwtest::Drawing d = RichDrawing(600);
-  for (int i = 0; i < 2000; ++i) d.Elements.push_back(jwwtest::Sen{});
+  d.Elements.resize(d.Elements.size() + 2000, jwwtest::Element(std::in_place_type<jwwtest::Sen>));
   Load(d);
   constexpr rlim_t kLimit = 40000;  // inside the entity section
   ASSERT_GT(SourceBytes.size(), 2 * kLimit);

@@ -133,17 +133,23 @@ int Convert(const std::vector<std::filesystem::path>& files, bool sjis) {
   TCliList list;
   // Every named file gets its report lines, also the ones that do not exist
   // or are not JWW files; a file named twice is converted once.
-  std::vector<std::string> seen;
+  // Two names are the same file when their paths agree or, for files that
+  // exist, when they lead to the same file (links included).
+  auto same = [](const std::filesystem::path& a, const std::filesystem::path& b) {
+    if (a == b) return true;
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
+  };
   for (const std::filesystem::path& file : files) {
     std::error_code ec;
     std::filesystem::path full = std::filesystem::absolute(file, ec).lexically_normal();
     if (ec) full = file;
-    const std::string key = qm::PathToUtf8(full);
-    if (std::find(seen.begin(), seen.end(), key) != seen.end()) {
+    bool listed = false;
+    for (int i = 0; i < list.Count() && !listed; ++i) listed = same(list.Item(i), full);
+    if (listed) {
       std::cerr << "quillmark: " << qm::PathToUtf8(file) << " is named more than once; converting it once\n";
       continue;
     }
-    seen.push_back(key);
     list.Add(full);
   }
   TCliStatus status(list.Count(), isatty(fileno(stderr)) != 0);

@@ -1,0 +1,247 @@
+// The settings file, the file list's rules (Add, drop, Delete) and the
+// lifetime of the work folder and the document around FormShow/FormClose.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "formrig.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testutil::Bytes;
+
+class SettingsTest : public ::testing::Test {
+ protected:
+  testutil::TTempDir Dir;
+  rig::TRig R;
+  fs::path Dat = Dir / "Quillmark.dat";
+
+  void SetUp() override { R.Form1.ProgramFolder = fs::path("/prog/"); }
+  void Load(const std::string& text) {
+    testutil::WriteAll(Dat, Bytes(text));
+    R.Form1.LoadSettings(Dat);
+  }
+  std::vector<int> Main() const {
+    return {R.MainBounds.Left(), R.MainBounds.Top(), R.MainBounds.Width(), R.MainBounds.Height()};
+  }
+  std::vector<int> Result() const {
+    return {R.ResultBounds.Left(), R.ResultBounds.Top(), R.ResultBounds.Width(), R.ResultBounds.Height()};
+  }
+};
+
+TEST_F(SettingsTest, ReadsTheTenLinesInOrder) {
+  Load("10\r\n20\r\n500\r\n400\r\n300\r\n-30\r\n40\r\n600\r\n450\r\n/data/drawings/\r\n");
+  EXPECT_EQ(Main(), (std::vector<int>{10, 20, 500, 400}));
+  EXPECT_EQ(R.List.ListWidth, 300);
+  EXPECT_EQ(Result(), (std::vector<int>{-30, 40, 600, 450}));
+  EXPECT_EQ(R.Form1.LastFolder, fs::path("/data/drawings/"));
+}
+
+TEST_F(SettingsTest, ClampsTheListWidthAndTakesBadNumbersAsZero) {
+  const std::vector<std::pair<std::string, int>> cases = {{"5", 20},      {"99999", 2000}, {"abc", 20}, {"20", 20},
+                                                          {"2000", 2000}, {"-3", 20},      {"", 20},    {"21", 21}};
+  for (const auto& [line5, width] : cases) {
+    Load("left\r\n7\r\n8\r\n9\r\n" + line5 + "\r\n1\r\n2\r\n3\r\n4\r\n/f/\r\n");
+    EXPECT_EQ(R.List.ListWidth, width) << line5;
+    EXPECT_EQ(R.MainBounds.Left(), 0);
+    EXPECT_EQ(R.MainBounds.Top(), 7);
+  }
+}
+
+TEST_F(SettingsTest, NoFileKeepsTheDesignedGeometryAndStartsInTheProgramFolder) {
+  R.Form1.LastFolder = "/elsewhere/";
+  R.Form1.LoadSettings(Dir / "none.dat");
+  EXPECT_EQ(Main(), (std::vector<int>{192, 107, 478, 264}));
+  EXPECT_EQ(Result(), (std::vector<int>{222, 129, 456, 293}));
+  EXPECT_EQ(R.List.ListWidth, 176);
+  EXPECT_EQ(R.Form1.LastFolder, fs::path("/prog/"));
+}
+
+TEST_F(SettingsTest, LinesPastTheEndOfAShortFileReadEmpty) {
+  Load("1\r\n2\r\n3\r\n");
+  EXPECT_EQ(Main(), (std::vector<int>{1, 2, 3, 0}));
+  EXPECT_EQ(R.List.ListWidth, 20);
+  EXPECT_EQ(Result(), (std::vector<int>{0, 0, 0, 0}));
+  EXPECT_EQ(R.Form1.LastFolder, fs::path());
+}
+
+TEST_F(SettingsTest, LastFolderIsReadAsUtf8OrElseAsShiftJis) {
+  const std::string rest = "1\r\n2\r\n3\r\n4\r\n100\r\n5\r\n6\r\n7\r\n8\r\n";
+  Load(rest + "/data/" + rig::B("90 7D 96 CA") + "/\r\n");  // 図面 in Shift-JIS, as older files have it
+  EXPECT_EQ(R.Form1.LastFolder, qm::PathFromUtf8("/data/図面/"));
+  Load(rest + "/data/図面/\r\n");
+  EXPECT_EQ(R.Form1.LastFolder, qm::PathFromUtf8("/data/図面/"));
+}
+
+TEST_F(SettingsTest, WritesTenCrLfLinesThatReadBackTheSame) {
+  R.MainBounds.SetLeft(-5);
+  R.MainBounds.SetTop(-7);
+  R.MainBounds.SetWidth(800);
+  R.MainBounds.SetHeight(600);
+  R.List.ListWidth = 250;
+  R.ResultBounds.SetLeft(-1);
+  R.ResultBounds.SetTop(0);
+  R.Form1.LastFolder = qm::PathFromUtf8("/data/図面/");
+  R.Form1.SaveSettings(Dat);
+  EXPECT_EQ(testutil::ReadAll(Dat), Bytes("-5\r\n-7\r\n800\r\n600\r\n250\r\n-1\r\n0\r\n456\r\n293\r\n/data/"
+                                          "\xE5\x9B\xB3\xE9\x9D\xA2/\r\n"));
+  EXPECT_EQ(Dir.List(), std::vector<std::string>{"Quillmark.dat"});
+
+  rig::TRig other;
+  other.Form1.LoadSettings(Dat);
+  EXPECT_EQ(other.MainBounds.Left(), -5);
+  EXPECT_EQ(other.MainBounds.Height(), 600);
+  EXPECT_EQ(other.List.ListWidth, 250);
+  EXPECT_EQ(other.ResultBounds.Width(), 456);
+  EXPECT_EQ(other.Form1.LastFolder, R.Form1.LastFolder);
+}
+
+TEST_F(SettingsTest, AFileInAMissingFolderIsNotWritten) {
+  EXPECT_NO_THROW(R.Form1.SaveSettings(Dir / "missing" / "Quillmark.dat"));
+  EXPECT_TRUE(Dir.List().empty());
+}
+
+TEST_F(SettingsTest, AFileInAReadOnlyFolderIsNotWritten) {
+  if (geteuid() == 0) GTEST_SKIP() << "a read-only folder does not stop the superuser";
+  fs::create_directory(Dir / "ro");
+  fs::permissions(Dir / "ro", fs::perms::owner_read | fs::perms::owner_exec);
+  EXPECT_NO_THROW(R.Form1.SaveSettings(Dir / "ro" / "Quillmark.dat"));
+  fs::permissions(Dir / "ro", fs::perms::owner_all);
+  EXPECT_TRUE(fs::is_empty(Dir / "ro"));
+}
+
+// A write that fails half-way (here: the file size limit of the process)
+// keeps the previous settings whole, or leaves none when there were none.
+TEST_F(SettingsTest, AFailedSaveKeepsThePreviousSettings) {
+  const std::string previous = "1\r\n2\r\n3\r\n4\r\n100\r\n5\r\n6\r\n7\r\n8\r\n/old/\r\n";
+  testutil::WriteAll(Dat, Bytes(previous));
+  R.Form1.LastFolder = "/a/rather/long/folder/name/that/makes/the/file/longer/";
+  auto saveLimited = [&](const fs::path& path) {
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 16;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    EXPECT_NO_THROW(R.Form1.SaveSettings(path));
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+  };
+  saveLimited(Dat);
+  EXPECT_EQ(testutil::ReadAll(Dat), Bytes(previous));
+  EXPECT_EQ(Dir.List(), std::vector<std::string>{"Quillmark.dat"});
+  saveLimited(Dir / "new.dat");
+  EXPECT_EQ(Dir.List(), std::vector<std::string>{"Quillmark.dat"});
+}
+
+// ---------------------------------------------------------------------------
+// The file list.
+
+class ListTest : public SettingsTest {
+ protected:
+  fs::path Touch(const std::string& name) {
+    fs::create_directories((Dir / name).parent_path());
+    testutil::WriteAll(Dir / name, Bytes("JwwData."));
+    return Dir / name;
+  }
+};
+
+TEST_F(ListTest, AddListsExistingJwwFilesOnceIgnoringCase) {
+  const auto plan = Touch("plan.jww"), upper = Touch("PLAN.JWW"), mixed = Touch("b.JwW");
+  const auto other = Touch("plan.jw_"), text = Touch("plan.txt");
+  fs::create_directory(Dir / "x.jww");
+  EXPECT_TRUE(R.Form1.Button1Click({plan, plan, upper, other, text, Dir / "missing.jww", Dir / "x.jww", mixed}));
+  EXPECT_EQ(R.List.Items, (std::vector<fs::path>{plan, mixed}));
+  EXPECT_EQ(R.Form1.LastFolder, Dir.Path() / "");
+  EXPECT_TRUE(R.Form1.Button1Click({upper}));
+  EXPECT_EQ(R.List.Count(), 2);
+
+  // The folder of the first chosen file, whether or not it gets listed.
+  const auto sub = Touch("sub/c.jww");
+  EXPECT_TRUE(R.Form1.Button1Click({Dir / "other" / "gone.jww", sub}));
+  EXPECT_EQ(R.Form1.LastFolder, Dir / "other" / "");
+  EXPECT_EQ(R.List.Items.back(), sub);
+  R.Form1.Button1Click({});  // cancelled
+  EXPECT_EQ(R.Form1.LastFolder, Dir / "other" / "");
+  EXPECT_EQ(R.List.Count(), 3);
+}
+
+TEST_F(ListTest, DropSkipsEmptyNamesAndFollowsTheAddRules) {
+  const auto a = Touch("a.jww"), b = Touch("B.JWW");
+  fs::create_directory(Dir / "folder.jww");
+  R.Form1.LastFolder = "/kept/";
+  EXPECT_TRUE(R.Form1.WMDropFiles({fs::path(), a, fs::path(), Dir / "folder.jww", Dir / "A.JWW", b, Touch("c.doc")}));
+  EXPECT_EQ(R.List.Items, (std::vector<fs::path>{a, b}));
+  EXPECT_EQ(R.Form1.LastFolder, fs::path("/kept/"));
+}
+
+TEST_F(ListTest, DeleteRemovesTheSelectedItemsWhenThereIsACurrentItem) {
+  const std::vector<fs::path> five = {"/d/0.jww", "/d/1.jww", "/d/2.jww", "/d/3.jww", "/d/4.jww"};
+  R.List.Set(five);
+  R.List.Sel = {false, true, true, false, true};
+  R.List.Index = -1;
+  EXPECT_TRUE(R.Form1.Button2Click());
+  EXPECT_EQ(R.List.Items, five);
+  R.List.Index = 2;
+  EXPECT_TRUE(R.Form1.Button2Click());
+  EXPECT_EQ(R.List.Items, (std::vector<fs::path>{"/d/0.jww", "/d/3.jww"}));
+  R.List.Clear();
+  R.List.Index = 0;
+  EXPECT_TRUE(R.Form1.Button2Click());
+  EXPECT_EQ(R.List.Count(), 0);
+}
+
+// ---------------------------------------------------------------------------
+// Showing and closing the main window.
+
+TEST_F(SettingsTest, ShowSetsUpAPrivateWorkFolderAndCloseRemovesItAndSavesTheSettings) {
+  const fs::path app = Dir / "app";
+  fs::create_directory(app);
+  testutil::WriteAll(app / "Quillmark.dat", Bytes("11\r\n12\r\n613\r\n414\r\n215\r\n16\r\n17\r\n518\r\n319\r\n/x/\r\n"));
+  R.List.Set({"/d/left-over.jww"});
+  R.Form1.FormShow(app / "Quillmark");
+  EXPECT_EQ(R.Form1.ProgramFolder, app / "");
+  EXPECT_EQ(R.Form1.SettingsPath(), app / "Quillmark.dat");
+  EXPECT_EQ(Main(), (std::vector<int>{11, 12, 613, 414}));
+  EXPECT_EQ(R.List.ListWidth, 215);
+  EXPECT_EQ(R.Form1.LastFolder, fs::path("/x/"));
+  EXPECT_EQ(R.List.Count(), 0);
+  ASSERT_NE(R.Form1.Document, nullptr);
+  const fs::path work = WorkFolder;
+  EXPECT_EQ(work.parent_path(), app / "TEMP");
+  EXPECT_TRUE(work.filename().string().starts_with("quillmark-" + std::to_string(qm::ProcessId()) + "-"));
+  EXPECT_TRUE(fs::is_directory(work));
+
+  R.MainBounds.SetLeft(-20);
+  R.Form1.LastFolder = "/y/";
+  R.Form1.FormClose();
+  EXPECT_FALSE(fs::exists(work));
+  EXPECT_FALSE(fs::exists(app / "TEMP"));
+  EXPECT_EQ(R.Form1.Document, nullptr);
+  EXPECT_EQ(testutil::ReadAll(app / "Quillmark.dat"),
+            Bytes("-20\r\n12\r\n613\r\n414\r\n215\r\n16\r\n17\r\n518\r\n319\r\n/y/\r\n"));
+  EXPECT_EQ(Dir.List(), std::vector<std::string>{"app"});
+}
+
+TEST_F(SettingsTest, CloseKeepsATempFolderThatHoldsOtherFiles) {
+  const fs::path app = Dir / "app";
+  fs::create_directories(app / "TEMP");  // there already
+  R.Form1.FormShow(app / "Quillmark");
+  EXPECT_EQ(R.Form1.LastFolder, app / "");  // no settings file yet
+  const fs::path work = WorkFolder;
+  testutil::WriteAll(app / "TEMP" / "foreign.txt", Bytes("x"));
+  R.Form1.FormClose();
+  EXPECT_FALSE(fs::exists(work));
+  EXPECT_TRUE(fs::exists(app / "TEMP" / "foreign.txt"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(app / "TEMP"), fs::directory_iterator()), 1);
+  EXPECT_EQ(testutil::ReadAll(app / "Quillmark.dat"),
+            Bytes("192\r\n107\r\n478\r\n264\r\n176\r\n222\r\n129\r\n456\r\n293\r\n" + (app / "").string() + "\r\n"));
+}
+
+}  // namespace
