@@ -46,7 +46,12 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
   for (int32_t i = 0; i < count; ++i) {
     TBindImageType image;
     const uint64_t nameAt = f.Offset();
-    image.FileName = ReadName(f, "an image name");
+    // The stored name decides whether data follows and names the file: one
+    // that holds control bytes would lose them in cleaning and could then
+    // look empty (its data taken for the next entry) or name another file.
+    image.FileName = ReadString(f, "an image name");
+    if (Func_::RemoveControlChars(image.FileName) != image.FileName)
+      throw EJwwError(nameAt, "the image name \"" + qm::SjisToUtf8(image.FileName) + "\" holds control characters");
     const uint64_t sizeAt = f.Offset();
     image.Size = f.I32("an image size");
     if (image.Size < 0) throw EJwwError(sizeAt, "the image size is negative (" + std::to_string(image.Size) + ")");

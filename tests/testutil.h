@@ -2,7 +2,12 @@
 // whole-file reads, hex literals, and a work folder for image extraction.
 #pragma once
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -98,6 +103,21 @@ inline std::vector<uint8_t> Hex(std::string_view text) {
     }
   }
   return out;
+}
+
+// Runs body in a child process as an ordinary user (user and group 65534 when
+// the tests run as the superuser, whom no permission stops). True when the
+// child could drop its rights and body returned true.
+inline bool RunAsOrdinaryUser(const std::function<bool()>& body) {
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    const bool ordinary = geteuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0);
+    _exit(ordinary && body() ? 0 : 1);
+  }
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child) return false;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 inline std::vector<uint8_t> Bytes(std::string_view s) { return std::vector<uint8_t>(s.begin(), s.end()); }

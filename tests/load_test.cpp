@@ -1,0 +1,703 @@
+// Loading whole files: the signature test, failures of every kind (cut files,
+// impossible counts, hostile image names), the version rules at both ends,
+// image extraction into the work folder, and the speed of both loads.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+
+#include "jwwbuilder.h"
+#include "jwwunit.h"
+#include "testutil.h"
+#include "workfolder.h"
+
+namespace fs = std::filesystem;
+using testutil::Hex;
+
+namespace {
+
+std::vector<uint8_t> Pattern(size_t n, uint32_t seed) {
+  std::vector<uint8_t> v(n);
+  uint32_t x = seed * 2654435761u + 1;
+  for (auto& b : v) {
+    x = x * 1103515245u + 12345u;
+    b = static_cast<uint8_t>(x >> 16);
+  }
+  return v;
+}
+
+// Every element kind and form, nested block definitions (one with an extended
+// time), and from 700 two images. Its last byte belongs to the last line of
+// the last definition, or (700) to the last image.
+jwwtest::Drawing FullDrawing(int32_t v) {
+  using namespace jwwtest;
+  Drawing d;
+  d.Hdr.Version = v;
+  d.Hdr.Memo = "memo\r\n";
+  d.Hdr.Layers[5].Name = "layer";
+  d.Hdr.LayerGroups[2].State = 0;
+  Sen line{{}, 1, 2, 3, 4};
+  Ten p100;
+  p100.H.PenStyle = 100;
+  p100.Code = 3;
+  Moji text;
+  text.FontName = "MS";
+  text.Text = "^@BM%temp%a.bmp,1,1";
+  Sunpou dim;
+  dim.ValueText.Text = "10";
+  dim.Point2.H.PenStyle = 100;
+  Solid s10;
+  s10.H.PenColor = 10;
+  s10.Color = 0x123456;
+  Block ins1, ins2;
+  ins1.BlockNumber = 1;
+  ins2.BlockNumber = 2;
+  d.Elements = {line, Enko{}, Ten{}, p100, text, dim, Solid{}, s10, ins1};
+  BlockDef b1, b2;
+  b1.Number = 1;
+  b1.Name = "B1";
+  b1.Elements = {line, text, ins2};
+  b2.Number = 2;
+  b2.Time = 0x80000000u;
+  b2.Elements = {p100, dim, line};
+  d.Blocks = {b1, b2};
+  if (v >= 700) d.Images = {{"a.bmp", Pattern(3000, 1), {}}, {"b.png", Pattern(10, 2), {}}};
+  return d;
+}
+
+bool Contains(const std::string& text, std::string_view part) { return text.find(part) != std::string::npos; }
+
+long MaxRssKb() {
+  rusage ru{};
+  getrusage(RUSAGE_SELF, &ru);
+  return ru.ru_maxrss;
+}
+
+// Every entry under a folder, relative, sorted.
+std::vector<std::string> Tree(const fs::path& root) {
+  std::vector<std::string> v;
+  for (auto& e : fs::recursive_directory_iterator(root)) v.push_back(fs::relative(e.path(), root).string());
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+// Makes a given folder the work folder for the lifetime of the object.
+class TWorkFolderAt {
+ public:
+  explicit TWorkFolderAt(const fs::path& folder) : Previous_(WorkFolder) {
+    WorkFolder = folder;
+    ClearTempFileList();
+  }
+  ~TWorkFolderAt() {
+    ClearTempFileList();
+    WorkFolder = Previous_;
+  }
+
+ private:
+  fs::path Previous_;
+};
+
+constexpr bool Sanitized() {
+#ifdef QUILLMARK_SANITIZED
+  return true;
+#else
+  return false;
+#endif
+}
+
+constexpr bool TimingChecked() {
+#ifdef NDEBUG
+  return !Sanitized();
+#else
+  return false;
+#endif
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Signature
+
+TEST(LoadSignature, FirstEightBytesExactly) {
+  testutil::TTempDir dir;
+  struct Case {
+    std::string Bytes;
+    bool Expected;
+  };
+  const Case cases[] = {{"JwwData.", true},
+                        {"JwwData.\x01\x02 and more", true},
+                        {"jwwData.", false},
+                        {"JwwData", false},
+                        {std::string("JwwData\0", 8), false},
+                        {std::string("JwwData\0.", 9), false},
+                        {"JwwData,", false},
+                        {"", false}};
+  TJwwData d;
+  d.Header.Version = 123;
+  int n = 0;
+  for (const Case& c : cases) {
+    const fs::path p = dir / ("s" + std::to_string(n++) + ".jww");
+    testutil::WriteAll(p, testutil::Bytes(c.Bytes));
+    EXPECT_EQ(d.CheckSignature(p), c.Expected) << c.Bytes;
+  }
+  EXPECT_EQ(d.Header.Version, 123);  // the document is not touched
+  EXPECT_FALSE(d.CheckSignature(dir.Path()));
+  EXPECT_FALSE(d.CheckSignature(dir / "missing.jww"));
+  EXPECT_FALSE(d.LoadDocument(dir.Path()));
+  EXPECT_FALSE(d.LastError.empty());
+}
+
+TEST(LoadSignature, UnreadableFile) {
+  testutil::TTempDir dir;
+  const fs::path p = dir / "locked.jww";
+  jwwtest::WriteFile(p, jwwtest::Build(FullDrawing(600)));
+  fs::permissions(p, fs::perms::none);
+  // Checked in a child as an ordinary user: the superuser reads anything.
+  EXPECT_TRUE(testutil::RunAsOrdinaryUser([&] {
+    TJwwData d;
+    return !d.CheckSignature(p) && !d.LoadDocument(p) && !d.LoadForLayerTest(p, 1) &&
+           Contains(d.LastError, p.string());
+  }));
+}
+
+// ---------------------------------------------------------------------------
+// Cut files
+
+TEST(LoadTruncation, EveryPrefixOfEveryLayoutFails) {
+  for (int32_t v : {220, 300, 351, 420, 600, 700}) {
+    testutil::TScopedWorkFolder work;
+    testutil::TTempDir dir;
+    const fs::path path = dir / "cut.jww";
+    const jwwtest::Drawing dr = FullDrawing(v);
+    const std::vector<uint8_t> full = jwwtest::Build(dr);
+    const size_t headerSize = jwwtest::HeaderSectionSize(dr);
+    testutil::WriteAll(path, full);
+    TJwwData d;
+    ASSERT_TRUE(d.LoadDocument(path)) << v << ": " << d.LastError;
+    ASSERT_EQ(d.TotalCount(), 9) << v;
+    ASSERT_EQ(d.BlockDefCount, 2) << v;
+    ASSERT_EQ(d.BlockDefs[1].TotalCount(), 3) << v;
+    ASSERT_EQ(TempFiles.size(), v >= 700 ? 2u : 0u) << v;
+    DeleteTempFiles();
+    ClearTempFileList();
+
+    int failures = 0;
+    for (size_t len = full.size(); len-- > 0 && failures < 5;) {
+      // Under the sanitizers every 13th cut of the header section is enough
+      // (they make each load some 20 times slower); the entity section is cut everywhere.
+      if (Sanitized() && len < headerSize && len % 13 != 0) continue;
+      fs::resize_file(path, len);
+      const bool ok = d.LoadDocument(path);
+      if (ok || d.LastError.empty()) {
+        ADD_FAILURE() << "version " << v << ", first " << len << " of " << full.size() << " bytes: load "
+                      << (ok ? "succeeded" : "failed without a reason");
+        ++failures;
+      }
+      if (v >= 700 && len > headerSize) {
+        // Only complete images may be left, and only listed ones.
+        for (auto& e : fs::directory_iterator(work.Path())) {
+          const std::string name = e.path().filename().string();
+          const auto it =
+              std::find_if(dr.Images.begin(), dr.Images.end(), [&](const jwwtest::Image& i) { return i.Name == name; });
+          if (it == dr.Images.end() || testutil::ReadAll(e.path()) != it->Data) {
+            ADD_FAILURE() << "version " << v << ", " << len << " bytes: partial or unknown file " << name;
+            ++failures;
+          }
+        }
+        DeleteTempFiles();
+        ClearTempFileList();
+        EXPECT_TRUE(fs::is_empty(work.Path())) << len;
+      }
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Counts that cannot be right
+
+TEST(LoadCounts, ImpossibleOrNegativeCountsFailAtOnce) {
+  using namespace jwwtest;
+  struct Case {
+    const char* Name;
+    Drawing D;
+    const char* What;  // a word the reason must contain
+  };
+  std::vector<Case> cases;
+  BlockDef def;
+  def.Elements = {Sen{}};
+  auto add = [&](const char* name, int32_t v, const char* what, auto change) {
+    Drawing d;
+    d.Hdr.Version = v;
+    d.Elements = {Sen{}};
+    d.Blocks = {def};
+    change(d);
+    cases.push_back({name, d, what});
+  };
+  add("2e9 elements", 300, "element count", [](Drawing& d) { d.DeclaredElementCount = 2000000000u; });
+  add("-1 elements", 300, "element count", [](Drawing& d) { d.DeclaredElementCount = 0xFFFFFFFFu; });
+  add("2e9 definitions", 300, "block definition count", [](Drawing& d) { d.DeclaredBlockCount = 2000000000u; });
+  add("negative definitions", 300, "block definition count", [](Drawing& d) { d.DeclaredBlockCount = 0x80000000u; });
+  add("2e9 block elements", 300, "element count", [](Drawing& d) { d.Blocks[0].DeclaredCount = 2000000000u; });
+  add("-2 block elements", 300, "element count", [](Drawing& d) { d.Blocks[0].DeclaredCount = 0xFFFFFFFEu; });
+  add("2e9 images", 700, "image count", [](Drawing& d) { d.DeclaredImageCount = 2000000000; });
+  add("-5 images", 700, "image count", [](Drawing& d) { d.DeclaredImageCount = -5; });
+  add("2e9 image bytes", 700, "image", [](Drawing& d) { d.Images = {{"a.bmp", {1, 2, 3}, 2000000000}}; });
+  add("negative image size", 700, "image size", [](Drawing& d) { d.Images = {{"a.bmp", {}, -1}}; });
+  // A text whose font name announces 65535 bytes that the file does not hold.
+  std::vector<uint8_t> cutText = Hex("FFFF 2C01 0900 4344617461 4D6F6A69");
+  const auto textRecord = RecordBytes(Element{Moji{}}, 300);
+  cutText.insert(cutText.end(), textRecord.begin(), textRecord.end() - 2);
+  cutText.insert(cutText.end(), {0xFF, 0xFF, 0xFF});
+  add("65535-byte font name", 300, "font name", [&](Drawing& d) {
+    d.Elements = {RawBytes{cutText}};
+    d.DeclaredElementCount = 1;
+  });
+  testutil::TScopedWorkFolder work;
+  testutil::TTempDir dir;
+  for (const Case& c : cases) {
+    const fs::path p = dir / "count.jww";
+    testutil::WriteAll(p, Build(c.D));
+    TJwwData d;
+    const long rssBefore = MaxRssKb();
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(d.LoadDocument(p)) << c.Name;
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
+    EXPECT_LT(ms.count(), 250) << c.Name;
+    EXPECT_LT(MaxRssKb() - rssBefore, 64 * 1024) << c.Name;
+    EXPECT_TRUE(Contains(d.LastError, c.What)) << c.Name << ": " << d.LastError;
+    EXPECT_TRUE(Contains(d.LastError, p.string())) << c.Name << ": " << d.LastError;
+    EXPECT_TRUE(fs::is_empty(work.Path())) << c.Name;
+  }
+  // The offset named is that of the count itself: right after the header section.
+  const Drawing& huge = cases[0].D;
+  testutil::WriteAll(dir / "h.jww", Build(huge));
+  TJwwData d;
+  EXPECT_FALSE(d.LoadDocument(dir / "h.jww"));
+  EXPECT_TRUE(Contains(d.LastError, std::to_string(HeaderSectionSize(huge)))) << d.LastError;
+  EXPECT_EQ(d.EntityOrder.size(), 0u);
+}
+
+TEST(LoadFailures, LastErrorNamesPathOffsetAndField) {
+  jwwtest::Drawing dr;
+  dr.Hdr.Version = 300;
+  dr.Elements = {jwwtest::Sen{}};
+  auto bytes = jwwtest::Build(dr);
+  // Count (2), declaration (14), the line's 13-byte header and StartX; StartY is cut.
+  const size_t startYAt = jwwtest::HeaderSectionSize(dr) + 2 + 14 + 13 + 8;
+  bytes.resize(startYAt + 3);
+  testutil::TTempDir dir;
+  testutil::WriteAll(dir / "cut.jww", bytes);
+  TJwwData d;
+  EXPECT_FALSE(d.LoadDocument(dir / "cut.jww"));
+  EXPECT_TRUE(Contains(d.LastError, (dir / "cut.jww").string())) << d.LastError;
+  EXPECT_TRUE(Contains(d.LastError, std::to_string(startYAt))) << d.LastError;
+  EXPECT_TRUE(Contains(d.LastError, "line")) << d.LastError;
+  EXPECT_EQ(d.Header.EntityCount, 1);
+  EXPECT_EQ(d.LineCount, 0);
+  EXPECT_FALSE(d.LoadDocument(dir / "missing.jww"));
+  EXPECT_TRUE(Contains(d.LastError, (dir / "missing.jww").string())) << d.LastError;
+}
+
+// ---------------------------------------------------------------------------
+// Image names
+
+TEST(LoadImages, NamesThatAreNotPlainFileNamesFail) {
+  testutil::TTempDir root;
+  const fs::path work = root / "w" / "work";
+  fs::create_directories(work);
+  TWorkFolderAt at(work);
+  const char* names[] = {"..\\x",   "../x", "..\\..\\x", "../../x", "C:x", "c:\\x", "a:b",     "a/b",
+                         "a\\b",    "/x",   "\\x",       "..",      ".",   "CON",   "con.bmp", "NUL",
+                         "nul.txt", "COM1", "lpt9.png",  "AUX.",    "prn", "a<b",   "a>b",     "a\"b",
+                         "a|b",     "a?b",  "a*b",       "x.",      "x ",  "a\x7F", "a\x82 b", "\xFFx"};
+  for (bool extract : {true, false}) {
+    for (const char* name : names) {
+      for (size_t size :
+           {size_t{10}, size_t{0}}) {  // an empty image creates no file, but its name is checked all the same
+        jwwtest::Drawing dr;
+        dr.Hdr.Version = 700;
+        dr.Images = {{name, Pattern(size, 3), {}}};
+        testutil::WriteAll(root / "i.jww", jwwtest::Build(dr));
+        TJwwData d;
+        d.ExtractImages = extract;
+        EXPECT_FALSE(d.LoadDocument(root / "i.jww"))
+            << name << ", " << size << " bytes" << (extract ? "" : ", not extracting");
+        EXPECT_FALSE(d.LastError.empty()) << name;
+        EXPECT_EQ(Tree(root.Path()), (std::vector<std::string>{"i.jww", "w", "w/work"})) << name;
+        DeleteTempFiles();
+        ClearTempFileList();
+      }
+    }
+  }
+}
+
+namespace {
+
+// The stored name is cleaned of control bytes when it is read. A name of
+// nothing else turns into "no name", and its data is then passed over as if
+// the entry had none: the image would be dropped without a word. A name with
+// control bytes among others is no plain file name either.
+void ExpectImageNamesFail(std::initializer_list<const char*> names) {
+  testutil::TScopedWorkFolder work;
+  testutil::TTempDir dir;
+  for (const char* name : names) {
+    for (bool second : {false, true}) {
+      jwwtest::Drawing dr;
+      dr.Hdr.Version = 700;
+      dr.Images = {{name, Pattern(10, 4), {}}};
+      if (second) dr.Images.push_back({"next.bmp", Pattern(12, 5), {}});
+      testutil::WriteAll(dir / "i.jww", jwwtest::Build(dr));
+      TJwwData d;
+      EXPECT_FALSE(d.LoadDocument(dir / "i.jww"))
+          << testing::PrintToString(std::string(name)) << (second ? " before another image" : "") << ": "
+          << d.Images.size() << " images listed";
+      DeleteTempFiles();
+      ClearTempFileList();
+    }
+  }
+}
+
+}  // namespace
+
+TEST(LoadImages, NameOfOnlyControlBytesIsNoSilentDrop) { ExpectImageNamesFail({"\r\n", "\x01"}); }
+
+TEST(LoadImages, StoredNamesWithControlBytesFail) {
+  ExpectImageNamesFail({"a\x01\x62.bmp", "c.bmp\t"});  // 0x62 is "b"
+}
+
+TEST(LoadImages, ShiftJisNamesAreFileNamesOfTheirOwn) {
+  testutil::TScopedWorkFolder work;
+  testutil::TTempDir dir;
+  jwwtest::Drawing dr;
+  dr.Hdr.Version = 700;
+  // A trail byte 0x5C is no folder delimiter; 0x83 0x41 and 0x83 0x61 differ
+  // only in a trail byte that ASCII upper-casing would change; a full-width
+  // slash is an ordinary character; CONSOLE and COM10 are no devices.
+  const std::vector<std::pair<std::string, std::string>> names = {
+      {"\x95\x5C.bmp", "\xE8\xA1\xA8.bmp"}, {"\x83\x41.bmp", "\xE3\x82\xA2.bmp"},
+      {"\x83\x61.bmp", "\xE3\x83\x82.bmp"}, {"a\x81^b.png", std::string("a\xEF\xBC\x8F") + "b.png"},
+      {"CONSOLE.bmp", "CONSOLE.bmp"},       {"com10.txt", "com10.txt"}};
+  uint32_t seed = 10;
+  for (const auto& [sjis, utf8] : names) dr.Images.push_back({sjis, Pattern(100, seed++), {}});
+  testutil::WriteAll(dir / "i.jww", jwwtest::Build(dr));
+  TJwwData d;
+  ASSERT_TRUE(d.LoadDocument(dir / "i.jww")) << d.LastError;
+  ASSERT_EQ(TempFiles.size(), names.size());
+  for (size_t i = 0; i < names.size(); ++i) {
+    EXPECT_EQ(TempFiles[i].FileName, names[i].first);
+    EXPECT_EQ(testutil::ReadAll(work.Path() / names[i].second), dr.Images[i].Data) << names[i].second;
+  }
+  std::vector<std::string> onDisk;
+  for (auto& e : fs::directory_iterator(work.Path())) onDisk.push_back(e.path().filename().string());
+  EXPECT_EQ(onDisk.size(), names.size());
+}
+
+TEST(LoadImages, NamesEqualIgnoringCaseFail) {
+  testutil::TScopedWorkFolder work;
+  testutil::TTempDir dir;
+  const std::pair<const char*, const char*> pairs[] = {{"a.bmp", "a.bmp"}, {"a.bmp", "A.BMP"}, {"Img.Png", "iMG.pNG"}};
+  for (bool extract : {true, false}) {
+    for (const auto& [first, second] : pairs) {
+      for (size_t secondSize : {size_t{30}, size_t{0}}) {
+        jwwtest::Drawing dr;
+        dr.Hdr.Version = 700;
+        dr.Images = {{first, Pattern(20, 1), {}}, {second, Pattern(secondSize, 2), {}}};
+        testutil::WriteAll(dir / "i.jww", jwwtest::Build(dr));
+        TJwwData d;
+        d.ExtractImages = extract;
+        EXPECT_FALSE(d.LoadDocument(dir / "i.jww")) << first << " / " << second;
+        EXPECT_FALSE(d.LastError.empty());
+        // Whatever was extracted is listed, so the usual cleanup removes it.
+        DeleteTempFiles();
+        DeleteTempGzFiles();
+        DeleteTempUnpackedFiles();
+        ClearTempFileList();
+        EXPECT_TRUE(fs::is_empty(work.Path())) << first << " / " << second;
+      }
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Extraction
+
+TEST(LoadImages, ExtractedFilesHoldTheStoredBytes) {
+  testutil::TScopedWorkFolder work;
+  testutil::TTempDir dir;
+  jwwtest::Drawing dr;
+  dr.Hdr.Version = 700;
+  const size_t sizes[] = {2048, 2049, 4096, 65536, 65537, 100000, 1};
+  uint32_t seed = 0;
+  for (size_t n : sizes) dr.Images.push_back({"s" + std::to_string(n) + ".bin", Pattern(n, ++seed), {}});
+  dr.Images.insert(dr.Images.begin() + 2, jwwtest::Image{"", {}, 7});           // no name: no content, no file
+  dr.Images.insert(dr.Images.begin() + 4, jwwtest::Image{"zero.bmp", {}, {}});  // size 0: no file
+  dr.Elements = {jwwtest::Sen{}};
+  testutil::WriteAll(dir / "i.jww", jwwtest::Build(dr));
+  TempFiles = {{"left-over.bmp", 5, true}};
+  TJwwData d;
+  ASSERT_TRUE(d.LoadDocument(dir / "i.jww")) << d.LastError;
+  ASSERT_EQ(TempFileCount(), 9);
+  std::vector<std::string> expectedFiles;
+  for (size_t i = 0; i < dr.Images.size(); ++i) {
+    const jwwtest::Image& img = dr.Images[i];
+    const int32_t size = img.DeclaredSize.value_or(static_cast<int32_t>(img.Data.size()));
+    EXPECT_EQ(TempFiles[i], (TBindImageType{img.Name, size, false})) << i;
+    if (img.Name.empty() || size == 0) continue;
+    expectedFiles.push_back(img.Name);
+    EXPECT_EQ(testutil::ReadAll(work.Path() / img.Name), img.Data) << img.Name;
+  }
+  std::sort(expectedFiles.begin(), expectedFiles.end());
+  std::vector<std::string> onDisk;
+  for (auto& e : fs::directory_iterator(work.Path())) onDisk.push_back(e.path().filename().string());
+  std::sort(onDisk.begin(), onDisk.end());
+  EXPECT_EQ(onDisk, expectedFiles);
+  EXPECT_EQ(d.Images, TempFiles);
+  EXPECT_EQ(d.LineCount, 1);
+  DeleteTempFiles();
+  EXPECT_TRUE(fs::is_empty(work.Path()));
+}
+
+TEST(LoadImages, WithoutExtractionTheTableIsOnlyCheckedAndRecorded) {
+  testutil::TScopedWorkFolder work;
+  testutil::TTempDir dir;
+  testutil::WriteAll(dir / "i.jww", jwwtest::Build(FullDrawing(700)));
+  const std::vector<TBindImageType> sentinel = {{"other.bmp", 5, true}};
+  TempFiles = sentinel;
+  TJwwData d;
+  d.ExtractImages = false;
+  ASSERT_TRUE(d.LoadDocument(dir / "i.jww")) << d.LastError;
+  EXPECT_EQ(d.Images, (std::vector<TBindImageType>{{"a.bmp", 3000, false}, {"b.png", 10, false}}));
+  EXPECT_EQ(TempFiles, sentinel);
+  EXPECT_TRUE(fs::is_empty(work.Path()));
+  {
+    TWorkFolderAt none{fs::path()};
+    EXPECT_TRUE(d.LoadDocument(dir / "i.jww")) << d.LastError;
+  }
+  // Older versions have no table: the list stays as it was.
+  testutil::WriteAll(dir / "o.jww", jwwtest::Build(FullDrawing(600)));
+  TempFiles = sentinel;
+  d.ExtractImages = true;
+  ASSERT_TRUE(d.LoadDocument(dir / "o.jww")) << d.LastError;
+  EXPECT_EQ(TempFiles, sentinel);
+  EXPECT_TRUE(d.Images.empty());
+}
+
+TEST(LoadImages, AnImageThatCannotBeWrittenFailsTheLoad) {
+  testutil::TTempDir dir;
+  testutil::WriteAll(dir / "i.jww", jwwtest::Build(FullDrawing(700)));
+  TJwwData d;
+  {
+    testutil::TScopedWorkFolder work;
+    fs::create_directory(work.Path() / "b.png");  // in the way of the second image
+    EXPECT_FALSE(d.LoadDocument(dir / "i.jww"));
+    EXPECT_FALSE(d.LastError.empty());
+    EXPECT_TRUE(fs::is_directory(work.Path() / "b.png"));
+    DeleteTempFiles();
+    EXPECT_EQ(Tree(work.Path()), (std::vector<std::string>{"b.png"}));
+  }
+  {
+    TWorkFolderAt none{fs::path()};
+    EXPECT_FALSE(d.LoadDocument(dir / "i.jww"));
+    EXPECT_FALSE(d.LastError.empty());
+  }
+  {
+    TWorkFolderAt missing(dir / "missing");
+    EXPECT_FALSE(d.LoadDocument(dir / "i.jww"));
+    EXPECT_FALSE(fs::exists(dir / "missing"));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Versions at both ends
+
+TEST(LoadVersions, TrailingBytesOnlyMatterAbove700) {
+  testutil::TScopedWorkFolder work;
+  testutil::TTempDir dir;
+  struct Case {
+    int32_t Version;
+    size_t Trailing;
+    bool Expected;
+  };
+  for (const Case& c : {Case{701, 0, true}, Case{701, 1, false}, Case{701, 100, false}, Case{800, 0, true},
+                        Case{700, 1, true}, Case{600, 7, true}, Case{220, 1, true}, Case{351, 1000, true}}) {
+    jwwtest::Drawing dr = FullDrawing(c.Version);
+    dr.Trailer = Pattern(c.Trailing, 5);
+    testutil::WriteAll(dir / "v.jww", jwwtest::Build(dr));
+    TJwwData d;
+    EXPECT_EQ(d.LoadDocument(dir / "v.jww"), c.Expected) << c.Version << " + " << c.Trailing << ": " << d.LastError;
+    EXPECT_EQ(d.LastError.empty(), c.Expected) << c.Version;
+    EXPECT_EQ(d.Header.Version, c.Version);
+    EXPECT_EQ(d.TotalCount(), 9) << c.Version;  // read with the rules of 700 and below
+    if (c.Expected && c.Version >= 700) {
+      EXPECT_EQ(TempFiles.size(), 2u) << c.Version;
+    }
+    DeleteTempFiles();
+    ClearTempFileList();
+  }
+}
+
+// ---------------------------------------------------------------------------
+// What a load leaves behind
+
+TEST(LoadFailures, FinishLoadRunsOnWhatWasRead) {
+  jwwtest::Drawing dr;
+  dr.Hdr.Version = 300;
+  jwwtest::Block ins;
+  ins.BlockNumber = 1;
+  dr.Elements = {ins, jwwtest::Sen{}};
+  jwwtest::BlockDef one, two;
+  one.Number = 1;
+  one.Elements = {jwwtest::Sen{}};
+  two.Number = 2;
+  two.Elements = {jwwtest::Sen{}, jwwtest::Sen{}};
+  dr.Blocks = {one, two};
+  auto bytes = jwwtest::Build(dr);
+  bytes.resize(bytes.size() - 5);  // inside the last line of the last definition
+  testutil::TTempDir dir;
+  testutil::WriteAll(dir / "f.jww", bytes);
+  TJwwData d;
+  EXPECT_FALSE(d.LoadDocument(dir / "f.jww"));
+  EXPECT_EQ(d.LineCount, 1);
+  EXPECT_EQ(d.Header.DeclaredBlockDefCount, 2);
+  ASSERT_EQ(d.BlockDefCount, 1);
+  EXPECT_TRUE(d.BlockDefs[0].Used);
+  EXPECT_EQ(d.BlockDefs[0].NewNumber, 0);
+  EXPECT_EQ(d.UsedBlockDefCount, 1);
+  EXPECT_EQ(d.BlockTreeCount, 1);
+}
+
+TEST(LoadFailures, EveryLoadStartsFromAnEmptyDocument) {
+  testutil::TScopedWorkFolder work;
+  testutil::TTempDir dir;
+  testutil::WriteAll(dir / "full.jww", jwwtest::Build(FullDrawing(700)));
+  jwwtest::Drawing small;
+  small.Hdr.Version = 300;
+  small.Hdr.Memo = "second";
+  small.Elements = {jwwtest::Sen{}};
+  testutil::WriteAll(dir / "small.jww", jwwtest::Build(small));
+  auto cut = jwwtest::Build(small);
+  cut.resize(cut.size() - 1);
+  testutil::WriteAll(dir / "cut.jww", cut);
+  testutil::WriteAll(dir / "old.jww", Hex("4A77 7744 6174 612E DB000000"));  // "JwwData." 219
+
+  TJwwData d;
+  ASSERT_TRUE(d.LoadDocument(dir / "full.jww")) << d.LastError;
+  ASSERT_EQ(d.BlockDefCount, 2);
+  ASSERT_FALSE(d.Images.empty());
+  ASSERT_TRUE(d.LoadDocument(dir / "small.jww")) << d.LastError;
+  EXPECT_EQ(d.Header.Memo, "second");
+  EXPECT_EQ(d.LineCount, 1);
+  EXPECT_EQ(d.TextCount, 0);
+  EXPECT_EQ(d.DimensionCount, 0);
+  EXPECT_EQ(d.BlockInsertCount, 0);
+  EXPECT_TRUE(d.BlockDefs.empty());
+  EXPECT_EQ(d.BlockDefCount, 0);
+  EXPECT_TRUE(d.BlockTree.empty());
+  EXPECT_EQ(d.UsedBlockDefCount, 0);
+  EXPECT_TRUE(d.Images.empty());
+  EXPECT_EQ(d.ColorsEx[0], TEntJwwColorExNo{});
+  EXPECT_EQ(d.LayerGroups[2].State, 2);
+  EXPECT_EQ(d.Layers[5].Name, "");
+
+  ASSERT_TRUE(d.LoadDocument(dir / "full.jww")) << d.LastError;
+  EXPECT_FALSE(d.LoadDocument(dir / "cut.jww"));  // the block count is cut, the line was read
+  EXPECT_FALSE(d.LastError.empty());
+  EXPECT_EQ(d.LineCount, 1);
+  EXPECT_EQ(d.TotalCount(), 1);
+  EXPECT_TRUE(d.BlockDefs.empty());
+  EXPECT_TRUE(d.Images.empty());
+  EXPECT_FALSE(d.LoadDocument(dir / "old.jww"));
+  EXPECT_EQ(d.Header.Version, 219);
+  EXPECT_EQ(d.Header.Memo, "");
+  EXPECT_TRUE(d.EntityOrder.empty());
+  EXPECT_TRUE(d.LoadDocument(dir / "small.jww"));
+  EXPECT_TRUE(d.LastError.empty());
+}
+
+// ---------------------------------------------------------------------------
+// The quick load of the layer test
+
+TEST(LoadLayerTest, ReadsTheLayerTablesAndOneElement) {
+  testutil::TScopedWorkFolder work;
+  testutil::TTempDir dir;
+  testutil::WriteAll(dir / "l.jww", jwwtest::Build(FullDrawing(700)));
+  const std::vector<TBindImageType> sentinel = {{"other.bmp", 5, false}};
+  TempFiles = sentinel;
+  TJwwData d;
+  ASSERT_TRUE(d.LoadForLayerTest(dir / "l.jww", 1)) << d.LastError;
+  EXPECT_EQ(d.LayerGroups[2].State, 0);
+  EXPECT_EQ(d.LayerGroups[3].State, 2);
+  EXPECT_EQ(d.Header.EntityCount, 9);
+  EXPECT_EQ(d.EntityOrder.size(), 1u);
+  EXPECT_EQ(d.LineCount, 1);
+  EXPECT_EQ(d.TotalCount(), 1);
+  EXPECT_EQ(d.BlockDefCount, 0);
+  EXPECT_TRUE(d.Images.empty());
+  EXPECT_EQ(TempFiles, sentinel);
+  EXPECT_TRUE(fs::is_empty(work.Path()));
+
+  jwwtest::Drawing blocksOnly = FullDrawing(600);
+  blocksOnly.Elements.clear();
+  testutil::WriteAll(dir / "b.jww", jwwtest::Build(blocksOnly));
+  ASSERT_TRUE(d.LoadForLayerTest(dir / "b.jww", 1)) << d.LastError;
+  EXPECT_EQ(d.Header.DeclaredBlockDefCount, 2);
+  ASSERT_EQ(d.BlockDefCount, 1);
+  EXPECT_EQ(d.BlockDefs[0].LineCount, 1);
+  EXPECT_EQ(d.BlockDefs[0].TotalCount(), 1);
+  EXPECT_FALSE(d.BlockDefs[0].Used);  // its insert of definition 2 was not read
+}
+
+// ---------------------------------------------------------------------------
+// Speed
+
+TEST(LoadPerformance, MillionElements) {
+  jwwtest::Drawing dr;
+  dr.Hdr.Version = 600;
+  std::vector<uint8_t> bytes = jwwtest::BuildHeaderSection(dr);
+  const size_t n = 1000000;
+  bytes.reserve(bytes.size() + n * 49 + 200);
+  // Moji = 1, text 2, Sen = 3, line 4, lines via 0x8003.
+  const auto head = Hex("FFFF 40420F00  FFFF 5802 0900 4344617461 4D6F6A69");
+  bytes.insert(bytes.end(), head.begin(), head.end());
+  const auto text = jwwtest::RecordBytes(jwwtest::Element{jwwtest::Moji{}}, 600);
+  bytes.insert(bytes.end(), text.begin(), text.end());
+  const auto decl = Hex("FFFF 5802 0800 4344617461 53656E");
+  bytes.insert(bytes.end(), decl.begin(), decl.end());
+  const auto line = jwwtest::RecordBytes(jwwtest::Element{jwwtest::Sen{{}, 1, 2, 3, 4}}, 600);
+  bytes.insert(bytes.end(), line.begin(), line.end());
+  for (size_t i = 2; i < n; ++i) {
+    bytes.push_back(0x03);
+    bytes.push_back(0x80);
+    bytes.insert(bytes.end(), line.begin(), line.end());
+  }
+  bytes.push_back(0);
+  bytes.push_back(0);
+  testutil::TTempDir dir;
+  testutil::WriteAll(dir / "big.jww", bytes);
+
+  TJwwData d;
+  auto t0 = std::chrono::steady_clock::now();
+  ASSERT_TRUE(d.LoadForLayerTest(dir / "big.jww", 1)) << d.LastError;
+  const auto quick = std::chrono::steady_clock::now() - t0;
+  EXPECT_EQ(d.Header.EntityCount, 1000000);
+  EXPECT_EQ(d.TextCount, 1);
+  EXPECT_EQ(d.LineCount, 0);
+  EXPECT_EQ(d.EntityOrder.size(), 1u);
+
+  t0 = std::chrono::steady_clock::now();
+  ASSERT_TRUE(d.LoadDocument(dir / "big.jww")) << d.LastError;
+  const auto full = std::chrono::steady_clock::now() - t0;
+  EXPECT_EQ(d.TextCount, 1);
+  EXPECT_EQ(d.LineCount, 999999);
+  EXPECT_EQ(d.Lines.size(), 999999u);
+  EXPECT_EQ(d.Lines.back().EndY, 4);
+  EXPECT_EQ(d.EntityOrder.size(), 1000000u);
+  if (TimingChecked()) {
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(quick).count(), 50);
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(full).count(), 1000);
+  }
+  std::cout << "[ timing   ] layer test " << std::chrono::duration_cast<std::chrono::microseconds>(quick).count()
+            << " us, full load " << std::chrono::duration_cast<std::chrono::milliseconds>(full).count() << " ms\n";
+}
