@@ -12,10 +12,6 @@ namespace {
 
 bool HasLayerTables(const TJwwData& d) { return d.LayerGroups.size() == 16 && d.Layers.size() == 256; }
 
-size_t OrderEntries(const TJwwData& d) {
-  return std::min(d.EntityOrder.size(), static_cast<size_t>(std::max(0, d.Header.EntityCount)));
-}
-
 }  // namespace
 
 bool HasHiddenLayer(const TJwwData& d) {
@@ -43,8 +39,7 @@ TPurgeResult PurgeHiddenMaterial(TJwwData& d) {
   for (TEntJwwLayer& layer : d.Layers)
     if (layer.State == 0) layer.Name.clear();
 
-  const size_t entries = OrderEntries(d);
-  for (size_t i = 0; i < entries; ++i) {
+  for (size_t i = 0; i < d.OrderEntries(); ++i) {
     TEntJwwOrderItem& item = d.EntityOrder[i];
     const TEntJwwEntityHeader* header = d.HeaderOf(item.Kind, item.Index);
     if (!header || !IsOnHiddenLayer(d, *header)) continue;
@@ -88,22 +83,26 @@ void SummariseLayers(const TJwwData& d, TDrawingSummary& s) {
   }
 }
 
-}  // namespace
-
-TDrawingSummary SummariseForWrite(const TJwwData& d) {
+// The version, layer tables and top-level elements; layer numbers as the
+// writer puts them when normalise is true.
+TDrawingSummary SummariseElements(const TJwwData& d, bool normalise) {
   TDrawingSummary s;
   s.Version = d.Header.Version;
   SummariseLayers(d, s);
-  // A name is written through RemoveCaretM, which never empties a non-empty name.
-  const size_t entries = OrderEntries(d);
-  for (size_t i = 0; i < entries; ++i) {
+  for (size_t i = 0; i < d.OrderEntries(); ++i) {
     const TEntJwwOrderItem& item = d.EntityOrder[i];
     if (const TEntJwwEntityHeader* h = d.HeaderOf(item.Kind, item.Index))
-      s.Elements.push_back({item.Kind, WrittenLayerNumber(h->LayerGroup), WrittenLayerNumber(h->Layer)});
+      s.Elements.push_back({item.Kind, normalise ? WrittenLayerNumber(h->LayerGroup) : h->LayerGroup,
+                            normalise ? WrittenLayerNumber(h->Layer) : h->Layer});
   }
-  const size_t defs = std::min({d.BlockDefs.size(), static_cast<size_t>(std::max(0, d.BlockDefCount)),
-                                static_cast<size_t>(std::max(0, d.Header.DeclaredBlockDefCount))});
-  for (size_t i = 0; i < defs; ++i)
+  return s;
+}
+
+}  // namespace
+
+TDrawingSummary SummariseForWrite(const TJwwData& d) {
+  TDrawingSummary s = SummariseElements(d, true);
+  for (size_t i = 0; i < d.WrittenBlockDefEntries(); ++i)
     if (d.BlockDefs[i].Used) s.BlockElementCounts.push_back(d.BlockDefs[i].TotalCount());
   if (JwwLayout::HasImageTable(d.Header.Version))
     for (const TBindImageType& image : TempFiles)
@@ -117,15 +116,7 @@ TDrawingSummary SummariseForWrite(const TJwwData& d) {
 }
 
 TDrawingSummary SummariseLoaded(const TJwwData& d) {
-  TDrawingSummary s;
-  s.Version = d.Header.Version;
-  SummariseLayers(d, s);
-  const size_t entries = OrderEntries(d);
-  for (size_t i = 0; i < entries; ++i) {
-    const TEntJwwOrderItem& item = d.EntityOrder[i];
-    if (const TEntJwwEntityHeader* h = d.HeaderOf(item.Kind, item.Index))
-      s.Elements.push_back({item.Kind, h->LayerGroup, h->Layer});
-  }
+  TDrawingSummary s = SummariseElements(d, false);
   for (const TEntJwwBlockDef& def : d.BlockDefs) s.BlockElementCounts.push_back(def.TotalCount());
   for (const TBindImageType& image : d.Images) s.Images.push_back({image.FileName, image.Size});
   return s;

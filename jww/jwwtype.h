@@ -179,6 +179,12 @@ struct TEntJwwTextStyle {
   bool operator==(const TEntJwwTextStyle&) const = default;
 };
 
+// The number of entries of a list to walk: its count, but never past the end
+// of its array (a count can be larger, for example after a limited read).
+inline size_t Walkable(size_t arraySize, int32_t count) noexcept {
+  return count <= 0 ? 0 : arraySize < static_cast<size_t>(count) ? arraySize : static_cast<size_t>(count);
+}
+
 // One block definition: the CDataList record and the block's own elements.
 struct TEntJwwBlockDef : TEntJwwElementLists {
   TEntJwwEntityHeader Header;
@@ -190,6 +196,8 @@ struct TEntJwwBlockDef : TEntJwwElementLists {
   std::vector<TEntJwwOrderItem> Order;
   bool Used = false;       // some insert reaches it (directly or nested)
   int32_t NewNumber = -1;  // its number in the output, -1 when unused
+
+  size_t OrderEntries() const noexcept { return Walkable(Order.size(), ElementCount); }
 };
 
 // One block placement in the working list that decides which definitions are used.

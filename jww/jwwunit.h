@@ -8,6 +8,7 @@
 // the writer consult.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -220,6 +221,14 @@ class TJwwData : public TEntJwwElementLists {
   int32_t UsedBlockDefCount = 0;
   // The image table as read (names and sizes), whether or not it was extracted.
   std::vector<TBindImageType> Images;
+
+  // Entries of EntityOrder to walk.
+  size_t OrderEntries() const noexcept { return Walkable(EntityOrder.size(), Header.EntityCount); }
+  // Entries of BlockDefs to walk, and of those the ones the writer considers.
+  size_t BlockDefEntries() const noexcept { return Walkable(BlockDefs.size(), BlockDefCount); }
+  size_t WrittenBlockDefEntries() const noexcept {
+    return std::min(BlockDefEntries(), Walkable(BlockDefs.size(), Header.DeclaredBlockDefCount));
+  }
 
   // When true (the default) a full load extracts the embedded images into
   // WorkFolder and lists them in TempFiles; when false it only checks and

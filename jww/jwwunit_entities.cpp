@@ -574,16 +574,15 @@ void WriteList(TJwwWriter& f, TWriteState& st, const std::vector<TEntJwwBlockDef
 void TJwwData::WriteEntitySection(TJwwWriter& f, int32_t v) const {
   TWriteState st;
   st.Version = v;
-  const size_t defCount = std::min(BlockDefs.size(), static_cast<size_t>(std::max(0, BlockDefCount)));
-  for (size_t i = 0; i < defCount; ++i) st.FirstDefByNumber.emplace(BlockDefs[i].Number, static_cast<int32_t>(i));
+  for (size_t i = 0; i < BlockDefEntries(); ++i) st.FirstDefByNumber.emplace(BlockDefs[i].Number, static_cast<int32_t>(i));
 
-  const size_t entries = std::min(EntityOrder.size(), static_cast<size_t>(std::max(0, Header.EntityCount)));
+  const size_t entries = OrderEntries();
   WriteCount(f, WritableCount(f, *this, EntityOrder, entries, "the main list"));
   WriteList(f, st, BlockDefs, *this, EntityOrder, entries);
 
   // The definitions written are the used ones, numbered 0, 1, 2 ... in order;
   // their count and numbering must agree or inserts would point elsewhere.
-  const size_t declared = std::min(defCount, static_cast<size_t>(std::max(0, Header.DeclaredBlockDefCount)));
+  const size_t declared = WrittenBlockDefEntries();
   int32_t written = 0;
   for (size_t i = 0; i < declared; ++i) {
     const TEntJwwBlockDef& d = BlockDefs[i];
@@ -608,7 +607,7 @@ void TJwwData::WriteEntitySection(TJwwWriter& f, int32_t v) const {
     f.I32(d.Referenced);
     f.U32(d.Time);
     WriteString(f, Func_::RemoveCaretM(d.Name));
-    const size_t n = std::min(d.Order.size(), static_cast<size_t>(std::max(0, d.ElementCount)));
+    const size_t n = d.OrderEntries();
     WriteCount(f, WritableCount(f, d, d.Order, n, "a block definition"));
     ++st.RunningIndex;
     WriteList(f, st, BlockDefs, d, d.Order, n);

@@ -133,14 +133,10 @@ void TJwwData::MarkImagesInUse(std::vector<TBindImageType>& table) const {
   for (TBindImageType& image : table) image.InUse = false;
   // Only texts that are written keep an image: the remaining top-level texts
   // and the texts of the block definitions that are written.
-  MarkTexts(table, *this, EntityOrder,
-            std::min(EntityOrder.size(), static_cast<size_t>(std::max(0, Header.EntityCount))));
-  const size_t defs = std::min({BlockDefs.size(), static_cast<size_t>(std::max(0, BlockDefCount)),
-                                static_cast<size_t>(std::max(0, Header.DeclaredBlockDefCount))});
-  for (size_t i = 0; i < defs; ++i) {
+  MarkTexts(table, *this, EntityOrder, OrderEntries());
+  for (size_t i = 0; i < WrittenBlockDefEntries(); ++i) {
     const TEntJwwBlockDef& d = BlockDefs[i];
-    if (d.Used)
-      MarkTexts(table, d, d.Order, std::min(d.Order.size(), static_cast<size_t>(std::max(0, d.ElementCount))));
+    if (d.Used) MarkTexts(table, d, d.Order, d.OrderEntries());
   }
 }
 

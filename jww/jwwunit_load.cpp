@@ -98,7 +98,7 @@ bool TJwwData::Load(const std::filesystem::path& path, bool forLayerTest, int32_
 
 void TJwwData::FinishLoad() {
   std::vector<int32_t> numbers;
-  const size_t n = std::min(BlockInserts.size(), static_cast<size_t>(std::max(0, BlockInsertCount)));
+  const size_t n = Walkable(BlockInserts.size(), BlockInsertCount);
   numbers.reserve(n);
   for (size_t i = 0; i < n; ++i) numbers.push_back(BlockInserts[i].BlockNumber);
   ComputeBlockUsage(numbers);
@@ -106,8 +106,7 @@ void TJwwData::FinishLoad() {
 
 void TJwwData::RecomputeBlockUsage() {
   std::vector<int32_t> numbers;
-  const size_t n = std::min(EntityOrder.size(), static_cast<size_t>(std::max(0, Header.EntityCount)));
-  for (size_t i = 0; i < n; ++i)
+  for (size_t i = 0; i < OrderEntries(); ++i)
     if (EntityOrder[i].Kind == KindBlock && HeaderOf(KindBlock, EntityOrder[i].Index))
       numbers.push_back(BlockInserts[static_cast<size_t>(EntityOrder[i].Index)].BlockNumber);
   ComputeBlockUsage(numbers);
@@ -129,7 +128,7 @@ void TJwwData::ComputeBlockUsage(const std::vector<int32_t>& topLevelNumbers) {
   }
   if (topLevelNumbers.empty()) return;
 
-  const size_t defCount = std::min(BlockDefs.size(), static_cast<size_t>(std::max(0, BlockDefCount)));
+  const size_t defCount = BlockDefEntries();
   std::unordered_map<int32_t, int32_t> firstByNumber;
   for (size_t i = 0; i < defCount; ++i) firstByNumber.emplace(BlockDefs[i].Number, static_cast<int32_t>(i));
   auto place = [&](int32_t number) {
@@ -146,7 +145,7 @@ void TJwwData::ComputeBlockUsage(const std::vector<int32_t>& topLevelNumbers) {
     if (index < 0 || expanded[static_cast<size_t>(index)]) continue;
     expanded[static_cast<size_t>(index)] = true;
     const TEntJwwBlockDef& d = BlockDefs[static_cast<size_t>(index)];
-    const size_t inserts = std::min(d.BlockInserts.size(), static_cast<size_t>(std::max(0, d.BlockInsertCount)));
+    const size_t inserts = Walkable(d.BlockInserts.size(), d.BlockInsertCount);
     for (size_t j = 0; j < inserts; ++j) place(d.BlockInserts[j].BlockNumber);
   }
   BlockTreeCount = static_cast<int32_t>(BlockTree.size());

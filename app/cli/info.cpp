@@ -64,8 +64,7 @@ TInfo Inspect(const std::filesystem::path& path) {
   // Elements per written layer, for the hidden ones.
   std::map<std::pair<int, int>, int> perLayer;
   std::array<int, 16> perGroup{};
-  const size_t entries = std::min(doc.EntityOrder.size(), static_cast<size_t>(std::max(0, doc.Header.EntityCount)));
-  for (size_t i = 0; i < entries; ++i) {
+  for (size_t i = 0; i < doc.OrderEntries(); ++i) {
     if (const TEntJwwEntityHeader* h = doc.HeaderOf(doc.EntityOrder[i].Kind, doc.EntityOrder[i].Index)) {
       const int g = WrittenLayerNumber(h->LayerGroup), l = WrittenLayerNumber(h->Layer);
       ++perLayer[{g, l}];
