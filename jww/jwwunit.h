@@ -246,6 +246,9 @@ class TJwwData : public TEntJwwElementLists {
 
   void ResetDocument();
   void ClearDocument();
+  // Gives the header arrays their fixed lengths, every entry zero with empty
+  // names (the first step of reading a header).
+  void SizeHeaderArrays();
 
   // True when the file can be opened and starts with "JwwData.". Never raises.
   bool CheckSignature(const std::filesystem::path& path) const noexcept;

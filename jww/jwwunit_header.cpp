@@ -10,18 +10,6 @@ namespace {
 
 constexpr char Signature[] = "JwwData.";
 
-void SizeHeaderArrays(TJwwData& d) {
-  d.LayerGroups.assign(16, {});
-  d.Layers.assign(256, {});
-  d.PenSettings.assign(10, {});
-  d.LineTypePatterns.assign(8, {});
-  d.RandomLineTypes.assign(5, {});
-  d.DoubleLineTypes.assign(4, {});
-  d.TextStyles.assign(10, {});
-  d.ColorsEx.assign(257, {});
-  d.LineTypesEx.assign(33, {});
-}
-
 // The name written for an extended colour or line type: the cleaned name, or
 // prefix + index when the name is blank.
 std::string ExtendedName(std::string_view name, const char* prefix, size_t index) {
@@ -34,8 +22,20 @@ bool IsDefaultSegmentCount(int32_t n) { return n == 2 || n == 4 || n == 6 || n =
 
 }  // namespace
 
+void TJwwData::SizeHeaderArrays() {
+  LayerGroups.assign(16, {});
+  Layers.assign(256, {});
+  PenSettings.assign(10, {});
+  LineTypePatterns.assign(8, {});
+  RandomLineTypes.assign(5, {});
+  DoubleLineTypes.assign(4, {});
+  TextStyles.assign(10, {});
+  ColorsEx.assign(257, {});
+  LineTypesEx.assign(33, {});
+}
+
 void TJwwData::ReadHeaderSection(TJwwReader& f) {
-  SizeHeaderArrays(*this);
+  SizeHeaderArrays();
   TEntJwwHeader& h = Header;
   char sig[8];
   f.Bytes(sig, 8, "the signature");

@@ -45,6 +45,7 @@ class TFile {
 
  private:
 #ifdef _WIN32
+  static TFile Create(const std::filesystem::path& path, bool replace);
   void* Handle_ = nullptr;
 #else
   int Fd_ = -1;

@@ -58,21 +58,17 @@ TFile TFile::OpenRead(const std::filesystem::path& path) {
   return f;
 }
 
-TFile TFile::CreateNew(const std::filesystem::path& path) {
-  HANDLE h = Open(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW);
+TFile TFile::Create(const std::filesystem::path& path, bool replace) {
+  HANDLE h = Open(path, GENERIC_WRITE, FILE_SHARE_READ, replace ? CREATE_ALWAYS : CREATE_NEW);
   if (h == INVALID_HANDLE_VALUE) Fail("cannot create", path, GetLastError());
   TFile f;
   f.Handle_ = h;
   return f;
 }
 
-TFile TFile::CreateReplace(const std::filesystem::path& path) {
-  HANDLE h = Open(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS);
-  if (h == INVALID_HANDLE_VALUE) Fail("cannot create", path, GetLastError());
-  TFile f;
-  f.Handle_ = h;
-  return f;
-}
+TFile TFile::CreateNew(const std::filesystem::path& path) { return Create(path, false); }
+
+TFile TFile::CreateReplace(const std::filesystem::path& path) { return Create(path, true); }
 
 bool TFile::IsOpen() const noexcept { return Handle_ != nullptr; }
 

@@ -34,19 +34,6 @@ std::string Rep(const std::string& hex, int n) {
   return s;
 }
 
-// A document with every header array at its length and every value zero.
-void SizeArrays(TJwwData& d) {
-  d.LayerGroups.assign(16, {});
-  d.Layers.assign(256, {});
-  d.PenSettings.assign(10, {});
-  d.LineTypePatterns.assign(8, {});
-  d.RandomLineTypes.assign(5, {});
-  d.DoubleLineTypes.assign(4, {});
-  d.TextStyles.assign(10, {});
-  d.ColorsEx.assign(257, {});
-  d.LineTypesEx.assign(33, {});
-}
-
 std::vector<uint8_t> WriteHeader(const TJwwData& d, int32_t v) {
   std::vector<uint8_t> out;
   TJwwWriter w(out);
@@ -99,7 +86,7 @@ struct TCursor {
 
 class HeaderWriter : public ::testing::Test {
  protected:
-  void SetUp() override { SizeArrays(D); }
+  void SetUp() override { D.SizeHeaderArrays(); }
   TJwwData D;
 };
 
