@@ -44,7 +44,7 @@ struct TDrawingSummary {
   std::vector<TElement> Elements;           // top-level elements in file order
   std::vector<int32_t> BlockElementCounts;  // per written definition
   struct TImage {
-    std::string Name;
+    TJwwString Name;
     int64_t Size;
     bool operator==(const TImage&) const = default;
   };

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "jwwstring.h"
+
 // Element kinds as used in order lists; 0 marks an entry without element.
 enum TJwwKind : int32_t {
   KindNone = 0,
@@ -63,8 +65,8 @@ struct TEntJwwMoji {
   double StartX = 0, StartY = 0, EndX = 0, EndY = 0;
   int32_t TextKind = 0;
   double SizeX = 0, SizeY = 0, Spacing = 0, Angle = 0;
-  std::string FontName;  // Shift-JIS bytes
-  std::string Text;      // Shift-JIS bytes; "^@BM%temp%name,..." refers to an embedded image
+  TJwwString FontName;
+  TJwwString Text;  // "^@BM%temp%name,..." refers to an embedded image
   bool operator==(const TEntJwwMoji&) const = default;
 };
 
@@ -130,14 +132,14 @@ struct TEntJwwLayerGroup {
   int32_t WriteLayer = 0;
   double Scale = 0;
   int32_t Protect = 0;
-  std::string Name;
+  TJwwString Name;
   bool operator==(const TEntJwwLayerGroup&) const = default;
 };
 
 struct TEntJwwLayer {
   int32_t State = 0;  // 0 = hidden
   int32_t Protect = 0;
-  std::string Name;
+  TJwwString Name;
   bool operator==(const TEntJwwLayer&) const = default;
 };
 
@@ -159,7 +161,7 @@ struct TEntJwwRandomLineType {
 
 struct TEntJwwColorExNo {
   int32_t ScreenColor = 0, ScreenWidth = 0;
-  std::string Name;
+  TJwwString Name;
   int32_t PrinterColor = 0, PrinterWidth = 0;
   double PointRadius = 0;
   bool operator==(const TEntJwwColorExNo&) const = default;
@@ -167,7 +169,7 @@ struct TEntJwwColorExNo {
 
 struct TEntJwwLineTypeExNo {
   int32_t Pattern = 0, UnitDots = 0, Pitch = 0, PrinterPitch = 0;
-  std::string Name;
+  TJwwString Name;
   int32_t SegmentCount = 0;
   std::array<double, 10> Pitches{};
   bool operator==(const TEntJwwLineTypeExNo&) const = default;
@@ -191,7 +193,7 @@ struct TEntJwwBlockDef : TEntJwwElementLists {
   int32_t Number = 0;      // the number inserts refer to
   int32_t Referenced = 0;  // as stored
   uint32_t Time = 0;       // as stored, or the 1-based position when the file had the extended form
-  std::string Name;
+  TJwwString Name;
   int32_t ElementCount = 0;  // as declared in the file
   std::vector<TEntJwwOrderItem> Order;
   bool Used = false;       // some insert reaches it (directly or nested)
@@ -208,7 +210,7 @@ struct TEntJwwBlockTree {
 
 // One image file bound into a drawing of version 700 or later.
 struct TBindImageType {
-  std::string FileName;  // Shift-JIS, without folder
+  TJwwString FileName;  // without folder
   int32_t Size = 0;      // bytes of stored image data
   bool InUse = false;    // the output must carry it
   bool operator==(const TBindImageType&) const = default;

@@ -157,7 +157,7 @@ class TJwwWriter {
 struct TEntJwwHeader {
   std::string Signature;  // the file's first 8 bytes
   int32_t Version = 0;
-  std::string Memo;  // may hold CR LF
+  TJwwString Memo;  // may hold CR LF; its form is that of the drawing's strings
   int32_t PaperSize = 0;
   int32_t WriteLayerGroup = 0;
   std::array<int32_t, 5> DimensionSettings{};
@@ -222,6 +222,11 @@ class TJwwData : public TEntJwwElementLists {
   // The image table as read (names and sizes), whether or not it was extracted.
   std::vector<TBindImageType> Images;
 
+  // True when the drawing's strings are stored in the archive's wide form:
+  // the memo, the first string of the file, decides; every string of the
+  // output is written in that form.
+  bool WideStrings() const noexcept { return Header.Memo.IsWide(); }
+
   // Entries of EntityOrder to walk.
   size_t OrderEntries() const noexcept { return Walkable(EntityOrder.size(), Header.EntityCount); }
   // Entries of BlockDefs to walk, and of those the ones the writer considers.
@@ -279,12 +284,21 @@ class TJwwData : public TEntJwwElementLists {
   // this document refer to, and clears it on the others.
   void MarkImagesInUse(std::vector<TBindImageType>& table) const;
 
-  static std::string ReadString(TJwwReader& file, const char* what = "a string");
-  static std::string ReadName(TJwwReader& file, const char* what = "a name");
+  // A string in any of the archive's length forms: Shift-JIS bytes, or the
+  // UTF-16 units of the wide form.
+  static TJwwString ReadString(TJwwReader& file, const char* what = "a string");
+  // ReadString without control characters (Shift-JIS pairs and surrogates kept).
+  static TJwwString ReadName(TJwwReader& file, const char* what = "a name");
   static int32_t ReadCount(TJwwReader& file, const char* what);
   void ReadEntityHeader(TJwwReader& file, TEntJwwEntityHeader& header) const;
   static void CopyEntityHeader(const TEntJwwEntityHeader& source, TEntJwwEntityHeader& target) noexcept;
-  static void WriteString(TJwwWriter& file, std::string_view s);
+  // Writes s in the wide form when wide is true, else as Shift-JIS bytes; a
+  // string held in the other form is converted, and one that cannot be
+  // converted exactly fails the write.
+  static void WriteString(TJwwWriter& file, const TJwwString& s, bool wide);
+  // The archive's length prefix of a string of n bytes (or n units after the
+  // wide marker).
+  static void WriteStringLength(TJwwWriter& file, uint64_t n);
   static void WriteCount(TJwwWriter& file, int32_t value);
   static void WriteClassReference(TJwwWriter& file, int32_t classIndex);
   static void WriteEntityHeader(TJwwWriter& file, int32_t Version, const TEntJwwEntityHeader& header, int32_t kind);

@@ -1,10 +1,14 @@
 // Archive primitives: the buffered reader and writer, and the string, count
 // and element-header encodings shared by every section.
+#include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "Func_.h"
 #include "jwwunit.h"
+#include "textconv.h"
 
 namespace {
 
@@ -179,21 +183,46 @@ void TJwwWriter::Zeros(size_t n) {
 // ---------------------------------------------------------------------------
 // Strings, counts, element headers
 
-std::string TJwwData::ReadString(TJwwReader& file, const char* what) {
-  size_t n = file.U8(what);
+// The length forms of a string: one byte n < 0xFF; or 0xFF and a word w,
+// where w < 0xFFFE counts the bytes, 0xFFFF announces a 32-bit length and
+// 0xFFFE marks a wide string, whose length in UTF-16 units follows in the
+// same forms (a byte, or 0xFF and a word, 0xFFFF announcing 32 bits).
+TJwwString TJwwData::ReadString(TJwwReader& file, const char* what) {
+  uint64_t n = file.U8(what);
+  bool wide = false;
   if (n == 0xFF) {
-    const uint8_t lo = file.U8(what);
-    const uint8_t hi = file.U8(what);
-    n = static_cast<size_t>(hi) * 256 + lo;
+    const uint16_t w = file.U16(what);
+    if (w == 0xFFFE) {
+      wide = true;
+      n = file.U8(what);
+      if (n == 0xFF) {
+        const uint16_t w2 = file.U16(what);
+        n = w2 == 0xFFFF ? file.U32(what) : w2;
+      }
+    } else {
+      n = w == 0xFFFF ? file.U32(what) : w;
+    }
   }
-  file.Require(n, what);
-  std::string s(n, '\0');
-  if (n > 0) file.Bytes(s.data(), n, what);
-  return s;
+  // Checked before anything is allocated: a length the file cannot hold
+  // fails here, however large it claims to be.
+  file.Require(wide ? 2 * n : n, what);
+  if (!wide) {
+    std::string s(static_cast<size_t>(n), '\0');
+    if (n > 0) file.Bytes(s.data(), s.size(), what);
+    return TJwwString(std::move(s));
+  }
+  std::u16string units(static_cast<size_t>(n), u'\0');
+  static_assert(sizeof(char16_t) == 2);
+  if (n > 0) {
+    file.Bytes(units.data(), units.size() * 2, what);
+    if constexpr (std::endian::native == std::endian::big)
+      for (char16_t& u : units) u = static_cast<char16_t>((u >> 8) | (u << 8));
+  }
+  return TJwwString::Wide(std::move(units));
 }
 
-std::string TJwwData::ReadName(TJwwReader& file, const char* what) {
-  return Func_::RemoveControlChars(ReadString(file, what));
+TJwwString TJwwData::ReadName(TJwwReader& file, const char* what) {
+  return Func_::RemoveControlCharsOf(ReadString(file, what));
 }
 
 int32_t TJwwData::ReadCount(TJwwReader& file, const char* what) {
@@ -217,16 +246,56 @@ void TJwwData::CopyEntityHeader(const TEntJwwEntityHeader& source, TEntJwwEntity
   target = source;
 }
 
-void TJwwData::WriteString(TJwwWriter& file, std::string_view s) {
-  if (s.size() > 0xFFFF) file.Fail("a string of " + std::to_string(s.size()) + " bytes is longer than 65535 bytes");
-  if (s.size() <= 254) {
-    file.U8(static_cast<uint8_t>(s.size()));
-  } else {
+void TJwwData::WriteStringLength(TJwwWriter& file, uint64_t n) {
+  if (n > 0xFFFFFFFFu) file.Fail("a string of " + std::to_string(n) + " units is too long for the file format");
+  if (n < 0xFF) {
+    file.U8(static_cast<uint8_t>(n));
+  } else if (n < 0xFFFE) {
     file.U8(0xFF);
-    file.U8(static_cast<uint8_t>(s.size() % 256));
-    file.U8(static_cast<uint8_t>(s.size() / 256));
+    file.U16(static_cast<uint16_t>(n));
+  } else {
+    // 0xFFFE is the wide marker and 0xFFFF the 32-bit form: neither can be a
+    // 16-bit length.
+    file.U8(0xFF);
+    file.U16(0xFFFF);
+    file.U32(static_cast<uint32_t>(n));
   }
-  file.Bytes(s.data(), s.size());
+}
+
+void TJwwData::WriteString(TJwwWriter& file, const TJwwString& s, bool wide) {
+  if (wide) {
+    std::optional<std::u16string> converted;
+    std::u16string_view units = s.Units();
+    if (!s.IsWide()) {
+      const std::string_view sjis = s.Sjis();
+      if (std::all_of(sjis.begin(), sjis.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        converted = std::u16string(sjis.begin(), sjis.end());  // ASCII is the same in both forms
+      else
+        converted = qm::SjisToUtf16(sjis);
+      if (!converted)
+        file.Fail("the text \"" + qm::ToUtf8(s) + "\" holds bytes that are not Shift-JIS and cannot be written wide");
+      units = *converted;
+    }
+    file.U8(0xFF);
+    file.U16(0xFFFE);
+    WriteStringLength(file, units.size());
+    if constexpr (std::endian::native == std::endian::little) {
+      file.Bytes(units.data(), units.size() * 2);
+    } else {
+      for (const char16_t u : units) file.U16(u);
+    }
+    return;
+  }
+  std::optional<std::string> converted;
+  std::string_view bytes = s.Sjis();
+  if (s.IsWide()) {
+    converted = qm::Utf16ToSjis(s.Units());
+    if (!converted)
+      file.Fail("the text \"" + qm::ToUtf8(s) + "\" holds characters that Shift-JIS cannot hold");
+    bytes = *converted;
+  }
+  WriteStringLength(file, bytes.size());
+  file.Bytes(bytes.data(), bytes.size());
 }
 
 void TJwwData::WriteCount(TJwwWriter& file, int32_t value) {

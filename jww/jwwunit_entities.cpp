@@ -398,6 +398,7 @@ uint16_t NormalisePenColor(uint16_t c, int32_t kind, int32_t v) {
 // Working state of one write of the entity section.
 struct TWriteState {
   int32_t Version = 0;
+  bool Wide = false;  // every string in the wide form
   int32_t RunningIndex = 1;
   std::array<int32_t, 9> ClassIndex{};  // per kind 1..8; 0 = not declared yet
   std::unordered_map<int32_t, int32_t> FirstDefByNumber;  // block Number -> index in BlockDefs
@@ -435,7 +436,7 @@ void WriteTen(TJwwWriter& f, int32_t v, const TEntJwwTen& e) {
   }
 }
 
-void WriteMoji(TJwwWriter& f, int32_t v, const TEntJwwMoji& e) {
+void WriteMoji(TJwwWriter& f, int32_t v, bool wide, const TEntJwwMoji& e) {
   TJwwData::WriteEntityHeader(f, v, e.Header, KindMoji);
   f.F64(e.StartX);
   f.F64(e.StartY);
@@ -446,14 +447,14 @@ void WriteMoji(TJwwWriter& f, int32_t v, const TEntJwwMoji& e) {
   f.F64(e.SizeY);
   f.F64(e.Spacing);
   f.F64(e.Angle);
-  TJwwData::WriteString(f, Func_::RemoveCaretM(e.FontName));
-  TJwwData::WriteString(f, Func_::RemoveCaretM(e.Text));
+  TJwwData::WriteString(f, Func_::RemoveCaretMOf(e.FontName), wide);
+  TJwwData::WriteString(f, Func_::RemoveCaretMOf(e.Text), wide);
 }
 
-void WriteSunpou(TJwwWriter& f, int32_t v, const TEntJwwSunpou& e) {
+void WriteSunpou(TJwwWriter& f, int32_t v, bool wide, const TEntJwwSunpou& e) {
   TJwwData::WriteEntityHeader(f, v, e.Header, KindSunpou);
   WriteSen(f, v, e.Line);
-  WriteMoji(f, v, e.ValueText);
+  WriteMoji(f, v, wide, e.ValueText);
   if (JwwLayout::HasDimensionExtension(v)) {
     f.U16(e.SxfMode);
     WriteSen(f, v, e.AuxLine1);
@@ -549,8 +550,8 @@ void WriteList(TJwwWriter& f, TWriteState& st, const std::vector<TEntJwwBlockDef
       case KindSen: WriteSen(f, v, lists.Lines[k]); break;
       case KindEnko: WriteEnko(f, v, lists.Arcs[k]); break;
       case KindTen: WriteTen(f, v, lists.Points[k]); break;
-      case KindMoji: WriteMoji(f, v, lists.Texts[k]); break;
-      case KindSunpou: WriteSunpou(f, v, lists.Dimensions[k]); break;
+      case KindMoji: WriteMoji(f, v, st.Wide, lists.Texts[k]); break;
+      case KindSunpou: WriteSunpou(f, v, st.Wide, lists.Dimensions[k]); break;
       case KindSolid: WriteSolid(f, v, lists.Solids[k]); break;
       case KindBlock: {
         const TEntJwwBlock& e = lists.BlockInserts[k];
@@ -574,6 +575,7 @@ void WriteList(TJwwWriter& f, TWriteState& st, const std::vector<TEntJwwBlockDef
 void TJwwData::WriteEntitySection(TJwwWriter& f, int32_t v) const {
   TWriteState st;
   st.Version = v;
+  st.Wide = WideStrings();
   for (size_t i = 0; i < BlockDefEntries(); ++i) st.FirstDefByNumber.emplace(BlockDefs[i].Number, static_cast<int32_t>(i));
 
   const size_t entries = OrderEntries();
@@ -606,7 +608,7 @@ void TJwwData::WriteEntitySection(TJwwWriter& f, int32_t v) const {
     f.I32(MapNumber(st, BlockDefs, d.Number));
     f.I32(d.Referenced);
     f.U32(d.Time);
-    WriteString(f, Func_::RemoveCaretM(d.Name));
+    WriteString(f, Func_::RemoveCaretMOf(d.Name), st.Wide);
     const size_t n = d.OrderEntries();
     WriteCount(f, WritableCount(f, d, d.Order, n, "a block definition"));
     ++st.RunningIndex;

@@ -11,10 +11,11 @@ namespace {
 constexpr char Signature[] = "JwwData.";
 
 // The name written for an extended colour or line type: the cleaned name, or
-// prefix + index when the name is blank.
-std::string ExtendedName(std::string_view name, const char* prefix, size_t index) {
-  std::string cleaned = Func_::RemoveCaretM(name);
-  if (Func_::RemoveSpaces(cleaned).empty()) cleaned = prefix + std::to_string(index);
+// prefix + index when the name is blank (written in the drawing's form like
+// every other string).
+TJwwString ExtendedName(const TJwwString& name, const char* prefix, size_t index) {
+  TJwwString cleaned = Func_::RemoveCaretMOf(name);
+  if (Func_::IsBlank(cleaned)) cleaned = prefix + std::to_string(index);
   return cleaned;
 }
 
@@ -232,10 +233,11 @@ void TJwwData::WriteHeaderSection(TJwwWriter& f, int32_t v) const {
     f.Fail("the document holds no complete header to write");
   if (v < JwwLayout::MinVersion) f.Fail("version " + std::to_string(v) + " cannot be written");
   const TEntJwwHeader& h = Header;
+  const bool wide = WideStrings();
 
   f.Bytes(Signature, 8);
   f.I32(v);
-  WriteString(f, h.Memo);
+  WriteString(f, h.Memo, wide);
   f.I32(h.PaperSize);
   f.I32(h.WriteLayerGroup);
   for (size_t g = 0; g < 16; ++g) {
@@ -265,8 +267,8 @@ void TJwwData::WriteHeaderSection(TJwwWriter& f, int32_t v) const {
   f.F64(h.GridOriginX);
   f.F64(h.GridOriginY);
 
-  for (const TEntJwwLayer& layer : Layers) WriteString(f, Func_::RemoveCaretM(layer.Name));
-  for (const TEntJwwLayerGroup& group : LayerGroups) WriteString(f, Func_::RemoveCaretM(group.Name));
+  for (const TEntJwwLayer& layer : Layers) WriteString(f, Func_::RemoveCaretMOf(layer.Name), wide);
+  for (const TEntJwwLayerGroup& group : LayerGroups) WriteString(f, Func_::RemoveCaretMOf(group.Name), wide);
 
   f.F64(h.SunShadowLevel);
   f.F64(h.SunShadowLatitude);
@@ -372,7 +374,7 @@ void TJwwData::WriteHeaderSection(TJwwWriter& f, int32_t v) const {
     }
     for (size_t n = 0; n < ColorsEx.size(); ++n) {
       const TEntJwwColorExNo& c = ColorsEx[n];
-      WriteString(f, ExtendedName(c.Name, "Color_", n));
+      WriteString(f, ExtendedName(c.Name, "Color_", n), wide);
       f.I32(n > 16 ? c.ScreenColor : c.PrinterColor);
       f.I32(c.PrinterWidth);
       f.F64(c.PointRadius);
@@ -394,13 +396,13 @@ void TJwwData::WriteHeaderSection(TJwwWriter& f, int32_t v) const {
     for (size_t n = 0; n < LineTypesEx.size(); ++n) {
       const TEntJwwLineTypeExNo& t = LineTypesEx[n];
       if (n > 16 && !IsDefaultSegmentCount(t.SegmentCount)) {
-        WriteString(f, "LType_" + std::to_string(n));
+        WriteString(f, "LType_" + std::to_string(n), wide);
         f.I32(2);
         f.F64(1.0);
         f.F64(1.0);
         for (int i = 0; i < 8; ++i) f.F64(0.0);
       } else {
-        WriteString(f, ExtendedName(t.Name, "LType_", n));
+        WriteString(f, ExtendedName(t.Name, "LType_", n), wide);
         f.I32(t.SegmentCount);
         for (double x : t.Pitches) f.F64(x);
       }

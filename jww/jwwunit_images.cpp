@@ -14,6 +14,12 @@ namespace {
 constexpr size_t CopyPiece = 64 * 1024;
 constexpr std::string_view ImagePrefix = "^@BM%temp%";
 
+std::string AsciiUpperCase(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
 // Removes a partly extracted image unless it was completed.
 class TExtractGuard {
  public:
@@ -41,7 +47,7 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
                                  std::to_string(f.Remaining()) + " bytes left could hold at most " +
                                  std::to_string(f.Remaining() / JwwLayout::MinImageEntryBytes) + " images");
   if (ExtractImages) ClearTempFileList();
-  std::unordered_set<std::string> names;  // upper-cased, to catch names that collide on disk
+  std::unordered_set<std::string> names;  // as files, upper-cased, to catch names that collide on disk
   std::vector<char> buffer;
   for (int32_t i = 0; i < count; ++i) {
     TBindImageType image;
@@ -50,8 +56,8 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
     // that holds control bytes would lose them in cleaning and could then
     // look empty (its data taken for the next entry) or name another file.
     image.FileName = ReadString(f, "an image name");
-    if (Func_::RemoveControlChars(image.FileName) != image.FileName)
-      throw EJwwError(nameAt, "the image name \"" + qm::SjisToUtf8(image.FileName) + "\" holds control characters");
+    if (Func_::RemoveControlCharsOf(image.FileName) != image.FileName)
+      throw EJwwError(nameAt, "the image name \"" + qm::ToUtf8(image.FileName) + "\" holds control characters");
     const uint64_t sizeAt = f.Offset();
     image.Size = f.I32("an image size");
     if (image.Size < 0) throw EJwwError(sizeAt, "the image size is negative (" + std::to_string(image.Size) + ")");
@@ -61,11 +67,12 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
 
     // The name becomes a file in the work folder: it must be a plain name
     // that stays there, and no two images may share a file.
-    if (!PlainImageName(image.FileName))
-      throw EJwwError(nameAt, "the image name \"" + qm::SjisToUtf8(image.FileName) +
+    const std::optional<std::filesystem::path> plain = PlainImageName(image.FileName);
+    if (!plain)
+      throw EJwwError(nameAt, "the image name \"" + qm::ToUtf8(image.FileName) +
                                   "\" is not a plain file name (it could reach outside the work folder)");
-    if (!names.insert(Func_::SjisUpperCase(image.FileName)).second)
-      throw EJwwError(nameAt, "the image name \"" + qm::SjisToUtf8(image.FileName) + "\" occurs twice");
+    if (!names.insert(AsciiUpperCase(qm::PathToUtf8(*plain))).second)
+      throw EJwwError(nameAt, "the image name \"" + qm::ToUtf8(image.FileName) + "\" occurs twice");
     if (image.Size == 0) continue;
     f.Require(static_cast<uint64_t>(image.Size), "an image's data");
     if (!ExtractImages) {
@@ -104,16 +111,53 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
 
 namespace {
 
+// The upper-cased name a text refers to ("^@BM%temp%" name "," ...), in the
+// text's own form; nothing when the text refers to no embedded image.
+std::optional<TJwwString> ReferencedName(const TJwwString& text) {
+  if (text.IsWide()) {
+    constexpr std::u16string_view prefix = u"^@BM%temp%";
+    const std::u16string_view units = text.Units();
+    if (units.size() <= prefix.size() || !units.starts_with(prefix)) return std::nullopt;
+    const size_t comma = units.find(u',');
+    if (comma == std::u16string_view::npos || comma <= prefix.size()) return std::nullopt;
+    return TJwwString::Wide(Func_::WideUpperCase(units.substr(prefix.size(), comma - prefix.size())));
+  }
+  const std::string_view bytes = text.Sjis();
+  if (bytes.size() <= ImagePrefix.size() || !bytes.starts_with(ImagePrefix)) return std::nullopt;
+  const size_t comma = Func_::SjisFind(bytes, ',');
+  if (comma == std::string_view::npos || comma <= ImagePrefix.size()) return std::nullopt;
+  return TJwwString(Func_::SjisUpperCase(bytes.substr(ImagePrefix.size(), comma - ImagePrefix.size())));
+}
+
+// True when the upper-cased file name begins with the (upper-cased) name. A
+// name in the other form is compared after an exact conversion; one that has
+// no such conversion matches nothing.
+bool BeginsWith(const TJwwString& fileName, const TJwwString& name) {
+  if (fileName.IsWide()) {
+    std::u16string units(name.Units());
+    if (!name.IsWide()) {
+      auto converted = qm::SjisToUtf16(name.Sjis());
+      if (!converted) return false;
+      units = std::move(*converted);
+    }
+    return Func_::WideUpperCase(fileName.Units()).starts_with(units);
+  }
+  std::string bytes(name.Sjis());
+  if (name.IsWide()) {
+    auto converted = qm::Utf16ToSjis(name.Units());
+    if (!converted) return false;
+    bytes = Func_::SjisUpperCase(*converted);
+  }
+  return Func_::SjisUpperCase(fileName.Sjis()).starts_with(bytes);
+}
+
 // Marks the first listed image whose upper-cased name starts with the name a
-// text refers to ("^@BM%temp%" name "," ...).
-void MarkReference(std::vector<TBindImageType>& table, const std::string& text) {
-  if (text.size() <= ImagePrefix.size() || !text.starts_with(ImagePrefix)) return;
-  const size_t comma = Func_::SjisFind(text, ',');
-  if (comma == std::string::npos || comma <= ImagePrefix.size()) return;
-  const std::string name =
-      Func_::SjisUpperCase(std::string_view(text).substr(ImagePrefix.size(), comma - ImagePrefix.size()));
+// text refers to.
+void MarkReference(std::vector<TBindImageType>& table, const TJwwString& text) {
+  const std::optional<TJwwString> name = ReferencedName(text);
+  if (!name) return;
   for (TBindImageType& image : table) {
-    if (Func_::SjisUpperCase(image.FileName).starts_with(name)) {
+    if (BeginsWith(image.FileName, *name)) {
       image.InUse = true;
       return;
     }
@@ -150,7 +194,7 @@ void TJwwData::WriteImageTable(TJwwWriter& f) const {
     if (!image.InUse) continue;
     const auto path = ImageFilePath(image.FileName);
     if (!path || (!qm::FileExists(*path) && image.Size != 0))
-      f.Fail("the image \"" + qm::SjisToUtf8(image.FileName) + "\" that a text refers to is missing from the work folder");
+      f.Fail("the image \"" + qm::ToUtf8(image.FileName) + "\" that a text refers to is missing from the work folder");
     ++count;
   }
   f.I32(count);
@@ -158,7 +202,7 @@ void TJwwData::WriteImageTable(TJwwWriter& f) const {
   std::vector<char> buffer(CopyPiece);
   for (const TBindImageType& image : TempFiles) {
     if (!image.InUse) continue;
-    WriteString(f, image.FileName);
+    WriteString(f, image.FileName, WideStrings());
     const auto path = ImageFilePath(image.FileName);
     if (!qm::FileExists(*path)) {
       f.I32(0);  // an entry stored with size 0 has no file and no content
@@ -167,19 +211,19 @@ void TJwwData::WriteImageTable(TJwwWriter& f) const {
     try {
       qm::TFile in = qm::TFile::OpenRead(*path);
       const uint64_t size = in.Size();
-      if (size > 0x7FFFFFFF) f.Fail("the image \"" + qm::SjisToUtf8(image.FileName) + "\" is larger than 2 GiB");
+      if (size > 0x7FFFFFFF) f.Fail("the image \"" + qm::ToUtf8(image.FileName) + "\" is larger than 2 GiB");
       f.I32(static_cast<int32_t>(size));
       uint64_t left = size;
       while (left > 0) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(left, CopyPiece));
         const size_t got = in.Read(buffer.data(), want);
-        if (got == 0) f.Fail("the image \"" + qm::SjisToUtf8(image.FileName) + "\" ended early while it was copied");
+        if (got == 0) f.Fail("the image \"" + qm::ToUtf8(image.FileName) + "\" ended early while it was copied");
         f.Bytes(buffer.data(), got);
         left -= got;
       }
       in.Close();
     } catch (const qm::EFileError& e) {
-      f.Fail("cannot copy the image \"" + qm::SjisToUtf8(image.FileName) + "\": " + e.what());
+      f.Fail("cannot copy the image \"" + qm::ToUtf8(image.FileName) + "\": " + e.what());
     }
   }
 }

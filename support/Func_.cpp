@@ -65,6 +65,49 @@ std::string RemoveCaretM(std::string_view text) {
   return out;
 }
 
+std::u16string RemoveControlChars(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (const char16_t u : text)
+    if (u >= 0x20) out.push_back(u);
+  return out;
+}
+
+std::u16string RemoveSpaces(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (const char16_t u : text)
+    if (u > 0x20 && u != 0x3000) out.push_back(u);
+  return out;
+}
+
+std::u16string RemoveCaretM(std::u16string_view text) {
+  if (text.empty()) return {};
+  std::u16string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t u = text[i];
+    if (u == u'^' && i + 1 < text.size() && text[i + 1] == u'm')
+      ++i;
+    else if (u >= 0x20)
+      out.push_back(u);
+  }
+  if (out.empty()) out.push_back(u' ');
+  return out;
+}
+
+TJwwString RemoveControlCharsOf(const TJwwString& text) {
+  return text.Transformed([](auto t) { return RemoveControlChars(t); });
+}
+
+TJwwString RemoveCaretMOf(const TJwwString& text) {
+  return text.Transformed([](auto t) { return RemoveCaretM(t); });
+}
+
+bool IsBlank(const TJwwString& text) {
+  return text.Visit([](auto t) { return RemoveSpaces(t).empty(); });
+}
+
 void CopyBytes(void* dest, std::string_view source, int32_t n) noexcept {
   size_t k = n < 0 ? static_cast<size_t>(-static_cast<int64_t>(n)) : static_cast<size_t>(n);
   if (source.size() < k) k = source.size();
@@ -125,6 +168,13 @@ std::string SjisUpperCase(std::string_view text) {
       ++i;
     }
   }
+  return out;
+}
+
+std::u16string WideUpperCase(std::u16string_view text) {
+  std::u16string out(text);
+  for (char16_t& u : out)
+    if (u >= u'a' && u <= u'z') u = static_cast<char16_t>(u - u'a' + u'A');
   return out;
 }
 

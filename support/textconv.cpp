@@ -37,3 +37,91 @@ bool IsValidUtf8(std::string_view text) noexcept {
 }
 
 }  // namespace qm
+
+namespace qm {
+
+namespace {
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+// Decodes UTF-16; an unpaired surrogate gives U+FFFD, or stops the conversion
+// (false) when strict.
+bool Utf16ToUtf8Into(std::u16string_view units, std::string& out, bool strict) {
+  out.reserve(out.size() + units.size() * 3);
+  for (size_t i = 0; i < units.size(); ++i) {
+    const uint32_t u = units[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (static_cast<uint32_t>(units[i + 1]) - 0xDC00));
+      ++i;
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      if (strict) return false;
+      AppendUtf8(out, 0xFFFD);
+    } else {
+      AppendUtf8(out, u);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string Utf16ToUtf8(std::u16string_view units) {
+  std::string out;
+  Utf16ToUtf8Into(units, out, false);
+  return out;
+}
+
+std::optional<std::string> Utf16ToUtf8Strict(std::u16string_view units) {
+  std::string out;
+  if (!Utf16ToUtf8Into(units, out, true)) return std::nullopt;
+  return out;
+}
+
+std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
+  if (!IsValidUtf8(utf8)) return std::nullopt;
+  std::u16string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    const size_t n = b < 0x80 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
+    uint32_t cp = n == 0 ? b : n == 1 ? (b & 0x1Fu) : n == 2 ? (b & 0x0Fu) : (b & 0x07u);
+    for (size_t k = 1; k <= n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
+    i += n + 1;
+    if (cp >= 0x10000) {
+      out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+  }
+  return out;
+}
+
+std::string ToUtf8(const TJwwString& text) {
+  return text.IsWide() ? Utf16ToUtf8(text.Units()) : SjisToUtf8(text.Sjis());
+}
+
+std::optional<std::filesystem::path> PathFromJww(const TJwwString& text) {
+  if (!text.IsWide()) return PathFromSjis(text.Sjis());
+  const auto utf8 = Utf16ToUtf8Strict(text.Units());
+  if (!utf8) return std::nullopt;
+  return PathFromUtf8(*utf8);
+}
+
+}  // namespace qm

@@ -1,6 +1,7 @@
-// Conversions between the drawings' Shift-JIS (code page 932) bytes, the UTF-8
-// that the portable front end and the report use, and file-system paths. This
-// is the only place that knows a character set; everything else keeps bytes.
+// Conversions between the drawings' texts (Shift-JIS, code page 932, or the
+// UTF-16 of the archive's wide form), the UTF-8 that the portable front end
+// and the report use, and file-system paths. This is the only place that
+// knows a character set; everything else keeps the units it was given.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "jwwstring.h"
 
 namespace qm {
 
@@ -23,5 +26,23 @@ std::string PathToUtf8(const std::filesystem::path& path);
 std::filesystem::path PathFromUtf8(std::string_view utf8);
 // True when the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view text) noexcept;
+
+// UTF-16 to UTF-8 for display: an unpaired surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view units);
+// UTF-16 to UTF-8, or nothing when it holds an unpaired surrogate.
+std::optional<std::string> Utf16ToUtf8Strict(std::u16string_view units);
+// UTF-8 to UTF-16, or nothing when the bytes are not well-formed UTF-8.
+std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8);
+// Shift-JIS to UTF-16 and back, exactly or not at all: nothing when a byte
+// sequence does not decode or a character has no Shift-JIS form. Nothing is
+// ever replaced by a look-alike or a "?".
+std::optional<std::u16string> SjisToUtf16(std::string_view sjis);
+std::optional<std::string> Utf16ToSjis(std::u16string_view units);
+
+// A drawing's string as UTF-8, for display.
+std::string ToUtf8(const TJwwString& text);
+// The file name a drawing's string stands for, or nothing when it does not
+// decode (bytes that are not Shift-JIS, an unpaired surrogate).
+std::optional<std::filesystem::path> PathFromJww(const TJwwString& text);
 
 }  // namespace qm

@@ -59,6 +59,25 @@ std::optional<std::filesystem::path> PathFromSjis(std::string_view sjis) {
   return std::filesystem::path(*utf8);
 }
 
+std::optional<std::u16string> SjisToUtf16(std::string_view sjis) {
+  const auto bytes = Convert("UTF-16LE", "CP932", sjis, true, "");
+  if (!bytes) return std::nullopt;
+  std::u16string out(bytes->size() / 2, u'\0');
+  for (size_t i = 0; i < out.size(); ++i)
+    out[i] = static_cast<char16_t>(static_cast<unsigned char>((*bytes)[2 * i]) |
+                                   (static_cast<unsigned char>((*bytes)[2 * i + 1]) << 8));
+  return out;
+}
+
+std::optional<std::string> Utf16ToSjis(std::u16string_view units) {
+  std::string bytes(units.size() * 2, '\0');
+  for (size_t i = 0; i < units.size(); ++i) {
+    bytes[2 * i] = static_cast<char>(units[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<char>(units[i] >> 8);
+  }
+  return Convert("CP932", "UTF-16LE", bytes, true, "");
+}
+
 std::string PathToUtf8(const std::filesystem::path& path) { return path.string(); }
 
 std::filesystem::path PathFromUtf8(std::string_view utf8) { return std::filesystem::path(std::string(utf8)); }

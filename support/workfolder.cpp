@@ -21,31 +21,21 @@ void ClearTempFileList() noexcept {
 
 namespace {
 
-std::string AsciiLower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
+// The position of the last "." of a file name, or npos.
+size_t LastDot(const std::filesystem::path::string_type& name) {
+  return name.rfind(static_cast<std::filesystem::path::value_type>('.'));
 }
 
-// The extension of a stored name: from its last "." (a "." that is a character
-// of its own), or empty.
-std::string_view Extension(std::string_view name) {
-  size_t last = std::string_view::npos;
-  size_t from = 0;
-  for (;;) {
-    const size_t p = Func_::SjisFind(name.substr(from), '.');
-    if (p == std::string_view::npos) break;
-    last = from + p;
-    from = last + 1;
-  }
-  return last == std::string_view::npos ? std::string_view() : name.substr(last);
+// True when the name ends in ".gz", in any letter case.
+bool IsGz(const std::filesystem::path::string_type& name) {
+  const size_t dot = LastDot(name);
+  if (dot == name.npos || name.size() - dot != 3) return false;
+  auto lower = [](std::filesystem::path::value_type c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
+  return lower(name[dot + 1]) == 'g' && lower(name[dot + 2]) == 'z';
 }
 
-bool IsGz(std::string_view name) { return AsciiLower(Extension(name)) == ".gz"; }
-
-void DeleteListedName(std::string_view name) {
-  if (auto path = ImageFilePath(name)) qm::DeleteFileIfExists(*path);
+void DeleteInWorkFolder(const std::filesystem::path::string_type& name) {
+  if (!WorkFolder.empty() && !name.empty()) qm::DeleteFileIfExists(WorkFolder / name);
 }
 
 bool IsDeviceName(std::string upper) {
@@ -64,32 +54,35 @@ bool IsDeviceName(std::string upper) {
 }  // namespace
 
 void DeleteTempFiles() noexcept {
-  for (const TBindImageType& f : TempFiles) DeleteListedName(f.FileName);
+  for (const TBindImageType& f : TempFiles)
+    if (const auto name = PlainImageName(f.FileName)) DeleteInWorkFolder(name->native());
 }
 
 void DeleteTempGzFiles() noexcept {
   for (const TBindImageType& f : TempFiles)
-    if (IsGz(f.FileName)) DeleteListedName(f.FileName);
+    if (const auto name = PlainImageName(f.FileName); name && IsGz(name->native())) DeleteInWorkFolder(name->native());
 }
 
 void DeleteTempUnpackedFiles() noexcept {
   for (const TBindImageType& f : TempFiles) {
-    std::string_view name = f.FileName;
-    if (IsGz(name)) name.remove_suffix(3);
-    DeleteListedName(name);
+    const auto name = PlainImageName(f.FileName);
+    if (!name) continue;
+    auto unpacked = name->native();
+    if (IsGz(unpacked)) unpacked.resize(LastDot(unpacked));
+    DeleteInWorkFolder(unpacked);
   }
 }
 
-std::optional<std::filesystem::path> ImageFilePath(std::string_view sjisName) {
+std::optional<std::filesystem::path> ImageFilePath(const TJwwString& stored) {
   if (WorkFolder.empty()) return std::nullopt;
-  auto name = PlainImageName(sjisName);
+  auto name = PlainImageName(stored);
   if (!name) return std::nullopt;
   return WorkFolder / *name;
 }
 
-std::optional<std::filesystem::path> PlainImageName(std::string_view sjisName) {
-  if (sjisName.empty()) return std::nullopt;
-  const auto decoded = qm::PathFromSjis(sjisName);
+std::optional<std::filesystem::path> PlainImageName(const TJwwString& stored) {
+  if (stored.empty()) return std::nullopt;
+  const auto decoded = qm::PathFromJww(stored);
   if (!decoded) return std::nullopt;
   const std::string utf8 = qm::PathToUtf8(*decoded);
   if (utf8.empty() || utf8 == "." || utf8 == "..") return std::nullopt;

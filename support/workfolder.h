@@ -33,11 +33,12 @@ void DeleteTempUnpackedFiles() noexcept;
 // in or is not a name every system accepts: empty, "." or "..", a path
 // delimiter, a drive or colon, a control character, a character Windows
 // forbids in names, a trailing dot or space, a device name such as CON or
-// LPT1, or bytes that are not Shift-JIS.
-std::optional<std::filesystem::path> PlainImageName(std::string_view sjisName);
+// LPT1, or a name that does not decode (bytes that are not Shift-JIS, an
+// unpaired surrogate).
+std::optional<std::filesystem::path> PlainImageName(const TJwwString& name);
 // WorkFolder joined with the plain name; nothing when the name is not plain
 // or there is no work folder.
-std::optional<std::filesystem::path> ImageFilePath(std::string_view sjisName);
+std::optional<std::filesystem::path> ImageFilePath(const TJwwString& name);
 
 namespace qm {
 

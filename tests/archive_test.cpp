@@ -56,23 +56,55 @@ TEST(ArchiveReadString, EveryLengthForm) {
     const char* Prefix;
     size_t Length;
   };
-  // 0..254: one length byte; 255 and more: FF, low byte, high byte.
+  // One byte below 0xFF; else 0xFF and a word below 0xFFFE; else 0xFF, the
+  // word 0xFFFF and 32 bits.
   for (const Case& c : {Case{"00", 0}, Case{"01", 1}, Case{"FE", 254}, Case{"FF FF 00", 255}, Case{"FF 00 01", 256},
-                        Case{"FF 2C 01", 300}, Case{"FF FF FF", 65535}}) {
+                        Case{"FF 2C 01", 300}, Case{"FF FD FF", 65533}, Case{"FF FFFF FEFF0000", 65534},
+                        Case{"FF FFFF FFFF0000", 65535}, Case{"FF FFFF 00000100", 65536},
+                        Case{"FF FFFF 70110100", 70000}}) {
     const std::string body = Letters(c.Length);
     TMem m(Join(Hex(c.Prefix), body + "#"));
-    EXPECT_EQ(TJwwData::ReadString(m.Reader), body) << c.Prefix;
+    const TJwwString s = TJwwData::ReadString(m.Reader);
+    EXPECT_FALSE(s.IsWide()) << c.Prefix;
+    EXPECT_EQ(s, body) << c.Prefix;
     EXPECT_EQ(m.Reader.Offset(), Hex(c.Prefix).size() + c.Length) << c.Prefix;
     EXPECT_EQ(m.Reader.U8("the next byte"), '#') << c.Prefix;
   }
-  // The long form also for a short string, which a writer would not produce.
-  TMem shortInLongForm("FF 03 00 41 42 43");
+  // Longer forms also for short strings, which a writer would not produce.
+  TMem shortInLongForm("FF 03 00 41 42 43  FF FFFF 02000000 44 45");
   EXPECT_EQ(TJwwData::ReadString(shortInLongForm.Reader), "ABC");
+  EXPECT_EQ(TJwwData::ReadString(shortInLongForm.Reader), "DE");
+}
+
+TEST(ArchiveReadString, EveryWideLengthForm) {
+  struct Case {
+    const char* Prefix;  // after the wide marker FF FEFF
+    size_t Units;
+  };
+  for (const Case& c : {Case{"00", 0}, Case{"01", 1}, Case{"FE", 254}, Case{"FF FF00", 255},
+                        Case{"FF FDFF", 65533}, Case{"FF FEFF", 65534}, Case{"FF FFFF FFFF0000", 65535},
+                        Case{"FF FFFF 70110100", 70000}, Case{"FF FFFF 03000000", 3}}) {
+    std::vector<uint8_t> bytes = Hex(std::string("FF FEFF ") + c.Prefix);
+    std::u16string units(c.Units, u'\0');
+    for (size_t i = 0; i < c.Units; ++i) {
+      units[i] = static_cast<char16_t>(0x3042 + i % 80);  // ぁ あ ... in little-endian pairs
+      bytes.push_back(static_cast<uint8_t>(units[i] & 0xFF));
+      bytes.push_back(static_cast<uint8_t>(units[i] >> 8));
+    }
+    bytes.push_back('#');
+    TMem m(bytes);
+    EXPECT_EQ(TJwwData::ReadString(m.Reader), TJwwString::Wide(units)) << c.Prefix;
+    EXPECT_EQ(m.Reader.Remaining(), 1u) << c.Prefix;
+  }
+  // Units Shift-JIS cannot hold, a pair and unpaired surrogates come as they are.
+  TMem m("FF FEFF 06  E900 6024 42D8 B7DF 00DC 3DD8");
+  EXPECT_EQ(TJwwData::ReadString(m.Reader), TJwwString::Wide(u"\u00E9\u2460\xD842\xDFB7\xDC00\xD83D"));
+  EXPECT_EQ(m.Reader.Remaining(), 0u);
 }
 
 TEST(ArchiveReadString, ZeroAndControlBytesAreOrdinary) {
   TMem m("03 41 00 42  04 41 0D 0A 42  02 43 44");
-  const std::string first = TJwwData::ReadString(m.Reader);
+  const TJwwString first = TJwwData::ReadString(m.Reader);
   EXPECT_EQ(first, std::string("A\0B", 3));
   EXPECT_EQ(first.size(), 3u);
   EXPECT_EQ(TJwwData::ReadString(m.Reader), "A\r\nB");
@@ -88,9 +120,15 @@ TEST(ArchiveReadString, ShortDataRaisesAtTheMissingBytes) {
   const std::vector<Case> cases = {
       {Hex(""), 0},                              // no length byte
       {Hex("05 41 42"), 1},                      // 5 announced, 2 there
-      {Hex("FF"), 1},                            // long prefix without low and high byte
-      {Hex("FF 2C"), 2},                         // long prefix without its high byte
+      {Hex("FF"), 1},                            // long prefix without its word
+      {Hex("FF 2C"), 1},                         // long prefix with half a word
       {Join(Hex("FF 00 01"), Letters(255)), 3},  // one byte short of 256
+      {Hex("FF FFFF 0100"), 3},                  // half a 32-bit length
+      {Hex("FF FFFF 05000000 4142"), 7},         // 5 announced, 2 there
+      {Hex("FF FEFF"), 3},                       // the wide marker without a length
+      {Hex("FF FEFF FF FF"), 4},                 // a wide length cut inside its word
+      {Hex("FF FEFF 02 4100 42"), 4},            // 2 units announced, 1.5 there
+      {Hex("FF FEFF FF FFFF 00943577 4100"), 10},  // 2,000,000,000 units: refused before any allocation
   };
   for (const Case& c : cases) {
     TMem m(c.Bytes);

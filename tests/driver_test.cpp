@@ -309,7 +309,7 @@ double X(const TJwwData& d, const TEntJwwOrderItem& it) {
   }
 }
 
-std::string DefName(const TJwwData& d, int32_t number) {
+TJwwString DefName(const TJwwData& d, int32_t number) {
   for (const auto& def : d.BlockDefs)
     if (def.Number == number) return def.Name;
   return "?";

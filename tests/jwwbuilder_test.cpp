@@ -122,9 +122,23 @@ TEST(JwwBuilderByteWriter, Strings) {
   EXPECT_EQ(enc(text(255)), "FFFF00" + ToHex(text(255)));
   EXPECT_EQ(enc(text(256)), "FF0001" + ToHex(text(256)));
   EXPECT_EQ(enc(text(300)), "FF2C01" + ToHex(text(300)));
-  EXPECT_EQ(enc(text(65535)).substr(0, 6), "FFFFFF");
-  ByteWriter w;
-  EXPECT_THROW(w.Str(text(65536)), std::length_error);
+  EXPECT_EQ(enc(text(65533)).substr(0, 6), "FFFDFF");
+  EXPECT_EQ(enc(text(65534)).substr(0, 14), "FFFFFFFEFF0000");
+  EXPECT_EQ(enc(text(70000)).substr(0, 14), "FFFFFF70110100");
+
+  auto wide = [](const std::string& s) {
+    ByteWriter w;
+    w.Wide = true;
+    w.Str(s);
+    return ToHex(w.Bytes());
+  };
+  EXPECT_EQ(wide(""), "FFFEFF00");
+  EXPECT_EQ(wide("A\xC3\xA9"), "FFFEFF02" "4100" "E900");           // Aé
+  EXPECT_EQ(wide("\xF0\xA0\xAE\xB7"), "FFFEFF02" "42D8" "B7DF");     // U+20BB7 as a pair
+  EXPECT_EQ(wide("\xED\xA0\x80"), "FFFEFF01" "00D8");               // a lone high surrogate
+  EXPECT_EQ(wide(std::string(255, 'a')).substr(0, 12), "FFFEFFFFFF00");
+  EXPECT_EQ(wide(std::string(70000, 'a')).substr(0, 20), "FFFEFFFFFFFF70110100");
+  EXPECT_THROW(wide("\x82\xA0"), std::invalid_argument);  // Shift-JIS bytes are not UTF-8
 }
 
 TEST(JwwBuilderByteWriter, Counts) {

@@ -449,14 +449,14 @@ TEST_F(Save, FailsWhenAKeptImageCannotBeRead) {
 TEST_F(Save, FailsOnWhatTheFormatCannotHold) {
   Load(RichDrawing(600));
   const auto before = Dir.List();
-  Doc.Texts[1].Text = std::string(65535, 'x');
+  Doc.Texts[1].Text = std::string(70000, 'x');  // beyond a 16-bit length
   EXPECT_TRUE(Doc.SaveDocument(Dir / "long.jww", 600)) << Doc.LastError;
   TJwwData again;
   ASSERT_TRUE(again.LoadDocument(Dir / "long.jww")) << again.LastError;
-  EXPECT_EQ(again.Texts[1].Text, std::string(65535, 'x'));
+  EXPECT_EQ(again.Texts[1].Text, std::string(70000, 'x'));
   fs::remove(Dir / "long.jww");
 
-  Doc.Texts[1].Text.push_back('x');
+  Doc.Texts[1].Text = TJwwString::Wide(u"caf\u00E9");  // no Shift-JIS form: never replaced silently
   ExpectCleanFailure(Dir / "out.jww", before);
   Doc.Texts[1].Text = "short";
   ++Doc.ArcCount;  // counts that disagree with the order list

@@ -12,12 +12,33 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "fileio.h"
+#include "jwwstring.h"
 #include "workfolder.h"
+
+// How a drawing string shows in a failed expectation: its form and its units.
+inline std::ostream& operator<<(std::ostream& out, const TJwwString& s) {
+  char buf[8];
+  if (s.IsWide()) {
+    out << "utf16{";
+    for (const char16_t u : s.Units()) {
+      std::snprintf(buf, sizeof buf, " %04X", static_cast<unsigned>(u));
+      out << buf;
+    }
+  } else {
+    out << "sjis{";
+    for (const char c : s.Sjis()) {
+      std::snprintf(buf, sizeof buf, " %02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
+      out << buf;
+    }
+  }
+  return out << " }";
+}
 
 namespace testutil {
 

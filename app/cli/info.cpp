@@ -30,6 +30,7 @@ struct TInfo {
   bool Ok = false;
   std::string Error;
   int32_t Version = 0;
+  bool Wide = false;  // strings in the archive's wide form
   std::array<int32_t, 8> Counts{};
   int32_t Total = 0;
   int32_t BlockDefs = 0, UsedBlockDefs = 0;
@@ -53,12 +54,13 @@ TInfo Inspect(const std::filesystem::path& path) {
   }
   info.Ok = true;
   info.Version = doc.Header.Version;
+  info.Wide = doc.WideStrings();
   for (int32_t k = KindSen; k <= KindBlock; ++k) info.Counts[static_cast<size_t>(k)] = doc.CountOf(k);
   info.Total = doc.TotalCount();
   info.BlockDefs = doc.BlockDefCount;
   info.UsedBlockDefs = doc.UsedBlockDefCount;
   for (const TEntJwwBlockDef& d : doc.BlockDefs)
-    if (!d.Used) info.UnusedBlockNames.push_back(SjisToUtf8(d.Name));
+    if (!d.Used) info.UnusedBlockNames.push_back(ToUtf8(d.Name));
   info.Images = doc.Images;
 
   // Elements per written layer, for the hidden ones.
@@ -73,10 +75,10 @@ TInfo Inspect(const std::filesystem::path& path) {
   }
   for (int g = 0; g < 16; ++g) {
     const TEntJwwLayerGroup& group = doc.LayerGroups[static_cast<size_t>(g)];
-    if (group.State == 0) info.HiddenGroups.push_back({g, -1, SjisToUtf8(group.Name), perGroup[static_cast<size_t>(g)]});
+    if (group.State == 0) info.HiddenGroups.push_back({g, -1, ToUtf8(group.Name), perGroup[static_cast<size_t>(g)]});
     for (int l = 0; l < 16; ++l) {
       const TEntJwwLayer& layer = doc.Layers[static_cast<size_t>(g * 16 + l)];
-      if (layer.State == 0) info.HiddenLayers.push_back({g, l, SjisToUtf8(layer.Name), perLayer[{g, l}]});
+      if (layer.State == 0) info.HiddenLayers.push_back({g, l, ToUtf8(layer.Name), perLayer[{g, l}]});
     }
   }
 
@@ -106,6 +108,7 @@ void PrintText(const TInfo& i, std::ostream& out) {
   char version[32];
   std::snprintf(version, sizeof version, "%d (Ver.%d.%02d)", i.Version, i.Version / 100, i.Version % 100);
   out << "  version:            " << version << "\n";
+  out << "  strings:            " << (i.Wide ? "UTF-16 (wide)" : "Shift-JIS") << "\n";
   out << "  elements:           " << i.Total;
   std::string sep = " (";
   for (size_t k = 1; k < 8; ++k)
@@ -120,7 +123,7 @@ void PrintText(const TInfo& i, std::ostream& out) {
   if (JwwLayout::HasImageTable(i.Version)) {
     out << "  images:             " << i.Images.size() << "\n";
     for (const TBindImageType& image : i.Images)
-      out << "    " << SjisToUtf8(image.FileName) << "  " << image.Size << " bytes\n";
+      out << "    " << ToUtf8(image.FileName) << "  " << image.Size << " bytes\n";
   }
   out << "  hidden groups:      " << i.HiddenGroups.size() << "\n";
   for (const THiddenLayer& h : i.HiddenGroups) out << "    " << LayerLabel(h) << ": " << h.Elements << " elements\n";
@@ -162,13 +165,14 @@ void PrintJson(const TInfo& i, std::ostream& out) {
     out << ",\"error\":" << Json(i.Error) << "}";
     return;
   }
-  out << ",\"version\":" << i.Version << ",\"elements\":{\"total\":" << i.Total;
+  out << ",\"version\":" << i.Version << ",\"strings\":" << (i.Wide ? "\"utf16\"" : "\"sjis\"")
+      << ",\"elements\":{\"total\":" << i.Total;
   for (size_t k = 1; k < 8; ++k) out << ",\"" << KindKeys[k] << "\":" << i.Counts[k];
   out << "},\"blockDefinitions\":{\"total\":" << i.BlockDefs << ",\"used\":" << i.UsedBlockDefs << ",\"unused\":[";
   for (size_t n = 0; n < i.UnusedBlockNames.size(); ++n) out << (n ? "," : "") << Json(i.UnusedBlockNames[n]);
   out << "]},\"images\":[";
   for (size_t n = 0; n < i.Images.size(); ++n)
-    out << (n ? "," : "") << "{\"name\":" << Json(SjisToUtf8(i.Images[n].FileName)) << ",\"size\":" << i.Images[n].Size
+    out << (n ? "," : "") << "{\"name\":" << Json(ToUtf8(i.Images[n].FileName)) << ",\"size\":" << i.Images[n].Size
         << "}";
   auto layers = [&](const char* key, const std::vector<THiddenLayer>& list) {
     out << ",\"" << key << "\":[";

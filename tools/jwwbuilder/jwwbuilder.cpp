@@ -41,18 +41,68 @@ void ByteWriter::Raw(const void* data, size_t size) {
 
 void ByteWriter::Raw(std::string_view bytes) { Raw(bytes.data(), bytes.size()); }
 
-void ByteWriter::Str(std::string_view s) {
-  const size_t n = s.size();
-  if (n <= 254) {
+void ByteWriter::Length(uint32_t n) {
+  if (n < 0xFF) {
     U8(static_cast<uint8_t>(n));
-  } else if (n <= 65535) {
+  } else if (n < 0xFFFE) {
     U8(0xFF);
-    U8(static_cast<uint8_t>(n % 256));
-    U8(static_cast<uint8_t>(n / 256));
+    U16(static_cast<uint16_t>(n));
   } else {
-    throw std::length_error("jwwtest: a JWW string holds at most 65535 bytes");
+    U8(0xFF);
+    U16(0xFFFF);
+    U32(n);
   }
+}
+
+void ByteWriter::Str(std::string_view s) {
+  if (Wide) return WStr(Utf16(s));
+  Length(static_cast<uint32_t>(s.size()));
   Raw(s);
+}
+
+void ByteWriter::WStr(std::u16string_view units) {
+  U8(0xFF);
+  U16(0xFFFE);
+  Length(static_cast<uint32_t>(units.size()));
+  for (const char16_t u : units) U16(u);
+}
+
+std::u16string Utf16(std::string_view utf8) {
+  std::u16string out;
+  size_t i = 0;
+  auto byte = [&](size_t k) -> uint32_t {
+    if (k >= utf8.size() || (static_cast<uint8_t>(utf8[k]) & 0xC0) != 0x80)
+      throw std::invalid_argument("jwwtest: not UTF-8");
+    return static_cast<uint8_t>(utf8[k]) & 0x3Fu;
+  };
+  while (i < utf8.size()) {
+    const uint32_t b = static_cast<uint8_t>(utf8[i]);
+    uint32_t cp;
+    if (b < 0x80) {
+      cp = b;
+      i += 1;
+    } else if (b >= 0xC2 && b < 0xE0) {
+      cp = ((b & 0x1Fu) << 6) | byte(i + 1);
+      i += 2;
+    } else if (b >= 0xE0 && b < 0xF0) {
+      cp = ((b & 0x0Fu) << 12) | (byte(i + 1) << 6) | byte(i + 2);
+      if (cp < 0x800) throw std::invalid_argument("jwwtest: overlong UTF-8");
+      i += 3;
+    } else if (b >= 0xF0 && b < 0xF5) {
+      cp = ((b & 0x07u) << 18) | (byte(i + 1) << 12) | (byte(i + 2) << 6) | byte(i + 3);
+      if (cp < 0x10000 || cp > 0x10FFFF) throw std::invalid_argument("jwwtest: bad UTF-8");
+      i += 4;
+    } else {
+      throw std::invalid_argument("jwwtest: not UTF-8");
+    }
+    if (cp >= 0x10000) {
+      out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FFu)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));  // a lone surrogate stays one
+    }
+  }
+  return out;
 }
 
 void ByteWriter::Count(uint32_t v, bool forceLong) {
@@ -101,7 +151,9 @@ void WriteHeader(ByteWriter& w, const Header& h) {
   w.I32(v);
   if (v < 220) return;
 
+  w.Wide = h.MemoWide.value_or(h.Wide);
   w.Str(h.Memo);
+  w.Wide = h.Wide;
   w.I32(h.PaperSize);
   w.I32(h.WriteLayerGroup);
 
@@ -498,8 +550,9 @@ void WriteRecord(ByteWriter& w, const BlockDef& e, int32_t version) {
   w.Str(e.Name);
 }
 
-std::vector<uint8_t> RecordBytes(const Element& e, int32_t version) {
+std::vector<uint8_t> RecordBytes(const Element& e, int32_t version, bool wide) {
   ByteWriter w;
+  w.Wide = wide;
   std::visit(
       [&](const auto& rec) {
         using T = std::decay_t<decltype(rec)>;
@@ -541,6 +594,7 @@ size_t HeaderSectionSize(const Drawing& d) { return BuildHeaderSection(d).size()
 
 std::vector<uint8_t> BuildEntitySection(const Drawing& d) {
   ByteWriter w;
+  w.Wide = d.Hdr.Wide;
   if (d.Hdr.Version >= 220) WriteEntities(w, d);
   return std::move(w.Bytes());
 }

@@ -37,10 +37,18 @@ class ByteWriter {
   void F64(double v);
   void Raw(const void* data, size_t size);
   void Raw(std::string_view bytes);
-  // JWW string: length n <= 254 as one byte n; 255..65535 as 0xFF, n mod 256,
-  // n div 256; then the n bytes. Longer strings cannot be encoded and throw
-  // std::length_error.
+  // JWW string. Shift-JIS (Wide false): the length prefix, then the bytes.
+  // Wide: s is UTF-8, in which a lone surrogate may stand as its 3-byte
+  // encoding (ED A0 80 .. ED BF BF); it is written as 0xFF, the word 0xFFFE,
+  // the length prefix counting UTF-16 units, then the units little-endian.
   void Str(std::string_view s);
+  // A wide string from its UTF-16 units, whatever Wide says.
+  void WStr(std::u16string_view units);
+  // The length prefix: n < 255 as one byte; n < 0xFFFE as 0xFF and the word
+  // n; else 0xFF, the word 0xFFFF and n as 32 bits.
+  void Length(uint32_t n);
+  // Strings are written in the wide form.
+  bool Wide = false;
   // Count prefix: word v when v <= 65534 (and !forceLong), else the word
   // 0xFFFF followed by v as a 32-bit value.
   void Count(uint32_t v, bool forceLong = false);
@@ -233,6 +241,11 @@ struct Header {
   Header();
 
   std::string Signature = "JwwData.";  // exactly 8 bytes written: cut or padded with 0x00
+  // Every string of the drawing in the archive's wide form (UTF-16). The
+  // builder's strings are then UTF-8 (ByteWriter::Str). MemoWide, when set,
+  // gives the memo alone the other form.
+  bool Wide = false;
+  std::optional<bool> MemoWide;
   int32_t Version = 700;               // below 220 nothing follows the version
   std::string Memo;                    // plain string, may hold CR LF
   int32_t PaperSize = 3;
@@ -367,7 +380,10 @@ void WriteRecord(ByteWriter& w, const Block& e, int32_t version);
 void WriteRecord(ByteWriter& w, const BlockDef& e, int32_t version);
 // The record of one element without its class tag. UnknownClass has none
 // (empty result); RawBytes yields its bytes.
-std::vector<uint8_t> RecordBytes(const Element& e, int32_t version);
+std::vector<uint8_t> RecordBytes(const Element& e, int32_t version, bool wide = false);
+// UTF-8 (with lone surrogates in their 3-byte encoding) to UTF-16 units;
+// throws std::invalid_argument on anything else.
+std::u16string Utf16(std::string_view utf8);
 // "CDataSen" .. "CDataBlock"; the declared name for UnknownClass; empty for RawBytes.
 std::string ClassName(const Element& e);
 
