@@ -54,10 +54,10 @@ TFuzzOutcome CheckLoadAndRewrite(const uint8_t* data, size_t size) {
     doc.WriteHeaderSection(writer, doc.Header.Version);
     doc.WriteEntitySection(writer, doc.Header.Version);
   } catch (const EJwwError&) {
-    // The writer refuses a few things a file can hold (a string over 65535
-    // bytes after cleaning cannot occur; images are not extracted here, so a
-    // text naming one fails the image check). Refusing is fine; writing
-    // something unreadable is not.
+    // The writer refuses a few things a file can hold (a wide string with a
+    // character Shift-JIS cannot hold in a drawing whose memo is not wide;
+    // images are not extracted here, so a text naming one fails the image
+    // check). Refusing is fine; writing something unreadable is not.
     return TFuzzOutcome::WriteRefused;
   }
   TJwwData back;

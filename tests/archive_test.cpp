@@ -174,6 +174,11 @@ TEST(ArchiveReadName, DropsControlBytesKeepsPairs) {
   }
   TMem plain("04 41 0D 0A 42");
   EXPECT_EQ(TJwwData::ReadString(plain.Reader), "A\r\nB");
+
+  // Wide names lose their units below 0x20 and nothing else.
+  TMem wide("FF FEFF 07  4100 0D00 0A00 42D8 B7DF 1F00 2000  FF FEFF 01 0900");
+  EXPECT_EQ(TJwwData::ReadName(wide.Reader), TJwwString::Wide(u"A\xD842\xDFB7 "));
+  EXPECT_EQ(TJwwData::ReadName(wide.Reader), TJwwString::Wide(u""));
 }
 
 // ---------------------------------------------------------------------------

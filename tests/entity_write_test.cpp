@@ -252,6 +252,38 @@ TEST(EntityPrimitives, ClassReferencesCountsAndStrings) {
   }
 }
 
+TEST(Primitives, WideStrings) {
+  auto wide = [](const TJwwString& s) { return Bytes([&](TJwwWriter& w) { TJwwData::WriteString(w, s, true); }); };
+  auto narrow = [](const TJwwString& s) { return Bytes([&](TJwwWriter& w) { TJwwData::WriteString(w, s, false); }); };
+  EXPECT_EQ(wide(TJwwString::Wide(u"")), Hex("FF FEFF 00"));
+  EXPECT_EQ(wide(TJwwString::Wide(u"\u00E9")), Hex("FF FEFF 01 E900"));
+  EXPECT_EQ(wide(TJwwString::Wide(u"\xD842\xDFB7\xDC00")), Hex("FF FEFF 03 42D8 B7DF 00DC"));  // pair, lone unit
+  // The length counts units, in the forms of a byte-string length.
+  const std::vector<std::pair<size_t, const char*>> prefixes = {
+      {254, "FF FEFF FE"}, {255, "FF FEFF FF FF00"}, {65533, "FF FEFF FF FDFF"},
+      {65534, "FF FEFF FF FFFF FEFF0000"}, {70000, "FF FEFF FF FFFF 70110100"}};
+  for (const auto& [n, prefix] : prefixes) {
+    std::u16string units(n, u'\u3042');
+    units.back() = u'\u3093';
+    const auto b = wide(TJwwString::Wide(units));
+    const auto p = Hex(prefix);
+    ASSERT_EQ(b.size(), p.size() + 2 * n) << n;
+    EXPECT_EQ(Slice(b, 0, p.size()), p) << n;
+    EXPECT_EQ(Slice(b, b.size() - 2, 2), Hex("9330")) << n;
+  }
+  // A string of the other form is converted exactly, or the write fails.
+  EXPECT_EQ(wide(std::string("A\x82\xA0")), Hex("FF FEFF 02 4100 4230"));  // Aあ
+  EXPECT_EQ(wide(std::string("")), Hex("FF FEFF 00"));
+  EXPECT_EQ(narrow(TJwwString::Wide(u"A\u3042")), Hex("03 41 82A0"));
+  EXPECT_EQ(narrow(TJwwString::Wide(u"")), Hex("00"));
+  EXPECT_EQ(narrow(TJwwString::Wide(u"\u2460")), Hex("02 8740"));  // ① is in code page 932
+  for (const std::u16string& bad : {std::u16string(u"caf\u00E9"),
+                                    std::u16string(u"\xD842\xDFB7"), std::u16string(u"\xDC00"),
+                                    std::u16string(u"\uD55C")})
+    EXPECT_THROW(narrow(TJwwString::Wide(bad)), EJwwError);
+  EXPECT_THROW(wide(std::string("\x82")), EJwwError);  // not Shift-JIS
+}
+
 // ---------------------------------------------------------------------------
 // Class tags and the running index
 

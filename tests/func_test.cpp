@@ -165,3 +165,35 @@ TEST(SjisFind, StepsOverTwoByteCharacters) {
 }
 
 }  // namespace
+
+// Wide texts: the rules apply per UTF-16 unit, and there is no lead-byte
+// rule: a unit whose low byte looks like a lead byte or a control byte is an
+// ordinary character.
+TEST(WideTextHelpers, ApplyPerCodeUnit) {
+  EXPECT_EQ(RemoveControlChars(u"A\r\nB\x1F\x7F"), u"AB\x7F");
+  EXPECT_EQ(RemoveControlChars(u"\x820A\x0A82\xD842\xDFB7\xDC00"), u"\x820A\x0A82\xD842\xDFB7\xDC00");
+  EXPECT_EQ(RemoveControlChars(u""), u"");
+
+  EXPECT_EQ(RemoveSpaces(u"a b\u3000c\td"), u"abcd");
+  EXPECT_EQ(RemoveSpaces(u" \u3000\x01"), u"");
+  EXPECT_EQ(RemoveSpaces(u"\u8140\u4020"), u"\u8140\u4020");  // the Shift-JIS bytes of U+3000, as units, stay
+
+  EXPECT_EQ(RemoveCaretM(u"ab^mcd"), u"abcd");
+  EXPECT_EQ(RemoveCaretM(u"^m^m"), u" ");
+  EXPECT_EQ(RemoveCaretM(u"\x01\x02"), u" ");
+  EXPECT_EQ(RemoveCaretM(u""), u"");
+  EXPECT_EQ(RemoveCaretM(u"^M a^"), u"^M a^");
+  EXPECT_EQ(RemoveCaretM(u"\u305E^m\u3042\r"), u"\u305E\u3042");  // no pair can hide a "^"
+
+  EXPECT_EQ(Func_::WideUpperCase(u"abz\u00E9\uFF41"), u"ABZ\u00E9\uFF41");  // only a..z
+}
+
+TEST(WideTextHelpers, DrawingStringsKeepTheirForm) {
+  EXPECT_EQ(Func_::RemoveCaretMOf(TJwwString::Wide(u"^m")), TJwwString::Wide(u" "));
+  EXPECT_EQ(Func_::RemoveCaretMOf(TJwwString("^m")), TJwwString(" "));
+  EXPECT_EQ(Func_::RemoveControlCharsOf(TJwwString::Wide(u"a\tb")), TJwwString::Wide(u"ab"));
+  EXPECT_TRUE(Func_::IsBlank(TJwwString::Wide(u" \u3000")));
+  EXPECT_FALSE(Func_::IsBlank(TJwwString::Wide(u"\u3000x")));
+  EXPECT_TRUE(Func_::IsBlank(TJwwString("\x81\x40 ")));
+  EXPECT_NE(TJwwString::Wide(u""), TJwwString(""));  // the form is part of the value
+}

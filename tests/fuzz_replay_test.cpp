@@ -11,9 +11,10 @@ using namespace jwwtest;
 
 namespace {
 
-Drawing Sample(int32_t version) {
+Drawing Sample(int32_t version, bool wide = false) {
   Drawing d;
   d.Hdr.Version = version;
+  d.Hdr.Wide = wide;
   d.Hdr.Layers[3].State = 0;
   d.Hdr.LayerGroups[1].State = 0;
   Sen line;
@@ -85,8 +86,10 @@ void Mutate(std::vector<uint8_t>& bytes, std::mt19937& rng) {
 
 TEST(FuzzReplay, UndamagedDrawingsLoadAndRewrite) {
   for (int32_t v : {220, 230, 300, 350, 351, 420, 600, 700}) {
-    const std::vector<uint8_t> bytes = Build(Sample(v));
-    EXPECT_EQ(qmfuzz::CheckLoadAndRewrite(bytes.data(), bytes.size()), qmfuzz::TFuzzOutcome::Rewritten) << v;
+    for (const bool wide : {false, true}) {
+      const std::vector<uint8_t> bytes = Build(Sample(v, wide));
+      EXPECT_EQ(qmfuzz::CheckLoadAndRewrite(bytes.data(), bytes.size()), qmfuzz::TFuzzOutcome::Rewritten) << v;
+    }
   }
 }
 
@@ -98,8 +101,9 @@ TEST(FuzzReplay, DamagedDrawingsNeverCrash) {
 #endif
   int rejected = 0, rewritten = 0;
   std::mt19937 rng(20261208);
-  for (int32_t v : {220, 300, 351, 420, 700}) {
-    const std::vector<uint8_t> original = Build(Sample(v));
+  for (const auto& [v, wide] : std::vector<std::pair<int32_t, bool>>{
+           {220, false}, {300, false}, {351, false}, {420, false}, {700, false}, {300, true}, {700, true}}) {
+    const std::vector<uint8_t> original = Build(Sample(v, wide));
     for (int i = 0; i < rounds; ++i) {
       std::vector<uint8_t> bytes = original;
       Mutate(bytes, rng);

@@ -31,10 +31,11 @@ std::vector<uint8_t> Pattern(size_t n, uint32_t seed) {
 // Every element kind and form, nested block definitions (one with an extended
 // time), and from 700 two images. Its last byte belongs to the last line of
 // the last definition, or (700) to the last image.
-jwwtest::Drawing FullDrawing(int32_t v) {
+jwwtest::Drawing FullDrawing(int32_t v, bool wide = false) {
   using namespace jwwtest;
   Drawing d;
   d.Hdr.Version = v;
+  d.Hdr.Wide = wide;
   d.Hdr.Memo = "memo\r\n";
   d.Hdr.Layers[5].Name = "layer";
   d.Hdr.LayerGroups[2].State = 0;
@@ -166,16 +167,18 @@ TEST(LoadSignature, UnreadableFile) {
 // Cut files
 
 TEST(LoadTruncation, EveryPrefixOfEveryLayoutFails) {
-  for (int32_t v : {220, 300, 351, 420, 600, 700}) {
+  for (const auto& [v, wide] : std::vector<std::pair<int32_t, bool>>{
+           {220, false}, {300, false}, {351, false}, {420, false}, {600, false}, {700, false}, {300, true}, {700, true}}) {
     testutil::TScopedWorkFolder work;
     testutil::TTempDir dir;
     const fs::path path = dir / "cut.jww";
-    const jwwtest::Drawing dr = FullDrawing(v);
+    const jwwtest::Drawing dr = FullDrawing(v, wide);
     const std::vector<uint8_t> full = jwwtest::Build(dr);
     const size_t headerSize = jwwtest::HeaderSectionSize(dr);
     testutil::WriteAll(path, full);
     TJwwData d;
     ASSERT_TRUE(d.LoadDocument(path)) << v << ": " << d.LastError;
+    ASSERT_EQ(d.WideStrings(), wide) << v;
     ASSERT_EQ(d.TotalCount(), 9) << v;
     ASSERT_EQ(d.BlockDefCount, 2) << v;
     ASSERT_EQ(d.BlockDefs[1].TotalCount(), 3) << v;

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "jwwbuilder.h"
@@ -51,12 +52,15 @@ jwwtest::EntHdr Pen(uint8_t style, uint16_t color) {
 
 // A drawing with a value in almost every field, every element kind, nested
 // blocks numbered 0, 1, 2 and (from 700) images, all of them values the
-// writer keeps as they are.
-jwwtest::Drawing RichDrawing(int32_t v) {
+// writer keeps as they are. A wide drawing's strings also hold characters
+// that Shift-JIS cannot hold: é, 𠮷 (a surrogate pair), Hangul, an emoji, a
+// lone surrogate.
+jwwtest::Drawing RichDrawing(int32_t v, bool wide = false) {
   using namespace jwwtest;
   Drawing d;
   Header& h = d.Hdr;
   h.Version = v;
+  h.Wide = wide;
   h.Memo = "memo\r\nline two";
   h.PaperSize = 4;
   h.WriteLayerGroup = 2;
@@ -65,7 +69,7 @@ jwwtest::Drawing RichDrawing(int32_t v) {
   h.LayerGroups[3].State = 1;
   h.LayerGroups[3].Protect = 1;
   h.LayerGroups[4].WriteLayer = 9;
-  h.Layers[17].Name = "\x83\x8C\x83\x43\x83\x84";
+  h.Layers[17].Name = wide ? "\xE3\x83\xAC\xE3\x82\xA4\xE3\x83\xA4\xC3\xA9\xE2\x91\xA0" : "\x83\x8C\x83\x43\x83\x84";
   h.Layers[18].State = 3;
   h.Layers[255].Protect = 2;
   h.DimensionSettings = {1, 2, 3, 4, 5};
@@ -126,6 +130,7 @@ jwwtest::Drawing RichDrawing(int32_t v) {
   Ten point{Pen(1, 2), 7, 8, 1, 0, 0, 1};
   Ten marked{Pen(100, 2), 7, 8, 0, 4, 0.5, 2};
   Moji text{Pen(3, 4), 0, 0, 10, 0, 2, 3, 3, 0.5, 0, "MS Gothic", "\x93\xFA\x96\x7B\x8C\xEA text"};
+  if (wide) text.Text = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E text \xF0\xA0\xAE\xB7\xED\x95\x9C\xF0\x9F\x98\x80\xED\xA0\x80";
   Moji longText = text;
   longText.Text = std::string(299, 'L') + "!";
   Moji picture = text;
@@ -155,6 +160,15 @@ jwwtest::Drawing RichDrawing(int32_t v) {
   for (size_t i = 0; i < pic1.size(); ++i) pic1[i] = static_cast<uint8_t>(i % 251);
   d.Images = {Image{"pic1.bmp", pic1, {}}, Image{"pic2.png", testutil::Hex("89504E470D0A1A0A0000"), {}},
               Image{"zero.bmp", {}, {}}};
+  if (wide) {
+    // An image whose name only the wide form can hold.
+    d.Images[0].Name = "\xE5\x9B\xB3\xC3\xA9.bmp";  // 図é.bmp
+    d.Elements[6] = [&] {
+      Moji m = picture;
+      m.Text = "^@BM%temp%\xE5\x9B\xB3\xC3\xA9.bmp,10,20";
+      return m;
+    }();
+  }
   return d;
 }
 
@@ -271,12 +285,13 @@ class Save : public ::testing::Test {
 // ---------------------------------------------------------------------------
 // Round trips
 
-class SaveRoundTrip : public Save, public ::testing::WithParamInterface<int32_t> {};
+class SaveRoundTrip : public Save, public ::testing::WithParamInterface<std::tuple<int32_t, bool>> {};
 
 TEST_P(SaveRoundTrip, WritesTheBuilderBytesBackAndReadsBackTheSameDocument) {
-  const int32_t v = GetParam();
-  Load(RichDrawing(v));
+  const auto [v, wide] = GetParam();
+  Load(RichDrawing(v, wide));
   ASSERT_EQ(Doc.Header.Version, v);
+  ASSERT_EQ(Doc.WideStrings(), wide);
   ASSERT_EQ(Doc.UsedBlockDefCount, 3);
   if (v >= 700) {
     ASSERT_EQ(TempFiles.size(), 3u);
@@ -293,9 +308,12 @@ TEST_P(SaveRoundTrip, WritesTheBuilderBytesBackAndReadsBackTheSameDocument) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryLayoutThreshold, SaveRoundTrip,
-                         ::testing::Values(220, 221, 223, 224, 225, 230, 231, 299, 300, 350, 351, 419, 420, 600, 700,
-                                           701),
-                         [](const ::testing::TestParamInfo<int32_t>& p) { return std::to_string(p.param); });
+                         ::testing::Combine(::testing::Values(220, 221, 223, 224, 225, 230, 231, 299, 300, 350, 351,
+                                                              419, 420, 600, 700, 701),
+                                            ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<std::tuple<int32_t, bool>>& p) {
+                           return std::to_string(std::get<0>(p.param)) + (std::get<1>(p.param) ? "Wide" : "");
+                         });
 
 // What the writer normalises, it normalises once: saving its own output again
 // gives the same bytes, and the document keeps its own values.

@@ -29,18 +29,27 @@ std::string Sjis(std::string_view hex) {
   return out;
 }
 
-const std::string Setsubi = Sjis("90 DD 94 F5");          // 設備
-const std::string Shitagaki = Sjis("89 BA 8F 91 82 AB");  // 下書き
-const std::string Toorishin = Sjis("92 CA 82 E8 90 63");  // 通り芯
-const std::string Heimenzu = Sjis("95 BD 96 CA 90 7D");   // 平面図
-const std::string Sunpo = Sjis("90 A1 96 40");            // 寸法
-const std::string Gothic = Sjis("82 6C 82 72 20 83 53 83 56 83 62 83 4E");  // ＭＳ ゴシック
-const std::string Ima = Sjis("8B 8F 8A D4");                                // 居間
-const std::string Daidokoro = Sjis("91 E4 8F 8A");                          // 台所
-const std::string Memo = Sjis("94 F1 95 5C 8E A6 83 81 83 82");             // 非表示メモ
-const std::string Tobira = Sjis("94 E0");                                   // 扉
-const std::string Mado = Sjis("91 8B");                                     // 窓
-const std::string Tategu = Sjis("8C 9A 8B EF");                             // 建具
+// The sample's names and texts, in Shift-JIS for the byte-string drawings and
+// in UTF-8 for the drawing whose strings are stored wide (UTF-16).
+bool Wide = false;
+struct TText {
+  std::string SjisHex, Utf8;
+  operator std::string() const { return Wide ? Utf8 : Sjis(SjisHex); }
+};
+std::string operator+(const TText& a, const std::string& b) { return std::string(a) + b; }
+
+const TText Setsubi{"90 DD 94 F5", "設備"};
+const TText Shitagaki{"89 BA 8F 91 82 AB", "下書き"};
+const TText Toorishin{"92 CA 82 E8 90 63", "通り芯"};
+const TText Heimenzu{"95 BD 96 CA 90 7D", "平面図"};
+const TText Sunpo{"90 A1 96 40", "寸法"};
+const TText Gothic{"82 6C 82 72 20 83 53 83 56 83 62 83 4E", "ＭＳ ゴシック"};
+const TText Ima{"8B 8F 8A D4", "居間"};
+const TText Daidokoro{"91 E4 8F 8A", "台所"};
+const TText Memo{"94 F1 95 5C 8E A6 83 81 83 82", "非表示メモ"};
+const TText Tobira{"94 E0", "扉"};
+const TText Mado{"91 8B", "窓"};
+const TText Tategu{"8C 9A 8B EF", "建具"};
 
 // A small 24-bit BMP of w x h pixels in one colour.
 std::vector<uint8_t> Bitmap(int w, int h, uint8_t r, uint8_t g, uint8_t b) {
@@ -118,6 +127,7 @@ Block Insert(EntHdr h, double x, double y, int32_t number) {
 Drawing Plan(int32_t version) {
   Drawing d;
   d.Hdr.Version = version;
+  d.Hdr.Wide = Wide;
   d.Hdr.Memo = Heimenzu + "\r\n" + "Quillmark sample";
   d.Hdr.LayerGroups[0].Name = Heimenzu;
   d.Hdr.LayerGroups[2].Name = Setsubi;
@@ -226,6 +236,17 @@ int main(int argc, char** argv) {
   visible.Hdr.LayerGroups[2].State = 2;
   visible.Hdr.Layers[5].State = 2;
   WriteFile(out / "visible_v420.jww", Build(visible));
+
+  // Version 7.00 as today's CAD program saves it: every string wide, some
+  // holding characters that Shift-JIS cannot hold.
+  Wide = true;
+  Drawing wide = Plan(700);
+  wide.Hdr.Layers[0 * 16 + 2].Name = "設備 ①② café";
+  wide.Elements.push_back(Text(On(0, 3), 500, 3000, "Ø 100 ①"));
+  wide.Elements.push_back(Text(On(2, 3), 1500, 1700, "점검 필요 ⚠"));
+  wide.Elements.push_back(Text(On(0, 3), 3000, 300, "^@BM%temp%写真①.bmp,100,100,0,0,1,0"));
+  wide.Images.push_back({"写真①.bmp", Bitmap(8, 8, 0x20, 0xC0, 0x80), {}});
+  WriteFile(out / "plan_v700_wide.jww", Build(wide));
 
   std::printf("samples written to %s\n", out.string().c_str());
   return 0;
