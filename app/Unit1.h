@@ -22,7 +22,8 @@ struct TFileResult {
   std::filesystem::path Source;
   std::filesystem::path Output;
   TOutcome Outcome = TOutcome::Failed;
-  std::string Detail;  // why a file was unreadable or failed (UTF-8), else empty
+  std::string Detail;   // why a file was unreadable or failed (UTF-8), else empty
+  std::string Warning;  // what went wrong around a conversion that stands (UTF-8), else empty
 };
 
 class TForm1 {
@@ -74,8 +75,9 @@ class TForm1 {
   bool CloseRequested() const noexcept { return CloseRequested_; }
   bool Busy() const noexcept { return Busy_; }
 
-  // Purges the loaded document and writes it to outputPath, then reads the
-  // written file back and checks it holds exactly what was meant to remain.
+  // Purges the loaded document and writes it to outputPath (or, when that
+  // name is taken by then, the next free one), read back and checked before
+  // it gets its name.
   bool ConvertFile(const std::filesystem::path& outputPath);
 
   // The first name folder/base_N.JWW (N = 2, 3, ...) that is not taken.
@@ -109,6 +111,9 @@ class TForm1 {
   std::unique_ptr<TWorkFolderScope> WorkScope_;
   std::vector<TFileResult> Results_;
   std::string ConvertDetail_;
+  std::string ConvertWarning_;
+  std::filesystem::path ConvertSource_;  // the drawing ConvertFile writes out
+  std::filesystem::path SavedOutput_;    // where ConvertFile's output went
   bool Busy_ = false;
   bool CloseRequested_ = false;
   bool Interrupted_ = false;

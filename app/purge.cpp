@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
-#include "Func_.h"
-#include "workfolder.h"
+#include <unordered_map>
 
 namespace qm {
 
@@ -69,82 +68,39 @@ TPurgeResult PurgeHiddenMaterial(TJwwData& d) {
   return result;
 }
 
-namespace {
-
-void SummariseLayers(const TJwwData& d, TDrawingSummary& s) {
-  if (!HasLayerTables(d)) return;
-  for (size_t g = 0; g < 16; ++g) {
-    s.GroupStates[g] = d.LayerGroups[g].State;
-    s.GroupNamed[g] = !d.LayerGroups[g].Name.empty();
-  }
-  for (size_t i = 0; i < 256; ++i) {
-    s.LayerStates[i] = d.Layers[i].State;
-    s.LayerNamed[i] = !d.Layers[i].Name.empty();
-  }
-}
-
-// The version, layer tables and top-level elements; layer numbers as the
-// writer puts them when normalise is true.
-TDrawingSummary SummariseElements(const TJwwData& d, bool normalise) {
-  TDrawingSummary s;
-  s.Version = d.Header.Version;
-  SummariseLayers(d, s);
+std::string FindHiddenMaterial(const TJwwData& d) {
+  if (!HasLayerTables(d)) return {};
+  for (size_t g = 0; g < 16; ++g)
+    if (d.LayerGroups[g].State == 0 && !d.LayerGroups[g].Name.empty())
+      return "the hidden layer group " + std::to_string(g) + " still has its name";
+  for (size_t i = 0; i < 256; ++i)
+    if (d.Layers[i].State == 0 && !d.Layers[i].Name.empty())
+      return "the hidden layer " + std::to_string(i / 16) + "-" + std::to_string(i % 16) + " still has its name";
+  std::vector<int32_t> inserts;
   for (size_t i = 0; i < d.OrderEntries(); ++i) {
     const TEntJwwOrderItem& item = d.EntityOrder[i];
-    if (const TEntJwwEntityHeader* h = d.HeaderOf(item.Kind, item.Index))
-      s.Elements.push_back({item.Kind, normalise ? WrittenLayerNumber(h->LayerGroup) : h->LayerGroup,
-                            normalise ? WrittenLayerNumber(h->Layer) : h->Layer});
+    const TEntJwwEntityHeader* h = d.HeaderOf(item.Kind, item.Index);
+    if (!h) continue;
+    if (IsOnHiddenLayer(d, *h)) return "element " + std::to_string(i) + " lies on a hidden layer";
+    if (item.Kind == KindBlock) inserts.push_back(d.BlockInserts[static_cast<size_t>(item.Index)].BlockNumber);
   }
-  return s;
-}
-
-}  // namespace
-
-TDrawingSummary SummariseForWrite(const TJwwData& d) {
-  TDrawingSummary s = SummariseElements(d, true);
+  // The definitions written must be exactly those the remaining inserts reach.
+  std::vector<bool> reached(d.BlockDefs.size(), false);
+  std::unordered_map<int32_t, size_t> first;
+  for (size_t i = 0; i < d.BlockDefEntries(); ++i) first.emplace(d.BlockDefs[i].Number, i);
+  while (!inserts.empty()) {
+    const int32_t number = inserts.back();
+    inserts.pop_back();
+    const auto it = first.find(number);
+    if (it == first.end() || reached[it->second]) continue;
+    reached[it->second] = true;
+    const TEntJwwBlockDef& def = d.BlockDefs[it->second];
+    for (size_t j = 0; j < Walkable(def.BlockInserts.size(), def.BlockInsertCount); ++j)
+      inserts.push_back(def.BlockInserts[j].BlockNumber);
+  }
   for (size_t i = 0; i < d.WrittenBlockDefEntries(); ++i)
-    if (d.BlockDefs[i].Used) s.BlockElementCounts.push_back(d.BlockDefs[i].TotalCount());
-  if (JwwLayout::HasImageTable(d.Header.Version))
-    for (const TBindImageType& image : TempFiles)
-      if (image.InUse) {
-        std::error_code ec;
-        const auto path = ImageFilePath(image.FileName);
-        const auto size = path ? std::filesystem::file_size(*path, ec) : 0;
-        s.Images.push_back({image.FileName, ec ? 0 : static_cast<int64_t>(size)});
-      }
-  return s;
-}
-
-TDrawingSummary SummariseLoaded(const TJwwData& d) {
-  TDrawingSummary s = SummariseElements(d, false);
-  for (const TEntJwwBlockDef& def : d.BlockDefs) s.BlockElementCounts.push_back(def.TotalCount());
-  for (const TBindImageType& image : d.Images) s.Images.push_back({image.FileName, image.Size});
-  return s;
-}
-
-std::string CompareSummaries(const TDrawingSummary& e, const TDrawingSummary& a) {
-  if (e.Version != a.Version)
-    return "the written file has version " + std::to_string(a.Version) + " instead of " + std::to_string(e.Version);
-  if (e.Elements.size() != a.Elements.size())
-    return "the written file holds " + std::to_string(a.Elements.size()) + " elements where " +
-           std::to_string(e.Elements.size()) + " were meant to remain";
-  for (size_t i = 0; i < e.Elements.size(); ++i)
-    if (!(e.Elements[i] == a.Elements[i])) return "element " + std::to_string(i) + " of the written file differs";
-  if (e.BlockElementCounts != a.BlockElementCounts)
-    return "the written file holds " + std::to_string(a.BlockElementCounts.size()) + " block definitions where " +
-           std::to_string(e.BlockElementCounts.size()) + " were meant to remain, or their contents differ";
-  if (e.Images != a.Images)
-    return "the written file holds " + std::to_string(a.Images.size()) + " images where " +
-           std::to_string(e.Images.size()) + " were meant to remain, or their sizes differ";
-  if (e.GroupStates != a.GroupStates || e.LayerStates != a.LayerStates)
-    return "the layer states of the written file differ";
-  if (e.GroupNamed != a.GroupNamed || e.LayerNamed != a.LayerNamed)
-    return "the layer names of the written file differ";
-  for (const auto& el : a.Elements) {
-    const size_t g = WrittenLayerNumber(el.LayerGroup), l = WrittenLayerNumber(el.Layer);
-    if (a.GroupStates[g] == 0 || a.LayerStates[g * 16 + l] == 0)
-      return "the written file holds an element on a hidden layer";
-  }
+    if (d.BlockDefs[i].Used && !reached[i])
+      return "block definition " + std::to_string(i) + " is written although no remaining insert reaches it";
   return {};
 }
 

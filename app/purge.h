@@ -2,7 +2,6 @@
 // no file is touched here.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,35 +31,10 @@ struct TPurgeResult {
 // goes. Block contents are not touched.
 TPurgeResult PurgeHiddenMaterial(TJwwData& document);
 
-// What a drawing holds, as far as the purge decides it: used to check that a
-// written file holds exactly what was meant to remain.
-struct TDrawingSummary {
-  int32_t Version = 0;
-  struct TElement {
-    int32_t Kind;
-    uint16_t LayerGroup, Layer;
-    bool operator==(const TElement&) const = default;
-  };
-  std::vector<TElement> Elements;           // top-level elements in file order
-  std::vector<int32_t> BlockElementCounts;  // per written definition
-  struct TImage {
-    TJwwString Name;
-    int64_t Size;
-    bool operator==(const TImage&) const = default;
-  };
-  std::vector<TImage> Images;  // embedded images in table order
-  std::array<int32_t, 16> GroupStates{};
-  std::array<int32_t, 256> LayerStates{};
-  std::array<bool, 16> GroupNamed{};
-  std::array<bool, 256> LayerNamed{};
-};
-
-// What SaveDocument writes from this document (call after the save, when the
-// image list carries the marks of the images that were written).
-TDrawingSummary SummariseForWrite(const TJwwData& document);
-// What a loaded drawing holds.
-TDrawingSummary SummariseLoaded(const TJwwData& document);
-// Empty when the two agree, else a sentence saying where they differ.
-std::string CompareSummaries(const TDrawingSummary& expected, const TDrawingSummary& actual);
+// Empty when a purged document holds nothing hidden that would be written:
+// no top-level element on a hidden group or layer, no name of a hidden group
+// or layer, no block definition that no remaining insert reaches. Else a
+// sentence saying what would leak. The purge's own guard before a save.
+std::string FindHiddenMaterial(const TJwwData& document);
 
 }  // namespace qm

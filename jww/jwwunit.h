@@ -13,9 +13,11 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "fileio.h"
@@ -101,6 +103,7 @@ class TJwwReader {
   const uint8_t* Data_ = nullptr;  // buffered bytes
   size_t Pos_ = 0, Filled_ = 0;
   uint64_t Offset_ = 0, Size_ = 0;
+  uint64_t FileRead_ = 0;  // bytes taken from the file into the buffer
 };
 
 // Buffered writer of a drawing file; the mirror of TJwwReader. Values go into
@@ -201,8 +204,8 @@ struct TEntJwwHeader {
   int32_t DeclaredBlockDefCount = 0;  // block-definition count declared by the file
 };
 
-class TJwwData : public TEntJwwElementLists {
- public:
+// The header section's values: the header record and the header arrays.
+struct TJwwHeaderSection {
   TEntJwwHeader Header;
   std::vector<TEntJwwLayerGroup> LayerGroups;  // 16, index = layer group
   std::vector<TEntJwwLayer> Layers;            // 256, index = group * 16 + layer
@@ -213,6 +216,37 @@ class TJwwData : public TEntJwwElementLists {
   std::vector<TEntJwwColorExNo> ColorsEx;                // 257 (stored from version 420)
   std::vector<TEntJwwLineTypeExNo> LineTypesEx;          // 33 (stored from version 420)
   std::vector<TEntJwwTextStyle> TextStyles;              // 10, text kinds 1..10
+
+  // Gives the header arrays their fixed lengths, every entry zero with empty
+  // names (the first step of reading a header).
+  void SizeHeaderArrays();
+  // True when every header array has its fixed length.
+  bool HasHeaderArrays() const noexcept;
+};
+
+// An image as the writer put it into a file: its name in the file's string
+// form, its size and a hash of its bytes, for the read-back check.
+struct TWrittenImage {
+  TJwwString Name;
+  uint64_t Size = 0;
+  uint64_t Hash = 0;
+};
+
+// The hash of image bytes the read-back check compares (64-bit FNV-1a).
+class TImageHash {
+ public:
+  void Add(const void* data, size_t n) noexcept {
+    const auto* p = static_cast<const uint8_t*>(data);
+    for (size_t i = 0; i < n; ++i) Value_ = (Value_ ^ p[i]) * 0x100000001B3ull;
+  }
+  uint64_t Value() const noexcept { return Value_; }
+
+ private:
+  uint64_t Value_ = 0xCBF29CE484222325ull;
+};
+
+class TJwwData : public TEntJwwElementLists, public TJwwHeaderSection {
+ public:
   std::vector<TEntJwwOrderItem> EntityOrder;             // file order of the top-level elements
   std::vector<TEntJwwBlockDef> BlockDefs;
   int32_t BlockDefCount = 0;
@@ -221,6 +255,8 @@ class TJwwData : public TEntJwwElementLists {
   int32_t UsedBlockDefCount = 0;
   // The image table as read (names and sizes), whether or not it was extracted.
   std::vector<TBindImageType> Images;
+  // Where the images were extracted by the load; empty when they were not.
+  std::filesystem::path ImageFolder;
 
   // True when the drawing's strings are stored in the archive's wide form:
   // the memo, the first string of the file, decides; every string of the
@@ -251,35 +287,51 @@ class TJwwData : public TEntJwwElementLists {
 
   void ResetDocument();
   void ClearDocument();
-  // Gives the header arrays their fixed lengths, every entry zero with empty
-  // names (the first step of reading a header).
-  void SizeHeaderArrays();
 
   // True when the file can be opened and starts with "JwwData.". Never raises.
   bool CheckSignature(const std::filesystem::path& path) const noexcept;
   // Empties the document and reads the whole file. False when anything could
   // not be read completely (LastError says what).
   bool LoadDocument(const std::filesystem::path& path);
+  // The same load from bytes in memory (tests, fuzzing).
+  bool LoadDocument(const void* data, size_t size);
   // As LoadDocument, but stops the entity section after MaxTags class tags and
   // never reads the image table: the quick load for the hidden-layer test.
   bool LoadForLayerTest(const std::filesystem::path& path, int32_t MaxTags);
+  bool LoadForLayerTest(const void* data, size_t size, int32_t MaxTags);
   // Marks the block definitions that the block inserts reach and numbers them.
   void FinishLoad();
   // As FinishLoad, but only the top-level inserts still present in EntityOrder
   // count; used after elements have been removed.
   void RecomputeBlockUsage();
   // Writes the document as a new file in the layout of the given version.
-  // The file appears at path only when complete; an existing file is never
-  // replaced. False on any failure (LastError says what); nothing is left behind.
-  bool SaveDocument(const std::filesystem::path& path, int32_t Version);
+  // The file is written beside path under a temporary name, flushed, read back
+  // and compared field by field with what was meant to be written, and only
+  // then moved to path, never over an existing file. When path is taken by
+  // then and nextFree is given, the file takes the name nextFree() gives
+  // instead (and so on). False on any failure (LastError says what); nothing
+  // is left behind. SavedPath is where the file went.
+  bool SaveDocument(const std::filesystem::path& path, int32_t Version,
+                    const std::function<std::filesystem::path()>& nextFree = {});
+  std::filesystem::path SavedPath;
+  // Set by a save that succeeded but could not do everything around it (the
+  // folder could not be flushed); empty otherwise.
+  std::string LastWarning;
 
   // Sections and primitives (public so that tests can drive them on memory).
   void ReadHeaderSection(TJwwReader& file);
   void ReadEntitySection(TJwwReader& file);
   void ReadEntitySectionForLayerTest(TJwwReader& file, int32_t MaxTags);
   void WriteHeaderSection(TJwwWriter& file, int32_t Version) const;
-  void WriteEntitySection(TJwwWriter& file, int32_t Version) const;
-  void WriteImageTable(TJwwWriter& file) const;
+  // written, when given, receives the images as they were written.
+  void WriteEntitySection(TJwwWriter& file, int32_t Version, std::vector<TWrittenImage>* written = nullptr) const;
+  void WriteImageTable(TJwwWriter& file, std::vector<TWrittenImage>* written = nullptr) const;
+  // The read-back check: reads a file written from this document in the
+  // given version and compares every field of the header, every remaining
+  // element, every written block definition and every image with what the
+  // writer meant to write; fails at the first difference, and when bytes
+  // follow the end.
+  void CheckWrittenFile(TJwwReader& file, int32_t Version, const std::vector<TWrittenImage>& images) const;
   // Sets InUse on the entries of an image table that the texts written from
   // this document refer to, and clears it on the others.
   void MarkImagesInUse(std::vector<TBindImageType>& table) const;
@@ -306,10 +358,24 @@ class TJwwData : public TEntJwwElementLists {
   int32_t MapBlockNumber(int32_t blockNumber) const;
 
  private:
-  bool Load(const std::filesystem::path& path, bool forLayerTest, int32_t maxTags);
+  bool Load(const std::filesystem::path* path, const void* data, size_t size, bool forLayerTest, int32_t maxTags);
   void ReadEntities(TJwwReader& file, bool limited, int32_t maxTags);
   void ReadImageTable(TJwwReader& file);
+  void CheckHeaderSection(TJwwReader& file, int32_t Version) const;
+  void CheckEntitySection(TJwwReader& file, int32_t Version, const std::vector<TWrittenImage>& images) const;
+  void CheckImageTable(TJwwReader& file, const std::vector<TWrittenImage>& images) const;
   void ComputeBlockUsage(const std::vector<int32_t>& topLevelNumbers);
+};
+
+// The number each block definition has in the output, looked up by the
+// number inserts refer to: built once for a whole write.
+class TBlockNumbers {
+ public:
+  explicit TBlockNumbers(const TJwwData& document);
+  int32_t Map(int32_t blockNumber) const;
+
+ private:
+  std::unordered_map<int32_t, const TEntJwwBlockDef*> First_;
 };
 
 // Names of the element classes by kind (1..8; index 0 is empty).

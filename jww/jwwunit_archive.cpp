@@ -8,6 +8,7 @@
 
 #include "Func_.h"
 #include "jwwunit.h"
+#include "jwwwalk.h"
 #include "textconv.h"
 
 namespace {
@@ -65,14 +66,18 @@ void TJwwReader::Refill(size_t n, const char* what) {
   Pos_ = 0;
   Filled_ = left;
   while (Filled_ < n) {
-    size_t got;
+    // Never more than the size taken at open: a file that grows meanwhile
+    // (still being saved, a sync client) is read as it was then.
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(Buffer_.size() - Filled_, Size_ - FileRead_));
+    size_t got = 0;
     try {
-      got = File_.Read(Buffer_.data() + Filled_, Buffer_.size() - Filled_);
+      if (want > 0) got = File_.Read(Buffer_.data() + Filled_, want);
     } catch (const qm::EFileError& e) {
       Fail(std::string(e.what()) + " reading " + what);
     }
     if (got == 0) Fail("the file ended early (it changed while being read) reading " + std::string(what));
     Filled_ += got;
+    FileRead_ += got;
   }
 }
 
@@ -231,17 +236,6 @@ int32_t TJwwData::ReadCount(TJwwReader& file, const char* what) {
   return file.I32(what);
 }
 
-void TJwwData::ReadEntityHeader(TJwwReader& file, TEntJwwEntityHeader& header) const {
-  header = TEntJwwEntityHeader{};
-  header.Group = file.I32("an element header");
-  header.PenStyle = file.U8("an element header");
-  header.PenColor = file.U16("an element header");
-  if (JwwLayout::HasPenWidth(Header.Version)) header.PenWidth = file.U16("an element header");
-  header.Layer = file.U16("an element header");
-  header.LayerGroup = file.U16("an element header");
-  header.Flags = file.U16("an element header");
-}
-
 void TJwwData::CopyEntityHeader(const TEntJwwEntityHeader& source, TEntJwwEntityHeader& target) noexcept {
   target = source;
 }
@@ -315,4 +309,29 @@ void TJwwData::WriteClassReference(TJwwWriter& file, int32_t classIndex) {
     file.U16(0x7FFF);
     file.U32(0x80000000u | static_cast<uint32_t>(classIndex));
   }
+}
+
+// ---------------------------------------------------------------------------
+// The read-back check's strings
+
+void JwwWalk::TCheckIo::String(const TJwwString& expected) {
+  const uint64_t at = F_.Offset();
+  const TJwwString got = TJwwData::ReadString(F_, What_);
+  if (got.IsWide() != Wide_) Differs(at);
+  if (expected.IsWide() == Wide_) {
+    Expect(at, got == expected);
+    return;
+  }
+  // The writer converted it; the same conversion gives what it wrote.
+  if (Wide_) {
+    const auto units = qm::SjisToUtf16(expected.Sjis());
+    Expect(at, units && got.Units() == *units);
+  } else {
+    const auto bytes = qm::Utf16ToSjis(expected.Units());
+    Expect(at, bytes && got.Sjis() == *bytes);
+  }
+}
+
+void JwwWalk::TCheckIo::Differs(uint64_t at) const {
+  throw EJwwError(at, std::string("the written file differs from what was meant to be written in ") + What_);
 }

@@ -1,10 +1,14 @@
-// The entity section: element records, class tags, block definitions. The
-// reader and the writer of each record sit side by side.
+// The entity section: element lists with their class tags, block
+// definitions, and the order in which the reader, the writer and the
+// read-back check go through them. The records themselves are described once,
+// in jwwwalk.h.
 #include <algorithm>
 #include <unordered_map>
 
 #include "Func_.h"
+#include "jwwnormalise.h"
 #include "jwwunit.h"
+#include "jwwwalk.h"
 
 const std::array<std::string_view, 9> JwwClassNames = {
     "", "CDataSen", "CDataEnko", "CDataTen", "CDataMoji", "CDataSunpou", "CDataSolid", "CDataBlock", "CDataList"};
@@ -73,148 +77,52 @@ void TEntJwwElementLists::ClearLists() noexcept {
 }
 
 // ---------------------------------------------------------------------------
-// Records
+// Reading
 
 namespace {
 
-void ReadHeaderFields(TJwwReader& f, int32_t v, TEntJwwEntityHeader& h) {
-  const char* what = "an element header";
-  h.Group = f.I32(what);
-  h.PenStyle = f.U8(what);
-  h.PenColor = f.U16(what);
-  h.PenWidth = JwwLayout::HasPenWidth(v) ? f.U16(what) : 0;
-  h.Layer = f.U16(what);
-  h.LayerGroup = f.U16(what);
-  h.Flags = f.U16(what);
-}
-
-void ReadSen(TJwwReader& f, int32_t v, TEntJwwSen& e) {
-  ReadHeaderFields(f, v, e.Header);
-  const char* what = "a line";
-  e.StartX = f.F64(what);
-  e.StartY = f.F64(what);
-  e.EndX = f.F64(what);
-  e.EndY = f.F64(what);
-}
-
-void ReadEnko(TJwwReader& f, int32_t v, TEntJwwEnko& e) {
-  ReadHeaderFields(f, v, e.Header);
-  const char* what = "an arc";
-  e.CenterX = f.F64(what);
-  e.CenterY = f.F64(what);
-  e.Radius = f.F64(what);
-  e.StartAngle = f.F64(what);
-  e.ArcAngle = f.F64(what);
-  e.TiltAngle = f.F64(what);
-  e.Flatness = f.F64(what);
-  e.FullCircle = f.I32(what);
-}
-
-// A point's Code, Angle and Scale follow only when its pen style is 100;
-// otherwise they are 0 and Scale takes defaultScale.
-void ReadTen(TJwwReader& f, int32_t v, TEntJwwTen& e, double defaultScale) {
-  ReadHeaderFields(f, v, e.Header);
-  const char* what = "a point";
-  e.X = f.F64(what);
-  e.Y = f.F64(what);
-  e.Temporary = f.I32(what);
-  if (e.Header.PenStyle == 100) {
-    e.Code = f.I32(what);
-    e.Angle = f.F64(what);
-    e.Scale = f.F64(what);
-  } else {
-    e.Code = 0;
-    e.Angle = 0;
-    e.Scale = defaultScale;
-  }
-}
-
-void ReadMoji(TJwwReader& f, int32_t v, TEntJwwMoji& e) {
-  ReadHeaderFields(f, v, e.Header);
-  const char* what = "a text";
-  e.StartX = f.F64(what);
-  e.StartY = f.F64(what);
-  e.EndX = f.F64(what);
-  e.EndY = f.F64(what);
-  e.TextKind = f.I32(what);
-  e.SizeX = f.F64(what);
-  e.SizeY = f.F64(what);
-  e.Spacing = f.F64(what);
-  e.Angle = f.F64(what);
-  // Both strings are kept whole: a text is never shortened.
-  e.FontName = TJwwData::ReadName(f, "a text's font name");
-  e.Text = TJwwData::ReadName(f, "a text's string");
-}
-
-void ReadSunpou(TJwwReader& f, int32_t v, TEntJwwSunpou& e) {
-  ReadHeaderFields(f, v, e.Header);
-  ReadSen(f, v, e.Line);
-  ReadMoji(f, v, e.ValueText);
-  if (JwwLayout::HasDimensionExtension(v)) {
-    e.SxfMode = f.U16("a dimension");
-    ReadSen(f, v, e.AuxLine1);
-    ReadSen(f, v, e.AuxLine2);
-    for (TEntJwwTen* p : {&e.Point1, &e.Point2, &e.Point3, &e.Point4}) ReadTen(f, v, *p, 0.0);
-  } else {
-    // Older files carry no extension: its parts take the dimension's header.
-    e.SxfMode = 0;
-    e.AuxLine1 = TEntJwwSen{};
-    e.AuxLine2 = TEntJwwSen{};
-    TJwwData::CopyEntityHeader(e.Header, e.AuxLine1.Header);
-    TJwwData::CopyEntityHeader(e.Header, e.AuxLine2.Header);
-    for (TEntJwwTen* p : {&e.Point1, &e.Point2, &e.Point3, &e.Point4}) {
-      *p = TEntJwwTen{};
-      TJwwData::CopyEntityHeader(e.Header, p->Header);
-      p->Header.PenStyle = 0;
-    }
-  }
-}
-
-void ReadSolid(TJwwReader& f, int32_t v, TEntJwwSolid& e) {
-  ReadHeaderFields(f, v, e.Header);
-  const char* what = "a solid";
-  e.StartX = f.F64(what);
-  e.StartY = f.F64(what);
-  e.EndX = f.F64(what);
-  e.EndY = f.F64(what);
-  e.Point2X = f.F64(what);
-  e.Point2Y = f.F64(what);
-  e.Point3X = f.F64(what);
-  e.Point3Y = f.F64(what);
-  e.Color = e.Header.PenColor == 10 ? f.I32(what) : 0;
-}
-
-void ReadBlock(TJwwReader& f, int32_t v, TEntJwwBlock& e) {
-  ReadHeaderFields(f, v, e.Header);
-  const char* what = "a block insert";
-  e.X = f.F64(what);
-  e.Y = f.F64(what);
-  e.ScaleX = f.F64(what);
-  e.ScaleY = f.F64(what);
-  e.Angle = f.F64(what);
-  e.BlockNumber = f.I32(what);
-}
-
-// Reads one element of the given kind, appends it to its array and returns
-// its index. The count goes up only once the whole record was read.
-template <typename T, typename ReadFn>
-int32_t Append(std::vector<T>& array, int32_t& count, ReadFn read) {
+// Reads one element of a kind into a zeroed record, appends it to its array
+// and returns its index. The count goes up only once the whole record was
+// read. What the file does not store takes the reader's values.
+template <typename T>
+int32_t Append(TJwwReader& f, int32_t v, std::vector<T>& array, int32_t& count) {
   T e{};
-  read(e);
+  JwwWalk::TReadIo io(f);
+  JwwWalk::Walk(io, e, v);
   array.push_back(std::move(e));
   return count++;
 }
 
+// A dimension of a file before version 420 has no extension: its parts take
+// the dimension's own header, and its points the pen style 0.
+void CompleteOldDimension(TEntJwwSunpou& e) {
+  TJwwData::CopyEntityHeader(e.Header, e.AuxLine1.Header);
+  TJwwData::CopyEntityHeader(e.Header, e.AuxLine2.Header);
+  for (TEntJwwTen* p : {&e.Point1, &e.Point2, &e.Point3, &e.Point4}) {
+    TJwwData::CopyEntityHeader(e.Header, p->Header);
+    p->Header.PenStyle = 0;
+  }
+}
+
 int32_t ReadElement(TJwwReader& f, int32_t v, int32_t kind, TEntJwwElementLists& t, bool inBlock) {
   switch (kind) {
-    case KindSen: return Append(t.Lines, t.LineCount, [&](TEntJwwSen& e) { ReadSen(f, v, e); });
-    case KindEnko: return Append(t.Arcs, t.ArcCount, [&](TEntJwwEnko& e) { ReadEnko(f, v, e); });
-    case KindTen:
-      return Append(t.Points, t.PointCount, [&](TEntJwwTen& e) { ReadTen(f, v, e, inBlock ? 0.0 : 1.0); });
-    case KindMoji: return Append(t.Texts, t.TextCount, [&](TEntJwwMoji& e) { ReadMoji(f, v, e); });
-    case KindSunpou: return Append(t.Dimensions, t.DimensionCount, [&](TEntJwwSunpou& e) { ReadSunpou(f, v, e); });
-    case KindSolid: return Append(t.Solids, t.SolidCount, [&](TEntJwwSolid& e) { ReadSolid(f, v, e); });
-    case KindBlock: return Append(t.BlockInserts, t.BlockInsertCount, [&](TEntJwwBlock& e) { ReadBlock(f, v, e); });
+    case KindSen: return Append(f, v, t.Lines, t.LineCount);
+    case KindEnko: return Append(f, v, t.Arcs, t.ArcCount);
+    case KindTen: {
+      const int32_t i = Append(f, v, t.Points, t.PointCount);
+      // A point without its extra fields has the scale 1 in the main list.
+      TEntJwwTen& e = t.Points.back();
+      if (e.Header.PenStyle != 100 && !inBlock) e.Scale = 1.0;
+      return i;
+    }
+    case KindMoji: return Append(f, v, t.Texts, t.TextCount);
+    case KindSunpou: {
+      const int32_t i = Append(f, v, t.Dimensions, t.DimensionCount);
+      if (!JwwLayout::HasDimensionExtension(v)) CompleteOldDimension(t.Dimensions.back());
+      return i;
+    }
+    case KindSolid: return Append(f, v, t.Solids, t.SolidCount);
+    case KindBlock: return Append(f, v, t.BlockInserts, t.BlockInsertCount);
     default: return -1;
   }
 }
@@ -314,7 +222,26 @@ void ReadList(TJwwReader& f, int32_t v, TReadState& st, TEntJwwElementLists& tar
   TrimLists(target);
 }
 
+// The CDataList record up to its name; an extended time (top bit set) is
+// followed by 8 bytes and becomes the definition's 1-based position.
+void ReadDefinitionHead(TJwwReader& f, int32_t v, TEntJwwBlockDef& d, int32_t position) {
+  JwwWalk::TReadIo io(f);
+  JwwWalk::WalkDefinitionHead(io, d, v);
+  if (d.Time & 0x80000000u) {
+    f.Skip(8, "a block definition's extended time");
+    d.Time = static_cast<uint32_t>(position);
+  }
+  d.Name = TJwwData::ReadName(f, "a block definition's name");
+}
+
 }  // namespace
+
+void TJwwData::ReadEntityHeader(TJwwReader& file, TEntJwwEntityHeader& header) const {
+  header = TEntJwwEntityHeader{};
+  JwwWalk::TReadIo io(file);
+  io.What("an element header");
+  JwwWalk::Walk(io, header, Header.Version);
+}
 
 void TJwwData::ReadEntities(TJwwReader& f, bool limited, int32_t maxTags) {
   const int32_t v = Header.Version;
@@ -334,15 +261,7 @@ void TJwwData::ReadEntities(TJwwReader& f, bool limited, int32_t maxTags) {
     if (!st.TagBudgetLeft()) break;
     ReadClassTag(f, st, false);
     TEntJwwBlockDef d;
-    ReadHeaderFields(f, v, d.Header);
-    d.Number = f.I32("a block definition");
-    d.Referenced = f.I32("a block definition");
-    d.Time = f.U32("a block definition");
-    if (d.Time & 0x80000000u) {
-      f.Skip(8, "a block definition's extended time");
-      d.Time = static_cast<uint32_t>(p + 1);
-    }
-    d.Name = ReadName(f, "a block definition's name");
+    ReadDefinitionHead(f, v, d, p + 1);
     d.ElementCount = ReadBoundedCount(f, "a block definition's element count", JwwLayout::MinElementBytes(v));
     ++st.RunningIndex;
     ReadList(f, v, st, d, d.Order, d.ElementCount, true);
@@ -351,11 +270,17 @@ void TJwwData::ReadEntities(TJwwReader& f, bool limited, int32_t maxTags) {
   }
   BlockDefs.shrink_to_fit();
 
-  if (limited || !JwwLayout::HasImageTable(v)) return;
-  ReadImageTable(f);
-  if (v > JwwLayout::NewestKnownVersion && f.Remaining() != 0)
-    f.Fail(std::to_string(f.Remaining()) + " bytes follow the image table: version " + std::to_string(v) +
-           " has a layout this program does not know");
+  if (limited) return;
+  if (JwwLayout::HasImageTable(v)) ReadImageTable(f);
+  // Every drawing ends with its last section. Bytes after it mean the file was
+  // not read as it was written (a damaged length, a layout this program does
+  // not know): a drawing read that way is not to be trusted.
+  if (f.Remaining() != 0)
+    f.Fail(std::to_string(f.Remaining()) + " bytes follow the end of the " +
+           (JwwLayout::HasImageTable(v) ? "image table" : "block definitions") +
+           (v > JwwLayout::NewestKnownVersion ? ": version " + std::to_string(v) +
+                                                    " has a layout this program does not know"
+                                              : ": the drawing is damaged or was not read as it was written"));
 }
 
 void TJwwData::ReadEntitySection(TJwwReader& f) { ReadEntities(f, false, 0); }
@@ -363,257 +288,200 @@ void TJwwData::ReadEntitySection(TJwwReader& f) { ReadEntities(f, false, 0); }
 void TJwwData::ReadEntitySectionForLayerTest(TJwwReader& f, int32_t MaxTags) { ReadEntities(f, true, MaxTags); }
 
 // ---------------------------------------------------------------------------
-// Writer
+// Writing and the read-back check: the same road through the document
 
 namespace {
 
-uint8_t NormalisePenStyle(uint8_t s, int32_t kind, int32_t v) {
-  if ((kind == KindSen || kind == KindEnko) && JwwLayout::UsesOldPenNumbers(v)) {
-    static constexpr uint8_t oldStyle[] = {1, 4, 3, 6, 8, 8, 2, 5, 7, 6, 6, 8, 8, 17, 17};  // 31..45
-    if (s >= 31 && s <= 45) s = oldStyle[s - 31];
-    else if (s >= 46 && s <= 62) s = 0;
+// The writer's side: class tags built afresh, records normalised and written.
+class TWriteSide {
+ public:
+  TWriteSide(TJwwWriter& file, int32_t v, bool wide) : F_(file), V_(v), Io_(file, wide) {}
+  JwwWalk::TWriteIo& Io() { return Io_; }
+  TJwwWriter& File() { return F_; }
+  void Count(int32_t n, const char*) { TJwwData::WriteCount(F_, n); }
+  void Tag(int32_t kind) {
+    int32_t& index = ClassIndex_[static_cast<size_t>(kind)];
+    if (index == 0) {
+      const std::string_view name = JwwClassNames[static_cast<size_t>(kind)];
+      F_.U16(0xFFFF);
+      F_.U16(static_cast<uint16_t>(V_ & 0xFFFF));
+      F_.U16(static_cast<uint16_t>(name.size()));
+      F_.Bytes(name.data(), name.size());
+      index = RunningIndex_++;
+    } else {
+      TJwwData::WriteClassReference(F_, index);
+    }
   }
-  switch (kind) {
-    case KindSen:
-    case KindEnko:
-      return (s >= 1 && s <= 9) || (s >= 11 && s <= 19) || (s >= 31 && s <= 62) ? s : 0;
-    case KindTen: return s == 1 || s == 100 ? s : 1;
-    case KindMoji: return s >= 1 && s <= 9 ? s : 1;
-    default: return s;
-  }
-}
+  void Object() { ++RunningIndex_; }
+  [[noreturn]] void Fail(const std::string& message) const { F_.Fail(message); }
 
-uint16_t NormalisePenColor(uint16_t c, int32_t kind, int32_t v) {
-  if (kind >= KindSen && kind <= KindSolid && JwwLayout::UsesOldPenNumbers(v)) {
-    static constexpr uint16_t oldColor[] = {2, 8, 3, 6, 4, 5, 1, 2, 5, 8, 4, 3, 6, 5, 2, 2};  // 101..116
-    if (c >= 101 && c <= 116) c = oldColor[c - 101];
-    else if (c >= 117 && c <= 356) c = 0;
-  }
-  const bool extended = c >= 101 && c <= 356;
-  if (kind >= KindSen && kind <= KindSunpou) return (c >= 1 && c <= 9) || extended ? c : 0;
-  if (kind == KindSolid) return (c >= 1 && c <= 10) || extended ? c : 0;
-  return c;
-}
-
-// Working state of one write of the entity section.
-struct TWriteState {
-  int32_t Version = 0;
-  bool Wide = false;  // every string in the wide form
-  int32_t RunningIndex = 1;
-  std::array<int32_t, 9> ClassIndex{};  // per kind 1..8; 0 = not declared yet
-  std::unordered_map<int32_t, int32_t> FirstDefByNumber;  // block Number -> index in BlockDefs
+ private:
+  TJwwWriter& F_;
+  int32_t V_;
+  JwwWalk::TWriteIo Io_;
+  int32_t RunningIndex_ = 1;
+  std::array<int32_t, 9> ClassIndex_{};  // per kind 1..8; 0 = not declared yet
 };
 
-void WriteSen(TJwwWriter& f, int32_t v, const TEntJwwSen& e) {
-  TJwwData::WriteEntityHeader(f, v, e.Header, KindSen);
-  f.F64(e.StartX);
-  f.F64(e.StartY);
-  f.F64(e.EndX);
-  f.F64(e.EndY);
-}
-
-void WriteEnko(TJwwWriter& f, int32_t v, const TEntJwwEnko& e) {
-  TJwwData::WriteEntityHeader(f, v, e.Header, KindEnko);
-  f.F64(e.CenterX);
-  f.F64(e.CenterY);
-  f.F64(e.Radius);
-  f.F64(e.StartAngle);
-  f.F64(e.ArcAngle);
-  f.F64(e.TiltAngle);
-  f.F64(e.Flatness);
-  f.I32(e.FullCircle);
-}
-
-void WriteTen(TJwwWriter& f, int32_t v, const TEntJwwTen& e) {
-  TJwwData::WriteEntityHeader(f, v, e.Header, KindTen);
-  f.F64(e.X);
-  f.F64(e.Y);
-  f.I32(e.Temporary);
-  if (e.Header.PenStyle == 100) {
-    f.I32(e.Code);
-    f.F64(e.Angle);
-    f.F64(e.Scale);
+// The read-back check's side: the written file's counts and class tags are
+// read as a reader reads them and must say what the writer meant.
+class TCheckSide {
+ public:
+  TCheckSide(TJwwReader& file, bool wide) : F_(file), Io_(file, wide) {}
+  JwwWalk::TCheckIo& Io() { return Io_; }
+  TJwwReader& File() { return F_; }
+  void Count(int32_t n, const char* what) {
+    const uint64_t at = F_.Offset();
+    const int32_t got = TJwwData::ReadCount(F_, what);
+    if (got != n)
+      throw EJwwError(at, std::string(what) + " is " + std::to_string(got) + " where " + std::to_string(n) +
+                              " was written");
   }
-}
-
-void WriteMoji(TJwwWriter& f, int32_t v, bool wide, const TEntJwwMoji& e) {
-  TJwwData::WriteEntityHeader(f, v, e.Header, KindMoji);
-  f.F64(e.StartX);
-  f.F64(e.StartY);
-  f.F64(e.EndX);
-  f.F64(e.EndY);
-  f.I32(e.TextKind);
-  f.F64(e.SizeX);
-  f.F64(e.SizeY);
-  f.F64(e.Spacing);
-  f.F64(e.Angle);
-  TJwwData::WriteString(f, Func_::RemoveCaretMOf(e.FontName), wide);
-  TJwwData::WriteString(f, Func_::RemoveCaretMOf(e.Text), wide);
-}
-
-void WriteSunpou(TJwwWriter& f, int32_t v, bool wide, const TEntJwwSunpou& e) {
-  TJwwData::WriteEntityHeader(f, v, e.Header, KindSunpou);
-  WriteSen(f, v, e.Line);
-  WriteMoji(f, v, wide, e.ValueText);
-  if (JwwLayout::HasDimensionExtension(v)) {
-    f.U16(e.SxfMode);
-    WriteSen(f, v, e.AuxLine1);
-    WriteSen(f, v, e.AuxLine2);
-    for (const TEntJwwTen* p : {&e.Point1, &e.Point2, &e.Point3, &e.Point4}) WriteTen(f, v, *p);
+  void Tag(int32_t kind) {
+    const uint64_t at = F_.Offset();
+    ++St_.TagsRead;
+    const int32_t got = ReadClassTag(F_, St_, kind != KindList);
+    if (kind != KindList && got != kind)
+      throw EJwwError(at, "the class tag announces kind " + std::to_string(got) + " where a " +
+                              std::string(JwwClassNames[static_cast<size_t>(kind)]) + " was written");
   }
-}
+  void Object() { ++St_.RunningIndex; }
+  [[noreturn]] void Fail(const std::string& message) const { F_.Fail(message); }
 
-void WriteSolid(TJwwWriter& f, int32_t v, const TEntJwwSolid& e) {
-  TJwwData::WriteEntityHeader(f, v, e.Header, KindSolid);
-  f.F64(e.StartX);
-  f.F64(e.StartY);
-  f.F64(e.EndX);
-  f.F64(e.EndY);
-  f.F64(e.Point2X);
-  f.F64(e.Point2Y);
-  f.F64(e.Point3X);
-  f.F64(e.Point3Y);
-  if (e.Header.PenColor == 10) f.I32(e.Color);
-}
-
-void WriteClassTag(TJwwWriter& f, TWriteState& st, int32_t kind) {
-  int32_t& index = st.ClassIndex[static_cast<size_t>(kind)];
-  if (index == 0) {
-    const std::string_view name = JwwClassNames[static_cast<size_t>(kind)];
-    f.U16(0xFFFF);
-    f.U16(static_cast<uint16_t>(st.Version & 0xFFFF));
-    f.U16(static_cast<uint16_t>(name.size()));
-    f.Bytes(name.data(), name.size());
-    index = st.RunningIndex++;
-  } else {
-    TJwwData::WriteClassReference(f, index);
-  }
-}
+ private:
+  TJwwReader& F_;
+  JwwWalk::TCheckIo Io_;
+  TReadState St_;
+};
 
 // The entries of an order list that will be written, after checking that they
 // agree with the per-kind counts (which is what the count prefix says).
-int32_t WritableCount(const TJwwWriter& f, const TEntJwwElementLists& lists, const std::vector<TEntJwwOrderItem>& order,
+template <class Side>
+int32_t WritableCount(const Side& side, const TEntJwwElementLists& lists, const std::vector<TEntJwwOrderItem>& order,
                       size_t entries, const char* which) {
   int32_t n = 0;
   for (size_t i = 0; i < entries; ++i)
     if (lists.HeaderOf(order[i].Kind, order[i].Index)) ++n;
   if (n != lists.TotalCount())
-    f.Fail(std::string(which) + ": the order list holds " + std::to_string(n) + " elements but the counts say " +
-           std::to_string(lists.TotalCount()));
+    side.Fail(std::string(which) + ": the order list holds " + std::to_string(n) + " elements but the counts say " +
+              std::to_string(lists.TotalCount()));
   return n;
+}
+
+template <class Side, class T>
+void Element(Side& side, int32_t v, const T& e) {
+  T n = JwwNormalise::Record(e, v);
+  JwwWalk::Walk(side.Io(), n, v);
+}
+
+template <class Side>
+void List(Side& side, int32_t v, const TBlockNumbers& numbers, const TEntJwwElementLists& lists,
+          const std::vector<TEntJwwOrderItem>& order, size_t entries) {
+  for (size_t i = 0; i < entries; ++i) {
+    const int32_t kind = order[i].Kind;
+    if (!lists.HeaderOf(kind, order[i].Index)) continue;  // deleted, unfilled or not an element
+    const auto k = static_cast<size_t>(order[i].Index);
+    side.Tag(kind);
+    switch (kind) {
+      case KindSen: Element(side, v, lists.Lines[k]); break;
+      case KindEnko: Element(side, v, lists.Arcs[k]); break;
+      case KindTen: Element(side, v, lists.Points[k]); break;
+      case KindMoji: Element(side, v, lists.Texts[k]); break;
+      case KindSunpou: Element(side, v, lists.Dimensions[k]); break;
+      case KindSolid: Element(side, v, lists.Solids[k]); break;
+      case KindBlock: {
+        TEntJwwBlock n = JwwNormalise::Record(lists.BlockInserts[k], v);
+        n.BlockNumber = numbers.Map(n.BlockNumber);
+        JwwWalk::Walk(side.Io(), n, v);
+        break;
+      }
+      default: break;
+    }
+    side.Object();
+  }
+}
+
+// The entity section as the writer lays it out, walked by the writer or the
+// read-back check.
+template <class Side>
+void EntitySection(Side& side, const TJwwData& d, int32_t v) {
+  const TBlockNumbers numbers(d);
+  const size_t entries = d.OrderEntries();
+  side.Count(WritableCount(side, d, d.EntityOrder, entries, "the main list"), "the element count");
+  List(side, v, numbers, d, d.EntityOrder, entries);
+
+  // The definitions written are the used ones, numbered 0, 1, 2 ... in order;
+  // their count and numbering must agree or inserts would point elsewhere.
+  const size_t declared = d.WrittenBlockDefEntries();
+  int32_t written = 0;
+  for (size_t i = 0; i < declared; ++i) {
+    const TEntJwwBlockDef& def = d.BlockDefs[i];
+    if (!def.Used) continue;
+    if (def.NewNumber != written)
+      side.Fail("block definition " + std::to_string(i) + " is numbered " + std::to_string(def.NewNumber) +
+                " but is written as number " + std::to_string(written));
+    if (def.Time & 0x80000000u)
+      side.Fail("block definition " + std::to_string(i) + " has a time with its top bit set, which cannot be written");
+    ++written;
+  }
+  if (written != d.UsedBlockDefCount)
+    side.Fail(std::to_string(written) + " block definitions are in use but the document counts " +
+              std::to_string(d.UsedBlockDefCount));
+  side.Count(written, "the block definition count");
+  for (size_t i = 0; i < declared; ++i) {
+    const TEntJwwBlockDef& def = d.BlockDefs[i];
+    if (!def.Used) continue;
+    side.Tag(KindList);
+    // Only the record's own fields are copied, not the block's elements.
+    TEntJwwBlockDef head;
+    head.Header = def.Header;
+    head.Number = numbers.Map(def.Number);
+    head.Referenced = def.Referenced;
+    head.Time = def.Time;
+    head.Name = def.Name;
+    JwwNormalise::Definition(head, v);
+    JwwWalk::WalkDefinitionHead(side.Io(), head, v);
+    side.Io().What("a block definition's name");
+    side.Io().Name(head.Name);
+    const size_t n = def.OrderEntries();
+    side.Count(WritableCount(side, def, def.Order, n, "a block definition"), "a block definition's element count");
+    side.Object();
+    List(side, v, numbers, def, def.Order, n);
+  }
 }
 
 }  // namespace
 
 void TJwwData::WriteEntityHeader(TJwwWriter& f, int32_t v, const TEntJwwEntityHeader& header, int32_t kind) {
-  TEntJwwEntityHeader h = header;
-  h.PenStyle = NormalisePenStyle(h.PenStyle, kind, v);
-  h.PenColor = NormalisePenColor(h.PenColor, kind, v);
-  if (h.Layer > 15) h.Layer = 0;
-  if (h.LayerGroup > 15) h.LayerGroup = 0;
-  if (h.PenWidth > 30000) h.PenWidth = 0;
-  f.I32(h.Group);
-  f.U8(h.PenStyle);
-  f.U16(h.PenColor);
-  if (JwwLayout::HasPenWidth(v)) f.U16(h.PenWidth);
-  f.U16(h.Layer);
-  f.U16(h.LayerGroup);
-  f.U16(h.Flags);
+  TEntJwwEntityHeader h = JwwNormalise::Header(header, kind, v);
+  JwwWalk::TWriteIo io(f, false);
+  JwwWalk::Walk(io, h, v);
 }
 
-int32_t TJwwData::MapBlockNumber(int32_t blockNumber) const {
-  for (int32_t i = 0; i < BlockDefCount && static_cast<size_t>(i) < BlockDefs.size(); ++i) {
-    const TEntJwwBlockDef& d = BlockDefs[static_cast<size_t>(i)];
-    if (d.Number == blockNumber) return d.Used ? d.NewNumber : blockNumber;
-  }
-  return 0;
+TBlockNumbers::TBlockNumbers(const TJwwData& d) {
+  const size_t n = d.BlockDefEntries();
+  First_.reserve(n);
+  for (size_t i = 0; i < n; ++i) First_.emplace(d.BlockDefs[i].Number, &d.BlockDefs[i]);
 }
 
-namespace {
-
-int32_t MapNumber(const TWriteState& st, const std::vector<TEntJwwBlockDef>& defs, int32_t n) {
-  const auto it = st.FirstDefByNumber.find(n);
-  if (it == st.FirstDefByNumber.end()) return 0;
-  const TEntJwwBlockDef& d = defs[static_cast<size_t>(it->second)];
-  return d.Used ? d.NewNumber : n;
+// The first definition of that number decides: used, its new number; unused,
+// the number as it is; none, 0.
+int32_t TBlockNumbers::Map(int32_t number) const {
+  const auto it = First_.find(number);
+  if (it == First_.end()) return 0;
+  return it->second->Used ? it->second->NewNumber : number;
 }
 
-void WriteList(TJwwWriter& f, TWriteState& st, const std::vector<TEntJwwBlockDef>& defs,
-               const TEntJwwElementLists& lists, const std::vector<TEntJwwOrderItem>& order, size_t entries) {
-  const int32_t v = st.Version;
-  for (size_t i = 0; i < entries; ++i) {
-    const int32_t kind = order[i].Kind;
-    if (!lists.HeaderOf(kind, order[i].Index)) continue;  // deleted, unfilled or not an element
-    const auto k = static_cast<size_t>(order[i].Index);
-    WriteClassTag(f, st, kind);
-    switch (kind) {
-      case KindSen: WriteSen(f, v, lists.Lines[k]); break;
-      case KindEnko: WriteEnko(f, v, lists.Arcs[k]); break;
-      case KindTen: WriteTen(f, v, lists.Points[k]); break;
-      case KindMoji: WriteMoji(f, v, st.Wide, lists.Texts[k]); break;
-      case KindSunpou: WriteSunpou(f, v, st.Wide, lists.Dimensions[k]); break;
-      case KindSolid: WriteSolid(f, v, lists.Solids[k]); break;
-      case KindBlock: {
-        const TEntJwwBlock& e = lists.BlockInserts[k];
-        TJwwData::WriteEntityHeader(f, v, e.Header, KindBlock);
-        f.F64(e.X);
-        f.F64(e.Y);
-        f.F64(e.ScaleX);
-        f.F64(e.ScaleY);
-        f.F64(e.Angle);
-        f.I32(MapNumber(st, defs, e.BlockNumber));
-        break;
-      }
-      default: break;
-    }
-    ++st.RunningIndex;
-  }
+int32_t TJwwData::MapBlockNumber(int32_t blockNumber) const { return TBlockNumbers(*this).Map(blockNumber); }
+
+void TJwwData::WriteEntitySection(TJwwWriter& f, int32_t v, std::vector<TWrittenImage>* written) const {
+  TWriteSide side(f, v, WideStrings());
+  EntitySection(side, *this, v);
+  if (JwwLayout::HasImageTable(v)) WriteImageTable(f, written);
 }
 
-}  // namespace
-
-void TJwwData::WriteEntitySection(TJwwWriter& f, int32_t v) const {
-  TWriteState st;
-  st.Version = v;
-  st.Wide = WideStrings();
-  for (size_t i = 0; i < BlockDefEntries(); ++i) st.FirstDefByNumber.emplace(BlockDefs[i].Number, static_cast<int32_t>(i));
-
-  const size_t entries = OrderEntries();
-  WriteCount(f, WritableCount(f, *this, EntityOrder, entries, "the main list"));
-  WriteList(f, st, BlockDefs, *this, EntityOrder, entries);
-
-  // The definitions written are the used ones, numbered 0, 1, 2 ... in order;
-  // their count and numbering must agree or inserts would point elsewhere.
-  const size_t declared = WrittenBlockDefEntries();
-  int32_t written = 0;
-  for (size_t i = 0; i < declared; ++i) {
-    const TEntJwwBlockDef& d = BlockDefs[i];
-    if (!d.Used) continue;
-    if (d.NewNumber != written)
-      f.Fail("block definition " + std::to_string(i) + " is numbered " + std::to_string(d.NewNumber) +
-             " but is written as number " + std::to_string(written));
-    if (d.Time & 0x80000000u)
-      f.Fail("block definition " + std::to_string(i) + " has a time with its top bit set, which cannot be written");
-    ++written;
-  }
-  if (written != UsedBlockDefCount)
-    f.Fail(std::to_string(written) + " block definitions are in use but the document counts " +
-           std::to_string(UsedBlockDefCount));
-  WriteCount(f, written);
-  for (size_t i = 0; i < declared; ++i) {
-    const TEntJwwBlockDef& d = BlockDefs[i];
-    if (!d.Used) continue;
-    WriteClassTag(f, st, KindList);
-    WriteEntityHeader(f, v, d.Header, KindList);
-    f.I32(MapNumber(st, BlockDefs, d.Number));
-    f.I32(d.Referenced);
-    f.U32(d.Time);
-    WriteString(f, Func_::RemoveCaretMOf(d.Name), st.Wide);
-    const size_t n = d.OrderEntries();
-    WriteCount(f, WritableCount(f, d, d.Order, n, "a block definition"));
-    ++st.RunningIndex;
-    WriteList(f, st, BlockDefs, d, d.Order, n);
-  }
-
-  if (JwwLayout::HasImageTable(v)) WriteImageTable(f);
+void TJwwData::CheckEntitySection(TJwwReader& f, int32_t v, const std::vector<TWrittenImage>& images) const {
+  TCheckSide side(f, WideStrings());
+  EntitySection(side, *this, v);
+  if (JwwLayout::HasImageTable(v)) CheckImageTable(f, images);
 }

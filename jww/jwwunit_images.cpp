@@ -6,6 +6,7 @@
 
 #include "Func_.h"
 #include "jwwunit.h"
+#include "jwwwalk.h"
 #include "textconv.h"
 #include "workfolder.h"
 
@@ -14,11 +15,6 @@ namespace {
 constexpr size_t CopyPiece = 64 * 1024;
 constexpr std::string_view ImagePrefix = "^@BM%temp%";
 
-std::string AsciiUpperCase(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
-}
 
 // Removes a partly extracted image unless it was completed.
 class TExtractGuard {
@@ -46,8 +42,14 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
     throw EJwwError(countAt, "the image count " + std::to_string(count) + " cannot be right: the " +
                                  std::to_string(f.Remaining()) + " bytes left could hold at most " +
                                  std::to_string(f.Remaining() / JwwLayout::MinImageEntryBytes) + " images");
-  if (ExtractImages) ClearTempFileList();
-  std::unordered_set<std::string> names;  // as files, upper-cased, to catch names that collide on disk
+  if (ExtractImages) {
+    ClearTempFileList();
+    ImageFolder = WorkFolder;
+  }
+  // The names as files, folded as file systems that ignore letter case fold
+  // them (ours, and the system's own where it has one), to catch two images
+  // that would be one file on disk.
+  std::unordered_set<std::u16string> folded, systemFolded;
   std::vector<char> buffer;
   for (int32_t i = 0; i < count; ++i) {
     TBindImageType image;
@@ -71,8 +73,10 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
     if (!plain)
       throw EJwwError(nameAt, "the image name \"" + qm::ToUtf8(image.FileName) +
                                   "\" is not a plain file name (it could reach outside the work folder)");
-    if (!names.insert(AsciiUpperCase(qm::PathToUtf8(*plain))).second)
-      throw EJwwError(nameAt, "the image name \"" + qm::ToUtf8(image.FileName) + "\" occurs twice");
+    if (!folded.insert(Func_::UnicodeUpperCase(plain->u16string())).second ||
+        !systemFolded.insert(qm::SystemCaseFolded(*plain)).second)
+      throw EJwwError(nameAt, "the image name \"" + qm::ToUtf8(image.FileName) +
+                                  "\" occurs twice (names that differ only in letter case are one file)");
     if (image.Size == 0) continue;
     f.Require(static_cast<uint64_t>(image.Size), "an image's data");
     if (!ExtractImages) {
@@ -184,28 +188,43 @@ void TJwwData::MarkImagesInUse(std::vector<TBindImageType>& table) const {
   }
 }
 
-void TJwwData::WriteImageTable(TJwwWriter& f) const {
-  MarkImagesInUse(TempFiles);
+namespace {
+
+// The file an image was extracted to, when the document's images were.
+std::optional<std::filesystem::path> ExtractedFile(const std::filesystem::path& folder, const TJwwString& name) {
+  if (folder.empty()) return std::nullopt;
+  auto plain = PlainImageName(name);
+  if (!plain) return std::nullopt;
+  return folder / *plain;
+}
+
+}  // namespace
+
+void TJwwData::WriteImageTable(TJwwWriter& f, std::vector<TWrittenImage>* written) const {
+  std::vector<TBindImageType> table = Images;
+  MarkImagesInUse(table);
 
   // Every kept image must still be there: a drawing whose text shows an image
   // must not lose it silently.
   int32_t count = 0;
-  for (const TBindImageType& image : TempFiles) {
+  for (const TBindImageType& image : table) {
     if (!image.InUse) continue;
-    const auto path = ImageFilePath(image.FileName);
-    if (!path || (!qm::FileExists(*path) && image.Size != 0))
+    const auto path = ExtractedFile(ImageFolder, image.FileName);
+    if (image.Size != 0 && (!path || !qm::FileExists(*path)))
       f.Fail("the image \"" + qm::ToUtf8(image.FileName) + "\" that a text refers to is missing from the work folder");
     ++count;
   }
   f.I32(count);
 
   std::vector<char> buffer(CopyPiece);
-  for (const TBindImageType& image : TempFiles) {
+  for (const TBindImageType& image : table) {
     if (!image.InUse) continue;
     WriteString(f, image.FileName, WideStrings());
-    const auto path = ImageFilePath(image.FileName);
-    if (!qm::FileExists(*path)) {
+    TWrittenImage done{image.FileName, 0, TImageHash().Value()};
+    const auto path = ExtractedFile(ImageFolder, image.FileName);
+    if (!path || !qm::FileExists(*path)) {
       f.I32(0);  // an entry stored with size 0 has no file and no content
+      if (written) written->push_back(done);
       continue;
     }
     try {
@@ -213,17 +232,47 @@ void TJwwData::WriteImageTable(TJwwWriter& f) const {
       const uint64_t size = in.Size();
       if (size > 0x7FFFFFFF) f.Fail("the image \"" + qm::ToUtf8(image.FileName) + "\" is larger than 2 GiB");
       f.I32(static_cast<int32_t>(size));
+      TImageHash hash;
       uint64_t left = size;
       while (left > 0) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(left, CopyPiece));
         const size_t got = in.Read(buffer.data(), want);
         if (got == 0) f.Fail("the image \"" + qm::ToUtf8(image.FileName) + "\" ended early while it was copied");
         f.Bytes(buffer.data(), got);
+        hash.Add(buffer.data(), got);
         left -= got;
       }
       in.Close();
+      done.Size = size;
+      done.Hash = hash.Value();
     } catch (const qm::EFileError& e) {
       f.Fail("cannot copy the image \"" + qm::ToUtf8(image.FileName) + "\": " + e.what());
     }
+    if (written) written->push_back(done);
+  }
+}
+
+void TJwwData::CheckImageTable(TJwwReader& f, const std::vector<TWrittenImage>& images) const {
+  const uint64_t countAt = f.Offset();
+  if (f.I32("the image count") != static_cast<int32_t>(images.size()))
+    throw EJwwError(countAt, "the image count differs from the " + std::to_string(images.size()) + " images written");
+  JwwWalk::TCheckIo io(f, WideStrings());
+  std::vector<char> buffer(CopyPiece);
+  for (const TWrittenImage& image : images) {
+    io.What("an image name");
+    io.String(image.Name);
+    const uint64_t sizeAt = f.Offset();
+    if (static_cast<uint64_t>(f.I32("an image size")) != image.Size)
+      throw EJwwError(sizeAt, "the size of the image \"" + qm::ToUtf8(image.Name) + "\" differs from what was written");
+    const uint64_t dataAt = f.Offset();
+    TImageHash hash;
+    for (uint64_t left = image.Size; left > 0;) {
+      const size_t piece = static_cast<size_t>(std::min<uint64_t>(left, CopyPiece));
+      f.Bytes(buffer.data(), piece, "an image's data");
+      hash.Add(buffer.data(), piece);
+      left -= piece;
+    }
+    if (hash.Value() != image.Hash)
+      throw EJwwError(dataAt, "the bytes of the image \"" + qm::ToUtf8(image.Name) + "\" differ from what was written");
   }
 }

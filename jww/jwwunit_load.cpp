@@ -6,14 +6,6 @@
 #include "jwwunit.h"
 #include "textconv.h"
 
-namespace {
-
-std::string Describe(const std::filesystem::path& path, const std::string& what) {
-  return qm::PathToUtf8(path) + ": " + what;
-}
-
-}  // namespace
-
 TJwwData::TJwwData() { ResetDocument(); }
 
 TJwwData::~TJwwData() { ClearDocument(); }
@@ -36,6 +28,7 @@ void TJwwData::ResetDocument() {
   BlockTreeCount = 0;
   UsedBlockDefCount = 0;
   Images = {};
+  ImageFolder.clear();
   Header = TEntJwwHeader{};
 }
 
@@ -63,22 +56,31 @@ bool TJwwData::CheckSignature(const std::filesystem::path& path) const noexcept 
   }
 }
 
-bool TJwwData::LoadDocument(const std::filesystem::path& path) { return Load(path, false, 0); }
+bool TJwwData::LoadDocument(const std::filesystem::path& path) { return Load(&path, nullptr, 0, false, 0); }
+
+bool TJwwData::LoadDocument(const void* data, size_t size) { return Load(nullptr, data, size, false, 0); }
 
 bool TJwwData::LoadForLayerTest(const std::filesystem::path& path, int32_t MaxTags) {
-  return Load(path, true, MaxTags);
+  return Load(&path, nullptr, 0, true, MaxTags);
 }
 
-bool TJwwData::Load(const std::filesystem::path& path, bool forLayerTest, int32_t maxTags) {
+bool TJwwData::LoadForLayerTest(const void* data, size_t size, int32_t MaxTags) {
+  return Load(nullptr, data, size, true, MaxTags);
+}
+
+// The one load: from a file (path) or from memory (data, size).
+bool TJwwData::Load(const std::filesystem::path* path, const void* data, size_t size, bool forLayerTest,
+                    int32_t maxTags) {
   ResetDocument();
   LastError.clear();
+  const std::string name = path ? qm::PathToUtf8(*path) : "(memory)";
   bool ok = false;
   try {
-    TJwwReader file(path);
+    TJwwReader file = path ? TJwwReader(*path) : TJwwReader(data, size);
     ReadHeaderSection(file);
     if (Header.Version < JwwLayout::MinVersion) {
-      LastError = Describe(path, "version " + std::to_string(Header.Version) + " is older than the oldest readable (" +
-                                     std::to_string(JwwLayout::MinVersion) + ")");
+      LastError = name + ": version " + std::to_string(Header.Version) + " is older than the oldest readable (" +
+                  std::to_string(JwwLayout::MinVersion) + ")";
       return false;
     }
     if (forLayerTest)
@@ -88,9 +90,9 @@ bool TJwwData::Load(const std::filesystem::path& path, bool forLayerTest, int32_
     file.Close();
     ok = true;
   } catch (const EJwwError& e) {
-    LastError = Describe(path, e.what());
+    LastError = name + ": " + e.what();
   } catch (const std::bad_alloc&) {
-    LastError = Describe(path, "not enough memory to hold the drawing");
+    LastError = name + ": not enough memory to hold the drawing";
   }
   FinishLoad();
   return ok;

@@ -1,46 +1,58 @@
-// SaveDocument: the output goes to a temporary file beside its final name and
-// reaches that name only complete, flushed to disk, and never over an
-// existing file.
+// SaveDocument: the output is written to a temporary file beside its final
+// name, flushed, read back and compared field by field with what was meant to
+// be written, and only then moved to its name, never over an existing file.
 #include "jwwunit.h"
 #include "textconv.h"
 
-bool TJwwData::SaveDocument(const std::filesystem::path& path, int32_t Version) {
+bool TJwwData::SaveDocument(const std::filesystem::path& path, int32_t Version,
+                            const std::function<std::filesystem::path()>& nextFree) {
   LastError.clear();
+  LastWarning.clear();
+  SavedPath.clear();
   Header.Signature = "JwwData.";
-  std::filesystem::path folder = path.parent_path();
-  std::filesystem::path temp;
+  const std::filesystem::path folder = path.parent_path();
+  std::string stage = "";
   try {
-    qm::TFile file;
-    for (int attempt = 0;; ++attempt) {
-      temp = folder / (".quillmark-" + std::to_string(qm::ProcessId()) + "-" + std::to_string(attempt) + ".tmp");
-      if (qm::EntryExists(temp) && attempt < 1000) continue;
-      try {
-        file = qm::TFile::CreateNew(temp);
-      } catch (...) {
-        temp.clear();  // nothing of ours to remove
-        throw;
-      }
-      break;
+    qm::TTempFile temp(folder);
+    std::vector<TWrittenImage> images;
+    {
+      TJwwWriter writer(temp.File());
+      WriteHeaderSection(writer, Version);
+      WriteEntitySection(writer, Version, &images);
+      writer.Flush();
     }
-    TJwwWriter writer(file);
-    WriteHeaderSection(writer, Version);
-    WriteEntitySection(writer, Version);
-    writer.Flush();
-    file.Sync();
-    file.Close();
-    qm::MoveNoReplace(temp, path);
-    temp.clear();
-    qm::SyncFolder(folder);
+    temp.File().Sync();
+    temp.File().Close();
+
+    stage = "the written file does not read back as it was written: ";
+    {
+      TJwwReader back(temp.Path());
+      CheckWrittenFile(back, Version, images);
+      back.Close();
+    }
+    stage.clear();
+
+    // Another conversion of the same drawing may have taken the name
+    // meanwhile: then the next free one.
+    std::filesystem::path target = path;
+    for (int attempt = 0; !temp.Commit(target); ++attempt) {
+      if (!nextFree || attempt >= 100)
+        throw qm::EFileError("cannot move the file to " + qm::PathToUtf8(target) + ": the name is taken",
+                             qm::EFileError::TKind::Exists);
+      target = nextFree();
+    }
+    SavedPath = target;
+    if (!qm::SyncFolder(folder.empty() ? std::filesystem::path(".") : folder))
+      LastWarning = qm::PathToUtf8(target) + ": written and checked, but its folder could not be flushed to disk";
     return true;
   } catch (const EJwwError& e) {
-    LastError = qm::PathToUtf8(path) + ": " + e.what();
+    LastError = qm::PathToUtf8(path) + ": " + stage + e.what();
   } catch (const qm::EFileError& e) {
-    LastError = qm::PathToUtf8(path) + ": " + e.what();
+    LastError = qm::PathToUtf8(path) + ": " + stage + e.what();
   } catch (const std::bad_alloc&) {
     LastError = qm::PathToUtf8(path) + ": not enough memory";
   } catch (const std::filesystem::filesystem_error& e) {
     LastError = qm::PathToUtf8(path) + ": " + e.what();
   }
-  if (!temp.empty()) qm::DeleteFileIfExists(temp);
   return false;
 }

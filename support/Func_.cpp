@@ -1,6 +1,7 @@
 #include "Func_.h"
 
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 namespace Func_ {
@@ -175,6 +176,44 @@ std::u16string WideUpperCase(std::u16string_view text) {
   std::u16string out(text);
   for (char16_t& u : out)
     if (u >= u'a' && u <= u'z') u = static_cast<char16_t>(u - u'a' + u'A');
+  return out;
+}
+
+namespace {
+
+struct TUpperRun {
+  uint16_t First;
+  uint16_t Count;
+  int32_t Delta;
+  uint16_t Step;
+};
+
+constexpr TUpperRun UpperRuns[] = {
+#include "upcase_table.inc"
+};
+
+char16_t UnicodeUpper(char16_t u) {
+  // The last run that starts at or before u.
+  size_t lo = 0, hi = std::size(UpperRuns);
+  while (lo < hi) {
+    const size_t mid = (lo + hi) / 2;
+    if (UpperRuns[mid].First <= u)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  if (lo == 0) return u;
+  const TUpperRun& r = UpperRuns[lo - 1];
+  const unsigned offset = static_cast<unsigned>(u - r.First);
+  if (offset % r.Step != 0 || offset / r.Step >= r.Count) return u;
+  return static_cast<char16_t>(static_cast<int32_t>(u) + r.Delta);
+}
+
+}  // namespace
+
+std::u16string UnicodeUpperCase(std::u16string_view text) {
+  std::u16string out(text);
+  for (char16_t& u : out) u = UnicodeUpper(u);
   return out;
 }
 

@@ -59,6 +59,10 @@ int32_t StrToIntOrZero(std::string_view text) noexcept;
 std::string SjisUpperCase(std::string_view text);
 // Upper-cases the units a..z of a wide text; every other unit is unchanged.
 std::u16string WideUpperCase(std::u16string_view text);
+// Upper-cases every unit that has a one-unit upper case in Unicode (ａ to Ａ,
+// é to É, ω to Ω ...), as file systems that ignore letter case compare names.
+// Surrogates are left as they are.
+std::u16string UnicodeUpperCase(std::u16string_view text);
 
 // 0-based position of the first byte c that is a character of its own (not the
 // second byte of a two-byte character), or npos.

@@ -11,11 +11,25 @@
 namespace qm {
 
 // Raised by every failing file operation of this layer; carries the system's
-// description of the failure.
+// description of the failure and, where it matters, what kind it was.
 class EFileError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  enum class TKind { Other, Exists, NotFound, NoSpace };
+  explicit EFileError(const std::string& message, TKind kind = TKind::Other)
+      : std::runtime_error(message), Kind_(kind) {}
+  TKind Kind() const noexcept { return Kind_; }
+
+ private:
+  TKind Kind_;
 };
+
+// The file operations a test can make fail (or watch): a hook that returns 0
+// lets the operation go on, any other value is the system error it fails with
+// (an errno value; on Windows mapped to the nearest system error). Null in
+// production.
+enum class TFileOp { Open, Create, Read, Write, Sync, Close, Rename, MakeFolder, Commit };
+using TFileHook = int (*)(TFileOp op);
+extern TFileHook FileHook;
 
 class TFile {
  public:
@@ -66,9 +80,54 @@ void MoveNoReplace(const std::filesystem::path& from, const std::filesystem::pat
 // Moves from to to, replacing a file named to.
 void MoveReplace(const std::filesystem::path& from, const std::filesystem::path& to);
 // Makes a completed rename durable (flushes the folder entry where the
-// platform needs it). Never raises.
-void SyncFolder(const std::filesystem::path& folder) noexcept;
+// platform needs it). False when that failed. Never raises.
+bool SyncFolder(const std::filesystem::path& folder) noexcept;
+// Creates a folder; false when it exists already. Raises on other failures.
+bool MakeFolder(const std::filesystem::path& folder);
 // A number that differs between processes running at the same time.
 uint32_t ProcessId() noexcept;
+// True when a process of that number runs on this machine (or may: when that
+// cannot be told, the answer is true).
+bool ProcessAlive(uint32_t pid) noexcept;
+// The system's temporary folder: TMPDIR (TEMP on Windows) when it names an
+// existing folder, else the system's default; never the current folder.
+std::filesystem::path SystemTempFolder();
+// A file name folded as this system's file systems compare names that differ
+// only in letter case (on Windows the system's own upper-casing, elsewhere
+// Unicode's simple upper case of every unit).
+std::u16string SystemCaseFolded(const std::filesystem::path& name);
+
+// A temporary file ".quillmark-<process>-<n>.tmp" in a folder, open for
+// writing. Commit moves it to its final name without ever replacing a file;
+// until then, and whenever Commit fails, the destructor deletes it.
+class TTempFile {
+ public:
+  explicit TTempFile(const std::filesystem::path& folder);
+  ~TTempFile();
+  TTempFile(const TTempFile&) = delete;
+  TTempFile& operator=(const TTempFile&) = delete;
+
+  TFile& File() noexcept { return File_; }
+  const std::filesystem::path& Path() const noexcept { return Path_; }
+  // Closes the file if it is open and moves it to `to`. False, with the file
+  // kept under its temporary name, when `to` is taken; raises on other failures.
+  bool Commit(const std::filesystem::path& to);
+  // Deletes the file now (what the destructor would do).
+  void Discard() noexcept;
+
+ private:
+  std::filesystem::path Path_;
+  TFile File_;
+  bool Committed_ = false;
+};
+
+// Removes what crashed runs of this program left in a folder: temporary files
+// ".quillmark-<process>-<n>.tmp" and work folders "quillmark-<process>-<n>"
+// whose process no longer runs and which nothing has changed for some
+// minutes. Never touches anything of a live process. Each folder is looked at
+// once per run. Never raises.
+void RemoveDeadLeftovers(const std::filesystem::path& folder) noexcept;
+// The same for one folder every time it is called (tests).
+void RemoveDeadLeftoversNow(const std::filesystem::path& folder) noexcept;
 
 }  // namespace qm

@@ -1,8 +1,12 @@
 #ifndef _WIN32
 #include "fileio.h"
 
+#include "Func_.h"
+
 #include <cerrno>
 #include <cstdio>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,11 +16,26 @@ namespace qm {
 
 namespace {
 
-[[noreturn]] void Fail(const char* what, const std::filesystem::path& path, int err) {
-  throw EFileError(std::string(what) + " " + path.string() + ": " + std::strerror(err));
+EFileError::TKind KindOf(int err) {
+  switch (err) {
+    case EEXIST: return EFileError::TKind::Exists;
+    case ENOENT: return EFileError::TKind::NotFound;
+    case ENOSPC:
+    case EDQUOT: return EFileError::TKind::NoSpace;
+    default: return EFileError::TKind::Other;
+  }
 }
 
-[[noreturn]] void Fail(const char* what, int err) { throw EFileError(std::string(what) + ": " + std::strerror(err)); }
+[[noreturn]] void Fail(const char* what, const std::filesystem::path& path, int err) {
+  throw EFileError(std::string(what) + " " + path.string() + ": " + std::strerror(err), KindOf(err));
+}
+
+[[noreturn]] void Fail(const char* what, int err) {
+  throw EFileError(std::string(what) + ": " + std::strerror(err), KindOf(err));
+}
+
+// The error a test's hook injects into an operation, 0 for none.
+int Injected(TFileOp op) { return FileHook ? FileHook(op) : 0; }
 
 int OpenFlags(int base) { return base | O_CLOEXEC; }
 
@@ -38,6 +57,7 @@ TFile& TFile::operator=(TFile&& other) noexcept {
 }
 
 TFile TFile::OpenRead(const std::filesystem::path& path) {
+  if (const int e = Injected(TFileOp::Open)) Fail("cannot open", path, e);
   TFile f;
   f.Fd_ = ::open(path.c_str(), OpenFlags(O_RDONLY));
   if (f.Fd_ < 0) Fail("cannot open", path, errno);
@@ -48,6 +68,7 @@ TFile TFile::OpenRead(const std::filesystem::path& path) {
 }
 
 TFile TFile::CreateNew(const std::filesystem::path& path) {
+  if (const int e = Injected(TFileOp::Create)) Fail("cannot create", path, e);
   TFile f;
   f.Fd_ = ::open(path.c_str(), OpenFlags(O_WRONLY | O_CREAT | O_EXCL), 0666);
   if (f.Fd_ < 0) Fail("cannot create", path, errno);
@@ -55,6 +76,7 @@ TFile TFile::CreateNew(const std::filesystem::path& path) {
 }
 
 TFile TFile::CreateReplace(const std::filesystem::path& path) {
+  if (const int e = Injected(TFileOp::Create)) Fail("cannot create", path, e);
   TFile f;
   f.Fd_ = ::open(path.c_str(), OpenFlags(O_WRONLY | O_CREAT | O_TRUNC), 0666);
   if (f.Fd_ < 0) Fail("cannot create", path, errno);
@@ -70,6 +92,7 @@ uint64_t TFile::Size() const {
 }
 
 size_t TFile::Read(void* buffer, size_t n) {
+  if (const int e = Injected(TFileOp::Read)) Fail("read error", e);
   for (;;) {
     const ssize_t got = ::read(Fd_, buffer, n);
     if (got >= 0) return static_cast<size_t>(got);
@@ -78,6 +101,7 @@ size_t TFile::Read(void* buffer, size_t n) {
 }
 
 void TFile::Write(const void* buffer, size_t n) {
+  if (const int e = Injected(TFileOp::Write)) Fail("write error", e);
   const char* p = static_cast<const char*>(buffer);
   while (n > 0) {
     const ssize_t put = ::write(Fd_, p, n);
@@ -92,6 +116,7 @@ void TFile::Write(const void* buffer, size_t n) {
 }
 
 void TFile::Sync() {
+  if (const int e = Injected(TFileOp::Sync)) Fail("cannot flush file to disk", e);
   if (::fsync(Fd_) != 0) Fail("cannot flush file to disk", errno);
 }
 
@@ -99,7 +124,9 @@ void TFile::Close() {
   if (Fd_ < 0) return;
   const int fd = Fd_;
   Fd_ = -1;
+  const int injected = Injected(TFileOp::Close);
   if (::close(fd) != 0 && errno != EINTR) Fail("error closing file", errno);
+  if (injected) Fail("error closing file", injected);
 }
 
 bool EntryExists(const std::filesystem::path& path) noexcept {
@@ -118,26 +145,61 @@ bool DeleteFileIfExists(const std::filesystem::path& path) noexcept {
 }
 
 void MoveNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (const int e = Injected(TFileOp::Rename)) Fail("cannot move file to", to, e);
 #ifdef RENAME_NOREPLACE
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
   if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) Fail("cannot move file to", to, errno);
 #endif
   // Fallback for file systems without an atomic no-replace rename: link the
-  // new name (which fails when it exists), then drop the temporary name.
+  // new name (which fails when it exists), then drop the temporary name. If
+  // that cannot be dropped, the new name goes again: a file never keeps two.
   if (::link(from.c_str(), to.c_str()) != 0) Fail("cannot move file to", to, errno);
-  ::unlink(from.c_str());
+  if (::unlink(from.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(to.c_str());
+    Fail("cannot move file to", to, err);
+  }
 }
 
 void MoveReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (const int e = Injected(TFileOp::Rename)) Fail("cannot move file to", to, e);
   if (::rename(from.c_str(), to.c_str()) != 0) Fail("cannot move file to", to, errno);
 }
 
-void SyncFolder(const std::filesystem::path& folder) noexcept {
+bool SyncFolder(const std::filesystem::path& folder) noexcept {
+  if (Injected(TFileOp::Sync)) return false;
   const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0) {
-    ::fsync(fd);
-    ::close(fd);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0 || errno == EINVAL;  // some file systems cannot flush a folder
+  ::close(fd);
+  return ok;
+}
+
+bool MakeFolder(const std::filesystem::path& folder) {
+  if (const int e = Injected(TFileOp::MakeFolder)) Fail("cannot create the folder", folder, e);
+  if (::mkdir(folder.c_str(), 0777) == 0) return true;
+  if (errno == EEXIST) return false;
+  Fail("cannot create the folder", folder, errno);
+}
+
+bool ProcessAlive(uint32_t pid) noexcept {
+  if (pid == 0 || pid > 0x7FFFFFFFu) return false;
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
+}
+
+std::filesystem::path SystemTempFolder() {
+  std::error_code ec;
+  for (const char* name : {"TMPDIR", "TMP", "TEMP"}) {
+    const char* value = std::getenv(name);
+    if (value && *value && std::filesystem::is_directory(value, ec)) return std::filesystem::path(value);
   }
+  for (const char* fallback : {"/tmp", "/var/tmp"})
+    if (std::filesystem::is_directory(fallback, ec)) return fallback;
+  throw EFileError("there is no temporary folder (TMPDIR names none, and there is no /tmp)");
+}
+
+std::u16string SystemCaseFolded(const std::filesystem::path& name) {
+  return Func_::UnicodeUpperCase(name.u16string());
 }
 
 uint32_t ProcessId() noexcept { return static_cast<uint32_t>(::getpid()); }

@@ -20,11 +20,31 @@ std::string SystemMessage(DWORD code) {
   return PathToUtf8(std::filesystem::path(message));
 }
 
-[[noreturn]] void Fail(const char* what, const std::filesystem::path& path, DWORD code) {
-  throw EFileError(std::string(what) + " " + PathToUtf8(path) + ": " + SystemMessage(code));
+EFileError::TKind KindOf(DWORD code) {
+  switch (code) {
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return EFileError::TKind::Exists;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return EFileError::TKind::NotFound;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return EFileError::TKind::NoSpace;
+    default: return EFileError::TKind::Other;
+  }
 }
 
-[[noreturn]] void Fail(const char* what, DWORD code) { throw EFileError(std::string(what) + ": " + SystemMessage(code)); }
+[[noreturn]] void Fail(const char* what, const std::filesystem::path& path, DWORD code) {
+  throw EFileError(std::string(what) + " " + PathToUtf8(path) + ": " + SystemMessage(code), KindOf(code));
+}
+
+[[noreturn]] void Fail(const char* what, DWORD code) {
+  throw EFileError(std::string(what) + ": " + SystemMessage(code), KindOf(code));
+}
+
+// The failure a test's hook injects, as a system error; 0 for none.
+DWORD Injected(TFileOp op) {
+  const int e = FileHook ? FileHook(op) : 0;
+  return e == 0 ? 0 : e == 28 /* ENOSPC */ ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
+}
 
 HANDLE Open(const std::filesystem::path& path, DWORD access, DWORD share, DWORD disposition) {
   return CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -48,6 +68,7 @@ TFile& TFile::operator=(TFile&& other) noexcept {
 }
 
 TFile TFile::OpenRead(const std::filesystem::path& path) {
+  if (const DWORD e = Injected(TFileOp::Open)) Fail("cannot open", path, e);
   HANDLE h = Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
   if (h == INVALID_HANDLE_VALUE) Fail("cannot open", path, GetLastError());
   TFile f;
@@ -59,6 +80,7 @@ TFile TFile::OpenRead(const std::filesystem::path& path) {
 }
 
 TFile TFile::Create(const std::filesystem::path& path, bool replace) {
+  if (const DWORD e = Injected(TFileOp::Create)) Fail("cannot create", path, e);
   HANDLE h = Open(path, GENERIC_WRITE, FILE_SHARE_READ, replace ? CREATE_ALWAYS : CREATE_NEW);
   if (h == INVALID_HANDLE_VALUE) Fail("cannot create", path, GetLastError());
   TFile f;
@@ -79,6 +101,7 @@ uint64_t TFile::Size() const {
 }
 
 size_t TFile::Read(void* buffer, size_t n) {
+  if (const DWORD e = Injected(TFileOp::Read)) Fail("read error", e);
   const DWORD want = static_cast<DWORD>(std::min<size_t>(n, 1u << 30));
   DWORD got = 0;
   if (!ReadFile(Handle_, buffer, want, &got, nullptr)) Fail("read error", GetLastError());
@@ -86,6 +109,7 @@ size_t TFile::Read(void* buffer, size_t n) {
 }
 
 void TFile::Write(const void* buffer, size_t n) {
+  if (const DWORD e = Injected(TFileOp::Write)) Fail("write error", e);
   const char* p = static_cast<const char*>(buffer);
   while (n > 0) {
     const DWORD want = static_cast<DWORD>(std::min<size_t>(n, 1u << 30));
@@ -98,6 +122,7 @@ void TFile::Write(const void* buffer, size_t n) {
 }
 
 void TFile::Sync() {
+  if (const DWORD e = Injected(TFileOp::Sync)) Fail("cannot flush file to disk", e);
   if (!FlushFileBuffers(Handle_)) Fail("cannot flush file to disk", GetLastError());
 }
 
@@ -105,7 +130,9 @@ void TFile::Close() {
   if (!Handle_) return;
   HANDLE h = Handle_;
   Handle_ = nullptr;
+  const DWORD injected = Injected(TFileOp::Close);
   if (!CloseHandle(h)) Fail("error closing file", GetLastError());
+  if (injected) Fail("error closing file", injected);
 }
 
 bool EntryExists(const std::filesystem::path& path) noexcept {
@@ -124,18 +151,65 @@ bool DeleteFileIfExists(const std::filesystem::path& path) noexcept {
 }
 
 void MoveNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (const DWORD e = Injected(TFileOp::Rename)) Fail("cannot move file to", to, e);
   // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken.
   if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) Fail("cannot move file to", to, GetLastError());
 }
 
 void MoveReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (const DWORD e = Injected(TFileOp::Rename)) Fail("cannot move file to", to, e);
   if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     Fail("cannot move file to", to, GetLastError());
 }
 
-void SyncFolder(const std::filesystem::path&) noexcept {}  // MOVEFILE_WRITE_THROUGH did it
+bool SyncFolder(const std::filesystem::path&) noexcept { return Injected(TFileOp::Sync) == 0; }  // MOVEFILE_WRITE_THROUGH did it
+
+bool MakeFolder(const std::filesystem::path& folder) {
+  if (const DWORD e = Injected(TFileOp::MakeFolder)) Fail("cannot create the folder", folder, e);
+  if (CreateDirectoryW(folder.c_str(), nullptr)) return true;
+  const DWORD code = GetLastError();
+  if (code == ERROR_ALREADY_EXISTS) return false;
+  Fail("cannot create the folder", folder, code);
+}
 
 uint32_t ProcessId() noexcept { return GetCurrentProcessId(); }
+
+bool ProcessAlive(uint32_t pid) noexcept {
+  if (pid == 0) return false;
+  HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (!h) return GetLastError() != ERROR_INVALID_PARAMETER;  // access denied: it runs
+  DWORD code = 0;
+  const bool alive = !GetExitCodeProcess(h, &code) || code == STILL_ACTIVE;
+  CloseHandle(h);
+  return alive;
+}
+
+std::filesystem::path SystemTempFolder() {
+  wchar_t buffer[MAX_PATH + 2];
+  const DWORD n = GetTempPathW(MAX_PATH + 2, buffer);
+  std::error_code ec;
+  if (n > 0 && n <= MAX_PATH + 1 && std::filesystem::is_directory(std::filesystem::path(buffer), ec))
+    return std::filesystem::path(buffer);
+  wchar_t windows[MAX_PATH + 1];
+  const UINT w = GetWindowsDirectoryW(windows, MAX_PATH + 1);
+  if (w > 0 && w <= MAX_PATH) {
+    const std::filesystem::path fallback = std::filesystem::path(windows) / L"Temp";
+    if (std::filesystem::is_directory(fallback, ec)) return fallback;
+  }
+  throw EFileError("there is no temporary folder");
+}
+
+std::u16string SystemCaseFolded(const std::filesystem::path& name) {
+  const std::wstring& wide = name.native();
+  if (wide.empty()) return {};
+  const int n = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(), static_cast<int>(wide.size()),
+                              nullptr, 0, nullptr, nullptr, 0);
+  std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0)
+    LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(), static_cast<int>(wide.size()), out.data(), n,
+                  nullptr, nullptr, 0);
+  return std::u16string(out.begin(), out.end());
+}
 
 }  // namespace qm
 #endif

@@ -161,19 +161,21 @@ TEST_F(DriverTest, OutputTakesTheFirstFreeNumberWithAnUpperCaseExtension) {
 
 // The output name is probed before the file is worked on; an entry that takes
 // the name meanwhile is never replaced.
-TEST_F(DriverTest, SaveThatCannotTakeTheNameIsReportedAsNotConverted) {
+// Another conversion of the same drawing (a second window, a script) takes
+// the name first: this one goes on to the next free name.
+TEST_F(DriverTest, ANameTakenMeanwhileGoesToTheNextFreeOne) {
   const auto src = Put("hidden.jww", HiddenGroupDrawing(600));
   R.Extra = [&](int call) {
     if (call == 0) testutil::WriteAll(Dir / "hidden_2.JWW", testutil::Bytes("foreign"));
     return true;
   };
   Run({src});
-  EXPECT_EQ(R.Report(), (std::vector<std::string>{FileLine(src), rig::kFailedTo + (Dir / "hidden_2.JWW").string(),
-                                                  rig::kFailed}));
+  EXPECT_EQ(R.Report(), Converted(src, Dir / "hidden_3.JWW"));
   EXPECT_EQ(testutil::ReadAll(Dir / "hidden_2.JWW"), testutil::Bytes("foreign"));
-  EXPECT_EQ(Dir.List(), (std::vector<std::string>{"hidden.jww", "hidden_2.JWW"}));
+  EXPECT_EQ(Dir.List(), (std::vector<std::string>{"hidden.jww", "hidden_2.JWW", "hidden_3.JWW"}));
   ASSERT_EQ(R.Form1.Results().size(), 1u);
-  EXPECT_EQ(R.Form1.Results()[0].Outcome, qm::TOutcome::Failed);
+  EXPECT_EQ(R.Form1.Results()[0].Outcome, qm::TOutcome::Converted);
+  EXPECT_EQ(R.Form1.Results()[0].Output, Dir / "hidden_3.JWW");
   ExpectWindowCycle({src});
   ExpectSourcesUnchanged();
 }

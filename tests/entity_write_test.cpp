@@ -587,12 +587,27 @@ class ImageTable : public ::testing::Test {
     const auto path = ImageFilePath(name);
     ASSERT_TRUE(path.has_value()) << name;
     testutil::WriteAll(*path, data);
-    TempFiles.push_back({name, static_cast<int32_t>(data.size()), false});
+    Listed.push_back({name, static_cast<int32_t>(data.size()), false});
   }
-  static std::vector<uint8_t> Table(const TJwwData& d) {
+  // The document's images: the listed ones, extracted into the work folder.
+  void Own(TJwwData& d) {
+    d.Images = Listed;
+    d.ImageFolder = Work.Path();
+  }
+  std::vector<uint8_t> Table(TJwwData& d) {
+    Own(d);
     return Bytes([&](TJwwWriter& w) { d.WriteImageTable(w); });
   }
+  // Which listed images the texts written from d keep.
+  std::vector<bool> Kept(const TJwwData& d) const {
+    std::vector<TBindImageType> marks = Listed;
+    d.MarkImagesInUse(marks);
+    std::vector<bool> out;
+    for (const auto& m : marks) out.push_back(m.InUse);
+    return out;
+  }
   testutil::TScopedWorkFolder Work;
+  std::vector<TBindImageType> Listed;
 };
 
 TEST_F(ImageTable, TwoTextsReferringToOneImageWriteItOnce) {
@@ -620,9 +635,7 @@ TEST_F(ImageTable, ImagesOfRemovedTextsAndUnwrittenDefinitionsAreLeftOut) {
   d.FinishLoad();
   Remove(d, 0);
   EXPECT_EQ(Table(d), Hex("01000000 05 622E626D70 01000000 42"));
-  EXPECT_FALSE(TempFiles[0].InUse);
-  EXPECT_TRUE(TempFiles[1].InUse);
-  EXPECT_FALSE(TempFiles[2].InUse);
+  EXPECT_EQ(Kept(d), (std::vector<bool>{false, true, false}));
 }
 
 TEST_F(ImageTable, OnlyExactPrefixAndACommaMakeAReference) {
@@ -645,7 +658,7 @@ TEST_F(ImageTable, NameIsAnUpperCasePrefixAndTheFirstMatchWins) {
   TJwwData d;
   Add(d, Text("^@BM%temp%ab.bmp,100"));
   EXPECT_EQ(Table(d), Hex("01000000 06 41422E424D50 01000000 01"));
-  std::swap(TempFiles[0], TempFiles[1]);
+  std::swap(Listed[0], Listed[1]);
   EXPECT_EQ(Table(d), Hex("01000000 09 61622E626D702E677A 01000000 02"));
 }
 
@@ -671,7 +684,7 @@ TEST_F(ImageTable, ImagesAreWrittenInListOrderAndCopiedWhole) {
 }
 
 TEST_F(ImageTable, AnEntryStoredWithSizeZeroNeedsNoFile) {
-  TempFiles.push_back({"zero.bmp", 0, false});
+  Listed.push_back({"zero.bmp", 0, false});
   TJwwData d;
   Add(d, Text("^@BM%temp%zero.bmp,1"));
   EXPECT_EQ(Table(d), Hex("01000000 08 7A65726F2E626D70 00000000"));
@@ -692,6 +705,7 @@ TEST_F(ImageTable, WrittenFromVersion700Only) {
   Put("a.bmp", Hex("41"));
   TJwwData d;
   Add(d, Text("^@BM%temp%a.bmp,1"));
+  Own(d);
   const std::string text = Cat({kHdr, Z(32), "01000000", Z(32), "00", "11 5E40424D2574656D7025612E626D702C31"});
   EXPECT_EQ(Section(d, 600), Hex(Cat({"0100", kDeclMoji, text, "0000"})));
   EXPECT_EQ(Section(d, 700),

@@ -1,0 +1,162 @@
+#include "jwwnormalise.h"
+
+#include <algorithm>
+#include <string>
+
+#include "Func_.h"
+
+namespace JwwNormalise {
+
+namespace {
+
+uint8_t PenStyle(uint8_t s, int32_t kind, int32_t v) {
+  if ((kind == KindSen || kind == KindEnko) && JwwLayout::UsesOldPenNumbers(v)) {
+    static constexpr uint8_t oldStyle[] = {1, 4, 3, 6, 8, 8, 2, 5, 7, 6, 6, 8, 8, 17, 17};  // 31..45
+    if (s >= 31 && s <= 45)
+      s = oldStyle[s - 31];
+    else if (s >= 46 && s <= 62)
+      s = 0;
+  }
+  switch (kind) {
+    case KindSen:
+    case KindEnko: return (s >= 1 && s <= 9) || (s >= 11 && s <= 19) || (s >= 31 && s <= 62) ? s : 0;
+    case KindTen: return s == 1 || s == 100 ? s : 1;
+    case KindMoji: return s >= 1 && s <= 9 ? s : 1;
+    default: return s;
+  }
+}
+
+uint16_t PenColor(uint16_t c, int32_t kind, int32_t v) {
+  if (kind >= KindSen && kind <= KindSolid && JwwLayout::UsesOldPenNumbers(v)) {
+    static constexpr uint16_t oldColor[] = {2, 8, 3, 6, 4, 5, 1, 2, 5, 8, 4, 3, 6, 5, 2, 2};  // 101..116
+    if (c >= 101 && c <= 116)
+      c = oldColor[c - 101];
+    else if (c >= 117 && c <= 356)
+      c = 0;
+  }
+  const bool extended = c >= 101 && c <= 356;
+  if (kind >= KindSen && kind <= KindSunpou) return (c >= 1 && c <= 9) || extended ? c : 0;
+  if (kind == KindSolid) return (c >= 1 && c <= 10) || extended ? c : 0;
+  return c;
+}
+
+// The name written for an extended colour or line type: the cleaned name, or
+// prefix + index when the name is blank.
+TJwwString ExtendedName(const TJwwString& name, const char* prefix, size_t index) {
+  TJwwString cleaned = Func_::RemoveCaretMOf(name);
+  if (Func_::IsBlank(cleaned)) cleaned = prefix + std::to_string(index);
+  return cleaned;
+}
+
+bool IsDefaultSegmentCount(int32_t n) { return n == 2 || n == 4 || n == 6 || n == 8; }
+
+int32_t ColorValue(int32_t c) { return c < 0 || c > 0xFFFFFF ? 0 : c; }
+
+}  // namespace
+
+TEntJwwEntityHeader Header(TEntJwwEntityHeader h, int32_t kind, int32_t v) {
+  h.PenStyle = PenStyle(h.PenStyle, kind, v);
+  h.PenColor = PenColor(h.PenColor, kind, v);
+  if (h.Layer > 15) h.Layer = 0;
+  if (h.LayerGroup > 15) h.LayerGroup = 0;
+  if (h.PenWidth > 30000) h.PenWidth = 0;
+  if (!JwwLayout::HasPenWidth(v)) h.PenWidth = 0;  // not stored: what a reader gets back
+  return h;
+}
+
+TEntJwwSen Record(TEntJwwSen e, int32_t v) {
+  e.Header = Header(e.Header, KindSen, v);
+  return e;
+}
+
+TEntJwwEnko Record(TEntJwwEnko e, int32_t v) {
+  e.Header = Header(e.Header, KindEnko, v);
+  return e;
+}
+
+TEntJwwTen Record(TEntJwwTen e, int32_t v) {
+  e.Header = Header(e.Header, KindTen, v);
+  return e;
+}
+
+TEntJwwMoji Record(TEntJwwMoji e, int32_t v) {
+  e.Header = Header(e.Header, KindMoji, v);
+  e.FontName = Func_::RemoveCaretMOf(e.FontName);
+  e.Text = Func_::RemoveCaretMOf(e.Text);
+  return e;
+}
+
+TEntJwwSunpou Record(TEntJwwSunpou e, int32_t v) {
+  e.Header = Header(e.Header, KindSunpou, v);
+  e.Line = Record(std::move(e.Line), v);
+  e.ValueText = Record(std::move(e.ValueText), v);
+  e.AuxLine1 = Record(std::move(e.AuxLine1), v);
+  e.AuxLine2 = Record(std::move(e.AuxLine2), v);
+  for (TEntJwwTen* p : {&e.Point1, &e.Point2, &e.Point3, &e.Point4}) *p = Record(std::move(*p), v);
+  return e;
+}
+
+TEntJwwSolid Record(TEntJwwSolid e, int32_t v) {
+  e.Header = Header(e.Header, KindSolid, v);
+  return e;
+}
+
+TEntJwwBlock Record(TEntJwwBlock e, int32_t v) {
+  e.Header = Header(e.Header, KindBlock, v);
+  return e;
+}
+
+void Definition(TEntJwwBlockDef& d, int32_t v) {
+  d.Header = Header(d.Header, KindList, v);
+  d.Name = Func_::RemoveCaretMOf(d.Name);
+}
+
+TJwwHeaderSection HeaderSection(const TJwwHeaderSection& d, int32_t v) {
+  TJwwHeaderSection n = d;
+  TEntJwwHeader& h = n.Header;
+  h.Signature = "JwwData.";
+  h.Version = v;
+  if (JwwLayout::ClampsMaxDrawWidth(v) && h.MaxDrawWidth < -101) h.MaxDrawWidth = -101;
+  for (TEntJwwLayer& layer : n.Layers) layer.Name = Func_::RemoveCaretMOf(layer.Name);
+  for (TEntJwwLayerGroup& group : n.LayerGroups) group.Name = Func_::RemoveCaretMOf(group.Name);
+  for (size_t i = 0; i < n.PenSettings.size(); ++i) {
+    TEntJwwPenSetting& p = n.PenSettings[i];
+    p.ScreenColor = ColorValue(p.ScreenColor);
+    p.ScreenWidth = std::clamp(p.ScreenWidth, 1, 16);
+    p.PrinterColor = i == 0 ? 0xFFFFFF : ColorValue(p.PrinterColor);
+    p.PrinterWidth = std::clamp(p.PrinterWidth, 1, 500);
+    p.PointRadius = p.PointRadius < 0.1 ? 0.1 : p.PointRadius > 10.0 ? 10.0 : p.PointRadius;
+  }
+  // The eleventh switch word is written as units + 10 * tens: from version 600
+  // a tens part of 0 or less counts as 1; before 600 the units alone.
+  if (JwwLayout::WritesSwitchTens(v)) {
+    if (h.DrawFlag11Tens <= 0) h.DrawFlag11Tens = 1;
+  } else {
+    h.DrawFlag11Tens = 0;
+  }
+  if (JwwLayout::HasExtendedTables(v)) {
+    for (size_t i = 0; i < n.ColorsEx.size(); ++i) {
+      TEntJwwColorExNo& c = n.ColorsEx[i];
+      c.Name = ExtendedName(c.Name, "Color_", i);
+      if (i > 16) c.PrinterColor = c.ScreenColor;
+    }
+    for (size_t i = 0; i < n.LineTypesEx.size(); ++i) {
+      TEntJwwLineTypeExNo& t = n.LineTypesEx[i];
+      if (i > 16 && !IsDefaultSegmentCount(t.SegmentCount)) {
+        t.Pattern = static_cast<int32_t>(0xC3C3C3C3u);
+        t.UnitDots = 8;
+        t.Pitch = 1;
+        t.PrinterPitch = 8;
+        t.Name = "LType_" + std::to_string(i);
+        t.SegmentCount = 2;
+        t.Pitches = {1.0, 1.0, 0, 0, 0, 0, 0, 0, 0, 0};
+      } else {
+        if (t.Pattern == 0) t.Pattern = -1;
+        t.Name = ExtendedName(t.Name, "LType_", i);
+      }
+    }
+  }
+  return n;
+}
+
+}  // namespace JwwNormalise
