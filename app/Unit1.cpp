@@ -84,8 +84,7 @@ void TForm1::StartWork(const std::filesystem::path& workParent) {
     // A program folder without write access (an installed program): use the
     // system's temporary folder instead.
     try {
-      std::error_code ec;
-      FallbackTempFolder_ = std::filesystem::temp_directory_path(ec) / "Quillmark";
+      FallbackTempFolder_ = SystemTempFolder() / "Quillmark";
       WorkScope_ = std::make_unique<TWorkFolderScope>(FallbackTempFolder_);
     } catch (const std::exception&) {
       WorkScope_.reset();  // images cannot be extracted; such drawings fail to load
@@ -94,14 +93,17 @@ void TForm1::StartWork(const std::filesystem::path& workParent) {
   Document = std::make_unique<TJwwData>();
 }
 
-void TForm1::EndWork() {
+std::string TForm1::EndWork() {
   Document.reset();
-  WorkScope_.reset();  // deletes the listed files, removes the folder, empties the list
+  std::string problem;
+  if (WorkScope_) problem = WorkScope_->Close();  // deletes the listed files, removes the folder, empties the list
+  WorkScope_.reset();
   if (!FallbackTempFolder_.empty()) {
     std::error_code ec;
     std::filesystem::remove(FallbackTempFolder_, ec);  // stays while another instance uses it
     FallbackTempFolder_.clear();
   }
+  return problem;
 }
 
 std::string TForm1::UpperExtension(const std::filesystem::path& path) {

@@ -54,7 +54,8 @@ class TForm1 {
   // The work folder and document without the window parts (the command line):
   // a private work folder inside workParent and a fresh document.
   void StartWork(const std::filesystem::path& workParent);
-  void EndWork();
+  // Empty when the work folder is gone, else what went wrong.
+  std::string EndWork();
 
   // Add: the files chosen in the open dialog. LastFolder becomes the first
   // file's folder. Each file is listed when it is not listed yet (ignoring

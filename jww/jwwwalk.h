@@ -403,10 +403,22 @@ class TCheckIo {
  public:
   TCheckIo(TJwwReader& file, bool wide) : F_(file), Wide_(wide) {}
   void What(const char* what) { What_ = what; }
-  void U8(const uint8_t& x) { Expect(F_.Offset(), F_.U8(What_) == x); }
-  void U16(const uint16_t& x) { Expect(F_.Offset(), F_.U16(What_) == x); }
-  void I32(const int32_t& x) { Expect(F_.Offset(), F_.I32(What_) == x); }
-  void U32(const uint32_t& x) { Expect(F_.Offset(), F_.U32(What_) == x); }
+  void U8(const uint8_t& x) {
+    const uint64_t at = F_.Offset();
+    Expect(at, F_.U8(What_) == x);
+  }
+  void U16(const uint16_t& x) {
+    const uint64_t at = F_.Offset();
+    Expect(at, F_.U16(What_) == x);
+  }
+  void I32(const int32_t& x) {
+    const uint64_t at = F_.Offset();
+    Expect(at, F_.I32(What_) == x);
+  }
+  void U32(const uint32_t& x) {
+    const uint64_t at = F_.Offset();
+    Expect(at, F_.U32(What_) == x);
+  }
   // Compared bit for bit: every double, NaN included, is written as held.
   void F64(const double& x) {
     const uint64_t at = F_.Offset();
@@ -416,7 +428,7 @@ class TCheckIo {
   // The string as the writer puts it: in the drawing's form.
   void String(const TJwwString& s);
   void Reserved(size_t n) {
-    for (size_t i = 0; i < n; ++i) Expect(F_.Offset(), F_.U8(What_) == 0);
+    for (size_t i = 0; i < n; ++i) U8(0);
   }
   void SwitchWord(const int32_t& units, const int32_t& tens) {
     const uint64_t at = F_.Offset();

@@ -110,30 +110,44 @@ namespace qm {
 TWorkFolderScope::TWorkFolderScope(const std::filesystem::path& parent) : Previous_(WorkFolder) {
   std::error_code ec;
   std::filesystem::create_directories(parent, ec);
+  RemoveDeadLeftovers(parent);
   const auto seed = static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  std::string failure;
   for (uint32_t attempt = 0; attempt < 100; ++attempt) {
     const std::filesystem::path candidate =
         parent / ("quillmark-" + std::to_string(ProcessId()) + "-" + std::to_string((seed + attempt) % 100000));
-    if (std::filesystem::create_directory(candidate, ec)) {
-      std::filesystem::permissions(candidate, std::filesystem::perms::owner_all,
-                                   std::filesystem::perm_options::replace, ec);
-      Folder_ = candidate;
-      WorkFolder = candidate;
-      ClearTempFileList();
-      return;
+    try {
+      if (!MakeFolder(candidate)) continue;  // taken
+    } catch (const EFileError& e) {
+      failure = e.what();
+      break;
     }
+    std::filesystem::permissions(candidate, std::filesystem::perms::owner_all, std::filesystem::perm_options::replace,
+                                 ec);
+    Folder_ = candidate;
+    WorkFolder = candidate;
+    ClearTempFileList();
+    return;
   }
-  throw EFileError("cannot create a work folder in " + PathToUtf8(parent) + (ec ? ": " + ec.message() : ""));
+  throw EFileError("cannot create a work folder in " + PathToUtf8(parent) + (failure.empty() ? "" : ": " + failure));
 }
 
-TWorkFolderScope::~TWorkFolderScope() {
+TWorkFolderScope::~TWorkFolderScope() { Close(); }
+
+std::string TWorkFolderScope::Close() noexcept {
+  if (Folder_.empty()) return {};
   DeleteTempFiles();
   DeleteTempGzFiles();
   DeleteTempUnpackedFiles();
   std::error_code ec;
   std::filesystem::remove_all(Folder_, ec);
+  std::string problem;
+  if (ec || std::filesystem::exists(std::filesystem::symlink_status(Folder_, ec)))
+    problem = "the work folder " + PathToUtf8(Folder_) + " could not be removed" + (ec ? ": " + ec.message() : "");
   ClearTempFileList();
   WorkFolder = Previous_;
+  Folder_.clear();
+  return problem;
 }
 
 }  // namespace qm

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -43,13 +44,17 @@ std::optional<std::filesystem::path> ImageFilePath(const TJwwString& name);
 namespace qm {
 
 // Creates a fresh folder of its own inside parent ("quillmark-<pid>-<n>") and
-// makes it the WorkFolder; on destruction deletes the listed files, removes
-// the folder with whatever is left in it, empties the list and restores the
-// previous WorkFolder. Raises EFileError when no folder can be created.
+// makes it the WorkFolder, after removing the folders that crashed runs left
+// in parent; on destruction deletes the listed files, removes the folder with
+// whatever is left in it, empties the list and restores the previous
+// WorkFolder. Raises EFileError when no folder can be created.
 class TWorkFolderScope {
  public:
   explicit TWorkFolderScope(const std::filesystem::path& parent);
   ~TWorkFolderScope();
+  // What the destructor does, now: empty when the folder is gone, else what
+  // went wrong (the folder stays).
+  std::string Close() noexcept;
   TWorkFolderScope(const TWorkFolderScope&) = delete;
   TWorkFolderScope& operator=(const TWorkFolderScope&) = delete;
   const std::filesystem::path& Folder() const noexcept { return Folder_; }

@@ -413,12 +413,17 @@ TEST(LoadImages, ShiftJisNamesAreFileNamesOfTheirOwn) {
 TEST(LoadImages, NamesEqualIgnoringCaseFail) {
   testutil::TScopedWorkFolder work;
   testutil::TTempDir dir;
-  const std::pair<const char*, const char*> pairs[] = {{"a.bmp", "a.bmp"}, {"a.bmp", "A.BMP"}, {"Img.Png", "iMG.pNG"}};
+  // Letter case is folded for all of Unicode, as NTFS does: full-width ａ and
+  // Ａ, é and É, ω and Ω name one file. Shift-JIS and wide names alike.
+  const std::pair<const char*, const char*> pairs[] = {
+      {"a.bmp", "a.bmp"},  {"a.bmp", "A.BMP"}, {"Img.Png", "iMG.pNG"}, {"\xEF\xBD\x81.bmp", "\xEF\xBC\xA1.bmp"},
+      {"\xC3\xA9.png", "\xC3\x89.png"}, {"\xCF\x89.png", "\xCE\xA9.png"}, {"\xE5\x9B\xB3\xEF\xBD\x82.jpg", "\xE5\x9B\xB3\xEF\xBC\xA2.jpg"}};
   for (bool extract : {true, false}) {
     for (const auto& [first, second] : pairs) {
       for (size_t secondSize : {size_t{30}, size_t{0}}) {
         jwwtest::Drawing dr;
         dr.Hdr.Version = 700;
+        dr.Hdr.Wide = true;
         dr.Images = {{first, Pattern(20, 1), {}}, {second, Pattern(secondSize, 2), {}}};
         testutil::WriteAll(dir / "i.jww", jwwtest::Build(dr));
         TJwwData d;
@@ -434,6 +439,29 @@ TEST(LoadImages, NamesEqualIgnoringCaseFail) {
       }
     }
   }
+  // The same in Shift-JIS names: ａ and Ａ, and plain letters.
+  for (const auto& [first, second] : {std::pair<const char*, const char*>{"\x82\x81.bmp", "\x82\x60.bmp"},
+                                      std::pair<const char*, const char*>{"a.bmp", "A.BMP"}}) {
+    jwwtest::Drawing dr;
+    dr.Hdr.Version = 700;
+    dr.Images = {{first, Pattern(20, 1), {}}, {second, Pattern(20, 2), {}}};
+    testutil::WriteAll(dir / "i.jww", jwwtest::Build(dr));
+    TJwwData d;
+    EXPECT_FALSE(d.LoadDocument(dir / "i.jww")) << first;
+    DeleteTempFiles();
+    ClearTempFileList();
+  }
+  // Names that only look alike are different files.
+  jwwtest::Drawing dr;
+  dr.Hdr.Version = 700;
+  dr.Hdr.Wide = true;
+  dr.Images = {{"\xEF\xBD\x81.bmp", Pattern(20, 1), {}}, {"a.bmp", Pattern(20, 2), {}}, {"\xC3\xA9.png", Pattern(5, 3), {}},
+               {"e.png", Pattern(5, 4), {}}};
+  testutil::WriteAll(dir / "i.jww", jwwtest::Build(dr));
+  TJwwData d;
+  EXPECT_TRUE(d.LoadDocument(dir / "i.jww")) << d.LastError;
+  DeleteTempFiles();
+  ClearTempFileList();
 }
 
 // ---------------------------------------------------------------------------

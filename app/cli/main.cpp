@@ -20,6 +20,7 @@
 
 #include "Unit1.h"
 #include "Unit2.h"
+#include "fileio.h"
 #include "info.h"
 #include "messages.h"
 #include "textconv.h"
@@ -161,13 +162,13 @@ int Convert(const std::vector<std::filesystem::path>& files, bool sjis) {
   TCliResultView view(sjis);
   qm::TForm2 form2(view, resultBounds);
   qm::TForm1 form1(list, status, app, mainBounds, form2);
-  std::error_code ec;
-  form1.StartWork(std::filesystem::temp_directory_path(ec));
+  form1.StartWork(qm::SystemTempFolder());
   form1.Button3Click();
-  form1.EndWork();
+  if (const std::string problem = form1.EndWork(); !problem.empty()) std::cerr << "quillmark: " << problem << "\n";
 
   int exitCode = 0;
   for (const qm::TFileResult& r : form1.Results()) {
+    if (!r.Warning.empty()) std::cerr << "quillmark: " << r.Warning << "\n";
     switch (r.Outcome) {
       case qm::TOutcome::Converted:
       case qm::TOutcome::NothingHidden:

@@ -1,0 +1,438 @@
+// A conversion never leaves a damaged or unverified drawing: a write damaged
+// after the fact is caught before the output gets its name, a process killed
+// at any moment leaves no unverified file under it, concurrent conversions of
+// one drawing all complete, crash leftovers of dead processes go, and every
+// failing file operation ends cleanly.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "drawings.h"
+#include "fileio.h"
+#include "formrig.h"
+#include "jwwunit.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace draw;
+
+// ---------------------------------------------------------------------------
+// The file hook: counts operations and acts at a chosen one.
+
+struct THookState {
+  std::map<qm::TFileOp, int> Seen;  // operations so far, per kind
+  int Total = 0;                    // operations so far
+  std::function<int(qm::TFileOp, int nth, int total)> Act;
+};
+THookState g_Hook;
+
+int Hook(qm::TFileOp op) {
+  const int nth = ++g_Hook.Seen[op];
+  ++g_Hook.Total;
+  return g_Hook.Act ? g_Hook.Act(op, nth, g_Hook.Total) : 0;
+}
+
+class THooked {
+ public:
+  explicit THooked(std::function<int(qm::TFileOp, int, int)> act) {
+    g_Hook = THookState{};
+    g_Hook.Act = std::move(act);
+    qm::FileHook = Hook;
+  }
+  ~THooked() {
+    qm::FileHook = nullptr;
+    g_Hook = THookState{};
+  }
+};
+
+// A version 7.00 drawing with a hidden group, a visible line with an odd
+// coordinate, a visible text, a block and two images (one kept).
+Drawing Source() {
+  Drawing d = HiddenGroupDrawing(700);
+  d.Hdr.PaperSize = 4;
+  d.Elements = {Line(0, 0, 12345.678), Line(1, 0, 2), Text(0, 0, 3, "VisibleText"),
+                Text(0, 0, 4, "^@BM%temp%keep.bmp,1,1"), Text(1, 0, 5, "^@BM%temp%gone.bmp,1,1"), Insert(0, 0, 0, 6)};
+  d.Blocks = {Def(0, "B", {Arc(0, 0, 7)})};
+  std::vector<uint8_t> keep(5000), gone(300, 9);
+  for (size_t i = 0; i < keep.size(); ++i) keep[i] = static_cast<uint8_t>(i * 31 + 7);
+  d.Images = {{"keep.bmp", keep, {}}, {"gone.bmp", gone, {}}};
+  return d;
+}
+
+std::vector<uint8_t> Find(const std::vector<uint8_t>& hay, const std::vector<uint8_t>& needle, size_t& at) {
+  const auto it = std::search(hay.begin(), hay.end(), needle.begin(), needle.end());
+  at = static_cast<size_t>(it - hay.begin());
+  return needle;
+}
+
+std::vector<std::string> Leftovers(const fs::path& folder) {
+  std::vector<std::string> out;
+  for (const auto& e : fs::directory_iterator(folder))
+    if (e.path().filename().string().starts_with(".quillmark-")) out.push_back(e.path().filename().string());
+  return out;
+}
+
+class Reliability : public ::testing::Test {
+ protected:
+  testutil::TTempDir Dir, Work;
+  fs::path Src;
+  std::vector<uint8_t> SrcBytes, Expected;  // the source and the output of an undisturbed conversion
+
+  void SetUp() override {
+    Src = Dir / "plan.jww";
+    SrcBytes = Build(Source());
+    testutil::WriteAll(Src, SrcBytes);
+    rig::TRig r;
+    r.Form1.StartWork(Work.Path());
+    r.List.Set({Src});
+    r.Form1.Button3Click();
+    ASSERT_EQ(r.Report(), rig::Converted(Src, Dir / "plan_2.JWW"));
+    Expected = testutil::ReadAll(Dir / "plan_2.JWW");
+    fs::remove(Dir / "plan_2.JWW");
+  }
+
+  // One conversion with the hook in place; how it ended.
+  qm::TOutcome Convert() {
+    rig::TRig r;
+    r.Form1.StartWork(Work.Path());
+    r.List.Set({Src});
+    r.Form1.Button3Click();
+    Detail = r.Form1.Results().empty() ? "" : r.Form1.Results()[0].Detail;
+    const std::string problem = r.Form1.EndWork();
+    EXPECT_EQ(problem, "");
+    const auto report = r.Report();
+    EXPECT_EQ(report.size(), 3u);
+    return r.Form1.Results().empty() ? qm::TOutcome::NotFound : r.Form1.Results()[0].Outcome;
+  }
+  std::string Detail;
+
+  // What every attempt must leave: the source as it was, no temporary file,
+  // an empty work parent, and at the output name nothing or the whole output.
+  void ExpectClean(qm::TOutcome outcome, const std::string& trial) {
+    EXPECT_EQ(testutil::ReadAll(Src), SrcBytes) << trial;
+    EXPECT_EQ(Leftovers(Dir.Path()), std::vector<std::string>{}) << trial;
+    EXPECT_TRUE(fs::is_empty(Work.Path())) << trial;
+    const fs::path out = Dir / "plan_2.JWW";
+    if (outcome == qm::TOutcome::Converted) {
+      EXPECT_EQ(testutil::ReadAll(out), Expected) << trial;
+    } else {
+      EXPECT_TRUE(outcome == qm::TOutcome::Failed || outcome == qm::TOutcome::Unreadable) << trial;
+      EXPECT_FALSE(qm::EntryExists(out)) << trial;
+    }
+    fs::remove(out);
+  }
+};
+
+// ---------------------------------------------------------------------------
+
+// A byte flipped in the temporary file after it was written and flushed, in a
+// coordinate, a text, an image or a header field: the check finds it, and
+// nothing appears under the output name.
+TEST_F(Reliability, AWriteDamagedAfterTheFactIsCaught) {
+  auto bytesOf = [](double x) {
+    std::vector<uint8_t> b(8);
+    std::memcpy(b.data(), &x, 8);
+    return b;
+  };
+  struct Target {
+    const char* Name;
+    size_t At;
+  };
+  std::vector<Target> targets;
+  size_t at = 0;
+  Find(Expected, bytesOf(12345.678), at);
+  targets.push_back({"a coordinate", at + 3});
+  Find(Expected, testutil::Bytes("VisibleText"), at);
+  targets.push_back({"a text", at + 4});
+  std::vector<uint8_t> keep(64);
+  for (size_t i = 0; i < keep.size(); ++i) keep[i] = static_cast<uint8_t>((i + 100) * 31 + 7);
+  Find(Expected, keep, at);
+  targets.push_back({"an image byte", at + 10});
+  targets.push_back({"the paper size", 13});
+  for (const Target& t : targets) {
+    ASSERT_LT(t.At, Expected.size()) << t.Name;
+    THooked hooked([&](qm::TFileOp op, int nth, int) {
+      if (op == qm::TFileOp::Sync && nth == 1) {  // the temporary file is complete and flushed
+        const auto names = Leftovers(Dir.Path());
+        EXPECT_EQ(names.size(), 1u);
+        for (const auto& name : names) {
+          const int fd = ::open((Dir / name).c_str(), O_RDWR);
+          uint8_t b = 0;
+          EXPECT_EQ(::pread(fd, &b, 1, static_cast<off_t>(t.At)), 1);
+          b ^= 0x10;
+          EXPECT_EQ(::pwrite(fd, &b, 1, static_cast<off_t>(t.At)), 1);
+          ::close(fd);
+        }
+      }
+      return 0;
+    });
+    const qm::TOutcome outcome = Convert();
+    EXPECT_EQ(outcome, qm::TOutcome::Failed) << t.Name;
+    EXPECT_NE(Detail.find("does not read back"), std::string::npos) << t.Name << ": " << Detail;
+    // The offset named is that of the field (or the image) that holds the byte.
+    const size_t named = Detail.find("at byte ");
+    ASSERT_NE(named, std::string::npos) << Detail;
+    const size_t offset = std::stoul(Detail.substr(named + 8));
+    EXPECT_LE(offset, t.At) << t.Name << ": " << Detail;
+    EXPECT_LT(t.At - offset, t.Name == std::string("an image byte") ? 6000u : 9u) << t.Name << ": " << Detail;
+    ExpectClean(outcome, t.Name);
+  }
+}
+
+// Killed at any file operation of a conversion, the process leaves at the
+// output name either nothing or the verified output.
+TEST_F(Reliability, AKillAtAnyMomentLeavesNoUnverifiedOutput) {
+  int total = 0;
+  {
+    THooked count([](qm::TFileOp, int, int) { return 0; });
+    ASSERT_EQ(Convert(), qm::TOutcome::Converted);
+    total = g_Hook.Total;
+    fs::remove(Dir / "plan_2.JWW");
+  }
+  ASSERT_GT(total, 10);
+  int verifiedOutputs = 0;
+  for (int k = 1; k <= total; ++k) {
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      THooked kill([k](qm::TFileOp, int, int n) {
+        if (n == k) ::raise(SIGKILL);
+        return 0;
+      });
+      Convert();
+      _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "moment " << k;
+    const fs::path out = Dir / "plan_2.JWW";
+    if (qm::EntryExists(out)) {
+      EXPECT_EQ(testutil::ReadAll(out), Expected) << "moment " << k;
+      ++verifiedOutputs;
+      fs::remove(out);
+    }
+    EXPECT_EQ(testutil::ReadAll(Src), SrcBytes) << "moment " << k;
+    for (const auto& name : Leftovers(Dir.Path())) fs::remove(Dir / name);  // what a crash leaves
+    for (const auto& e : fs::directory_iterator(Work.Path())) fs::remove_all(e.path());
+  }
+  EXPECT_GE(verifiedOutputs, 1);  // the last moments come after the move
+}
+
+// Conversions of one drawing in several processes, all reaching the final
+// move at once: each takes its own name, and every output is complete.
+TEST_F(Reliability, ConcurrentConversionsOfOneDrawingAllComplete) {
+  constexpr int N = 4;
+  int arrived[2], release[2];
+  ASSERT_EQ(pipe(arrived), 0);
+  ASSERT_EQ(pipe(release), 0);
+  std::vector<pid_t> children;
+  for (int i = 0; i < N; ++i) {
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::close(release[1]);
+      THooked wait([&](qm::TFileOp op, int, int) {
+        if (op == qm::TFileOp::Commit) {
+          const char c = 'x';
+          if (::write(arrived[1], &c, 1) != 1) _exit(4);
+          char r;
+          while (::read(release[0], &r, 1) == 1) {
+          }  // until the parent closes it
+        }
+        return 0;
+      });
+      _exit(Convert() == qm::TOutcome::Converted ? 0 : 1);
+    }
+    children.push_back(child);
+  }
+  ::close(release[0]);
+  for (int i = 0; i < N; ++i) {
+    char c;
+    ASSERT_EQ(::read(arrived[0], &c, 1), 1);
+  }
+  ::close(release[1]);  // all of them move their files now
+  for (const pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  ::close(arrived[0]);
+  ::close(arrived[1]);
+  for (int n = 2; n <= N + 1; ++n)
+    EXPECT_EQ(testutil::ReadAll(Dir / ("plan_" + std::to_string(n) + ".JWW")), Expected) << n;
+  EXPECT_FALSE(qm::EntryExists(Dir / ("plan_" + std::to_string(N + 2) + ".JWW")));
+  EXPECT_EQ(Leftovers(Dir.Path()), std::vector<std::string>{});
+}
+
+// Every failing read, write, open, create, close, rename, flush and folder
+// creation, with EIO and with ENOSPC: a clean failure, or (when only the
+// folder flush after the move failed) the same output with a warning.
+TEST_F(Reliability, EveryInjectedFileFailureEndsCleanly) {
+  std::map<qm::TFileOp, int> counts;
+  {
+    THooked count([](qm::TFileOp, int, int) { return 0; });
+    ASSERT_EQ(Convert(), qm::TOutcome::Converted);
+    counts = g_Hook.Seen;
+    fs::remove(Dir / "plan_2.JWW");
+  }
+  int trials = 0, failures = 0;
+  for (const auto& [op, count] : counts) {
+    if (op == qm::TFileOp::Commit) continue;  // a watch point, not an operation
+    for (int n = 1; n <= count; ++n) {
+      for (const int err : {EIO, ENOSPC}) {
+        const std::string trial = "op " + std::to_string(static_cast<int>(op)) + " #" + std::to_string(n) + " errno " +
+                                  std::to_string(err);
+        THooked fail([&](qm::TFileOp o, int nth, int) { return o == op && nth == n ? err : 0; });
+        const qm::TOutcome outcome = Convert();
+        ++trials;
+        failures += outcome != qm::TOutcome::Converted;
+        if (outcome != qm::TOutcome::Converted) {
+          EXPECT_FALSE(Detail.empty()) << trial;
+        }
+        ExpectClean(outcome, trial);
+      }
+    }
+  }
+  EXPECT_GT(trials, 40);
+  EXPECT_GT(failures, trials / 2);
+}
+
+// A flush of the output's folder that fails is told, and the conversion stands.
+TEST_F(Reliability, AFolderThatCannotBeFlushedIsReported) {
+  THooked fail([](qm::TFileOp op, int nth, int) { return op == qm::TFileOp::Sync && nth == 2 ? EIO : 0; });
+  rig::TRig r;
+  r.Form1.StartWork(Work.Path());
+  r.List.Set({Src});
+  r.Form1.Button3Click();
+  EXPECT_EQ(r.Report(), rig::Converted(Src, Dir / "plan_2.JWW"));
+  ASSERT_EQ(r.Form1.Results().size(), 1u);
+  EXPECT_NE(r.Form1.Results()[0].Warning.find("could not be flushed"), std::string::npos);
+  EXPECT_EQ(testutil::ReadAll(Dir / "plan_2.JWW"), Expected);
+}
+
+// What a crashed run left is removed once its process is gone and it has lain
+// untouched for a while; what belongs to a live process stays.
+TEST(Leftovers, OnlyThoseOfDeadProcessesGo) {
+  const pid_t dead = fork();
+  if (dead == 0) _exit(0);
+  ASSERT_GT(dead, 0);
+  waitpid(dead, nullptr, 0);
+  const pid_t live = fork();
+  if (live == 0) {
+    pause();
+    _exit(0);
+  }
+  ASSERT_GT(live, 0);
+
+  testutil::TTempDir dir;
+  const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  auto file = [&](const std::string& name, bool aged) {
+    testutil::WriteAll(dir / name, testutil::Bytes("x"));
+    if (aged) fs::last_write_time(dir / name, old);
+  };
+  auto folder = [&](const std::string& name) {
+    fs::create_directory(dir / name);
+    testutil::WriteAll(dir / name / "image.bmp", testutil::Bytes("y"));
+    fs::last_write_time(dir / name, old);
+  };
+  const std::string d = std::to_string(dead), l = std::to_string(live);
+  file(".quillmark-" + d + "-0.tmp", true);
+  file(".quillmark-" + d + "-1.tmp", false);  // too fresh: perhaps another machine's, still being written
+  file(".quillmark-" + l + "-0.tmp", true);
+  file(".quillmark-x-0.tmp", true);
+  file("quillmark-" + d + "-3", true);  // a file, not a work folder
+  file("plan_2.JWW", true);
+  folder("quillmark-" + d + "-5");
+  folder("quillmark-" + l + "-5");
+  qm::RemoveDeadLeftoversNow(dir.Path());
+  const std::vector<std::string> expected = {".quillmark-" + d + "-1.tmp", ".quillmark-" + l + "-0.tmp",
+                                             ".quillmark-x-0.tmp", "plan_2.JWW", "quillmark-" + d + "-3",
+                                             "quillmark-" + l + "-5"};
+  auto sorted = expected;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(dir.List(), sorted);
+  kill(live, SIGKILL);
+  waitpid(live, nullptr, 0);
+}
+
+// The reader takes the size a file has when it is opened: bytes appended
+// while it is read (a drawing still being saved) are not read.
+TEST(GrowingFile, IsReadAtItsSizeWhenOpened) {
+  testutil::TTempDir dir;
+  Drawing d = HiddenGroupDrawing(600);
+  d.Elements.resize(d.Elements.size() + 3000, Element{Line(0, 0, 5)});
+  const auto bytes = Build(d);
+  testutil::WriteAll(dir / "g.jww", bytes);
+  THooked grow([&](qm::TFileOp op, int nth, int) {
+    if (op == qm::TFileOp::Read && nth == 1) {
+      std::ofstream f(dir / "g.jww", std::ios::binary | std::ios::app);
+      f << std::string(100000, '\x01');
+    }
+    return 0;
+  });
+  TJwwData doc;
+  doc.ExtractImages = false;
+  EXPECT_TRUE(doc.LoadDocument(dir / "g.jww")) << doc.LastError;
+  EXPECT_EQ(doc.TotalCount(), 3002);
+}
+
+}  // namespace
+
+namespace {
+
+// A work folder that cannot be removed is told, not ignored.
+TEST(WorkFolder, ARemovalThatFailsIsReported) {
+  testutil::TTempDir parent;
+  fs::permissions(parent.Path(), fs::perms::all);
+  EXPECT_TRUE(testutil::RunAsOrdinaryUser([&] {
+    qm::TWorkFolderScope scope(parent.Path());
+    const fs::path locked = scope.Folder() / "locked";
+    fs::create_directory(locked);
+    testutil::WriteAll(locked / "image.bmp", testutil::Bytes("x"));
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+    const std::string problem = scope.Close();
+    fs::permissions(locked, fs::perms::owner_all);
+    return problem.find("could not be removed") != std::string::npos;
+  }));
+}
+
+// A TMPDIR that does not exist sends the work folder to the system's
+// temporary folder, never into the current folder (here one that cannot be
+// written: the images could not be extracted there).
+TEST(WorkFolder, AMissingTmpdirIsNotTheCurrentFolder) {
+  testutil::TTempDir here, dir;
+  fs::permissions(here.Path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+                                   fs::perms::others_exec);
+  fs::permissions(dir.Path(), fs::perms::all);
+  Drawing d = HiddenGroupDrawing(700);
+  d.Elements.push_back(Text(0, 0, 1, "^@BM%temp%a.bmp,1,1"));
+  d.Images = {{"a.bmp", std::vector<uint8_t>(50, 3), {}}};
+  WriteFile(dir / "h.jww", Build(d));
+  fs::permissions(dir / "h.jww", fs::perms::all);
+  const fs::path cli = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "app" / "cli" / "quillmark";
+  EXPECT_TRUE(testutil::RunAsOrdinaryUser([&] {
+    const std::string cmd = "cd '" + here.Path().string() + "' && TMPDIR=/nonexistent/quillmark-test '" +
+                            cli.string() + "' convert '" + (dir / "h.jww").string() + "' >/dev/null 2>&1";
+    const int rc = std::system(cmd.c_str());
+    return WIFEXITED(rc) && WEXITSTATUS(rc) == 0;
+  }));
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"h.jww", "h_2.JWW"}));
+  EXPECT_TRUE(fs::is_empty(here.Path()));
+}
+
+}  // namespace
