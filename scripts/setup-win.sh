@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Installs what cross-building and testing the Windows programs needs on a
-# Debian machine (mingw-w64, Wine, a virtual X server, xdotool, ImageMagick
-# and a Japanese font), and prepares a Wine prefix in which "ＭＳ ゴシック"
+# Debian machine (mingw-w64, Wine, a virtual X server, xdotool, ImageMagick,
+# a Japanese font, and the GoogleTest sources), and prepares a Wine prefix in which "ＭＳ ゴシック"
 # and the other Japanese faces of Windows are shown with IPAGothic.
 #   WINEPREFIX  the prefix to prepare (default: build/win/wineprefix)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake make g++ libgtest-dev g++-mingw-w64-x86-64-posix wine64 xvfb xdotool imagemagick
-          fonts-ipafont-gothic x11-utils)
+packages=(cmake make libgtest-dev g++-mingw-w64-x86-64-posix wine64 fonts-wine xvfb x11-utils xdotool
+          imagemagick fonts-ipafont-gothic)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -46,6 +46,8 @@ Windows Registry Editor Version 5.00
 "Microsoft Sans Serif"=hex(7):49,00,50,00,41,00,47,00,6f,00,74,00,68,00,69,00,63,00,00,00,00,00
 REG
   wine regedit /S "$reg" >/dev/null 2>&1
+  # The window captions' buttons are drawn with Marlett.
+  [ -f /usr/share/wine/fonts/marlett.ttf ] && cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
   wineserver -w
   touch "$WINEPREFIX/.quillmark-ready"
 fi
