@@ -43,8 +43,14 @@ std::filesystem::path FolderFromSettingsLine(const std::string& line) {
 
 }  // namespace
 
-TForm1::TForm1(IListBox& list, IStatusBar& status, IApplication& application, IWindowBounds& bounds, TForm2& form2)
-    : ListBox1_(list), StatusBar1_(status), Application_(application), Bounds_(bounds), Form2_(form2) {}
+TForm1::TForm1(IListBox& list, IStatusBar& status, IApplication& application, IWindowBounds& bounds, TForm2& form2,
+               IBatchObserver& observer)
+    : ListBox1_(list),
+      StatusBar1_(status),
+      Application_(application),
+      Bounds_(bounds),
+      Form2_(form2),
+      Observer_(observer) {}
 
 TForm1::~TForm1() { EndWork(); }
 
@@ -193,6 +199,7 @@ void TForm1::Button3Click() {
   std::vector<std::filesystem::path> names;
   const int count = ListBox1_.Count();
   for (int k = 0; k < count; ++k) names.push_back(ListBox1_.Item(k));
+  Observer_.BatchStarted(count);
   auto select = [&](int k, bool on) {
     if (k < ListBox1_.Count() && ListBox1_.Item(k) == names[static_cast<size_t>(k)]) ListBox1_.SetSelected(k, on);
   };
@@ -204,6 +211,7 @@ void TForm1::Button3Click() {
     result.Output = OutputPathFor(name);
     select(k, true);
     StatusBar1_.SetSimpleText(std::string(Msg::Converting) + PathToUtf8(name) + std::string(Msg::ConvertingEnd));
+    Observer_.FileStarted(k, name);
     if (!Application_.ProcessMessages()) {
       select(k, false);
       Interrupted_ = true;
@@ -224,12 +232,14 @@ void TForm1::Button3Click() {
     }
     Results_.push_back(std::move(result));
     select(k, false);
+    Observer_.FileFinished(k, Results_.back());
     if (!Application_.ProcessMessages()) {
       Interrupted_ = k + 1 < count;
       break;
     }
   }
   StatusBar1_.SetSimpleText(std::string(Msg::IdleHint));
+  Observer_.BatchFinished(Interrupted_);
   Form2_.ShowModal();
 }
 

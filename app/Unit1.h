@@ -32,7 +32,8 @@ class TForm1 {
   static constexpr int DesignLeft = 192, DesignTop = 107, DesignWidth = 478, DesignHeight = 264;
   static constexpr int DesignListWidth = 176;
 
-  TForm1(IListBox& list, IStatusBar& status, IApplication& application, IWindowBounds& bounds, TForm2& form2);
+  TForm1(IListBox& list, IStatusBar& status, IApplication& application, IWindowBounds& bounds, TForm2& form2,
+         IBatchObserver& observer);
   ~TForm1();
   TForm1(const TForm1&) = delete;
   TForm1& operator=(const TForm1&) = delete;
@@ -106,6 +107,7 @@ class TForm1 {
   IApplication& Application_;
   IWindowBounds& Bounds_;
   TForm2& Form2_;
+  IBatchObserver& Observer_;
   std::filesystem::path SettingsPath_;
   std::filesystem::path SharedTempFolder_;
   std::filesystem::path FallbackTempFolder_;

@@ -1,12 +1,16 @@
-// Toolkit-neutral views of the few controls the main window's logic talks to.
+// Toolkit-neutral views of the few controls the main window's logic talks to,
+// and the observer through which the batch tells a front end how it goes.
 // The Win32 front end implements them with real controls, the command line
-// with plain containers and the terminal, the tests with recorders.
+// with the plain models below and the terminal, the tests with recorders.
 #pragma once
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace qm {
+
+struct TFileResult;
 
 // The file list: full paths in list order, with a per-item selection and a
 // current item.
@@ -62,6 +66,68 @@ class IResultView {
  public:
   virtual ~IResultView() = default;
   virtual void ShowModal(const class TForm2& form) = 0;
+};
+
+// Follows a batch of Convert from its first file to its last. Every call is
+// made on the window's thread, right before the driver lets the application
+// process its messages, so what a front end shows is painted at once.
+class IBatchObserver {
+ public:
+  virtual ~IBatchObserver() = default;
+  // A batch over count files begins (count > 0; an empty list starts none).
+  virtual void BatchStarted(int count) = 0;
+  // File index (0-based) is selected and named in the status bar.
+  virtual void FileStarted(int index, const std::filesystem::path& name) = 0;
+  // File index has its report lines and is deselected again. A batch that is
+  // stopped right after FileStarted ends without FileFinished for that file.
+  virtual void FileFinished(int index, const TFileResult& result) = 0;
+  // The batch is over and the idle hint is back; the report is shown next.
+  // interrupted: the batch stopped before its last file.
+  virtual void BatchFinished(bool interrupted) = 0;
+};
+
+// A file list without a window, for front ends that have none.
+class TPlainListBox : public IListBox {
+ public:
+  int Count() const override { return static_cast<int>(Items_.size()); }
+  std::filesystem::path Item(int index) const override { return Items_.at(static_cast<size_t>(index)); }
+  void Add(const std::filesystem::path& item) override {
+    Items_.push_back(item);
+    Selected_.push_back(false);
+  }
+  void Delete(int index) override {
+    Items_.erase(Items_.begin() + index);
+    Selected_.erase(Selected_.begin() + index);
+    if (Index_ >= Count()) Index_ = Count() - 1;
+  }
+  void Clear() override {
+    Items_.clear();
+    Selected_.clear();
+    Index_ = -1;
+  }
+  bool Selected(int index) const override { return Selected_.at(static_cast<size_t>(index)); }
+  void SetSelected(int index, bool selected) override { Selected_.at(static_cast<size_t>(index)) = selected; }
+  void ClearSelection() override { Selected_.assign(Selected_.size(), false); }
+  int ItemIndex() const override { return Index_; }
+  void SetItemIndex(int index) { Index_ = index; }
+  int Width() const override { return Width_; }
+  void SetWidth(int width) override { Width_ = width; }
+
+ private:
+  std::vector<std::filesystem::path> Items_;
+  std::vector<bool> Selected_;
+  int Index_ = -1;
+  int Width_ = 176;  // the designed width of the main window's list
+};
+
+// A status bar without a window: keeps the text last set.
+class TPlainStatusBar : public IStatusBar {
+ public:
+  void SetSimpleText(const std::string& text) override { Text_ = text; }
+  const std::string& SimpleText() const noexcept { return Text_; }
+
+ private:
+  std::string Text_;
 };
 
 // Plain in-memory bounds, for front ends without windows and for tests.

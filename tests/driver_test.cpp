@@ -57,6 +57,7 @@ class DriverTest : public ::testing::Test {
   void Run(const std::vector<fs::path>& items) {
     R.List.Set(items);
     R.Snapshots.clear();
+    R.Observer.Events.clear();
     R.Form1.Button3Click();
   }
   void ExpectSourcesUnchanged() {
@@ -66,22 +67,32 @@ class DriverTest : public ::testing::Test {
       EXPECT_TRUE(fs::last_write_time(path) == src.Time) << path;
     }
   }
-  // Selection, status and work folder around each file.
+  // Selection, status, work folder and observer around each file: the
+  // observer has heard of a file before the window paints it, and of the
+  // batch's end before the report is shown.
   void ExpectWindowCycle(const std::vector<fs::path>& items) {
     ASSERT_EQ(R.App.Calls, static_cast<int>(2 * items.size()));
     ASSERT_EQ(R.Snapshots.size(), 2 * items.size());
+    ASSERT_EQ(R.Observer.Events.size(), 2 * items.size() + 2);
+    EXPECT_EQ(R.Observer.Events.front(), "start " + std::to_string(items.size()));
     std::vector<std::string> texts;
     for (size_t k = 0; k < items.size(); ++k) {
       EXPECT_EQ(R.Snapshots[2 * k].Selected, std::vector<int>{static_cast<int>(k)}) << k;
       EXPECT_EQ(R.Snapshots[2 * k].Status, rig::Progress(items[k])) << k;
       EXPECT_TRUE(R.Snapshots[2 * k + 1].Selected.empty()) << k;
       EXPECT_EQ(R.Snapshots[2 * k + 1].WorkFiles, 0u) << "work folder not cleaned after " << items[k];
+      EXPECT_EQ(R.Observer.Events[2 * k + 1], "file " + std::to_string(k) + " " + items[k].string());
+      EXPECT_EQ(R.Snapshots[2 * k].Events, 2 * k + 2) << k;
+      EXPECT_TRUE(R.Observer.Events[2 * k + 2].starts_with("done " + std::to_string(k) + " ")) << k;
+      EXPECT_EQ(R.Snapshots[2 * k + 1].Events, 2 * k + 3) << k;
       texts.push_back(rig::Progress(items[k]));
     }
+    EXPECT_EQ(R.Observer.Events.back(), "end");
     texts.push_back(rig::kIdle);
     EXPECT_EQ(R.Status.Texts, texts);
     EXPECT_TRUE(R.List.SelectedIndices().empty());
     EXPECT_EQ(R.View.Shown, 1);
+    EXPECT_EQ(R.EventsAtShow, R.Observer.Events.size());
   }
   static std::vector<std::string> Cat(std::initializer_list<std::vector<std::string>> parts) {
     std::vector<std::string> out;
@@ -92,6 +103,7 @@ class DriverTest : public ::testing::Test {
 
 TEST_F(DriverTest, EmptyListDoesNothingAndShowsNoReport) {
   R.Form1.Button3Click();
+  EXPECT_TRUE(R.Observer.Events.empty());
   EXPECT_EQ(R.View.Shown, 0);
   EXPECT_EQ(R.Form2.Lines(), std::vector<std::string>{"RE1"});
   EXPECT_TRUE(R.Status.Texts.empty());
@@ -129,6 +141,11 @@ TEST_F(DriverTest, ReportsEveryOutcomeInThreeLinesAndWritesOnlyTheConvertedFile)
     EXPECT_EQ(R.Form1.Results()[k].Source, items[k]);
   }
   EXPECT_EQ(R.Form1.Results()[0].Output, Dir / "missing_2.JWW");  // named also when skipped
+  const std::vector<std::string> heard = {"not-found", "not-jww", "unreadable", "nothing-hidden", "converted",
+                                          "unreadable"};
+  ASSERT_EQ(R.Observer.Events.size(), 2 * items.size() + 2);
+  for (size_t k = 0; k < items.size(); ++k)
+    EXPECT_EQ(R.Observer.Events[2 * k + 2], "done " + std::to_string(k) + " " + heard[k]);
   ExpectWindowCycle(items);
   ExpectSourcesUnchanged();
   EXPECT_EQ(LoadOut(Dir / "hidden_2.JWW")->LineCount, 1);
@@ -475,6 +492,9 @@ TEST_F(DriverTest, ProcessMessagesReturningFalseStopsTheBatch) {
   R.Extra = [](int call) { return call != 2; };  // stop when b is about to start
   Run(items);
   EXPECT_TRUE(R.Form1.Interrupted());
+  EXPECT_EQ(R.Observer.Events, (std::vector<std::string>{"start 2", "file 0 " + items[0].string(), "done 0 converted",
+                                                          "file 1 " + items[1].string(), "end interrupted"}));
+  EXPECT_EQ(R.View.Shown, 1);  // the report of what was done
   EXPECT_EQ(R.Report(), Converted(items[0], Dir / "a_2.JWW"));
   ASSERT_EQ(R.Form1.Results().size(), 1u);
   EXPECT_FALSE(fs::exists(Dir / "b_2.JWW"));
@@ -485,6 +505,7 @@ TEST_F(DriverTest, ProcessMessagesReturningFalseStopsTheBatch) {
   R.Extra = [](int call) { return call != 3; };  // a stop after the last file ends nothing early
   Run(items);
   EXPECT_FALSE(R.Form1.Interrupted());
+  EXPECT_EQ(R.Observer.Events.back(), "end");
   EXPECT_EQ(R.Form1.Results().size(), 2u);
   EXPECT_TRUE(fs::exists(Dir / "b_2.JWW"));
 }

@@ -87,7 +87,37 @@ class TFakeApp : public qm::IApplication {
 class TFakeView : public qm::IResultView {
  public:
   int Shown = 0;
-  void ShowModal(const qm::TForm2&) override { ++Shown; }
+  std::function<void()> OnShow;
+  void ShowModal(const qm::TForm2&) override {
+    ++Shown;
+    if (OnShow) OnShow();
+  }
+};
+
+// The batch observer's calls, one text each: "start N", "file K NAME",
+// "done K OUTCOME", "end" or "end interrupted".
+class TFakeObserver : public qm::IBatchObserver {
+ public:
+  std::vector<std::string> Events;
+  void BatchStarted(int count) override { Events.push_back("start " + std::to_string(count)); }
+  void FileStarted(int index, const fs::path& name) override {
+    Events.push_back("file " + std::to_string(index) + " " + name.string());
+  }
+  void FileFinished(int index, const qm::TFileResult& result) override {
+    Events.push_back("done " + std::to_string(index) + " " + Name(result.Outcome));
+  }
+  void BatchFinished(bool interrupted) override { Events.push_back(interrupted ? "end interrupted" : "end"); }
+  static std::string Name(qm::TOutcome outcome) {
+    switch (outcome) {
+      case qm::TOutcome::Converted: return "converted";
+      case qm::TOutcome::NothingHidden: return "nothing-hidden";
+      case qm::TOutcome::NotFound: return "not-found";
+      case qm::TOutcome::NotJww: return "not-jww";
+      case qm::TOutcome::Unreadable: return "unreadable";
+      case qm::TOutcome::Failed: return "failed";
+    }
+    return "?";
+  }
 };
 
 // What the window looked like each time it was let to process its messages.
@@ -95,6 +125,7 @@ struct TSnapshot {
   std::vector<int> Selected;
   std::string Status;
   size_t WorkFiles = 0;  // entries in the work folder
+  size_t Events = 0;     // observer calls made so far
 };
 
 struct TRig {
@@ -102,20 +133,25 @@ struct TRig {
   TFakeStatus Status;
   TFakeApp App;
   TFakeView View;
+  TFakeObserver Observer;
   qm::TPlainBounds MainBounds{qm::TForm1::DesignLeft, qm::TForm1::DesignTop, qm::TForm1::DesignWidth,
                               qm::TForm1::DesignHeight};
   qm::TPlainBounds ResultBounds{qm::TForm2::DesignLeft, qm::TForm2::DesignTop, qm::TForm2::DesignWidth,
                                 qm::TForm2::DesignHeight};
   qm::TForm2 Form2{View, ResultBounds};
-  qm::TForm1 Form1{List, Status, App, MainBounds, Form2};
+  qm::TForm1 Form1{List, Status, App, MainBounds, Form2, Observer};
   std::vector<TSnapshot> Snapshots;
   std::function<bool(int call)> Extra;  // runs after the snapshot
 
+  size_t EventsAtShow = 0;  // observer calls made when the report was shown
+
   TRig() {
+    View.OnShow = [this] { EventsAtShow = Observer.Events.size(); };
     App.Hook = [this](int call) {
       TSnapshot s;
       s.Selected = List.SelectedIndices();
       s.Status = Status.Texts.empty() ? std::string() : Status.Texts.back();
+      s.Events = Observer.Events.size();
       std::error_code ec;
       if (!WorkFolder.empty())
         for (auto it = fs::directory_iterator(WorkFolder, ec); !ec && it != fs::directory_iterator(); ++it)

@@ -1,5 +1,6 @@
 // quillmark: the command-line front end. Runs the same batch driver as the
-// window, with the terminal as list, status bar and result window.
+// window: plain models stand in for the list and the status bar, the batch
+// observer draws the progress line, and the report goes to stdout.
 #include <algorithm>
 #include <atomic>
 #include <csignal>
@@ -9,17 +10,13 @@
 #include <vector>
 
 #ifdef _WIN32
-#include <io.h>
 #include <windows.h>
 #include <shellapi.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
 #endif
 
 #include "Unit1.h"
 #include "Unit2.h"
+#include "console.h"
 #include "fileio.h"
 #include "info.h"
 #include "messages.h"
@@ -62,52 +59,29 @@ const char* const Usage =
     "1 when a file was missing, not .JWW, unreadable or failed, 2 for a usage\n"
     "error, 130 when interrupted.\n";
 
-class TCliList : public qm::IListBox {
+// The batch's progress becomes a line on the console, and how each file
+// ended decides the exit status and the messages on stderr.
+class TCliObserver : public qm::IBatchObserver {
  public:
-  int Count() const override { return static_cast<int>(Items_.size()); }
-  std::filesystem::path Item(int i) const override { return Items_[static_cast<size_t>(i)]; }
-  void Add(const std::filesystem::path& item) override {
-    Items_.push_back(item);
-    Selected_.push_back(false);
+  explicit TCliObserver(const qm::TPlainStatusBar& status) : Status_(status) {}
+  void BatchStarted(int count) override { Total_ = count; }
+  void FileStarted(int index, const std::filesystem::path&) override {
+    Progress_.Show("[" + std::to_string(index + 1) + "/" + std::to_string(Total_) + "] " + Status_.SimpleText());
   }
-  void Delete(int i) override {
-    Items_.erase(Items_.begin() + i);
-    Selected_.erase(Selected_.begin() + i);
+  void FileFinished(int, const qm::TFileResult& result) override { Results_.push_back(result); }
+  void BatchFinished(bool interrupted) override {
+    Progress_.Clear();
+    Interrupted_ = interrupted;
   }
-  void Clear() override {
-    Items_.clear();
-    Selected_.clear();
-  }
-  bool Selected(int i) const override { return Selected_[static_cast<size_t>(i)]; }
-  void SetSelected(int i, bool on) override { Selected_[static_cast<size_t>(i)] = on; }
-  void ClearSelection() override { Selected_.assign(Selected_.size(), false); }
-  int ItemIndex() const override { return -1; }
-  int Width() const override { return qm::TForm1::DesignListWidth; }
-  void SetWidth(int) override {}
+  const std::vector<qm::TFileResult>& Results() const noexcept { return Results_; }
+  bool Interrupted() const noexcept { return Interrupted_; }
 
  private:
-  std::vector<std::filesystem::path> Items_;
-  std::vector<bool> Selected_;
-};
-
-// The status bar becomes a progress line on stderr, shown only on a terminal.
-class TCliStatus : public qm::IStatusBar {
- public:
-  TCliStatus(int total, bool show) : Total_(total), Show_(show) {}
-  void SetSimpleText(const std::string& text) override {
-    if (!Show_) return;
-    if (text == qm::Msg::IdleHint) {
-      std::fputs("\r\x1b[K", stderr);
-    } else {
-      ++Current_;
-      std::fprintf(stderr, "\r\x1b[K[%d/%d] %s", Current_, Total_, text.c_str());
-    }
-    std::fflush(stderr);
-  }
-
- private:
-  int Total_, Current_ = 0;
-  bool Show_;
+  const qm::TPlainStatusBar& Status_;
+  qm::TProgressLine Progress_;
+  std::vector<qm::TFileResult> Results_;
+  int Total_ = 0;
+  bool Interrupted_ = false;
 };
 
 class TCliApplication : public qm::IApplication {
@@ -115,15 +89,15 @@ class TCliApplication : public qm::IApplication {
   bool ProcessMessages() override { return !g_Interrupted; }
 };
 
-// The result window becomes the report on stdout.
+// The result window becomes the report on stdout: as text on a console, as
+// UTF-8 or Shift-JIS bytes otherwise.
 class TCliResultView : public qm::IResultView {
  public:
   explicit TCliResultView(bool sjis) : Sjis_(sjis) {}
   void ShowModal(const qm::TForm2& form) override {
     const std::string text = form.Text("\n");
-    const std::string out = Sjis_ ? qm::Utf8ToSjis(text) : text;
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    std::fflush(stdout);
+    const bool bytes = Sjis_ && !qm::IsConsole(qm::TStdStream::Out);
+    std::cout << (bytes ? qm::Utf8ToSjis(text) : text) << std::flush;
   }
 
  private:
@@ -131,7 +105,7 @@ class TCliResultView : public qm::IResultView {
 };
 
 int Convert(const std::vector<std::filesystem::path>& files, bool sjis) {
-  TCliList list;
+  qm::TPlainListBox list;
   // Every named file gets its report lines, also the ones that do not exist
   // or are not JWW files; a file named twice is converted once.
   // Two names are the same file when their paths agree or, for files that
@@ -153,7 +127,8 @@ int Convert(const std::vector<std::filesystem::path>& files, bool sjis) {
     }
     list.Add(full);
   }
-  TCliStatus status(list.Count(), isatty(fileno(stderr)) != 0);
+  qm::TPlainStatusBar status;
+  TCliObserver observer(status);
   TCliApplication app;
   qm::TPlainBounds mainBounds(qm::TForm1::DesignLeft, qm::TForm1::DesignTop, qm::TForm1::DesignWidth,
                               qm::TForm1::DesignHeight);
@@ -161,13 +136,13 @@ int Convert(const std::vector<std::filesystem::path>& files, bool sjis) {
                                 qm::TForm2::DesignHeight);
   TCliResultView view(sjis);
   qm::TForm2 form2(view, resultBounds);
-  qm::TForm1 form1(list, status, app, mainBounds, form2);
+  qm::TForm1 form1(list, status, app, mainBounds, form2, observer);
   form1.StartWork(qm::SystemTempFolder());
   form1.Button3Click();
   if (const std::string problem = form1.EndWork(); !problem.empty()) std::cerr << "quillmark: " << problem << "\n";
 
   int exitCode = 0;
-  for (const qm::TFileResult& r : form1.Results()) {
+  for (const qm::TFileResult& r : observer.Results()) {
     if (!r.Warning.empty()) std::cerr << "quillmark: " << r.Warning << "\n";
     switch (r.Outcome) {
       case qm::TOutcome::Converted:
@@ -188,8 +163,8 @@ int Convert(const std::vector<std::filesystem::path>& files, bool sjis) {
         break;
     }
   }
-  if (form1.Interrupted()) {
-    std::cerr << "quillmark: interrupted; " << form1.Results().size() << " of " << list.Count()
+  if (observer.Interrupted()) {
+    std::cerr << "quillmark: interrupted; " << observer.Results().size() << " of " << list.Count()
               << " files were processed\n";
     return 130;
   }
@@ -208,16 +183,13 @@ std::vector<std::string> Arguments(int argc, char** argv) {
     for (int i = 1; i < n; ++i) args.push_back(qm::PathToUtf8(std::filesystem::path(wide[i])));
     LocalFree(wide);
   }
-  SetConsoleOutputCP(CP_UTF8);
   return args;
 #else
   return std::vector<std::string>(argv + 1, argv + argc);
 #endif
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
   const std::vector<std::string> args = Arguments(argc, argv);
   std::string command;
   bool json = false, sjis = false, endOfOptions = false;
@@ -271,4 +243,11 @@ int main(int argc, char** argv) {
     std::cerr << "quillmark: " << e.what() << "\n";
     return 1;
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qm::TConsoleScope console;
+  return Main(argc, argv);
 }

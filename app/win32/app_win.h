@@ -1,0 +1,41 @@
+// The program as a whole: the result window's logic and window, the main
+// window, and the message loop. Quillmark.exe runs one; the window tests run
+// several in turn.
+#pragma once
+
+#include <filesystem>
+
+#include "Unit1_win.h"
+#include "Unit2_win.h"
+
+namespace qm::win {
+
+class TQuillmark {
+ public:
+  TQuillmark();
+  TQuillmark(const TQuillmark&) = delete;
+  TQuillmark& operator=(const TQuillmark&) = delete;
+
+  // Creates the main window and then the hidden result window, runs
+  // FormShow for the given executable (its folder holds the settings file and
+  // the work folder) and shows the main window. False when a window cannot
+  // be created.
+  bool Start(const std::filesystem::path& executable, int showCommand);
+  // The message loop, until the main window has closed; the exit code.
+  int Run();
+
+  TMainWindow& MainWindow() noexcept { return MainWindow_; }
+  TResultWindow& ResultWindow() noexcept { return ResultWindow_; }
+  TForm1& Form1() noexcept { return MainWindow_.Form1(); }
+  TForm2& Form2() noexcept { return Form2_; }
+
+ private:
+  TResultWindow ResultWindow_;
+  TForm2 Form2_;
+  TMainWindow MainWindow_;
+};
+
+// The full path of the running executable.
+std::filesystem::path ExecutablePath();
+
+}  // namespace qm::win

@@ -1,0 +1,183 @@
+// Thin wrappers around the Win32 windows and controls of the two windows:
+// each is a handle, a few one-line calls and, where the user acts on it, a
+// callback. Geometry is given in pixels at 96 DPI and scaled to the window's
+// monitor.
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "controls.h"
+
+namespace qm::win {
+
+// Pixels at 96 DPI to pixels at dpi, and back.
+inline int Scale(int value, UINT dpi) { return MulDiv(value, static_cast<int>(dpi), 96); }
+inline int Unscale(int value, UINT dpi) { return MulDiv(value, 96, static_cast<int>(dpi)); }
+UINT DpiOf(HWND hwnd);
+
+// The font of every control: "ＭＳ ゴシック" 13 pixels high (at 96 DPI) in the
+// Shift-JIS character set, or the system's Japanese UI font where it is
+// missing. The caller owns the font.
+HFONT CreateUiFont(UINT dpi);
+// The face CreateUiFont picks.
+const std::wstring& UiFontFace();
+
+// Registers the classes and loads the libraries the windows need; once.
+void InitControls();
+
+// A window with its own class, whose messages go to WndProc.
+class TWindow {
+ public:
+  TWindow() = default;
+  virtual ~TWindow();
+  TWindow(const TWindow&) = delete;
+  TWindow& operator=(const TWindow&) = delete;
+  HWND Hwnd() const noexcept { return Hwnd_; }
+
+ protected:
+  // Registers className (once) and creates the window.
+  bool CreateWindowOfClass(const wchar_t* className, DWORD classStyle, HBRUSH background, HCURSOR cursor,
+                           DWORD exStyle, DWORD style, std::wstring_view title, int x, int y, int width, int height,
+                           HWND parent, int id);
+  virtual LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
+  HWND Hwnd_ = nullptr;
+
+ private:
+  static LRESULT CALLBACK Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+};
+
+// A child control of one of the system's classes.
+class TControl {
+ public:
+  HWND Hwnd() const noexcept { return Hwnd_; }
+  bool Create(HWND parent, int id, const wchar_t* className, std::wstring_view text, DWORD style, DWORD exStyle = 0);
+  void SetBounds(int x, int y, int width, int height) { MoveWindow(Hwnd_, x, y, width, height, TRUE); }
+  void SetFont(HFONT font) { SendMessageW(Hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE); }
+  void SetText(std::wstring_view text) { SetWindowTextW(Hwnd_, std::wstring(text).c_str()); }
+  std::wstring Text() const;
+  void Enable(bool on) { EnableWindow(Hwnd_, on ? TRUE : FALSE); }
+  void Show(bool on) { ShowWindow(Hwnd_, on ? SW_SHOWNA : SW_HIDE); }
+
+ protected:
+  HWND Hwnd_ = nullptr;
+};
+
+class TButton : public TControl {
+ public:
+  std::function<void()> OnClick;
+  bool Create(HWND parent, int id, std::wstring_view caption, bool isDefault = false) {
+    return TControl::Create(parent, id, L"BUTTON", caption,
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON));
+  }
+};
+
+class TLabel : public TControl {
+ public:
+  bool Create(HWND parent, int id, std::wstring_view caption) {
+    return TControl::Create(parent, id, L"STATIC", caption, WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX);
+  }
+};
+
+// The usage notes: read-only multi-line text with both scroll bars, no wrap.
+class TMemo : public TControl {
+ public:
+  bool Create(HWND parent, int id) {
+    return TControl::Create(parent, id, L"EDIT", L"",
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
+                                ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_READONLY | ES_NOHIDESEL,
+                            WS_EX_CLIENTEDGE);
+  }
+};
+
+class TProgressBar : public TControl {
+ public:
+  bool Create(HWND parent, int id) { return TControl::Create(parent, id, PROGRESS_CLASSW, L"", WS_CHILD | PBS_SMOOTH); }
+  void SetRange(int maximum) { SendMessageW(Hwnd_, PBM_SETRANGE32, 0, maximum); }
+  void SetPosition(int position) { SendMessageW(Hwnd_, PBM_SETPOS, static_cast<WPARAM>(position), 0); }
+};
+
+// A status bar of one simple panel, laid out by its window.
+class TStatusBar : public TControl, public IStatusBar {
+ public:
+  bool Create(HWND parent, int id);
+  void SetSimpleText(const std::string& text) override;
+};
+
+// The file list: multiple selection, extended with Shift and Ctrl. Its width
+// (pixels at 96 DPI) is kept here; the window lays the list out.
+class TListBox : public TControl, public IListBox {
+ public:
+  bool Create(HWND parent, int id);
+  int Count() const override;
+  std::filesystem::path Item(int index) const override;
+  void Add(const std::filesystem::path& item) override;
+  void Delete(int index) override;
+  void Clear() override;
+  bool Selected(int index) const override;
+  void SetSelected(int index, bool selected) override;
+  void ClearSelection() override;
+  int ItemIndex() const override;
+  int Width() const override { return Width_; }
+  void SetWidth(int width) override;
+  // Called when SetWidth changes the width.
+  std::function<void()> OnWidthChange;
+  // Lets the list scroll sideways to its longest entry.
+  void UpdateExtent();
+
+ private:
+  int Width_ = 176;
+};
+
+// A vertical bar the user drags to change the width of the control on its
+// left; OnDrag gets the new left edge of the bar in its parent's pixels.
+class TSplitter : public TWindow {
+ public:
+  std::function<void(int x)> OnDrag;
+  bool Create(HWND parent, int id);
+
+ protected:
+  LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  int Grab_ = 0;
+  bool Dragging_ = false;
+};
+
+// The position and size of a top-level window as the settings file keeps
+// them: left and top in screen pixels, width and height in pixels at 96 DPI.
+// Minimised or maximised windows report their normal place.
+class TWindowBounds : public IWindowBounds {
+ public:
+  explicit TWindowBounds(const TWindow& window) : Window_(window) {}
+  int Left() const override { return Normal().left; }
+  int Top() const override { return Normal().top; }
+  int Width() const override;
+  int Height() const override;
+  void SetLeft(int value) override;
+  void SetTop(int value) override;
+  void SetWidth(int value) override;
+  void SetHeight(int value) override;
+
+ private:
+  RECT Normal() const;
+  void Place(int left, int top, int width, int height);
+  const TWindow& Window_;
+};
+
+// Moves a window that is lost off the screens back onto the nearest monitor
+// and shrinks one that is larger than that monitor's work area.
+void BringIntoView(HWND hwnd);
+
+// Hands a message to the keyboard navigation of its top-level window (Tab,
+// access keys, Enter and Esc) or else to its window.
+void DispatchUiMessage(MSG& msg);
+
+}  // namespace qm::win

@@ -1,0 +1,59 @@
+// The captions of the two windows and the usage notes of Memo1.
+#pragma once
+
+namespace qm::win::Text {
+
+inline constexpr const wchar_t* Label1 = L"変換するJWWファイル名";
+inline constexpr const wchar_t* Button1 = L"追加(&A)";
+inline constexpr const wchar_t* Button2 = L"削除(&D)";
+inline constexpr const wchar_t* Button3 = L"変換(&T)";
+inline constexpr const wchar_t* Button4 = L"終了(&X)";
+inline constexpr const wchar_t* Form2Button2 = L"閉じる(&C)";
+
+// OpenDialog1: filter pairs (text, pattern), each ended by a zero, the list by a second one.
+inline constexpr wchar_t OpenFilter[] = L"JWW Files(*.jww)\0*.jww\0All Files(*.*)\0*.*\0";
+inline constexpr const wchar_t* OpenDefaultExt = L"jww";
+
+// Memo1, line by line ("　" is the full-width space).
+inline constexpr const wchar_t* UsageNotes[] = {
+    L"・指定したJWW形式ファイル内の",
+    L"　非表示レイヤグループ、及び、",
+    L"　非表示レイヤ内の要素データを",
+    L"　全て削除したファイルを作成します。",
+    L"・レイヤグループ名、レイヤ名も",
+    L"　削除します。",
+    L"・プロテクトレイヤでも削除します。",
+    L"・非表示状態は、そのままです。",
+    L"・ブロック内は削除せずそのままです。",
+    L"　※Jw_cadは、ブロック挿入データと",
+    L"　　ブロック内データのレイヤが異なる",
+    L"　　状態を作り出せるので安全の為。",
+    L"　",
+    L"・ファイル名は、",
+    L"　　元ファイル名_2.JWW",
+    L"　のように「_2」が付加された",
+    L"　ファイル名となります。",
+    L"　既に同じファイル名が存在する場合は",
+    L"　　元ファイル名_3.JWW",
+    L"　　・・・",
+    L"　となります。",
+    L"・JWW形式ファイルの対応バージョンは",
+    L"　　Ver.2.20～7.00",
+    L"　です。",
+    L"　それ以外の場合、",
+    L"　ファイルは作成しません。",
+    L"・読み込めないファイルの場合",
+    L"　ファイルは作成しません。",
+    L"・非表示レイヤが存在しない場合",
+    L"　ファイルは作成しません。　",
+    L"・非表示レイヤが存在する場合",
+    L"　非表示レイヤ内に要素データが",
+    L"　無くてもファイルを作成します。",
+    L"　",
+    L"・変換元のファイルは削除せず",
+    L"　残すようにして下さい。",
+    L"　御利用に際し、自己責任にて",
+    L"　行って下さい。",
+};
+
+}  // namespace qm::win::Text

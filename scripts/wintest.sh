@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows programs with mingw-w64 (build/win) and tests them
+# under Wine on a virtual X server:
+#   1. the window tests (the windows of Quillmark.exe driven in-process),
+#   2. Quillmark.exe as a user meets it: Alt+A, pick a drawing, Alt+T,
+#      close the report, Alt+X; then the output and the settings file,
+#   3. quillmark-cli.exe: the report as UTF-8 or Shift-JIS bytes when
+#      redirected, as text on a console whose code page stays as it was.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+bash scripts/setup-win.sh
+export WINEPREFIX="${WINEPREFIX:-$root/build/win/wineprefix}"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
+
+bash scripts/build-win.sh
+exe=build/win/app/win32/Quillmark.exe
+cli=build/win/app/cli/quillmark-cli.exe
+
+# A virtual X server of our own, and Wine's server for the prefix; both end
+# with this script.
+for n in $(seq 90 130); do
+  if [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+done
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/quillmark-wintest.XXXXXX")
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+export DISPLAY="$display"
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+echo "== window tests"
+wine build/win/tests/win32/window_test.exe
+
+echo "== Quillmark.exe under Wine, driven by keyboard"
+mkdir -p "$scratch/prog" "$scratch/data"
+cp "$exe" "$scratch/prog/"
+wine build/win/tools/makesamples/makesamples.exe "$(winepath -w "$scratch/data")" >/dev/null
+drawing_w=$(winepath -w "$scratch/data/plan_v700.jww")
+# Waits (at most a minute) for a visible window of that exact name.
+window() { timeout 60 xdotool search --sync --onlyvisible --name "^$1\$" | head -1; }
+gone() {
+  for _ in $(seq 600); do
+    xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  fail "the window $1 stays open"
+}
+(cd "$scratch/prog" && exec wine Quillmark.exe >"$scratch/wine.log" 2>&1) &
+app=$!
+main=$(window Quillmark) || fail "no main window"
+xdotool windowfocus --sync "$main" key --window "$main" alt+a
+dialog=$(window Open) || fail "Alt+A opened no dialog"
+xdotool windowfocus --sync "$dialog"
+xdotool type --delay 10 "$drawing_w"
+xdotool key Return
+gone Open
+xdotool windowfocus --sync "$main" key --window "$main" alt+t
+report=$(window 変換結果) || fail "Alt+T showed no report"
+xdotool windowfocus --sync "$report" key Escape
+gone 変換結果
+xdotool windowfocus --sync "$main" key --window "$main" alt+x
+for _ in $(seq 600); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$app" 2>/dev/null && fail "Alt+X did not end the program"
+wait "$app" || fail "Quillmark.exe ended with status $?"
+[ -f "$scratch/data/plan_v700_2.JWW" ] || fail "no plan_v700_2.JWW"
+printf '192\r\n107\r\n478\r\n264\r\n176\r\n222\r\n129\r\n456\r\n293\r\n%s\r\n' "$(winepath -w "$scratch/data")\\" \
+  >"$scratch/expected.dat"
+cmp "$scratch/prog/Quillmark.dat" "$scratch/expected.dat" || fail "unexpected settings file"
+[ ! -e "$scratch/prog/TEMP" ] || fail "the work folder is left behind"
+echo "converted, report closed, settings written"
+
+echo "== quillmark-cli.exe under Wine"
+data_w=$(winepath -w "$scratch/data")
+cp "$scratch/data/plan_v600.jww" "$scratch/data/図面ŝ.jww"  # ŝ has no Shift-JIS form
+wine "$cli" convert "$data_w\\図面ŝ.jww" "$data_w\\visible_v420.jww" >"$scratch/out" 2>"$scratch/err" ||
+  fail "status $?: $(cat "$scratch/err")"
+printf '【%s】\n　→ %s\n　変換を行いました。\n【%s】\n　非表示レイヤはありませんので\n　変換をパスします。\n' \
+  "$data_w\\図面ŝ.jww" "$data_w\\図面ŝ_2.JWW" "$data_w\\visible_v420.jww" >"$scratch/expected"
+cmp "$scratch/out" "$scratch/expected" || fail "UTF-8 report differs"
+[ ! -s "$scratch/err" ] || fail "unexpected messages: $(cat "$scratch/err")"
+wine "$cli" convert --encoding sjis "$data_w\\plan_v351.jww" >"$scratch/out.sjis"
+printf '【%s】\n　→ %s\n　変換を行いました。\n' "$data_w\\plan_v351.jww" "$data_w\\plan_v351_2.JWW" |
+  iconv -f UTF-8 -t CP932 >"$scratch/expected.sjis"
+cmp "$scratch/out.sjis" "$scratch/expected.sjis" || fail "Shift-JIS report differs"
+# On a console (a terminal through Wine's console): the report arrives as
+# text, and the code page is the same before and after.
+script -qec "wine cmd /c 'chcp & $(winepath -w "$root/$cli") convert $data_w\\plan_v230.jww & chcp'" /dev/null |
+  tr -d '\r' | sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' >"$scratch/console"
+grep -qF "【$data_w\\plan_v230.jww】" "$scratch/console" || fail "console report: $(cat "$scratch/console")"
+grep -qF "　変換を行いました。" "$scratch/console" || fail "console report: $(cat "$scratch/console")"
+pages=$(grep -o 'code page: [0-9]*' "$scratch/console" | sort -u | wc -l)
+[ "$(grep -c 'code page: ' "$scratch/console")" = 2 ] && [ "$pages" = 1 ] ||
+  fail "the console code page changed: $(grep 'code page' "$scratch/console")"
+echo "report as UTF-8, as Shift-JIS and on the console; code page kept"
+echo "Windows tests passed."
