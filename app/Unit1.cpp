@@ -255,12 +255,14 @@ void TForm1::ConvertOne(const std::filesystem::path& name, const std::filesystem
   TJwwData& doc = *Document;
   if (!doc.CheckSignature(name)) {
     result.Detail = PathToUtf8(name) + ": the file does not start with \"JwwData.\"";
+    result.Failure = TJwwFailure::Corrupt;
     skip(TOutcome::Unreadable, Msg::Unreadable);
     doc.ClearDocument();
     return;
   }
   if (!doc.LoadForLayerTest(name, 1)) {
     result.Detail = doc.LastError;
+    result.Failure = doc.LastFailure;
     skip(TOutcome::Unreadable, Msg::Unreadable);
     doc.ClearDocument();
     return;
@@ -274,6 +276,7 @@ void TForm1::ConvertOne(const std::filesystem::path& name, const std::filesystem
   if (!doc.LoadDocument(name)) {
     // A drawing that does not read completely is never written out.
     result.Detail = doc.LastError;
+    result.Failure = doc.LastFailure;
     skip(TOutcome::Unreadable, Msg::Unreadable);
   } else if (ConvertFile(outputPath)) {
     result.Outcome = TOutcome::Converted;
@@ -284,6 +287,7 @@ void TForm1::ConvertOne(const std::filesystem::path& name, const std::filesystem
   } else {
     result.Outcome = TOutcome::Failed;
     result.Detail = ConvertDetail_;
+    result.Failure = ConvertFailure_;
     Form2_.AppendLine(std::string(Msg::FailedTo) + PathToUtf8(outputPath));
     Form2_.AppendLine(std::string(Msg::Failed));
   }
@@ -295,6 +299,7 @@ void TForm1::ConvertOne(const std::filesystem::path& name, const std::filesystem
 
 bool TForm1::ConvertFile(const std::filesystem::path& outputPath) {
   ConvertDetail_.clear();
+  ConvertFailure_ = TJwwFailure::None;
   SavedOutput_ = outputPath;
   TJwwData& doc = *Document;
   PurgeHiddenMaterial(doc);
@@ -302,6 +307,7 @@ bool TForm1::ConvertFile(const std::filesystem::path& outputPath) {
   // must never reach a file.
   if (const std::string leak = FindHiddenMaterial(doc); !leak.empty()) {
     ConvertDetail_ = PathToUtf8(outputPath) + ": not written: " + leak;
+    ConvertFailure_ = TJwwFailure::Corrupt;
     return false;
   }
   // The save reads its file back and compares it with the document before it
@@ -312,6 +318,7 @@ bool TForm1::ConvertFile(const std::filesystem::path& outputPath) {
   if (!source.empty()) nextFree = [source] { return OutputPathFor(source); };
   if (!doc.SaveDocument(outputPath, doc.Header.Version, nextFree)) {
     ConvertDetail_ = doc.LastError;
+    ConvertFailure_ = doc.LastFailure;
     return false;
   }
   SavedOutput_ = doc.SavedPath;
@@ -379,17 +386,13 @@ void TForm1::SaveSettings(const std::filesystem::path& path) {
   add(PathToUtf8(LastFolder));
   // Written beside the settings file and moved over it when complete, so a
   // failure leaves the previous settings (or none), never a partial file.
-  std::filesystem::path temp = path;
-  temp += ".tmp" + std::to_string(ProcessId());
   try {
-    DeleteFileIfExists(temp);
-    TFile file = TFile::CreateNew(temp);
-    file.Write(text.data(), text.size());
-    file.Sync();
-    file.Close();
-    MoveReplace(temp, path);
+    TTempFile temp(path.parent_path());
+    temp.File().Write(text.data(), text.size());
+    temp.File().Sync();
+    temp.CommitReplacing(path);
   } catch (const std::exception&) {
-    DeleteFileIfExists(temp);
+    // The temporary file has gone with temp; the settings stay as they were.
   }
 }
 

@@ -23,6 +23,7 @@ struct TFileResult {
   std::filesystem::path Output;
   TOutcome Outcome = TOutcome::Failed;
   std::string Detail;   // why a file was unreadable or failed (UTF-8), else empty
+  TJwwFailure Failure = TJwwFailure::None;  // what kind of failure made it unreadable or failed
   std::string Warning;  // what went wrong around a conversion that stands (UTF-8), else empty
 };
 
@@ -115,6 +116,7 @@ class TForm1 {
   std::vector<TFileResult> Results_;
   std::string ConvertDetail_;
   std::string ConvertWarning_;
+  TJwwFailure ConvertFailure_ = TJwwFailure::None;
   std::filesystem::path ConvertSource_;  // the drawing ConvertFile writes out
   std::filesystem::path SavedOutput_;    // where ConvertFile's output went
   bool Busy_ = false;

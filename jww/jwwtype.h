@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "jwwstring.h"
+#include "workfolder.h"  // TBindImageType, the entry of an image table
 
 // Element kinds as used in order lists; 0 marks an entry without element.
 enum TJwwKind : int32_t {
@@ -206,12 +207,4 @@ struct TEntJwwBlockDef : TEntJwwElementLists {
 struct TEntJwwBlockTree {
   int32_t BlockNumber = 0;
   int32_t BlockDefIndex = -1;  // first definition with that number, -1 if none
-};
-
-// One image file bound into a drawing of version 700 or later.
-struct TBindImageType {
-  TJwwString FileName;  // without folder
-  int32_t Size = 0;      // bytes of stored image data
-  bool InUse = false;    // the output must carry it
-  bool operator==(const TBindImageType&) const = default;
 };

@@ -26,15 +26,34 @@
 // The one error of reading and writing drawings: a failed or short read, a
 // failed write, or content that cannot be right. Carries the byte offset in
 // the file where it happened. Caught only by the load and save operations.
+// What kind of failure it was.
+enum class TJwwFailure {
+  None,
+  IoError,             // the file could not be opened, read or written
+  Truncated,           // the file ends before what it declares
+  Corrupt,             // the bytes cannot be right (or a written file differs from what was written)
+  UnsupportedVersion,  // older than 2.20, or a newer layout this program does not know
+  UnsafeContent,       // an image name that could reach outside the work folder or collide on disk
+  NotRepresentable,    // a text the drawing's string form cannot hold exactly
+};
+// A short English name of a failure kind ("truncated", "corrupt" ...).
+const char* FailureName(TJwwFailure kind) noexcept;
+
 class EJwwError : public std::runtime_error {
  public:
-  EJwwError(uint64_t offset, const std::string& message);
+  EJwwError(uint64_t offset, const std::string& message, TJwwFailure kind = TJwwFailure::Corrupt);
+  // A failure that has no place in the file (a file that cannot be opened).
+  EJwwError(const std::string& message, TJwwFailure kind);
   uint64_t Offset() const noexcept { return Offset_; }
+  bool HasOffset() const noexcept { return HasOffset_; }
   const std::string& Message() const noexcept { return Message_; }
+  TJwwFailure Kind() const noexcept { return Kind_; }
 
  private:
-  uint64_t Offset_;
+  uint64_t Offset_ = 0;
+  bool HasOffset_ = true;
   std::string Message_;
+  TJwwFailure Kind_;
 };
 
 // Version rules of the format. Versions are the program version times 100
@@ -91,7 +110,7 @@ class TJwwReader {
   void Skip(uint64_t n, const char* what);
   // Fails unless n more bytes are there.
   void Require(uint64_t n, const char* what) const;
-  [[noreturn]] void Fail(const std::string& message) const;
+  [[noreturn]] void Fail(const std::string& message, TJwwFailure kind = TJwwFailure::Corrupt) const;
   void Close();
 
  private:
@@ -134,7 +153,7 @@ class TJwwWriter {
   void Zeros(size_t n);
   // Hands everything buffered to the file or the memory vector.
   void Flush();
-  [[noreturn]] void Fail(const std::string& message) const;
+  [[noreturn]] void Fail(const std::string& message, TJwwFailure kind = TJwwFailure::Corrupt) const;
 
  private:
   void Put(const void* data, size_t n) {
@@ -277,8 +296,9 @@ class TJwwData : public TEntJwwElementLists, public TJwwHeaderSection {
   // one's images are in use).
   bool ExtractImages = true;
   // Why the last load or save failed: the path, the byte offset and what was
-  // expected there. Empty after a success.
+  // expected there. Empty after a success. LastFailure says what kind it was.
   std::string LastError;
+  TJwwFailure LastFailure = TJwwFailure::None;
 
   TJwwData();
   ~TJwwData();

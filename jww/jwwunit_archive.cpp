@@ -30,8 +30,24 @@ uint32_t LoadU32(const uint8_t* p) {
 
 }  // namespace
 
-EJwwError::EJwwError(uint64_t offset, const std::string& message)
-    : std::runtime_error(FormatOffset(offset) + ": " + message), Offset_(offset), Message_(message) {}
+EJwwError::EJwwError(uint64_t offset, const std::string& message, TJwwFailure kind)
+    : std::runtime_error(FormatOffset(offset) + ": " + message), Offset_(offset), Message_(message), Kind_(kind) {}
+
+EJwwError::EJwwError(const std::string& message, TJwwFailure kind)
+    : std::runtime_error(message), HasOffset_(false), Message_(message), Kind_(kind) {}
+
+const char* FailureName(TJwwFailure kind) noexcept {
+  switch (kind) {
+    case TJwwFailure::None: return "none";
+    case TJwwFailure::IoError: return "I/O error";
+    case TJwwFailure::Truncated: return "truncated";
+    case TJwwFailure::Corrupt: return "corrupt";
+    case TJwwFailure::UnsupportedVersion: return "unsupported version";
+    case TJwwFailure::UnsafeContent: return "unsafe content";
+    case TJwwFailure::NotRepresentable: return "not representable";
+  }
+  return "unknown";
+}
 
 // ---------------------------------------------------------------------------
 // Reader
@@ -41,7 +57,7 @@ TJwwReader::TJwwReader(const std::filesystem::path& path) {
     File_ = qm::TFile::OpenRead(path);
     Size_ = File_.Size();
   } catch (const qm::EFileError& e) {
-    throw EJwwError(0, e.what());
+    throw EJwwError(e.what(), TJwwFailure::IoError);
   }
   Buffer_.resize(BufferSize);
   Data_ = Buffer_.data();
@@ -50,17 +66,18 @@ TJwwReader::TJwwReader(const std::filesystem::path& path) {
 TJwwReader::TJwwReader(const void* data, size_t size)
     : Data_(static_cast<const uint8_t*>(data)), Filled_(size), Size_(size) {}
 
-void TJwwReader::Fail(const std::string& message) const { throw EJwwError(Offset_, message); }
+void TJwwReader::Fail(const std::string& message, TJwwFailure kind) const { throw EJwwError(Offset_, message, kind); }
 
 void TJwwReader::Require(uint64_t n, const char* what) const {
   if (Remaining() < n)
     Fail("unexpected end of file reading " + std::string(what) + " (" + std::to_string(n) + " bytes needed, " +
-         std::to_string(Remaining()) + " left)");
+             std::to_string(Remaining()) + " left)",
+         TJwwFailure::Truncated);
 }
 
 void TJwwReader::Refill(size_t n, const char* what) {
   Require(n, what);
-  if (!File_.IsOpen()) Fail("unexpected end of data reading " + std::string(what));
+  if (!File_.IsOpen()) Fail("unexpected end of data reading " + std::string(what), TJwwFailure::Truncated);
   const size_t left = Filled_ - Pos_;
   std::memmove(Buffer_.data(), Buffer_.data() + Pos_, left);
   Pos_ = 0;
@@ -73,9 +90,10 @@ void TJwwReader::Refill(size_t n, const char* what) {
     try {
       if (want > 0) got = File_.Read(Buffer_.data() + Filled_, want);
     } catch (const qm::EFileError& e) {
-      Fail(std::string(e.what()) + " reading " + what);
+      Fail(std::string(e.what()) + " reading " + what, TJwwFailure::IoError);
     }
-    if (got == 0) Fail("the file ended early (it changed while being read) reading " + std::string(what));
+    if (got == 0)
+      Fail("the file ended early (it changed while being read) reading " + std::string(what), TJwwFailure::IoError);
     Filled_ += got;
     FileRead_ += got;
   }
@@ -126,7 +144,7 @@ void TJwwReader::Close() {
   try {
     File_.Close();
   } catch (const qm::EFileError& e) {
-    Fail(e.what());
+    Fail(e.what(), TJwwFailure::IoError);
   }
 }
 
@@ -139,14 +157,14 @@ TJwwWriter::TJwwWriter(qm::TFile& file) : File_(&file), Buffer_(BufferSize) {}
 // vector as soon as they are written.
 TJwwWriter::TJwwWriter(std::vector<uint8_t>& memory) : Memory_(&memory) {}
 
-void TJwwWriter::Fail(const std::string& message) const { throw EJwwError(Offset(), message); }
+void TJwwWriter::Fail(const std::string& message, TJwwFailure kind) const { throw EJwwError(Offset(), message, kind); }
 
 void TJwwWriter::Flush() {
   if (Pos_ == 0) return;
   try {
     File_->Write(Buffer_.data(), Pos_);
   } catch (const qm::EFileError& e) {
-    Fail(e.what());
+    Fail(e.what(), TJwwFailure::IoError);
   }
   Offset_ += Pos_;
   Pos_ = 0;
@@ -241,7 +259,8 @@ void TJwwData::CopyEntityHeader(const TEntJwwEntityHeader& source, TEntJwwEntity
 }
 
 void TJwwData::WriteStringLength(TJwwWriter& file, uint64_t n) {
-  if (n > 0xFFFFFFFFu) file.Fail("a string of " + std::to_string(n) + " units is too long for the file format");
+  if (n > 0xFFFFFFFFu)
+    file.Fail("a string of " + std::to_string(n) + " units is too long for the file format", TJwwFailure::NotRepresentable);
   if (n < 0xFF) {
     file.U8(static_cast<uint8_t>(n));
   } else if (n < 0xFFFE) {
@@ -267,7 +286,8 @@ void TJwwData::WriteString(TJwwWriter& file, const TJwwString& s, bool wide) {
       else
         converted = qm::SjisToUtf16(sjis);
       if (!converted)
-        file.Fail("the text \"" + qm::ToUtf8(s) + "\" holds bytes that are not Shift-JIS and cannot be written wide");
+        file.Fail("the text \"" + qm::ToUtf8(s) + "\" holds bytes that are not Shift-JIS and cannot be written wide",
+                  TJwwFailure::NotRepresentable);
       units = *converted;
     }
     file.U8(0xFF);
@@ -285,7 +305,8 @@ void TJwwData::WriteString(TJwwWriter& file, const TJwwString& s, bool wide) {
   if (s.IsWide()) {
     converted = qm::Utf16ToSjis(s.Units());
     if (!converted)
-      file.Fail("the text \"" + qm::ToUtf8(s) + "\" holds characters that Shift-JIS cannot hold");
+      file.Fail("the text \"" + qm::ToUtf8(s) + "\" holds characters that Shift-JIS cannot hold",
+                TJwwFailure::NotRepresentable);
     bytes = *converted;
   }
   WriteStringLength(file, bytes.size());

@@ -277,10 +277,11 @@ void TJwwData::ReadEntities(TJwwReader& f, bool limited, int32_t maxTags) {
   // not know): a drawing read that way is not to be trusted.
   if (f.Remaining() != 0)
     f.Fail(std::to_string(f.Remaining()) + " bytes follow the end of the " +
-           (JwwLayout::HasImageTable(v) ? "image table" : "block definitions") +
-           (v > JwwLayout::NewestKnownVersion ? ": version " + std::to_string(v) +
-                                                    " has a layout this program does not know"
-                                              : ": the drawing is damaged or was not read as it was written"));
+               (JwwLayout::HasImageTable(v) ? "image table" : "block definitions") +
+               (v > JwwLayout::NewestKnownVersion ? ": version " + std::to_string(v) +
+                                                        " has a layout this program does not know"
+                                                  : ": the drawing is damaged or was not read as it was written"),
+           v > JwwLayout::NewestKnownVersion ? TJwwFailure::UnsupportedVersion : TJwwFailure::Corrupt);
 }
 
 void TJwwData::ReadEntitySection(TJwwReader& f) { ReadEntities(f, false, 0); }

@@ -16,22 +16,6 @@ constexpr size_t CopyPiece = 64 * 1024;
 constexpr std::string_view ImagePrefix = "^@BM%temp%";
 
 
-// Removes a partly extracted image unless it was completed.
-class TExtractGuard {
- public:
-  explicit TExtractGuard(std::filesystem::path path) : Path_(std::move(path)) {}
-  ~TExtractGuard() {
-    if (!Done_) qm::DeleteFileIfExists(Path_);
-  }
-  TExtractGuard(const TExtractGuard&) = delete;
-  TExtractGuard& operator=(const TExtractGuard&) = delete;
-  void Done() { Done_ = true; }
-
- private:
-  std::filesystem::path Path_;
-  bool Done_ = false;
-};
-
 }  // namespace
 
 void TJwwData::ReadImageTable(TJwwReader& f) {
@@ -59,7 +43,8 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
     // look empty (its data taken for the next entry) or name another file.
     image.FileName = ReadString(f, "an image name");
     if (Func_::RemoveControlCharsOf(image.FileName) != image.FileName)
-      throw EJwwError(nameAt, "the image name \"" + qm::ToUtf8(image.FileName) + "\" holds control characters");
+      throw EJwwError(nameAt, "the image name \"" + qm::ToUtf8(image.FileName) + "\" holds control characters",
+                      TJwwFailure::UnsafeContent);
     const uint64_t sizeAt = f.Offset();
     image.Size = f.I32("an image size");
     if (image.Size < 0) throw EJwwError(sizeAt, "the image size is negative (" + std::to_string(image.Size) + ")");
@@ -71,12 +56,16 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
     // that stays there, and no two images may share a file.
     const std::optional<std::filesystem::path> plain = PlainImageName(image.FileName);
     if (!plain)
-      throw EJwwError(nameAt, "the image name \"" + qm::ToUtf8(image.FileName) +
-                                  "\" is not a plain file name (it could reach outside the work folder)");
+      throw EJwwError(nameAt,
+                      "the image name \"" + qm::ToUtf8(image.FileName) +
+                          "\" is not a plain file name (it could reach outside the work folder)",
+                      TJwwFailure::UnsafeContent);
     if (!folded.insert(Func_::UnicodeUpperCase(plain->u16string())).second ||
         !systemFolded.insert(qm::SystemCaseFolded(*plain)).second)
-      throw EJwwError(nameAt, "the image name \"" + qm::ToUtf8(image.FileName) +
-                                  "\" occurs twice (names that differ only in letter case are one file)");
+      throw EJwwError(nameAt,
+                      "the image name \"" + qm::ToUtf8(image.FileName) +
+                          "\" occurs twice (names that differ only in letter case are one file)",
+                      TJwwFailure::UnsafeContent);
     if (image.Size == 0) continue;
     f.Require(static_cast<uint64_t>(image.Size), "an image's data");
     if (!ExtractImages) {
@@ -84,32 +73,23 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
       continue;
     }
     const std::optional<std::filesystem::path> path = ImageFilePath(image.FileName);
-    if (!path) throw EJwwError(nameAt, "there is no work folder to extract the images into");
-    TExtractGuard guard(*path);
-    qm::TFile out;
+    if (!path) throw EJwwError(nameAt, "there is no work folder to extract the images into", TJwwFailure::IoError);
+    // Extracted beside its name and moved there complete: no partial image
+    // ever stands under an image's name.
     try {
-      out = qm::TFile::CreateReplace(*path);
-    } catch (const qm::EFileError& e) {
-      throw EJwwError(sizeAt, std::string("cannot extract the image: ") + e.what());
-    }
-    buffer.resize(CopyPiece);
-    size_t left = static_cast<size_t>(image.Size);
-    while (left > 0) {
-      const size_t piece = std::min(left, CopyPiece);
-      f.Bytes(buffer.data(), piece, "an image's data");
-      try {
-        out.Write(buffer.data(), piece);
-      } catch (const qm::EFileError& e) {
-        f.Fail(std::string("cannot extract the image: ") + e.what());
+      qm::TTempFile out(WorkFolder);
+      buffer.resize(CopyPiece);
+      size_t left = static_cast<size_t>(image.Size);
+      while (left > 0) {
+        const size_t piece = std::min(left, CopyPiece);
+        f.Bytes(buffer.data(), piece, "an image's data");
+        out.File().Write(buffer.data(), piece);
+        left -= piece;
       }
-      left -= piece;
-    }
-    try {
-      out.Close();
+      out.CommitReplacing(*path);
     } catch (const qm::EFileError& e) {
-      f.Fail(std::string("cannot extract the image: ") + e.what());
+      throw EJwwError(sizeAt, std::string("cannot extract the image: ") + e.what(), TJwwFailure::IoError);
     }
-    guard.Done();
   }
 }
 
@@ -211,7 +191,8 @@ void TJwwData::WriteImageTable(TJwwWriter& f, std::vector<TWrittenImage>* writte
     if (!image.InUse) continue;
     const auto path = ExtractedFile(ImageFolder, image.FileName);
     if (image.Size != 0 && (!path || !qm::FileExists(*path)))
-      f.Fail("the image \"" + qm::ToUtf8(image.FileName) + "\" that a text refers to is missing from the work folder");
+      f.Fail("the image \"" + qm::ToUtf8(image.FileName) + "\" that a text refers to is missing from the work folder",
+             TJwwFailure::IoError);
     ++count;
   }
   f.I32(count);
@@ -230,14 +211,17 @@ void TJwwData::WriteImageTable(TJwwWriter& f, std::vector<TWrittenImage>* writte
     try {
       qm::TFile in = qm::TFile::OpenRead(*path);
       const uint64_t size = in.Size();
-      if (size > 0x7FFFFFFF) f.Fail("the image \"" + qm::ToUtf8(image.FileName) + "\" is larger than 2 GiB");
+      if (size > 0x7FFFFFFF)
+        f.Fail("the image \"" + qm::ToUtf8(image.FileName) + "\" is larger than 2 GiB", TJwwFailure::NotRepresentable);
       f.I32(static_cast<int32_t>(size));
       TImageHash hash;
       uint64_t left = size;
       while (left > 0) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(left, CopyPiece));
         const size_t got = in.Read(buffer.data(), want);
-        if (got == 0) f.Fail("the image \"" + qm::ToUtf8(image.FileName) + "\" ended early while it was copied");
+        if (got == 0)
+          f.Fail("the image \"" + qm::ToUtf8(image.FileName) + "\" ended early while it was copied",
+                 TJwwFailure::IoError);
         f.Bytes(buffer.data(), got);
         hash.Add(buffer.data(), got);
         left -= got;
@@ -246,7 +230,7 @@ void TJwwData::WriteImageTable(TJwwWriter& f, std::vector<TWrittenImage>* writte
       done.Size = size;
       done.Hash = hash.Value();
     } catch (const qm::EFileError& e) {
-      f.Fail("cannot copy the image \"" + qm::ToUtf8(image.FileName) + "\": " + e.what());
+      f.Fail("cannot copy the image \"" + qm::ToUtf8(image.FileName) + "\": " + e.what(), TJwwFailure::IoError);
     }
     if (written) written->push_back(done);
   }

@@ -73,6 +73,7 @@ bool TJwwData::Load(const std::filesystem::path* path, const void* data, size_t 
                     int32_t maxTags) {
   ResetDocument();
   LastError.clear();
+  LastFailure = TJwwFailure::None;
   const std::string name = path ? qm::PathToUtf8(*path) : "(memory)";
   bool ok = false;
   try {
@@ -81,6 +82,7 @@ bool TJwwData::Load(const std::filesystem::path* path, const void* data, size_t 
     if (Header.Version < JwwLayout::MinVersion) {
       LastError = name + ": version " + std::to_string(Header.Version) + " is older than the oldest readable (" +
                   std::to_string(JwwLayout::MinVersion) + ")";
+      LastFailure = TJwwFailure::UnsupportedVersion;
       return false;
     }
     if (forLayerTest)
@@ -91,8 +93,10 @@ bool TJwwData::Load(const std::filesystem::path* path, const void* data, size_t 
     ok = true;
   } catch (const EJwwError& e) {
     LastError = name + ": " + e.what();
+    LastFailure = e.Kind();
   } catch (const std::bad_alloc&) {
     LastError = name + ": not enough memory to hold the drawing";
+    LastFailure = TJwwFailure::IoError;
   }
   FinishLoad();
   return ok;

@@ -7,6 +7,7 @@
 bool TJwwData::SaveDocument(const std::filesystem::path& path, int32_t Version,
                             const std::function<std::filesystem::path()>& nextFree) {
   LastError.clear();
+  LastFailure = TJwwFailure::None;
   LastWarning.clear();
   SavedPath.clear();
   Header.Signature = "JwwData.";
@@ -47,12 +48,16 @@ bool TJwwData::SaveDocument(const std::filesystem::path& path, int32_t Version,
     return true;
   } catch (const EJwwError& e) {
     LastError = qm::PathToUtf8(path) + ": " + stage + e.what();
+    LastFailure = e.Kind();
   } catch (const qm::EFileError& e) {
     LastError = qm::PathToUtf8(path) + ": " + stage + e.what();
+    LastFailure = TJwwFailure::IoError;
   } catch (const std::bad_alloc&) {
     LastError = qm::PathToUtf8(path) + ": not enough memory";
+    LastFailure = TJwwFailure::IoError;
   } catch (const std::filesystem::filesystem_error& e) {
     LastError = qm::PathToUtf8(path) + ": " + e.what();
+    LastFailure = TJwwFailure::IoError;
   }
   return false;
 }

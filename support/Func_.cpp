@@ -109,16 +109,6 @@ bool IsBlank(const TJwwString& text) {
   return text.Visit([](auto t) { return RemoveSpaces(t).empty(); });
 }
 
-void CopyBytes(void* dest, std::string_view source, int32_t n) noexcept {
-  size_t k = n < 0 ? static_cast<size_t>(-static_cast<int64_t>(n)) : static_cast<size_t>(n);
-  if (source.size() < k) k = source.size();
-  if (k > 0) std::memcpy(dest, source.data(), k);
-}
-
-void FillBytes(void* dest, unsigned char value, int32_t n) noexcept {
-  if (n > 0) std::memset(dest, value, static_cast<size_t>(n));
-}
-
 int32_t StrToIntOrZero(std::string_view text) noexcept {
   size_t i = 0;
   while (i < text.size() && text[i] == ' ') ++i;

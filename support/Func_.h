@@ -43,12 +43,6 @@ TJwwString RemoveCaretMOf(const TJwwString& text);
 // True when RemoveSpaces leaves nothing of the text.
 bool IsBlank(const TJwwString& text);
 
-// Copies min(|n|, source length) bytes to dest; bytes after them are untouched.
-void CopyBytes(void* dest, std::string_view source, int32_t n) noexcept;
-
-// Sets the first n bytes of dest to value; n <= 0 writes nothing.
-void FillBytes(void* dest, unsigned char value, int32_t n) noexcept;
-
 // Converts a whole text to a 32-bit integer: leading spaces, an optional sign,
 // decimal digits, or hexadecimal after "$", "x", "X" or "0x". Anything else,
 // including a value that does not fit, gives 0. A hexadecimal text may name

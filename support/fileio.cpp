@@ -54,6 +54,12 @@ bool TTempFile::Commit(const std::filesystem::path& to) {
   return true;
 }
 
+void TTempFile::CommitReplacing(const std::filesystem::path& to) {
+  File_.Close();
+  MoveReplace(Path_, to);
+  Committed_ = true;
+}
+
 namespace {
 
 // The process number of a leftover's name: ".quillmark-<pid>-<n>.tmp" for a

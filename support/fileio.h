@@ -112,6 +112,8 @@ class TTempFile {
   // Closes the file if it is open and moves it to `to`. False, with the file
   // kept under its temporary name, when `to` is taken; raises on other failures.
   bool Commit(const std::filesystem::path& to);
+  // The same, replacing a file named `to` (files of this program's own).
+  void CommitReplacing(const std::filesystem::path& to);
   // Deletes the file now (what the destructor would do).
   void Discard() noexcept;
 

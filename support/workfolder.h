@@ -9,7 +9,16 @@
 #include <string_view>
 #include <vector>
 
-#include "jwwtype.h"
+#include "jwwstring.h"
+
+// One image file bound into a drawing of version 700 or later: the entry of
+// a drawing's image table and of the list of extracted images.
+struct TBindImageType {
+  TJwwString FileName;  // without folder
+  int32_t Size = 0;     // bytes of stored image data
+  bool InUse = false;   // the output must carry it
+  bool operator==(const TBindImageType&) const = default;
+};
 
 // The folder that holds the extracted images, private to this process. Empty
 // until a front end sets it up.

@@ -14,53 +14,12 @@ using namespace std::string_literals;
 
 namespace {
 
-using Func_::CopyBytes;
-using Func_::FillBytes;
 using Func_::RemoveCaretM;
 using Func_::RemoveControlChars;
 using Func_::RemoveSpaces;
 using Func_::SjisFind;
 using Func_::SjisUpperCase;
 using Func_::StrToIntOrZero;
-
-std::array<uint8_t, 8> Poisoned() {
-  std::array<uint8_t, 8> a;
-  a.fill(0xEE);
-  return a;
-}
-
-TEST(CopyBytes, CopiesAtMostTheSourceAndLeavesTheRestOfTheField) {
-  auto a = Poisoned();
-  CopyBytes(a.data(), "WXYZ", -10);  // the sign of the count does not matter
-  EXPECT_EQ(a, (std::array<uint8_t, 8>{'W', 'X', 'Y', 'Z', 0xEE, 0xEE, 0xEE, 0xEE}));
-
-  a = Poisoned();
-  CopyBytes(a.data(), "a\x82\xA0"s, 2);  // may end inside a two-byte character
-  EXPECT_EQ(a, (std::array<uint8_t, 8>{'a', 0x82, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}));
-
-  a = Poisoned();
-  CopyBytes(a.data(), "JwwData."s, 8);
-  EXPECT_EQ(std::string(a.begin(), a.end()), "JwwData.");
-
-  a = Poisoned();
-  CopyBytes(a.data(), "a\0b"s, 3);  // a zero byte is an ordinary byte
-  EXPECT_EQ(a, (std::array<uint8_t, 8>{'a', 0, 'b', 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}));
-
-  a = Poisoned();
-  CopyBytes(a.data(), "abc", 0);
-  CopyBytes(a.data(), "", 5);
-  EXPECT_EQ(a, Poisoned());
-}
-
-TEST(FillBytes, FillsExactlyNBytes) {
-  auto a = Poisoned();
-  FillBytes(a.data(), 0, 3);
-  EXPECT_EQ(a, (std::array<uint8_t, 8>{0, 0, 0, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}));
-  a = Poisoned();
-  FillBytes(a.data(), 0x41, 0);
-  FillBytes(a.data(), 0x41, -4);
-  EXPECT_EQ(a, Poisoned());
-}
 
 TEST(StrToIntOrZero, AcceptsWholeDecimalAndHexadecimalNumbers) {
   EXPECT_EQ(StrToIntOrZero("120"), 120);

@@ -749,3 +749,48 @@ TEST(LoadPerformance, MillionElements) {
   std::cout << "[ timing   ] layer test " << std::chrono::duration_cast<std::chrono::microseconds>(quick).count()
             << " us, full load " << std::chrono::duration_cast<std::chrono::milliseconds>(full).count() << " ms\n";
 }
+
+// Every failure says what kind it is; only failures with a place in the file
+// name a byte offset.
+TEST(LoadFailures, EachFailureHasItsKind) {
+  testutil::TScopedWorkFolder work;
+  testutil::TTempDir dir;
+  struct Case {
+    const char* Name;
+    std::vector<uint8_t> Bytes;
+    TJwwFailure Kind;
+  };
+  const auto full = jwwtest::Build(FullDrawing(600));
+  jwwtest::Drawing old = FullDrawing(600);
+  old.Hdr.Version = 219;
+  jwwtest::Drawing newer = FullDrawing(701);
+  newer.Trailer = {1, 2};
+  jwwtest::Drawing counted = FullDrawing(600);
+  counted.DeclaredElementCount = 2000000000u;
+  jwwtest::Drawing hostile = FullDrawing(700);
+  hostile.Images[0].Name = "..\\a.bmp";
+  jwwtest::Drawing damaged = FullDrawing(600);
+  damaged.Trailer = {0};
+  const std::vector<Case> cases = {
+      {"cut", std::vector<uint8_t>(full.begin(), full.end() - 3), TJwwFailure::Truncated},
+      {"219", jwwtest::Build(old), TJwwFailure::UnsupportedVersion},
+      {"701 with more", jwwtest::Build(newer), TJwwFailure::UnsupportedVersion},
+      {"count", jwwtest::Build(counted), TJwwFailure::Corrupt},
+      {"trailing byte", jwwtest::Build(damaged), TJwwFailure::Corrupt},
+      {"image name", jwwtest::Build(hostile), TJwwFailure::UnsafeContent},
+  };
+  for (const Case& c : cases) {
+    testutil::WriteAll(dir / "k.jww", c.Bytes);
+    TJwwData d;
+    EXPECT_FALSE(d.LoadDocument(dir / "k.jww")) << c.Name;
+    EXPECT_EQ(d.LastFailure, c.Kind) << c.Name << ": " << d.LastError;
+    DeleteTempFiles();
+    ClearTempFileList();
+  }
+  TJwwData d;
+  EXPECT_FALSE(d.LoadDocument(dir / "missing.jww"));
+  EXPECT_EQ(d.LastFailure, TJwwFailure::IoError);
+  EXPECT_FALSE(Contains(d.LastError, "at byte")) << d.LastError;
+  EXPECT_TRUE(d.LoadDocument(full.data(), full.size())) << d.LastError;
+  EXPECT_EQ(d.LastFailure, TJwwFailure::None);
+}

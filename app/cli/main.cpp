@@ -158,7 +158,9 @@ int Convert(const std::vector<std::filesystem::path>& files, bool sjis) {
         break;
       case qm::TOutcome::Unreadable:
       case qm::TOutcome::Failed:
-        std::cerr << "quillmark: " << (r.Detail.empty() ? qm::PathToUtf8(r.Source) : r.Detail) << "\n";
+        std::cerr << "quillmark: " << (r.Outcome == qm::TOutcome::Unreadable ? "unreadable" : "not converted")
+                  << (r.Failure != TJwwFailure::None ? std::string(" (") + FailureName(r.Failure) + ")" : "") << ": "
+                  << (r.Detail.empty() ? qm::PathToUtf8(r.Source) : r.Detail) << "\n";
         exitCode = 1;
         break;
     }
