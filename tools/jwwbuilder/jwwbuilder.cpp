@@ -344,84 +344,78 @@ uint32_t ObjectCount(const std::vector<Element>& list) {
 
 // Writes class tags and keeps the running index shared by classes and
 // objects over the whole section (main list and block definitions).
-class EntityWriter {
- public:
-  EntityWriter(ByteWriter& out, const Drawing& d)
-      : Out(out),
-        Version(d.Hdr.Version),
-        Schema(d.Schema.value_or(static_cast<uint16_t>(static_cast<uint32_t>(d.Hdr.Version) & 0xFFFFu))),
-        LongCounts(d.LongCounts),
-        LongRefs(d.LongClassRefs) {}
 
-  void Count(uint32_t v) { Out.Count(v, LongCounts); }
 
-  void List(const std::vector<Element>& list) {
-    for (const Element& e : list) Item(e);
+}  // namespace
+
+EntityWriter::EntityWriter(ByteWriter& out, const Drawing& d)
+    : Out(out),
+      Version(d.Hdr.Version),
+      Schema(d.Schema.value_or(static_cast<uint16_t>(static_cast<uint32_t>(d.Hdr.Version) & 0xFFFFu))),
+      LongCounts(d.LongCounts),
+      LongRefs(d.LongClassRefs) {}
+
+void EntityWriter::Count(uint32_t v) { Out.Count(v, LongCounts); }
+
+void EntityWriter::List(const std::vector<Element>& list) {
+  for (const Element& e : list) Item(e);
+}
+
+void EntityWriter::Item(const Element& e) {
+  if (const auto* raw = std::get_if<RawBytes>(&e)) {
+    Out.Raw(raw->Bytes.data(), raw->Bytes.size());
+    return;
   }
-
-  void Item(const Element& e) {
-    if (const auto* raw = std::get_if<RawBytes>(&e)) {
-      Out.Raw(raw->Bytes.data(), raw->Bytes.size());
-      return;
-    }
-    if (const auto* unknown = std::get_if<UnknownClass>(&e)) {
-      Declare(unknown->Name);  // takes an index, is not remembered
-      return;
-    }
-    Tag(ClassName(e));
-    std::visit(
-        [this](const auto& rec) {
-          using T = std::decay_t<decltype(rec)>;
-          if constexpr (!std::is_same_v<T, UnknownClass> && !std::is_same_v<T, RawBytes>) {
-            WriteRecord(Out, rec, Version);
-          }
-        },
-        e);
-    ++RunningIndex;
+  if (const auto* unknown = std::get_if<UnknownClass>(&e)) {
+    Declare(unknown->Name);  // takes an index, is not remembered
+    return;
   }
+  Tag(ClassName(e));
+  std::visit(
+      [this](const auto& rec) {
+        using T = std::decay_t<decltype(rec)>;
+        if constexpr (!std::is_same_v<T, UnknownClass> && !std::is_same_v<T, RawBytes>) {
+          WriteRecord(Out, rec, Version);
+        }
+      },
+      e);
+  ++RunningIndex;
+}
 
-  void Definition(const BlockDef& b) {
-    Tag("CDataList");
-    WriteRecord(Out, b, Version);
-    Count(b.DeclaredCount.value_or(ObjectCount(b.Elements)));
-    ++RunningIndex;  // the definition's own object number, before its elements
-    List(b.Elements);
+void EntityWriter::Definition(const BlockDef& b) {
+  Tag("CDataList");
+  WriteRecord(Out, b, Version);
+  Count(b.DeclaredCount.value_or(ObjectCount(b.Elements)));
+  ++RunningIndex;  // the definition's own object number, before its elements
+  List(b.Elements);
+}
+
+void EntityWriter::Declare(const std::string& name) {
+  if (name.size() > 0xFFFF) throw std::length_error("jwwtest: class name too long");
+  Out.U16(0xFFFF);
+  Out.U16(Schema);
+  Out.U16(static_cast<uint16_t>(name.size()));
+  Out.Raw(name);
+  ++RunningIndex;
+}
+
+void EntityWriter::Tag(const std::string& name) {
+  auto it = Classes.find(name);
+  if (it == Classes.end()) {
+    Classes.emplace(name, RunningIndex);
+    Declare(name);
+    return;
   }
-
- private:
-  void Declare(const std::string& name) {
-    if (name.size() > 0xFFFF) throw std::length_error("jwwtest: class name too long");
-    Out.U16(0xFFFF);
-    Out.U16(Schema);
-    Out.U16(static_cast<uint16_t>(name.size()));
-    Out.Raw(name);
-    ++RunningIndex;
+  const uint32_t index = it->second;
+  if (index < 0x7FFF && !LongRefs) {
+    Out.U16(static_cast<uint16_t>(0x8000u + index));
+  } else {
+    Out.U16(0x7FFF);
+    Out.U32(0x80000000u | index);
   }
+}
 
-  void Tag(const std::string& name) {
-    auto it = Classes.find(name);
-    if (it == Classes.end()) {
-      Classes.emplace(name, RunningIndex);
-      Declare(name);
-      return;
-    }
-    const uint32_t index = it->second;
-    if (index < 0x7FFF && !LongRefs) {
-      Out.U16(static_cast<uint16_t>(0x8000u + index));
-    } else {
-      Out.U16(0x7FFF);
-      Out.U32(0x80000000u | index);
-    }
-  }
-
-  ByteWriter& Out;
-  int32_t Version;
-  uint16_t Schema;
-  bool LongCounts;
-  bool LongRefs;
-  uint32_t RunningIndex = 1;
-  std::map<std::string, uint32_t> Classes;
-};
+namespace {
 
 void WriteEntities(ByteWriter& out, const Drawing& d) {
   EntityWriter ew(out, d);

@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -353,6 +354,30 @@ struct Drawing {
   bool LongClassRefs = false;  // every class reference as 0x7FFF + (0x80000000 | index)
   std::optional<uint16_t> Schema;  // schema word of declarations (default: low 16 bits of Version)
   std::vector<uint8_t> Trailer;    // appended after everything
+};
+
+// Writes an entity section item by item (for drawings too large to hold as a
+// Drawing): class tags and the running index as Build makes them. The element
+// counts are the caller's to write in their places.
+class EntityWriter {
+ public:
+  EntityWriter(ByteWriter& out, const Drawing& d);  // version, schema and forms from d
+  void Count(uint32_t v);
+  void List(const std::vector<Element>& list);
+  void Item(const Element& e);
+  void Definition(const BlockDef& b);
+
+ private:
+  void Declare(const std::string& name);
+  void Tag(const std::string& name);
+
+  ByteWriter& Out;
+  int32_t Version;
+  uint16_t Schema;
+  bool LongCounts;
+  bool LongRefs;
+  uint32_t RunningIndex = 1;
+  std::map<std::string, uint32_t> Classes;
 };
 
 // The whole file: header section, entity section, trailer. For a version
