@@ -27,6 +27,7 @@ class IListBox {
   virtual void ClearSelection() = 0;
   // The current (focused) item, -1 when there is none.
   virtual int ItemIndex() const = 0;
+  // The list's width in pixels at 96 DPI (as the settings file keeps it).
   virtual int Width() const = 0;
   virtual void SetWidth(int width) = 0;
 };
@@ -38,7 +39,9 @@ class IStatusBar {
   virtual void SetSimpleText(const std::string& text) = 0;
 };
 
-// Position and size of a window.
+// Position and size of a window: left and top in screen pixels, width and
+// height in pixels at 96 DPI (a window on a monitor of another scale keeps
+// its apparent size).
 class IWindowBounds {
  public:
   virtual ~IWindowBounds() = default;

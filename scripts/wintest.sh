@@ -35,8 +35,15 @@ export DISPLAY="$display"
 for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# The system scale (DPI) of the prefix: 100 % but for the test made for 150 %.
+scale() { wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1; }
+scale 96
 echo "== window tests"
 wine build/win/tests/win32/window_test.exe
+echo "== window tests at a scale of 150 %"
+scale 144
+wine build/win/tests/win32/window_test.exe --gtest_also_run_disabled_tests --gtest_filter='WindowDpiTest.*'
+scale 96
 
 echo "== Quillmark.exe under Wine, driven by keyboard"
 mkdir -p "$scratch/prog" "$scratch/data"
@@ -98,5 +105,10 @@ grep -qF "　変換を行いました。" "$scratch/console" || fail "console re
 pages=$(grep -o 'code page: [0-9]*' "$scratch/console" | sort -u | wc -l)
 [ "$(grep -c 'code page: ' "$scratch/console")" = 2 ] && [ "$pages" = 1 ] ||
   fail "the console code page changed: $(grep 'code page' "$scratch/console")"
+# A long report arrives on the console whole, without a broken character.
+names=$(for i in $(seq 200); do printf "'%s\\図面%d.jww' " "$data_w" "$i"; done)
+script -qc "wine '$(winepath -w "$root/$cli")' convert $names 2>/dev/null" /dev/null | tr -d '\r' >"$scratch/long"
+[ "$(grep -c '　指定したファイルは存在しませんので' "$scratch/long")" = 200 ] || fail "long console report incomplete"
+! grep -q $'\xEF\xBF\xBD' "$scratch/long" || fail "a character was split on the console"
 echo "report as UTF-8, as Shift-JIS and on the console; code page kept"
 echo "Windows tests passed."

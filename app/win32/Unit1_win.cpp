@@ -42,7 +42,7 @@ TMainWindow::~TMainWindow() {
 }
 
 bool TMainWindow::Create() {
-  if (!CreateWindowOfClass(L"QuillmarkForm1", 0, GetSysColorBrush(COLOR_BTNFACE), nullptr, WS_EX_ACCEPTFILES,
+  if (!CreateWindowOfClass(L"QuillmarkForm1", 0, GetSysColorBrush(COLOR_BTNFACE), nullptr, 0,
                            WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, Widen(Msg::AppTitle), TForm1::DesignLeft,
                            TForm1::DesignTop, TForm1::DesignWidth, TForm1::DesignHeight, nullptr, 0))
     return false;
@@ -51,7 +51,6 @@ bool TMainWindow::Create() {
   if (dpi != 96)
     SetWindowPos(Hwnd_, nullptr, 0, 0, Scale(TForm1::DesignWidth, dpi), Scale(TForm1::DesignHeight, dpi),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  DragAcceptFiles(Hwnd_, FALSE);  // until FormShow registers the window
 
   // Created in Tab order.
   Label1_.Create(Hwnd_, IdLabel1, Text::Label1);
