@@ -4,6 +4,7 @@
 #include <fstream>
 #include <functional>
 #include <system_error>
+#include <unordered_set>
 
 #include "Func_.h"
 #include "fileio.h"
@@ -14,12 +15,6 @@
 namespace qm {
 
 namespace {
-
-std::string AsciiLower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
 
 // Sets a flag for the lifetime of a scope, also when it is left by an exception.
 class TFlagGuard {
@@ -135,17 +130,24 @@ std::filesystem::path TForm1::OutputPathFor(const std::filesystem::path& source)
   }
 }
 
+// The key under which the list holds a file: its path with every letter
+// upper-cased, so that names differing only in letter case are one entry.
+std::u16string TForm1::ListKey(const std::filesystem::path& file) {
+  return Func_::UnicodeUpperCase(PathToUtf16(file));
+}
+
 bool TForm1::CanList(const std::filesystem::path& file) const {
-  if (file.empty() || UpperExtension(file) != ".JWW" || !FileExists(file)) return false;
-  const std::string key = AsciiLower(PathToUtf8(file));
-  for (int i = 0; i < ListBox1_.Count(); ++i)
-    if (AsciiLower(PathToUtf8(ListBox1_.Item(i))) == key) return false;
-  return true;
+  return !file.empty() && UpperExtension(file) == ".JWW" && FileExists(file);
 }
 
 void TForm1::ListFiles(const std::vector<std::filesystem::path>& files) {
+  // The list's entries are looked up by key, once per call: adding many
+  // files costs as much per file as adding one.
+  std::unordered_set<std::u16string> listed;
+  listed.reserve(static_cast<size_t>(ListBox1_.Count()) + files.size());
+  for (int i = 0; i < ListBox1_.Count(); ++i) listed.insert(ListKey(ListBox1_.Item(i)));
   for (const std::filesystem::path& file : files)
-    if (CanList(file)) ListBox1_.Add(file);
+    if (CanList(file) && listed.insert(ListKey(file)).second) ListBox1_.Add(file);
 }
 
 bool TForm1::Button1Click(const std::vector<std::filesystem::path>& chosen) {

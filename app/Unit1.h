@@ -98,6 +98,7 @@ class TForm1 {
   bool Interrupted() const noexcept { return Interrupted_; }
 
  private:
+  static std::u16string ListKey(const std::filesystem::path& file);
   bool CanList(const std::filesystem::path& file) const;
   void ListFiles(const std::vector<std::filesystem::path>& files);
   void ConvertOne(const std::filesystem::path& name, const std::filesystem::path& outputPath, TFileResult& result);

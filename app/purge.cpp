@@ -94,9 +94,9 @@ std::string FindHiddenMaterial(const TJwwData& d) {
     const auto it = first.find(number);
     if (it == first.end() || reached[it->second]) continue;
     reached[it->second] = true;
-    const TEntJwwBlockDef& def = d.BlockDefs[it->second];
-    for (size_t j = 0; j < Walkable(def.BlockInserts.size(), def.BlockInsertCount); ++j)
-      inserts.push_back(def.BlockInserts[j].BlockNumber);
+    const TEntJwwElementLists& lists = d.BlockDefs[it->second].Lists();
+    for (size_t j = 0; j < Walkable(lists.BlockInserts.size(), lists.BlockInsertCount); ++j)
+      inserts.push_back(lists.BlockInserts[j].BlockNumber);
   }
   for (size_t i = 0; i < d.WrittenBlockDefEntries(); ++i)
     if (d.BlockDefs[i].Used && !reached[i])

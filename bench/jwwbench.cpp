@@ -1,86 +1,332 @@
-// Times the quick layer-test load, the full load, the save and the whole
-// conversion of a large drawing made by the test-drawing builder.
-//   jwwbench [ELEMENTS] [FOLDER]
+// The benchmark: the parts of a conversion and the whole, side by side with
+// copying the file, peak memory of the command line, growth with the size of
+// a drawing, and batches of many small drawings. Prints a Markdown report.
+//   jwwbench [--smoke] [--elements N] [--pairs P] [--batch N] [--folder DIR]
+// --smoke: small sizes, for CI (nothing is asserted about time).
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/utsname.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <string>
+#include <vector>
 
+#include "Unit1.h"
+#include "Unit2.h"
+#include "controls.h"
+#include "fileio.h"
 #include "jwwbuilder.h"
+#include "jwwgen.h"
 #include "jwwunit.h"
 #include "purge.h"
 #include "workfolder.h"
 
-using namespace jwwtest;
+namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double Seconds(const std::function<void()>& work, int repeat = 3) {
-  double best = 1e9;
-  for (int i = 0; i < repeat; ++i) {
-    const auto start = Clock::now();
-    work();
-    best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
+double Now() { return std::chrono::duration<double>(Clock::now().time_since_epoch()).count(); }
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+double Time(const std::function<void()>& work) {
+  const double t = Now();
+  work();
+  return Now() - t;
+}
+
+[[noreturn]] void Die(const std::string& what) {
+  std::fprintf(stderr, "jwwbench: %s\n", what.c_str());
+  std::exit(1);
+}
+
+// What `cat SRC > DST` does: read and write in large pieces, no flush.
+void Copy(const fs::path& from, const fs::path& to) {
+  qm::TFile in = qm::TFile::OpenRead(from);
+  qm::TFile out = qm::TFile::CreateReplace(to);
+  std::vector<char> buffer(128 * 1024);
+  for (size_t n; (n = in.Read(buffer.data(), buffer.size())) > 0;) out.Write(buffer.data(), n);
+  out.Close();
+}
+
+// The conversion as the window and the command line run it: the batch driver
+// over a list, with controls that show nothing.
+class TQuietView : public qm::IResultView {
+ public:
+  void ShowModal(const qm::TForm2&) override {}
+};
+class TQuietApp : public qm::IApplication {
+ public:
+  bool ProcessMessages() override { return true; }
+};
+class TQuietObserver : public qm::IBatchObserver {
+ public:
+  void BatchStarted(int) override {}
+  void FileStarted(int, const fs::path&) override {}
+  void FileFinished(int, const qm::TFileResult& r) override { Last = r; }
+  void BatchFinished(bool) override {}
+  qm::TFileResult Last;
+};
+
+struct TDriver {
+  qm::TPlainListBox List;
+  qm::TPlainStatusBar Status;
+  TQuietApp App;
+  TQuietView View;
+  TQuietObserver Observer;
+  qm::TPlainBounds MainBounds{0, 0, 100, 100}, ResultBounds{0, 0, 100, 100};
+  qm::TForm2 Form2{View, ResultBounds};
+  qm::TForm1 Form1{List, Status, App, MainBounds, Form2, Observer};
+  explicit TDriver(const fs::path& work) { Form1.StartWork(work); }
+  // Converts one drawing; the output is removed again.
+  void Convert(const fs::path& source) {
+    List.Clear();
+    List.Add(source);
+    Form1.Button3Click();
+    if (Observer.Last.Outcome != qm::TOutcome::Converted) Die("conversion failed: " + Observer.Last.Detail);
+    fs::remove(Observer.Last.Output);
   }
-  return best;
+};
+
+// Runs the command line on args; wall seconds and peak memory (KiB).
+struct TRun {
+  double Seconds = 0;
+  long PeakKb = 0;
+  int Status = -1;
+};
+TRun RunCli(const fs::path& cli, const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  std::string program = cli.string();
+  argv.push_back(program.data());
+  std::vector<std::string> copy = args;
+  for (std::string& a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const double t = Now();
+  const pid_t child = fork();
+  if (child == 0) {
+    const int devnull = ::open("/dev/null", O_WRONLY);
+    dup2(devnull, 1);
+    dup2(devnull, 2);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  rusage ru{};
+  wait4(child, &status, 0, &ru);
+  TRun r;
+  r.Seconds = Now() - t;
+  r.PeakKb = ru.ru_maxrss;
+  r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+double Mb(uint64_t bytes) { return static_cast<double>(bytes) / 1e6; }
+
+std::string Machine() {
+  utsname u{};
+  uname(&u);
+  std::string cpu = "unknown CPU";
+  std::ifstream info("/proc/cpuinfo");
+  for (std::string line; std::getline(info, line);)
+    if (line.starts_with("model name")) {
+      cpu = line.substr(line.find(':') + 2);
+      break;
+    }
+  const long cores = sysconf(_SC_NPROCESSORS_ONLN);
+  const long pages = sysconf(_SC_PHYS_PAGES), page = sysconf(_SC_PAGE_SIZE);
+  char date[32];
+  const std::time_t now = std::time(nullptr);
+  std::strftime(date, sizeof date, "%Y-%m-%d", std::gmtime(&now));
+  return std::string(date) + ", " + cpu + ", " + std::to_string(cores) + " cores, " +
+         std::to_string(pages / 1024 * page / 1024 / 1024) + " GiB, " + u.sysname + " " + u.release;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const long elements = argc > 1 ? std::atol(argv[1]) : 1000000;
-  const std::filesystem::path folder = argc > 2 ? argv[2] : std::filesystem::temp_directory_path() / "jwwbench";
-  std::filesystem::create_directories(folder);
-  const auto source = folder / "big.jww";
-  const auto output = folder / "big_2.JWW";
-
-  Drawing d;
-  d.Hdr.Version = 700;
-  d.Hdr.Layers[5].State = 0;
-  d.Elements.reserve(static_cast<size_t>(elements));
-  for (long i = 0; i < elements; ++i) {
-    const auto x = static_cast<double>(i);
-    if (i % 10 == 9) {
-      Moji m;
-      m.StartX = x;
-      m.Text = "text " + std::to_string(i);
-      m.H.Layer = static_cast<uint16_t>(i % 16);
-      d.Elements.push_back(m);
+  bool smoke = false;
+  uint32_t elements = 1000000, batch = 10000;
+  int pairs = 7;
+  fs::path folder = qm::SystemTempFolder() / ("jwwbench-" + std::to_string(getpid()));
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--smoke") {
+      smoke = true;
+      elements = 10000;
+      batch = 200;
+      pairs = 3;
+    } else if (a == "--elements" && i + 1 < argc) {
+      elements = static_cast<uint32_t>(std::atol(argv[++i]));
+    } else if (a == "--pairs" && i + 1 < argc) {
+      pairs = std::atoi(argv[++i]);
+    } else if (a == "--batch" && i + 1 < argc) {
+      batch = static_cast<uint32_t>(std::atol(argv[++i]));
+    } else if (a == "--folder" && i + 1 < argc) {
+      folder = argv[++i];
     } else {
-      Sen s;
-      s.StartX = x;
-      s.EndX = x + 1;
-      s.H.Layer = static_cast<uint16_t>(i % 16);
-      d.Elements.push_back(s);
+      Die("usage: jwwbench [--smoke] [--elements N] [--pairs P] [--batch N] [--folder DIR]");
     }
   }
-  WriteFile(source, Build(d));
-  const auto size = std::filesystem::file_size(source);
-  std::printf("drawing: %ld elements, %.1f MB\n", elements, static_cast<double>(size) / 1e6);
+  const fs::path cli = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "app" / "cli" / "quillmark";
+  fs::create_directories(folder);
+  const fs::path work = folder / "work";
+  fs::create_directories(work);
+  const fs::path big = folder / "big.jww", copy = folder / "copy.jww";
 
-  WorkFolder = folder;
+  std::printf("## %s\n\n", Machine().c_str());
+  jwwgen::MixedDrawing(big, elements);
+  const uint64_t size = fs::file_size(big);
+  std::printf("Drawing: %u elements, %.1f MB (version 7.00, 4 images, 20 %% hidden)\n\n", elements, Mb(size));
+
+  // The parts, one after the other, medians of `pairs` runs.
   TJwwData doc;
-  const double quick = Seconds([&] { doc.LoadForLayerTest(source, 1); }, 5);
-  const double load = Seconds([&] {
-    if (!doc.LoadDocument(source)) std::fprintf(stderr, "load failed: %s\n", doc.LastError.c_str());
-  });
-  const double save = Seconds([&] {
-    std::filesystem::remove(output);
-    if (!doc.SaveDocument(output, doc.Header.Version)) std::fprintf(stderr, "save failed: %s\n", doc.LastError.c_str());
-  });
-  const double purge = Seconds([&] {
-    doc.LoadDocument(source);
-    qm::PurgeHiddenMaterial(doc);
-    std::filesystem::remove(output);
-    doc.SaveDocument(output, doc.Header.Version);
-  }, 1);
-  std::printf("layer-test load: %8.3f ms\n", quick * 1e3);
-  std::printf("full load:       %8.3f ms (%.0f MB/s)\n", load * 1e3, static_cast<double>(size) / 1e6 / load);
-  std::printf("save:            %8.3f ms (%.0f MB/s)\n", save * 1e3, static_cast<double>(size) / 1e6 / save);
-  std::printf("load+purge+save: %8.3f ms\n", purge * 1e3);
-  std::filesystem::remove(source);
-  std::filesystem::remove(output);
+  std::vector<double> quick, load, purge, write, check;
+  WorkFolder = work;
+  for (int i = 0; i < std::max(pairs, 5) * 3; ++i) quick.push_back(Time([&] { doc.LoadForLayerTest(big, 1); }));
+  for (int i = 0; i < pairs; ++i) {
+    DeleteTempFiles();
+    ClearTempFileList();
+    load.push_back(Time([&] {
+      if (!doc.LoadDocument(big)) Die(doc.LastError);
+    }));
+    purge.push_back(Time([&] { qm::PurgeHiddenMaterial(doc); }));
+    const fs::path out = folder / "written.jww";
+    std::vector<TWrittenImage> images;
+    write.push_back(Time([&] {
+      qm::TFile file = qm::TFile::CreateReplace(out);
+      TJwwWriter writer(file);
+      doc.WriteHeaderSection(writer, doc.Header.Version);
+      doc.WriteEntitySection(writer, doc.Header.Version, &images);
+      writer.Flush();
+      file.Sync();
+      file.Close();
+    }));
+    check.push_back(Time([&] {
+      TJwwReader back(out);
+      doc.CheckWrittenFile(back, doc.Header.Version, images);
+    }));
+    fs::remove(out);
+  }
+  DeleteTempFiles();
+  ClearTempFileList();
+  WorkFolder.clear();
+
+  // The whole conversion and the copy, in pairs.
+  std::vector<double> copies, conversions;
+  {
+    TDriver driver(work);
+    for (int i = 0; i < pairs; ++i) {
+      copies.push_back(Time([&] { Copy(big, copy); }));
+      fs::remove(copy);
+      conversions.push_back(Time([&] { driver.Convert(big); }));
+    }
+  }
+  const double cat = Median(copies), whole = Median(conversions);
+  std::printf("| step | median | MB/s |\n|---|---:|---:|\n");
+  auto row = [&](const char* name, double s) {
+    std::printf("| %s | %.1f ms | %.0f |\n", name, s * 1e3, Mb(size) / s);
+  };
+  row("copy (cat)", cat);
+  std::printf("| LoadForLayerTest | %.3f ms | |\n", Median(quick) * 1e3);
+  row("LoadDocument", Median(load));
+  std::printf("| purge | %.1f ms | |\n", Median(purge) * 1e3);
+  row("write with flush", Median(write));
+  row("read-back check", Median(check));
+  row("whole conversion", whole);
+  std::printf("\nWhole conversion / copy: **%.2f×** (target at most 3×; medians of %d pairs)\n\n", whole / cat, pairs);
+
+  // Peak memory of the command line.
+  std::printf("| command line | wall | peak memory | bound (2 × file + 64 MB) |\n|---|---:|---:|---:|\n");
+  auto memoryRow = [&](const char* name, const fs::path& drawing) {
+    const uint64_t bytes = fs::file_size(drawing);
+    const TRun r = RunCli(cli, {"convert", drawing.string()});
+    if (r.Status != 0) Die(std::string("the command line failed on ") + name);
+    std::printf("| %s (%.1f MB) | %.0f ms | %.0f MB | %.0f MB |\n", name, Mb(bytes), r.Seconds * 1e3,
+                static_cast<double>(r.PeakKb) / 1024, 2 * Mb(bytes) + 64);
+    for (int n = 2; n < 10; ++n) {
+      fs::path out = drawing;
+      out.replace_filename(drawing.stem().string() + "_" + std::to_string(n) + ".JWW");
+      fs::remove(out);
+    }
+  };
+  memoryRow("mixed drawing", big);
+  const uint32_t defs = smoke ? 5000 : 500000, chain = smoke ? 2000 : 200000;
+  const fs::path empty = folder / "defs.jww", nested = folder / "chain.jww";
+  jwwgen::EmptyDefinitions(empty, defs);
+  jwwgen::NestedChain(nested, chain);
+  memoryRow((std::to_string(defs) + " empty definitions").c_str(), empty);
+  memoryRow((std::to_string(chain) + " nested definitions").c_str(), nested);
+
+  // Growth: a tenth of the drawing.
+  const fs::path tenth = folder / "tenth.jww";
+  jwwgen::MixedDrawing(tenth, elements / 10);
+  std::vector<double> small;
+  {
+    TDriver driver(work);
+    for (int i = 0; i < pairs; ++i) small.push_back(Time([&] { driver.Convert(tenth); }));
+  }
+  std::printf("\nGrowth: %u elements %.1f ms, %u elements %.1f ms: **%.1f×** for 10× the elements (target at most 11×)\n\n",
+              elements / 10, Median(small) * 1e3, elements, whole * 1e3, whole / Median(small));
+
+  // Batches: many small drawings named on one command line.
+  const fs::path many = folder / "batch";
+  fs::create_directories(many);
+  jwwtest::Drawing one;
+  one.Hdr.Version = 700;
+  one.Hdr.Layers[5].State = 0;
+  for (int i = 0; i < 20; ++i) one.Elements.push_back(jwwtest::Sen{{}, 1.0 * i, 0, 1, 1});
+  const std::vector<uint8_t> oneBytes = jwwtest::Build(one);
+  std::vector<std::string> names;
+  for (uint32_t i = 0; i < batch; ++i) {
+    names.push_back((many / ("d" + std::to_string(i) + ".jww")).string());
+    jwwtest::WriteFile(names.back(), oneBytes);
+  }
+  std::vector<double> single;
+  {
+    TDriver driver(work);
+    for (int i = 0; i < 50; ++i) single.push_back(Time([&] { driver.Convert(names[0]); }));
+  }
+  auto batchRun = [&](uint32_t n) {
+    std::vector<std::string> args = {"convert"};
+    args.insert(args.end(), names.begin(), names.begin() + n);
+    const TRun r = RunCli(cli, args);
+    if (r.Status != 0) Die("the batch failed");
+    for (uint32_t i = 0; i < n; ++i) fs::remove(many / ("d" + std::to_string(i) + "_2.JWW"));
+    return r.Seconds;
+  };
+  const uint32_t tenthBatch = std::max<uint32_t>(1, batch / 10);
+  const double fewSeconds = batchRun(tenthBatch), allSeconds = batchRun(batch);
+  const double perFile = allSeconds / batch, work1 = Median(single);
+  std::printf("Batch: %u drawings on one command line %.2f s (%.2f ms each); %u drawings %.2f s (%.2f ms each); one "
+              "conversion in process %.2f ms: **%.2f ms** per file on top of its conversion (target under 1 ms)\n\n",
+              tenthBatch, fewSeconds, fewSeconds / tenthBatch * 1e3, batch, allSeconds, perFile * 1e3, work1 * 1e3,
+              (perFile - work1) * 1e3);
+
+  // Adding files to the window's list.
+  auto listing = [&](uint32_t n) {
+    TDriver driver(work);
+    std::vector<fs::path> dropped(names.begin(), names.begin() + n);
+    return Time([&] { driver.Form1.WMDropFiles(dropped); });
+  };
+  const double listFew = listing(tenthBatch), listAll = listing(batch);
+  std::printf("List: dropping %u files %.1f ms, %u files %.1f ms (%.1f× for %u× the files)\n", tenthBatch,
+              listFew * 1e3, batch, listAll * 1e3, listAll / listFew, batch / tenthBatch);
+
+  std::error_code ec;
+  fs::remove_all(folder, ec);
   return 0;
 }

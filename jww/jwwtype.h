@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -189,7 +190,7 @@ inline size_t Walkable(size_t arraySize, int32_t count) noexcept {
 }
 
 // One block definition: the CDataList record and the block's own elements.
-struct TEntJwwBlockDef : TEntJwwElementLists {
+struct TEntJwwBlockDef {
   TEntJwwEntityHeader Header;
   int32_t Number = 0;      // the number inserts refer to
   int32_t Referenced = 0;  // as stored
@@ -200,7 +201,23 @@ struct TEntJwwBlockDef : TEntJwwElementLists {
   bool Used = false;       // some insert reaches it (directly or nested)
   int32_t NewNumber = -1;  // its number in the output, -1 when unused
 
+  TEntJwwBlockDef() = default;
+  TEntJwwBlockDef(const TEntJwwBlockDef& other);
+  TEntJwwBlockDef& operator=(const TEntJwwBlockDef& other);
+  TEntJwwBlockDef(TEntJwwBlockDef&&) noexcept = default;
+  TEntJwwBlockDef& operator=(TEntJwwBlockDef&&) noexcept = default;
+
+  // The block's own elements. They are held apart, so that a drawing of many
+  // empty blocks costs little memory; the first use makes them.
+  TEntJwwElementLists& Lists();
+  const TEntJwwElementLists& Lists() const noexcept;
+  int32_t TotalCount() const noexcept { return Lists().TotalCount(); }
+  // Releases the block's elements.
+  void ClearLists() noexcept { Lists_.reset(); }
   size_t OrderEntries() const noexcept { return Walkable(Order.size(), ElementCount); }
+
+ private:
+  std::unique_ptr<TEntJwwElementLists> Lists_;
 };
 
 // One block placement in the working list that decides which definitions are used.

@@ -77,6 +77,36 @@ void TEntJwwElementLists::ClearLists() noexcept {
 }
 
 // ---------------------------------------------------------------------------
+// TEntJwwBlockDef
+
+TEntJwwBlockDef::TEntJwwBlockDef(const TEntJwwBlockDef& o)
+    : Header(o.Header),
+      Number(o.Number),
+      Referenced(o.Referenced),
+      Time(o.Time),
+      Name(o.Name),
+      ElementCount(o.ElementCount),
+      Order(o.Order),
+      Used(o.Used),
+      NewNumber(o.NewNumber),
+      Lists_(o.Lists_ ? std::make_unique<TEntJwwElementLists>(*o.Lists_) : nullptr) {}
+
+TEntJwwBlockDef& TEntJwwBlockDef::operator=(const TEntJwwBlockDef& o) {
+  if (this != &o) *this = TEntJwwBlockDef(o);
+  return *this;
+}
+
+TEntJwwElementLists& TEntJwwBlockDef::Lists() {
+  if (!Lists_) Lists_ = std::make_unique<TEntJwwElementLists>();
+  return *Lists_;
+}
+
+const TEntJwwElementLists& TEntJwwBlockDef::Lists() const noexcept {
+  static const TEntJwwElementLists none;
+  return Lists_ ? *Lists_ : none;
+}
+
+// ---------------------------------------------------------------------------
 // Reading
 
 namespace {
@@ -264,7 +294,7 @@ void TJwwData::ReadEntities(TJwwReader& f, bool limited, int32_t maxTags) {
     ReadDefinitionHead(f, v, d, p + 1);
     d.ElementCount = ReadBoundedCount(f, "a block definition's element count", JwwLayout::MinElementBytes(v));
     ++st.RunningIndex;
-    ReadList(f, v, st, d, d.Order, d.ElementCount, true);
+    if (d.ElementCount > 0) ReadList(f, v, st, d.Lists(), d.Order, d.ElementCount, true);
     BlockDefs.push_back(std::move(d));
     BlockDefCount = static_cast<int32_t>(BlockDefs.size());
   }
@@ -445,9 +475,10 @@ void EntitySection(Side& side, const TJwwData& d, int32_t v) {
     side.Io().What("a block definition's name");
     side.Io().Name(head.Name);
     const size_t n = def.OrderEntries();
-    side.Count(WritableCount(side, def, def.Order, n, "a block definition"), "a block definition's element count");
+    side.Count(WritableCount(side, def.Lists(), def.Order, n, "a block definition"),
+               "a block definition's element count");
     side.Object();
-    List(side, v, numbers, def, def.Order, n);
+    List(side, v, numbers, def.Lists(), def.Order, n);
   }
 }
 

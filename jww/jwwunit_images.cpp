@@ -164,7 +164,7 @@ void TJwwData::MarkImagesInUse(std::vector<TBindImageType>& table) const {
   MarkTexts(table, *this, EntityOrder, OrderEntries());
   for (size_t i = 0; i < WrittenBlockDefEntries(); ++i) {
     const TEntJwwBlockDef& d = BlockDefs[i];
-    if (d.Used) MarkTexts(table, d, d.Order, d.OrderEntries());
+    if (d.Used) MarkTexts(table, d.Lists(), d.Order, d.OrderEntries());
   }
 }
 

@@ -151,8 +151,9 @@ void TJwwData::ComputeBlockUsage(const std::vector<int32_t>& topLevelNumbers) {
     if (index < 0 || expanded[static_cast<size_t>(index)]) continue;
     expanded[static_cast<size_t>(index)] = true;
     const TEntJwwBlockDef& d = BlockDefs[static_cast<size_t>(index)];
-    const size_t inserts = Walkable(d.BlockInserts.size(), d.BlockInsertCount);
-    for (size_t j = 0; j < inserts; ++j) place(d.BlockInserts[j].BlockNumber);
+    const TEntJwwElementLists& lists = d.Lists();
+    const size_t inserts = Walkable(lists.BlockInserts.size(), lists.BlockInsertCount);
+    for (size_t j = 0; j < inserts; ++j) place(lists.BlockInserts[j].BlockNumber);
   }
   BlockTreeCount = static_cast<int32_t>(BlockTree.size());
 

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <utility>
 #include <stdexcept>
 #include <string>
 
@@ -84,6 +86,9 @@ void MoveReplace(const std::filesystem::path& from, const std::filesystem::path&
 bool SyncFolder(const std::filesystem::path& folder) noexcept;
 // Creates a folder; false when it exists already. Raises on other failures.
 bool MakeFolder(const std::filesystem::path& folder);
+// Which file a path leads to (links followed): equal for two paths of one
+// file, nothing when there is no such file. Never raises.
+std::optional<std::pair<uint64_t, uint64_t>> FileIdentity(const std::filesystem::path& path) noexcept;
 // A number that differs between processes running at the same time.
 uint32_t ProcessId() noexcept;
 // True when a process of that number runs on this machine (or may: when that

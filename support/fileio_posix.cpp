@@ -182,6 +182,12 @@ bool MakeFolder(const std::filesystem::path& folder) {
   Fail("cannot create the folder", folder, errno);
 }
 
+std::optional<std::pair<uint64_t, uint64_t>> FileIdentity(const std::filesystem::path& path) noexcept {
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return std::make_pair(static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino));
+}
+
 bool ProcessAlive(uint32_t pid) noexcept {
   if (pid == 0 || pid > 0x7FFFFFFFu) return false;
   return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;

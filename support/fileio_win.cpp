@@ -174,6 +174,19 @@ bool MakeFolder(const std::filesystem::path& folder) {
 
 uint32_t ProcessId() noexcept { return GetCurrentProcessId(); }
 
+std::optional<std::pair<uint64_t, uint64_t>> FileIdentity(const std::filesystem::path& path) noexcept {
+  if (path.empty()) return std::nullopt;
+  HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool ok = GetFileInformationByHandle(h, &info);
+  CloseHandle(h);
+  if (!ok) return std::nullopt;
+  return std::make_pair(static_cast<uint64_t>(info.dwVolumeSerialNumber),
+                        (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
+}
+
 bool ProcessAlive(uint32_t pid) noexcept {
   if (pid == 0) return false;
   HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);

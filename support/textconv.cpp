@@ -113,6 +113,20 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
   return out;
 }
 
+std::u16string PathToUtf16(const std::filesystem::path& path) {
+#ifdef _WIN32
+  return std::u16string(path.native().begin(), path.native().end());
+#else
+  // File names on this system are bytes; those that are not UTF-8 keep their
+  // bytes as units of their own, so that distinct names stay distinct.
+  const std::string& bytes = path.native();
+  if (auto units = Utf8ToUtf16(bytes)) return *units;
+  std::u16string units;
+  for (const char c : bytes) units.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+  return units;
+#endif
+}
+
 std::string ToUtf8(const TJwwString& text) {
   return text.IsWide() ? Utf16ToUtf8(text.Units()) : SjisToUtf8(text.Sjis());
 }

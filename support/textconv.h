@@ -24,6 +24,8 @@ std::optional<std::filesystem::path> PathFromSjis(std::string_view sjis);
 // A path as UTF-8 text (for reports and messages) and back.
 std::string PathToUtf8(const std::filesystem::path& path);
 std::filesystem::path PathFromUtf8(std::string_view utf8);
+// A path as UTF-16 (the units Windows names it by).
+std::u16string PathToUtf16(const std::filesystem::path& path);
 // True when the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view text) noexcept;
 

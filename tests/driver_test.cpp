@@ -268,9 +268,9 @@ TEST_F(DriverTest, HiddenLayersAndBlocksInTheOutput) {
   ASSERT_EQ(i->BlockDefCount, 1);
   EXPECT_EQ(i->BlockDefs[0].Name, "A");
   EXPECT_EQ(i->BlockDefs[0].Order, src->BlockDefs[0].Order);
-  EXPECT_EQ(i->BlockDefs[0].Lines, src->BlockDefs[0].Lines);
-  EXPECT_EQ(i->BlockDefs[0].Texts, src->BlockDefs[0].Texts);
-  EXPECT_EQ(i->BlockDefs[0].Points, src->BlockDefs[0].Points);
+  EXPECT_EQ(i->BlockDefs[0].Lists().Lines, src->BlockDefs[0].Lists().Lines);
+  EXPECT_EQ(i->BlockDefs[0].Lists().Texts, src->BlockDefs[0].Lists().Texts);
+  EXPECT_EQ(i->BlockDefs[0].Lists().Points, src->BlockDefs[0].Lists().Points);
   ExpectWindowCycle(items);
   ExpectSourcesUnchanged();
 }
@@ -406,15 +406,15 @@ TEST_P(DriverPurgeTest, RemovesHiddenMaterialAndKeepsEverythingElse) {
     ASSERT_NE(s, nullptr);
     SCOPED_TRACE(o.Name);
     EXPECT_EQ(o.Order, s->Order);
-    EXPECT_EQ(o.Lines, s->Lines);
-    EXPECT_EQ(o.Arcs, s->Arcs);
-    EXPECT_EQ(o.Points, s->Points);
-    EXPECT_EQ(o.Texts, s->Texts);
-    EXPECT_EQ(o.Solids, s->Solids);
-    ASSERT_EQ(o.BlockInserts.size(), s->BlockInserts.size());
-    for (size_t j = 0; j < o.BlockInserts.size(); ++j) {
-      EXPECT_EQ(o.BlockInserts[j].Header, s->BlockInserts[j].Header);
-      EXPECT_EQ(DefName(*out, o.BlockInserts[j].BlockNumber), DefName(*src, s->BlockInserts[j].BlockNumber));
+    EXPECT_EQ(o.Lists().Lines, s->Lists().Lines);
+    EXPECT_EQ(o.Lists().Arcs, s->Lists().Arcs);
+    EXPECT_EQ(o.Lists().Points, s->Lists().Points);
+    EXPECT_EQ(o.Lists().Texts, s->Lists().Texts);
+    EXPECT_EQ(o.Lists().Solids, s->Lists().Solids);
+    ASSERT_EQ(o.Lists().BlockInserts.size(), s->Lists().BlockInserts.size());
+    for (size_t j = 0; j < o.Lists().BlockInserts.size(); ++j) {
+      EXPECT_EQ(o.Lists().BlockInserts[j].Header, s->Lists().BlockInserts[j].Header);
+      EXPECT_EQ(DefName(*out, o.Lists().BlockInserts[j].BlockNumber), DefName(*src, s->Lists().BlockInserts[j].BlockNumber));
     }
   }
   if (images) {

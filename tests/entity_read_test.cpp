@@ -182,14 +182,14 @@ TEST(EntityBlocks, ShareClassNumberingWithTheMainList) {
   EXPECT_EQ(a.Header, (TEntJwwEntityHeader{1, 1, 2, 3, 4, 5, 6}));
   EXPECT_EQ(a.ElementCount, 2);
   EXPECT_EQ(a.Order, Order({{1, 0}, {4, 0}}));
-  EXPECT_EQ(a.Lines.at(0).StartX, 2);
-  EXPECT_EQ(a.TextCount, 1);
+  EXPECT_EQ(a.Lists().Lines.at(0).StartX, 2);
+  EXPECT_EQ(a.Lists().TextCount, 1);
   EXPECT_EQ(b.Number, 20);
   EXPECT_EQ(b.Name, "B");
   EXPECT_EQ(b.Order, Order({{4, 0}, {1, 0}}));
-  EXPECT_EQ(b.Texts.at(0).Text, "1");
-  EXPECT_EQ(b.Lines.at(0).StartX, 3);
-  EXPECT_EQ(b.Lines.size(), 1u);
+  EXPECT_EQ(b.Lists().Texts.at(0).Text, "1");
+  EXPECT_EQ(b.Lists().Lines.at(0).StartX, 3);
+  EXPECT_EQ(b.Lists().Lines.size(), 1u);
 }
 
 TEST(EntityBlocks, ExtendedTimeIsSkippedAndReplacedByThePosition) {
@@ -220,7 +220,7 @@ TEST(EntityBlocks, ExtendedTimeIsSkippedAndReplacedByThePosition) {
     EXPECT_EQ(d.BlockDefs[2].Time, 3u) << v;
     EXPECT_EQ(d.BlockDefs[2].Name, "def2") << v;
     EXPECT_EQ(d.BlockDefs[3].Time, 0x12345673u) << v;
-    EXPECT_EQ(d.BlockDefs[3].LineCount, 1) << v;
+    EXPECT_EQ(d.BlockDefs[3].Lists().LineCount, 1) << v;
   }
 }
 
@@ -266,7 +266,7 @@ TEST(EntityRecords, PointExtrasOnlyWithPenStyle100) {
   TJwwData d;
   ASSERT_TRUE(LoadBytes(d, jwwtest::Build(dr))) << d.LastError;
   EXPECT_EQ(d.Points.at(0).Scale, 1.0);
-  EXPECT_EQ(d.BlockDefs.at(0).Points.at(0).Scale, 0.0);
+  EXPECT_EQ(d.BlockDefs.at(0).Lists().Points.at(0).Scale, 0.0);
 }
 
 TEST(EntityRecords, SolidColourOnlyWithPenColor10) {
@@ -331,7 +331,7 @@ TEST(EntityRecords, BelowVersion351HeadersLackPenWidth) {
   }
   EXPECT_EQ(d.Dimensions[0].ValueText.Header.Flags, 9);
   EXPECT_EQ(d.BlockDefs.at(0).Header.Layer, 7);
-  EXPECT_EQ(d.BlockDefs.at(0).Lines.at(0).Header.Flags, 9);
+  EXPECT_EQ(d.BlockDefs.at(0).Lists().Lines.at(0).Header.Flags, 9);
 }
 
 TEST(EntityRecords, DimensionExtensionFrom420) {
@@ -472,9 +472,9 @@ TEST(EntityCounts, ArraysEndTheSizeOfTheirCounts) {
   EXPECT_EQ(d.Arcs.size(), 1u);
   EXPECT_EQ(d.Lines.size(), 0u);
   const TEntJwwBlockDef& def = d.BlockDefs.at(0);
-  EXPECT_EQ(def.TextCount, 1001);
-  EXPECT_EQ(def.Texts.size(), 1001u);
-  EXPECT_EQ(def.Dimensions.size(), 1u);
+  EXPECT_EQ(def.Lists().TextCount, 1001);
+  EXPECT_EQ(def.Lists().Texts.size(), 1001u);
+  EXPECT_EQ(def.Lists().Dimensions.size(), 1u);
   EXPECT_EQ(def.Order.size(), 1002u);
   EXPECT_EQ(def.Order.back(), (TEntJwwOrderItem{5, 0}));
 }
@@ -533,12 +533,12 @@ TEST(EntityLayerTest, EmptyMainListReadsTheFirstDefinitionsFirstElement) {
   ASSERT_EQ(d.BlockDefs.size(), 1u);
   EXPECT_EQ(d.BlockDefs[0].Name, "A");
   EXPECT_EQ(d.BlockDefs[0].ElementCount, 2);
-  EXPECT_EQ(d.BlockDefs[0].LineCount, 1);
+  EXPECT_EQ(d.BlockDefs[0].Lists().LineCount, 1);
   EXPECT_EQ(d.BlockDefs[0].Order, Order({{1, 0}}));
 
   EXPECT_EQ(ReadSection(d, 600, bytes), bytes.size());
   ASSERT_EQ(d.BlockDefCount, 2);
-  EXPECT_EQ(d.BlockDefs[0].LineCount, 2);
+  EXPECT_EQ(d.BlockDefs[0].Lists().LineCount, 2);
   EXPECT_EQ(d.BlockDefs[1].Number, 2);
 }
 
@@ -553,10 +553,10 @@ TEntJwwBlockDef Def(int32_t number, std::initializer_list<int32_t> inserts) {
   for (int32_t n : inserts) {
     TEntJwwBlock b;
     b.BlockNumber = n;
-    d.BlockInserts.push_back(b);
-    d.Order.push_back({KindBlock, d.BlockInsertCount++});
+    d.Lists().BlockInserts.push_back(b);
+    d.Order.push_back({KindBlock, d.Lists().BlockInsertCount++});
   }
-  d.ElementCount = d.BlockInsertCount;
+  d.ElementCount = d.Lists().BlockInsertCount;
   return d;
 }
 

@@ -97,7 +97,7 @@ void Add(TJwwData& d, const T& e) {
 }
 template <typename T>
 void Add(TEntJwwBlockDef& def, const T& e) {
-  Push(def, def.Order, e);
+  Push(def.Lists(), def.Order, e);
   def.ElementCount = static_cast<int32_t>(def.Order.size());
 }
 void AddDef(TJwwData& d, TEntJwwBlockDef def) {

@@ -692,7 +692,7 @@ TEST(LoadLayerTest, ReadsTheLayerTablesAndOneElement) {
   ASSERT_TRUE(d.LoadForLayerTest(dir / "b.jww", 1)) << d.LastError;
   EXPECT_EQ(d.Header.DeclaredBlockDefCount, 2);
   ASSERT_EQ(d.BlockDefCount, 1);
-  EXPECT_EQ(d.BlockDefs[0].LineCount, 1);
+  EXPECT_EQ(d.BlockDefs[0].Lists().LineCount, 1);
   EXPECT_EQ(d.BlockDefs[0].TotalCount(), 1);
   EXPECT_FALSE(d.BlockDefs[0].Used);  // its insert of definition 2 was not read
 }

@@ -184,16 +184,16 @@ TEST(PurgeTest, KeepsExactlyTheDefinitionsThatRemainingInsertsReachAndLeavesThei
     // Contents untouched, also the elements on hidden layers.
     EXPECT_EQ(a.Number, b.Number);
     EXPECT_EQ(a.Order, b.Order);
-    EXPECT_EQ(a.Lines, b.Lines);
-    EXPECT_EQ(a.Arcs, b.Arcs);
-    EXPECT_EQ(a.Points, b.Points);
-    EXPECT_EQ(a.Texts, b.Texts);
-    EXPECT_EQ(a.Solids, b.Solids);
-    EXPECT_EQ(a.BlockInserts, b.BlockInserts);
+    EXPECT_EQ(a.Lists().Lines, b.Lists().Lines);
+    EXPECT_EQ(a.Lists().Arcs, b.Lists().Arcs);
+    EXPECT_EQ(a.Lists().Points, b.Lists().Points);
+    EXPECT_EQ(a.Lists().Texts, b.Lists().Texts);
+    EXPECT_EQ(a.Lists().Solids, b.Lists().Solids);
+    EXPECT_EQ(a.Lists().BlockInserts, b.Lists().BlockInserts);
     EXPECT_EQ(a.TotalCount(), b.TotalCount());
   }
-  EXPECT_EQ(doc->BlockDefs[1].LineCount, 1);
-  EXPECT_EQ(doc->BlockDefs[1].TextCount, 1);
+  EXPECT_EQ(doc->BlockDefs[1].Lists().LineCount, 1);
+  EXPECT_EQ(doc->BlockDefs[1].Lists().TextCount, 1);
 }
 
 // The writer puts a group or layer number above 15 on 0; the purge tests it there.

@@ -220,7 +220,7 @@ void ExpectSameDocument(const TJwwData& a, const TJwwData& b) {
     EXPECT_TRUE(p.Header == q.Header && p.Number == q.Number && p.Referenced == q.Referenced && p.Time == q.Time &&
                 p.Name == q.Name && p.Order == q.Order && p.Used == q.Used && p.NewNumber == q.NewNumber)
         << "block definition " << i;
-    sameLists(p, q);
+    sameLists(p.Lists(), q.Lists());
   }
   EXPECT_EQ(a.UsedBlockDefCount, b.UsedBlockDefCount);
 }

@@ -124,7 +124,7 @@ TEST_P(WideDriverTest, PurgeKeepsEveryUnitOfWhatRemainsAndLeaksNothing) {
   EXPECT_EQ(out->Dimensions[0], in->Dimensions[0]);
   ASSERT_EQ(out->BlockDefs.size(), 1u);
   EXPECT_EQ(out->BlockDefs[0].Name, in->BlockDefs[0].Name);
-  EXPECT_EQ(out->BlockDefs[0].Texts, in->BlockDefs[0].Texts);  // block contents stay, whatever their layer
+  EXPECT_EQ(out->BlockDefs[0].Lists().Texts, in->BlockDefs[0].Lists().Texts);  // block contents stay, whatever their layer
 
   // Not a unit of the hidden names or of the removed texts is in the file.
   const auto file = testutil::ReadAll(Dir / "w_2.JWW");

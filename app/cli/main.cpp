@@ -6,6 +6,8 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <set>
+#include <unordered_set>
 #include <string>
 #include <vector>
 
@@ -107,20 +109,22 @@ class TCliResultView : public qm::IResultView {
 int Convert(const std::vector<std::filesystem::path>& files, bool sjis) {
   qm::TPlainListBox list;
   // Every named file gets its report lines, also the ones that do not exist
-  // or are not JWW files; a file named twice is converted once.
-  // Two names are the same file when their paths agree or, for files that
-  // exist, when they lead to the same file (links included).
-  auto same = [](const std::filesystem::path& a, const std::filesystem::path& b) {
-    if (a == b) return true;
-    std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec) && !ec;
-  };
+  // or are not JWW files; a file named twice is converted once. Two names are
+  // the same file when their paths agree or, for files that exist, when they
+  // lead to the same file (links included). Looked up by hash: the time
+  // before the first conversion grows with the files, not with their pairs.
+  std::unordered_set<std::string> paths;
+  std::set<std::pair<uint64_t, uint64_t>> identities;
   for (const std::filesystem::path& file : files) {
+    if (g_Interrupted) {
+      std::cerr << "quillmark: interrupted before the first conversion\n";
+      return 130;
+    }
     std::error_code ec;
     std::filesystem::path full = std::filesystem::absolute(file, ec).lexically_normal();
     if (ec) full = file;
-    bool listed = false;
-    for (int i = 0; i < list.Count() && !listed; ++i) listed = same(list.Item(i), full);
+    const auto identity = qm::FileIdentity(full);
+    const bool listed = !paths.insert(qm::PathToUtf8(full)).second || (identity && !identities.insert(*identity).second);
     if (listed) {
       std::cerr << "quillmark: " << qm::PathToUtf8(file) << " is named more than once; converting it once\n";
       continue;

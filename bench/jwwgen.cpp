@@ -1,0 +1,207 @@
+#include "jwwgen.h"
+
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
+#include "jwwbuilder.h"
+
+namespace jwwgen {
+
+namespace {
+
+using namespace jwwtest;
+
+const std::string Gothic = "\x82\x6C\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4E";  // ＭＳ ゴシック
+
+// A file written in pieces from a builder's byte buffer.
+class TOut {
+ public:
+  explicit TOut(const std::filesystem::path& path) : F_(path, std::ios::binary | std::ios::trunc) {
+    if (!F_) throw std::runtime_error("cannot create " + path.string());
+  }
+  ByteWriter& W() { return W_; }
+  void Drain(bool always = false) {
+    if (!always && W_.Size() < (1u << 20)) return;
+    F_.write(reinterpret_cast<const char*>(W_.Bytes().data()), static_cast<std::streamsize>(W_.Size()));
+    W_.Bytes().clear();
+  }
+  ~TOut() { Drain(true); }
+
+ private:
+  std::ofstream F_;
+  ByteWriter W_;
+};
+
+// Group 2 and layer (0,5) are hidden.
+Drawing Hidden() {
+  Drawing d;
+  d.Hdr.Version = 700;
+  d.Hdr.Memo = "benchmark drawing";
+  d.Hdr.LayerGroups[2].State = 0;
+  d.Hdr.LayerGroups[2].Name = "hidden group";
+  d.Hdr.Layers[5].State = 0;
+  d.Hdr.Layers[5].Name = "hidden layer";
+  return d;
+}
+
+EntHdr On(uint32_t i) {
+  EntHdr h;
+  // One element in five lies on a hidden group or layer.
+  switch (i % 10) {
+    case 3: h.LayerGroup = 2; h.Layer = static_cast<uint16_t>(i % 16); break;
+    case 7: h.LayerGroup = 0; h.Layer = 5; break;
+    default: h.LayerGroup = static_cast<uint16_t>((i / 10) % 2); h.Layer = static_cast<uint16_t>(i % 5); break;
+  }
+  h.PenColor = static_cast<uint16_t>(1 + i % 9);
+  return h;
+}
+
+Element Make(uint32_t i, int images) {
+  const double x = static_cast<double>(i);
+  const EntHdr h = On(i);
+  switch (i % 50) {
+    case 0: case 1: case 2: case 3: case 4: case 5: case 6: case 7: case 8: case 9:
+    case 10: case 11: case 12: case 13: case 14: case 15: case 16: case 17: case 18: case 19:
+      return Sen{h, x, x + 1, x + 2, x + 3};
+    case 20: case 21: case 22: case 23: case 24: case 25: {
+      Enko e;
+      e.H = h;
+      e.CenterX = x;
+      e.Radius = 1 + i % 7;
+      return e;
+    }
+    case 26: case 27: case 28: case 29: case 30: {
+      Ten p;
+      p.H = h;
+      p.X = x;
+      if (i % 4 == 0) p.H.PenStyle = 100;
+      return p;
+    }
+    case 31: case 32: case 33: case 34: case 35: case 36: {
+      Moji m;
+      m.H = h;
+      m.StartX = x;
+      m.FontName = Gothic;
+      m.Text = "text " + std::to_string(i);
+      // A few texts show the images; the last image only from a hidden text.
+      const uint32_t slot = i / 50;
+      if (images > 0 && i % 50 == 31 && slot % 997 == 0) {
+        const int image = static_cast<int>((slot / 997) % static_cast<uint32_t>(images));
+        m.H = image == images - 1 ? On(3) : On(0);
+        m.Text = "^@BM%temp%img" + std::to_string(image) + ".bmp,100,100,0,0,1,0";
+      }
+      return m;
+    }
+    case 37: case 38: case 39: {
+      Sunpou s;
+      s.H = h;
+      s.Line.H = h;
+      s.Line.StartX = x;
+      s.ValueText.H = h;
+      s.ValueText.FontName = Gothic;
+      s.ValueText.Text = std::to_string(i % 10000);
+      return s;
+    }
+    case 40: case 41: case 42: case 43: case 44: {
+      Solid s;
+      s.H = h;
+      s.StartX = x;
+      if (i % 3 == 0) s.H.PenColor = 10;
+      s.Color = 0x123456;
+      return s;
+    }
+    default: {
+      Block b;
+      b.H = h;
+      b.X = x;
+      b.BlockNumber = static_cast<int32_t>(i % 40);
+      return b;
+    }
+  }
+}
+
+void Images(ByteWriter& w, int images, uint32_t bytes) {
+  w.I32(images);
+  for (int n = 0; n < images; ++n) {
+    w.Str("img" + std::to_string(n) + ".bmp");
+    w.I32(static_cast<int32_t>(bytes));
+    for (uint32_t k = 0; k < bytes; ++k) w.U8(static_cast<uint8_t>(k * 7 + static_cast<uint32_t>(n)));
+  }
+}
+
+}  // namespace
+
+void MixedDrawing(const std::filesystem::path& path, uint32_t elements, int images, uint32_t imageBytes) {
+  Drawing d = Hidden();
+  TOut out(path);
+  const std::vector<uint8_t> header = BuildHeaderSection(d);
+  out.W().Raw(header.data(), header.size());
+  EntityWriter ew(out.W(), d);
+  ew.Count(elements);
+  for (uint32_t i = 0; i < elements; ++i) {
+    ew.Item(Make(i, images));
+    out.Drain();
+  }
+  // 50 definitions; 0..9 insert 40..49, which no top-level insert names.
+  ew.Count(50);
+  for (int32_t n = 0; n < 50; ++n) {
+    BlockDef def;
+    def.Number = n;
+    def.Name = "block " + std::to_string(n);
+    for (int k = 0; k < 5; ++k) def.Elements.push_back(Sen{On(static_cast<uint32_t>(k)), 0, 0, 1.0 * k, 1});
+    def.Elements.push_back(Enko{});
+    if (n < 10) {
+      Block inner;
+      inner.BlockNumber = n + 40;
+      def.Elements.push_back(inner);
+    }
+    ew.Definition(def);
+  }
+  Images(out.W(), images, imageBytes);
+}
+
+void EmptyDefinitions(const std::filesystem::path& path, uint32_t count) {
+  Drawing d = Hidden();
+  TOut out(path);
+  const std::vector<uint8_t> header = BuildHeaderSection(d);
+  out.W().Raw(header.data(), header.size());
+  EntityWriter ew(out.W(), d);
+  ew.Count(1);
+  ew.Item(Block{});
+  ew.Count(count);
+  for (uint32_t n = 0; n < count; ++n) {
+    BlockDef def;
+    def.Number = static_cast<int32_t>(n);
+    ew.Definition(def);
+    out.Drain();
+  }
+  Images(out.W(), 0, 0);
+}
+
+void NestedChain(const std::filesystem::path& path, uint32_t count) {
+  Drawing d = Hidden();
+  TOut out(path);
+  const std::vector<uint8_t> header = BuildHeaderSection(d);
+  out.W().Raw(header.data(), header.size());
+  EntityWriter ew(out.W(), d);
+  ew.Count(1);
+  ew.Item(Block{});
+  ew.Count(count);
+  for (uint32_t n = 0; n < count; ++n) {
+    BlockDef def;
+    def.Number = static_cast<int32_t>(n);
+    def.Name = "chain";
+    if (n + 1 < count) {
+      Block next;
+      next.BlockNumber = static_cast<int32_t>(n + 1);
+      def.Elements.push_back(next);
+    }
+    def.Elements.push_back(Sen{});
+    ew.Definition(def);
+    out.Drain();
+  }
+  Images(out.W(), 0, 0);
+}
+
+}  // namespace jwwgen

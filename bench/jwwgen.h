@@ -1,0 +1,22 @@
+// Large drawings for the benchmark, written element by element with the test
+// builder (never held whole in memory).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+namespace jwwgen {
+
+// A version 7.00 drawing of the given number of elements: 40 % lines, 12 %
+// arcs, 10 % points, 12 % texts, 6 % dimensions, 10 % solids, 10 % block
+// inserts; 50 block definitions (ten of them nested); images embedded (each
+// imageBytes long), one shown only by a hidden text; 20 % of the elements on
+// a hidden layer group or layer.
+void MixedDrawing(const std::filesystem::path& path, uint32_t elements, int images = 4,
+                  uint32_t imageBytes = 256 * 1024);
+// count empty block definitions and one insert of the first.
+void EmptyDefinitions(const std::filesystem::path& path, uint32_t count);
+// A chain of count definitions, each inserting the next; one insert of the first.
+void NestedChain(const std::filesystem::path& path, uint32_t count);
+
+}  // namespace jwwgen
