@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <system_error>
 
-#include <unordered_map>
 
 namespace qm {
 
@@ -86,15 +85,14 @@ std::string FindHiddenMaterial(const TJwwData& d) {
   }
   // The definitions written must be exactly those the remaining inserts reach.
   std::vector<bool> reached(d.BlockDefs.size(), false);
-  std::unordered_map<int32_t, size_t> first;
-  for (size_t i = 0; i < d.BlockDefEntries(); ++i) first.emplace(d.BlockDefs[i].Number, i);
+  const TFirstDefinitions first(d);
   while (!inserts.empty()) {
     const int32_t number = inserts.back();
     inserts.pop_back();
-    const auto it = first.find(number);
-    if (it == first.end() || reached[it->second]) continue;
-    reached[it->second] = true;
-    const TEntJwwElementLists& lists = d.BlockDefs[it->second].Lists();
+    const int32_t at = first.Find(number);
+    if (at < 0 || reached[static_cast<size_t>(at)]) continue;
+    reached[static_cast<size_t>(at)] = true;
+    const TEntJwwElementLists& lists = d.BlockDefs[static_cast<size_t>(at)].Lists();
     for (size_t j = 0; j < Walkable(lists.BlockInserts.size(), lists.BlockInsertCount); ++j)
       inserts.push_back(lists.BlockInserts[j].BlockNumber);
   }

@@ -124,7 +124,20 @@ struct TEntJwwElementLists {
   size_t ArraySize(int32_t kind) const noexcept;
   // The header of the element of the given kind and index; nullptr when the
   // kind is not 1..7 or the index lies outside its array.
-  const TEntJwwEntityHeader* HeaderOf(int32_t kind, int32_t index) const noexcept;
+  const TEntJwwEntityHeader* HeaderOf(int32_t kind, int32_t index) const noexcept {
+    if (index < 0) return nullptr;
+    const auto i = static_cast<size_t>(index);
+    switch (kind) {
+      case KindSen: return i < Lines.size() ? &Lines[i].Header : nullptr;
+      case KindEnko: return i < Arcs.size() ? &Arcs[i].Header : nullptr;
+      case KindTen: return i < Points.size() ? &Points[i].Header : nullptr;
+      case KindMoji: return i < Texts.size() ? &Texts[i].Header : nullptr;
+      case KindSunpou: return i < Dimensions.size() ? &Dimensions[i].Header : nullptr;
+      case KindSolid: return i < Solids.size() ? &Solids[i].Header : nullptr;
+      case KindBlock: return i < BlockInserts.size() ? &BlockInserts[i].Header : nullptr;
+      default: return nullptr;
+    }
+  }
   int32_t TotalCount() const noexcept;
   void ClearLists() noexcept;
 };

@@ -17,7 +17,6 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "fileio.h"
@@ -101,11 +100,22 @@ class TJwwReader {
   uint64_t Size() const noexcept { return Size_; }
   uint64_t Remaining() const noexcept { return Size_ - Offset_; }
 
-  uint8_t U8(const char* what);
-  uint16_t U16(const char* what);
-  int32_t I32(const char* what);
-  uint32_t U32(const char* what);
-  double F64(const char* what);
+  // The fixed-size primitives, little-endian; inline, as they are read once
+  // per field of every element.
+  uint8_t U8(const char* what) { return *Take(1, what); }
+  uint16_t U16(const char* what) {
+    const uint8_t* p = Take(2, what);
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+  }
+  uint32_t U32(const char* what) { return LoadU32(Take(4, what)); }
+  int32_t I32(const char* what) { return static_cast<int32_t>(LoadU32(Take(4, what))); }
+  double F64(const char* what) {
+    const uint8_t* p = Take(8, what);
+    const uint64_t bits = LoadU32(p) | (static_cast<uint64_t>(LoadU32(p + 4)) << 32);
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+  }
   void Bytes(void* out, size_t n, const char* what);
   void Skip(uint64_t n, const char* what);
   // Fails unless n more bytes are there.
@@ -114,7 +124,17 @@ class TJwwReader {
   void Close();
 
  private:
-  const uint8_t* Take(size_t n, const char* what);
+  const uint8_t* Take(size_t n, const char* what) {
+    if (Filled_ - Pos_ < n) Refill(n, what);
+    const uint8_t* p = Data_ + Pos_;
+    Pos_ += n;
+    Offset_ += n;
+    return p;
+  }
+  static uint32_t LoadU32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
+  }
   void Refill(size_t n, const char* what);
 
   qm::TFile File_;
@@ -148,7 +168,13 @@ class TJwwWriter {
     Put(b, 4);
   }
   void I32(int32_t v) { U32(static_cast<uint32_t>(v)); }
-  void F64(double v);
+  void F64(double v) {
+    uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    uint8_t b[8];
+    for (int i = 0; i < 8; ++i) b[i] = static_cast<uint8_t>(bits >> (8 * i));
+    Put(b, 8);
+  }
   void Bytes(const void* data, size_t n) { Put(data, n); }
   void Zeros(size_t n);
   // Hands everything buffered to the file or the memory vector.
@@ -387,15 +413,28 @@ class TJwwData : public TEntJwwElementLists, public TJwwHeaderSection {
   void ComputeBlockUsage(const std::vector<int32_t>& topLevelNumbers);
 };
 
+// The first block definition (in BlockDefs order) of each number: the one an
+// insert of that number places. Built once, 8 bytes a definition.
+class TFirstDefinitions {
+ public:
+  explicit TFirstDefinitions(const TJwwData& document);
+  // Its index in BlockDefs, -1 when no definition has that number.
+  int32_t Find(int32_t blockNumber) const noexcept;
+
+ private:
+  std::vector<std::pair<int32_t, int32_t>> ByNumber_;  // (number, index), sorted, first index of each number
+};
+
 // The number each block definition has in the output, looked up by the
 // number inserts refer to: built once for a whole write.
 class TBlockNumbers {
  public:
-  explicit TBlockNumbers(const TJwwData& document);
+  explicit TBlockNumbers(const TJwwData& document) : Document_(document), First_(document) {}
   int32_t Map(int32_t blockNumber) const;
 
  private:
-  std::unordered_map<int32_t, const TEntJwwBlockDef*> First_;
+  const TJwwData& Document_;
+  TFirstDefinitions First_;
 };
 
 // Names of the element classes by kind (1..8; index 0 is empty).

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr size_t BufferSize = 64 * 1024;
+constexpr size_t BufferSize = 256 * 1024;
 
 std::string FormatOffset(uint64_t offset) {
   char buf[64];
@@ -22,11 +22,6 @@ std::string FormatOffset(uint64_t offset) {
   return buf;
 }
 
-uint16_t LoadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t LoadU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
 
 }  // namespace
 
@@ -99,27 +94,6 @@ void TJwwReader::Refill(size_t n, const char* what) {
   }
 }
 
-const uint8_t* TJwwReader::Take(size_t n, const char* what) {
-  if (Filled_ - Pos_ < n) Refill(n, what);
-  const uint8_t* p = Data_ + Pos_;
-  Pos_ += n;
-  Offset_ += n;
-  return p;
-}
-
-uint8_t TJwwReader::U8(const char* what) { return *Take(1, what); }
-uint16_t TJwwReader::U16(const char* what) { return LoadU16(Take(2, what)); }
-uint32_t TJwwReader::U32(const char* what) { return LoadU32(Take(4, what)); }
-int32_t TJwwReader::I32(const char* what) { return static_cast<int32_t>(LoadU32(Take(4, what))); }
-
-double TJwwReader::F64(const char* what) {
-  const uint8_t* p = Take(8, what);
-  const uint64_t bits = LoadU32(p) | (static_cast<uint64_t>(LoadU32(p + 4)) << 32);
-  double v;
-  std::memcpy(&v, &bits, sizeof v);
-  return v;
-}
-
 void TJwwReader::Bytes(void* out, size_t n, const char* what) {
   Require(n, what);
   auto* dst = static_cast<uint8_t*>(out);
@@ -187,12 +161,6 @@ void TJwwWriter::PutSlow(const void* data, size_t n) {
   }
 }
 
-void TJwwWriter::F64(double v) {
-  uint64_t bits;
-  std::memcpy(&bits, &v, sizeof bits);
-  U32(static_cast<uint32_t>(bits));
-  U32(static_cast<uint32_t>(bits >> 32));
-}
 
 void TJwwWriter::Zeros(size_t n) {
   static const uint8_t zeros[64] = {};
@@ -245,7 +213,9 @@ TJwwString TJwwData::ReadString(TJwwReader& file, const char* what) {
 }
 
 TJwwString TJwwData::ReadName(TJwwReader& file, const char* what) {
-  return Func_::RemoveControlCharsOf(ReadString(file, what));
+  TJwwString s = ReadString(file, what);
+  if (Func_::HasControlChars(s)) s = Func_::RemoveControlCharsOf(s);
+  return s;
 }
 
 int32_t TJwwData::ReadCount(TJwwReader& file, const char* what) {

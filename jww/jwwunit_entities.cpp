@@ -3,7 +3,7 @@
 // read-back check go through them. The records themselves are described once,
 // in jwwwalk.h.
 #include <algorithm>
-#include <unordered_map>
+#include <climits>
 
 #include "Func_.h"
 #include "jwwnormalise.h"
@@ -46,20 +46,6 @@ size_t TEntJwwElementLists::ArraySize(int32_t kind) const noexcept {
   }
 }
 
-const TEntJwwEntityHeader* TEntJwwElementLists::HeaderOf(int32_t kind, int32_t index) const noexcept {
-  if (index < 0 || static_cast<size_t>(index) >= ArraySize(kind)) return nullptr;
-  const auto i = static_cast<size_t>(index);
-  switch (kind) {
-    case KindSen: return &Lines[i].Header;
-    case KindEnko: return &Arcs[i].Header;
-    case KindTen: return &Points[i].Header;
-    case KindMoji: return &Texts[i].Header;
-    case KindSunpou: return &Dimensions[i].Header;
-    case KindSolid: return &Solids[i].Header;
-    case KindBlock: return &BlockInserts[i].Header;
-    default: return nullptr;
-  }
-}
 
 int32_t TEntJwwElementLists::TotalCount() const noexcept {
   return LineCount + ArcCount + PointCount + TextCount + DimensionCount + SolidCount + BlockInsertCount;
@@ -114,8 +100,28 @@ namespace {
 // Reads one element of a kind into a zeroed record, appends it to its array
 // and returns its index. The count goes up only once the whole record was
 // read. What the file does not store takes the reader's values.
+// The fewest bytes an element of a kind takes in the file (a short class tag,
+// the record without its optional fields, empty strings).
+uint64_t MinBytes(int32_t kind, int32_t v) {
+  const uint64_t h = JwwLayout::EntityHeaderSize(v);
+  switch (kind) {
+    case KindSen: return 2 + h + 32;
+    case KindEnko: return 2 + h + 60;
+    case KindTen: return 2 + h + 20;
+    case KindMoji: return 2 + h + 68 + 2;
+    case KindSunpou: return 2 + 3 * h + 32 + 68 + 2 + (JwwLayout::HasDimensionExtension(v) ? 2 + 6 * h + 64 + 80 : 0);
+    case KindSolid: return 2 + h + 64;
+    default: return 2 + h + 44;
+  }
+}
+
 template <typename T>
-int32_t Append(TJwwReader& f, int32_t v, std::vector<T>& array, int32_t& count) {
+int32_t Append(TJwwReader& f, int32_t v, std::vector<T>& array, int32_t& count, int32_t kind, int32_t left) {
+  // At a kind's first element its array takes room for as many as the rest of
+  // the list and of the file could hold: one allocation instead of growth by
+  // copies. Room never touched costs no memory.
+  if (array.empty())
+    array.reserve(static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(left), f.Remaining() / MinBytes(kind, v) + 1)));
   T e{};
   JwwWalk::TReadIo io(f);
   JwwWalk::Walk(io, e, v);
@@ -134,38 +140,29 @@ void CompleteOldDimension(TEntJwwSunpou& e) {
   }
 }
 
-int32_t ReadElement(TJwwReader& f, int32_t v, int32_t kind, TEntJwwElementLists& t, bool inBlock) {
+int32_t ReadElement(TJwwReader& f, int32_t v, int32_t kind, TEntJwwElementLists& t, bool inBlock, int32_t left) {
   switch (kind) {
-    case KindSen: return Append(f, v, t.Lines, t.LineCount);
-    case KindEnko: return Append(f, v, t.Arcs, t.ArcCount);
+    case KindSen: return Append(f, v, t.Lines, t.LineCount, KindSen, left);
+    case KindEnko: return Append(f, v, t.Arcs, t.ArcCount, KindEnko, left);
     case KindTen: {
-      const int32_t i = Append(f, v, t.Points, t.PointCount);
+      const int32_t i = Append(f, v, t.Points, t.PointCount, KindTen, left);
       // A point without its extra fields has the scale 1 in the main list.
       TEntJwwTen& e = t.Points.back();
       if (e.Header.PenStyle != 100 && !inBlock) e.Scale = 1.0;
       return i;
     }
-    case KindMoji: return Append(f, v, t.Texts, t.TextCount);
+    case KindMoji: return Append(f, v, t.Texts, t.TextCount, KindMoji, left);
     case KindSunpou: {
-      const int32_t i = Append(f, v, t.Dimensions, t.DimensionCount);
+      const int32_t i = Append(f, v, t.Dimensions, t.DimensionCount, KindSunpou, left);
       if (!JwwLayout::HasDimensionExtension(v)) CompleteOldDimension(t.Dimensions.back());
       return i;
     }
-    case KindSolid: return Append(f, v, t.Solids, t.SolidCount);
-    case KindBlock: return Append(f, v, t.BlockInserts, t.BlockInsertCount);
+    case KindSolid: return Append(f, v, t.Solids, t.SolidCount, KindSolid, left);
+    case KindBlock: return Append(f, v, t.BlockInserts, t.BlockInsertCount, KindBlock, left);
     default: return -1;
   }
 }
 
-void TrimLists(TEntJwwElementLists& t) {
-  t.Lines.shrink_to_fit();
-  t.Arcs.shrink_to_fit();
-  t.Points.shrink_to_fit();
-  t.Texts.shrink_to_fit();
-  t.Dimensions.shrink_to_fit();
-  t.Solids.shrink_to_fit();
-  t.BlockInserts.shrink_to_fit();
-}
 
 // Working state of one read of the entity section.
 struct TReadState {
@@ -243,13 +240,12 @@ void ReadList(TJwwReader& f, int32_t v, TReadState& st, TEntJwwElementLists& tar
     ++st.TagsRead;
     const int32_t kind = ReadClassTag(f, st, true);
     if (kind == KindNone) continue;  // an unknown class: no record, no element
-    const int32_t index = ReadElement(f, v, kind, target, inBlock);
+    const int32_t index = ReadElement(f, v, kind, target, inBlock, declared - counter);
     if (position < order.size()) order[position] = {kind, index};
     ++position;
     ++counter;
     ++st.RunningIndex;
   }
-  TrimLists(target);
 }
 
 // The CDataList record up to its name; an extended time (top bit set) is
@@ -287,6 +283,7 @@ void TJwwData::ReadEntities(TJwwReader& f, bool limited, int32_t maxTags) {
   if (!st.TagBudgetLeft()) return;
   const int32_t m = ReadBoundedCount(f, "the block definition count", JwwLayout::MinBlockDefBytes(v));
   Header.DeclaredBlockDefCount = m;
+  BlockDefs.reserve(static_cast<size_t>(m));  // m is bounded by the bytes left
   for (int32_t p = 0; p < m; ++p) {
     if (!st.TagBudgetLeft()) break;
     ReadClassTag(f, st, false);
@@ -298,7 +295,6 @@ void TJwwData::ReadEntities(TJwwReader& f, bool limited, int32_t maxTags) {
     BlockDefs.push_back(std::move(d));
     BlockDefCount = static_cast<int32_t>(BlockDefs.size());
   }
-  BlockDefs.shrink_to_fit();
 
   if (limited) return;
   if (JwwLayout::HasImageTable(v)) ReadImageTable(f);
@@ -490,18 +486,28 @@ void TJwwData::WriteEntityHeader(TJwwWriter& f, int32_t v, const TEntJwwEntityHe
   JwwWalk::Walk(io, h, v);
 }
 
-TBlockNumbers::TBlockNumbers(const TJwwData& d) {
+TFirstDefinitions::TFirstDefinitions(const TJwwData& d) {
   const size_t n = d.BlockDefEntries();
-  First_.reserve(n);
-  for (size_t i = 0; i < n; ++i) First_.emplace(d.BlockDefs[i].Number, &d.BlockDefs[i]);
+  ByNumber_.reserve(n);
+  for (size_t i = 0; i < n; ++i) ByNumber_.emplace_back(d.BlockDefs[i].Number, static_cast<int32_t>(i));
+  std::sort(ByNumber_.begin(), ByNumber_.end());
+  ByNumber_.erase(std::unique(ByNumber_.begin(), ByNumber_.end(),
+                              [](const auto& a, const auto& b) { return a.first == b.first; }),
+                  ByNumber_.end());
+}
+
+int32_t TFirstDefinitions::Find(int32_t number) const noexcept {
+  const auto it = std::lower_bound(ByNumber_.begin(), ByNumber_.end(), std::make_pair(number, INT32_MIN));
+  return it != ByNumber_.end() && it->first == number ? it->second : -1;
 }
 
 // The first definition of that number decides: used, its new number; unused,
 // the number as it is; none, 0.
 int32_t TBlockNumbers::Map(int32_t number) const {
-  const auto it = First_.find(number);
-  if (it == First_.end()) return 0;
-  return it->second->Used ? it->second->NewNumber : number;
+  const int32_t i = First_.Find(number);
+  if (i < 0) return 0;
+  const TEntJwwBlockDef& d = Document_.BlockDefs[static_cast<size_t>(i)];
+  return d.Used ? d.NewNumber : number;
 }
 
 int32_t TJwwData::MapBlockNumber(int32_t blockNumber) const { return TBlockNumbers(*this).Map(blockNumber); }

@@ -1,7 +1,6 @@
 // The document's life: reset, signature test, the two loads and the block
 // bookkeeping that ends them.
 #include <cstring>
-#include <unordered_map>
 
 #include "jwwunit.h"
 #include "textconv.h"
@@ -135,11 +134,9 @@ void TJwwData::ComputeBlockUsage(const std::vector<int32_t>& topLevelNumbers) {
   if (topLevelNumbers.empty()) return;
 
   const size_t defCount = BlockDefEntries();
-  std::unordered_map<int32_t, int32_t> firstByNumber;
-  for (size_t i = 0; i < defCount; ++i) firstByNumber.emplace(BlockDefs[i].Number, static_cast<int32_t>(i));
+  const TFirstDefinitions first(*this);
   auto place = [&](int32_t number) {
-    const auto it = firstByNumber.find(number);
-    const int32_t index = it == firstByNumber.end() ? -1 : it->second;
+    const int32_t index = first.Find(number);
     BlockTree.push_back({number, index});
     if (index >= 0) BlockDefs[static_cast<size_t>(index)].Used = true;
   };

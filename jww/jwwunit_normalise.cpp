@@ -81,8 +81,8 @@ TEntJwwTen Record(TEntJwwTen e, int32_t v) {
 
 TEntJwwMoji Record(TEntJwwMoji e, int32_t v) {
   e.Header = Header(e.Header, KindMoji, v);
-  e.FontName = Func_::RemoveCaretMOf(e.FontName);
-  e.Text = Func_::RemoveCaretMOf(e.Text);
+  if (Func_::HasCaretMOrControlChars(e.FontName)) e.FontName = Func_::RemoveCaretMOf(e.FontName);
+  if (Func_::HasCaretMOrControlChars(e.Text)) e.Text = Func_::RemoveCaretMOf(e.Text);
   return e;
 }
 

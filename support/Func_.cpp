@@ -97,6 +97,43 @@ std::u16string RemoveCaretM(std::u16string_view text) {
   return out;
 }
 
+bool HasControlChars(const TJwwString& text) {
+  if (text.IsWide()) {
+    for (const char16_t u : text.Units())
+      if (u < 0x20) return true;
+    return false;
+  }
+  const std::string_view t = text.Sjis();
+  for (size_t i = 0; i < t.size(); ++i) {
+    const unsigned char b = At(t, i);
+    if (IsLeadByte(b)) {
+      if (i + 1 == t.size()) return true;  // a lead byte without its second byte
+      ++i;
+    } else if (b < 0x20) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool HasCaretMOrControlChars(const TJwwString& text) {
+  if (text.IsWide()) {
+    const std::u16string_view t = text.Units();
+    for (size_t i = 0; i < t.size(); ++i)
+      if (t[i] < 0x20 || (t[i] == u'^' && i + 1 < t.size() && t[i + 1] == u'm')) return true;
+    return false;
+  }
+  const std::string_view t = text.Sjis();
+  for (size_t i = 0; i < t.size(); ++i) {
+    const unsigned char b = At(t, i);
+    if (IsLeadByte(b))
+      ++i;
+    else if (b < 0x20 || (b == '^' && i + 1 < t.size() && t[i + 1] == 'm'))
+      return true;
+  }
+  return false;
+}
+
 TJwwString RemoveControlCharsOf(const TJwwString& text) {
   return text.Transformed([](auto t) { return RemoveControlChars(t); });
 }

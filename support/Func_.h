@@ -37,6 +37,11 @@ std::u16string RemoveSpaces(std::u16string_view text);
 std::string RemoveCaretM(std::string_view text);
 std::u16string RemoveCaretM(std::u16string_view text);
 
+// True when RemoveControlChars, or RemoveCaretM, would change the text (most
+// texts need neither, and are then kept as they are).
+bool HasControlChars(const TJwwString& text);
+bool HasCaretMOrControlChars(const TJwwString& text);
+
 // The cleaning helpers on a drawing's string, in the string's own form.
 TJwwString RemoveControlCharsOf(const TJwwString& text);
 TJwwString RemoveCaretMOf(const TJwwString& text);
