@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds with warnings as errors and runs every test twice: in an optimised
-# build (where the speed checks apply) and under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# build and under AddressSanitizer and UndefinedBehaviorSanitizer; the
+# benchmark runs once at a small size (a smoke test: nothing about time is
+# asserted).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -10,6 +11,7 @@ jobs=$(nproc)
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_WERROR=ON >/dev/null
 cmake --build build/release -j"$jobs"
 (cd build/release && ctest --output-on-failure -j"$jobs")
+build/release/bench/jwwbench --smoke >/dev/null
 
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_WERROR=ON -DQUILLMARK_SANITIZE=ON >/dev/null
 cmake --build build/asan -j"$jobs"

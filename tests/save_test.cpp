@@ -491,13 +491,13 @@ TEST_F(Save, FailsOnWhatTheFormatCannotHold) {
 // ---------------------------------------------------------------------------
 // Speed
 
-TEST_F(Save, AMillionElementsSaveAboutAsFastAsTheyLoad) {
+// Speed is the benchmark's to measure (bench/jwwbench); here a large drawing
+// is checked to come back byte for byte.
+TEST_F(Save, AMillionElementsComeBackByteForByte) {
 #if defined(NDEBUG) && !defined(QUILLMARK_SANITIZED)
   constexpr uint32_t kCount = 1000000;
-  constexpr bool kTimed = true;
 #else
-  constexpr uint32_t kCount = 100000;  // unoptimised or instrumented: no timing, a smaller drawing
-  constexpr bool kTimed = false;
+  constexpr uint32_t kCount = 100000;  // unoptimised or instrumented: a smaller drawing
 #endif
   jwwtest::Drawing d;
   d.Hdr.Version = 600;
@@ -515,21 +515,9 @@ TEST_F(Save, AMillionElementsSaveAboutAsFastAsTheyLoad) {
   Source = Dir / "big.jww";
   jwwtest::WriteFile(Source, w.Bytes());
 
-  using Clock = std::chrono::steady_clock;
-  const auto t0 = Clock::now();
   ASSERT_TRUE(Doc.LoadDocument(Source)) << Doc.LastError;
-  const auto t1 = Clock::now();
   ASSERT_TRUE(Doc.SaveDocument(Dir / "out.jww", 600)) << Doc.LastError;
-  const auto t2 = Clock::now();
   EXPECT_TRUE(SameBytes(ReadAll(Dir / "out.jww"), w.Bytes()));
-  const double load = std::chrono::duration<double>(t1 - t0).count();
-  const double save = std::chrono::duration<double>(t2 - t1).count();
-  RecordProperty("load_seconds", std::to_string(load));
-  RecordProperty("save_seconds", std::to_string(save));
-  if (kTimed) {
-    EXPECT_LT(save, 1.0) << "load " << load << " s";
-    EXPECT_LT(save, 3 * load) << "load " << load << " s";
-  }
 }
 
 }  // namespace
