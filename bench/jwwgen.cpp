@@ -161,7 +161,11 @@ void MixedDrawing(const std::filesystem::path& path, uint32_t elements, int imag
   Images(out.W(), images, imageBytes);
 }
 
-void EmptyDefinitions(const std::filesystem::path& path, uint32_t count) {
+namespace {
+
+// One insert of definition 0, then count definitions made by make(n).
+template <typename Make>
+void Definitions(const std::filesystem::path& path, uint32_t count, Make make) {
   Drawing d = Hidden();
   TOut out(path);
   const std::vector<uint8_t> header = BuildHeaderSection(d);
@@ -171,24 +175,24 @@ void EmptyDefinitions(const std::filesystem::path& path, uint32_t count) {
   ew.Item(Block{});
   ew.Count(count);
   for (uint32_t n = 0; n < count; ++n) {
-    BlockDef def;
-    def.Number = static_cast<int32_t>(n);
-    ew.Definition(def);
+    ew.Definition(make(n));
     out.Drain();
   }
   Images(out.W(), 0, 0);
 }
 
+}  // namespace
+
+void EmptyDefinitions(const std::filesystem::path& path, uint32_t count) {
+  Definitions(path, count, [](uint32_t n) {
+    BlockDef def;
+    def.Number = static_cast<int32_t>(n);
+    return def;
+  });
+}
+
 void NestedChain(const std::filesystem::path& path, uint32_t count) {
-  Drawing d = Hidden();
-  TOut out(path);
-  const std::vector<uint8_t> header = BuildHeaderSection(d);
-  out.W().Raw(header.data(), header.size());
-  EntityWriter ew(out.W(), d);
-  ew.Count(1);
-  ew.Item(Block{});
-  ew.Count(count);
-  for (uint32_t n = 0; n < count; ++n) {
+  Definitions(path, count, [count](uint32_t n) {
     BlockDef def;
     def.Number = static_cast<int32_t>(n);
     def.Name = "chain";
@@ -198,10 +202,8 @@ void NestedChain(const std::filesystem::path& path, uint32_t count) {
       def.Elements.push_back(next);
     }
     def.Elements.push_back(Sen{});
-    ew.Definition(def);
-    out.Drain();
-  }
-  Images(out.W(), 0, 0);
+    return def;
+  });
 }
 
 }  // namespace jwwgen

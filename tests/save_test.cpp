@@ -29,14 +29,6 @@ using testutil::TTempDir;
 
 namespace {
 
-// Where two byte strings first differ, for readable failures.
-::testing::AssertionResult SameBytes(const std::vector<uint8_t>& got, const std::vector<uint8_t>& want) {
-  if (got == want) return ::testing::AssertionSuccess();
-  size_t i = 0;
-  while (i < got.size() && i < want.size() && got[i] == want[i]) ++i;
-  return ::testing::AssertionFailure() << "sizes " << got.size() << " and " << want.size() << ", first difference at "
-                                       << i;
-}
 
 jwwtest::EntHdr Pen(uint8_t style, uint16_t color) {
   jwwtest::EntHdr h;
@@ -299,7 +291,7 @@ TEST_P(SaveRoundTrip, WritesTheBuilderBytesBackAndReadsBackTheSameDocument) {
   const fs::path out = Dir / "out.jww";
   ASSERT_TRUE(Doc.SaveDocument(out, v)) << Doc.LastError;
   EXPECT_TRUE(Doc.LastError.empty());
-  EXPECT_TRUE(SameBytes(ReadAll(out), SourceBytes));
+  EXPECT_TRUE(testutil::SameBytes(ReadAll(out), SourceBytes));
   EXPECT_EQ(Dir.List(), (std::vector<std::string>{"in.jww", "out.jww"}));
 
   TJwwData again;
@@ -355,7 +347,7 @@ TEST_F(Save, SavingTheOutputAgainChangesNothing) {
       EXPECT_EQ(again.Images[0].FileName, "pic2.png");
     }
     ASSERT_TRUE(again.SaveDocument(second, v)) << again.LastError;
-    EXPECT_TRUE(SameBytes(ReadAll(second), firstBytes));
+    EXPECT_TRUE(testutil::SameBytes(ReadAll(second), firstBytes));
     fs::remove(first);
     fs::remove(second);
   }
@@ -375,7 +367,7 @@ TEST_F(Save, DoesNotTouchAnEntryThatHasItsTemporaryName) {
   testutil::WriteAll(taken, testutil::Bytes("mine"));
   ASSERT_TRUE(Doc.SaveDocument(Dir / "out.jww", 600)) << Doc.LastError;
   EXPECT_EQ(ReadAll(taken), testutil::Bytes("mine"));
-  EXPECT_TRUE(SameBytes(ReadAll(Dir / "out.jww"), SourceBytes));
+  EXPECT_TRUE(testutil::SameBytes(ReadAll(Dir / "out.jww"), SourceBytes));
 }
 
 // ---------------------------------------------------------------------------
@@ -517,7 +509,7 @@ TEST_F(Save, AMillionElementsComeBackByteForByte) {
 
   ASSERT_TRUE(Doc.LoadDocument(Source)) << Doc.LastError;
   ASSERT_TRUE(Doc.SaveDocument(Dir / "out.jww", 600)) << Doc.LastError;
-  EXPECT_TRUE(SameBytes(ReadAll(Dir / "out.jww"), w.Bytes()));
+  EXPECT_TRUE(testutil::SameBytes(ReadAll(Dir / "out.jww"), w.Bytes()));
 }
 
 }  // namespace

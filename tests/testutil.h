@@ -2,6 +2,7 @@
 // whole-file reads, hex literals, and a work folder for image extraction.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -139,6 +140,16 @@ inline bool RunAsOrdinaryUser(const std::function<bool()>& body) {
   int status = 0;
   if (child < 0 || waitpid(child, &status, 0) != child) return false;
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Where two byte strings first differ, for readable failures (gtest's own
+// output of two large vectors is unreadable).
+inline ::testing::AssertionResult SameBytes(const std::vector<uint8_t>& got, const std::vector<uint8_t>& want) {
+  if (got == want) return ::testing::AssertionSuccess();
+  size_t i = 0;
+  while (i < got.size() && i < want.size() && got[i] == want[i]) ++i;
+  return ::testing::AssertionFailure() << "sizes " << got.size() << " and " << want.size() << ", first difference at "
+                                       << i;
 }
 
 inline std::vector<uint8_t> Bytes(std::string_view s) { return std::vector<uint8_t>(s.begin(), s.end()); }

@@ -35,14 +35,6 @@ std::vector<uint8_t> Le(std::u16string_view units) {
   return out;
 }
 
-// Where two byte strings first differ, for readable failures.
-::testing::AssertionResult SameBytes(const std::vector<uint8_t>& got, const std::vector<uint8_t>& want) {
-  if (got == want) return ::testing::AssertionSuccess();
-  size_t i = 0;
-  while (i < got.size() && i < want.size() && got[i] == want[i]) ++i;
-  return ::testing::AssertionFailure() << "sizes " << got.size() << " and " << want.size() << ", first difference at "
-                                       << i;
-}
 
 bool Holds(const std::vector<uint8_t>& file, const std::vector<uint8_t>& part) {
   return std::search(file.begin(), file.end(), part.begin(), part.end()) != file.end();
@@ -157,7 +149,7 @@ TEST(WideDrawings, ANoOpConversionWritesTheSourceBytes) {
     r.List.Set({src});
     r.Form1.Button3Click();
     ASSERT_EQ(r.Report(), rig::Converted(src, dir / ("n" + std::to_string(v) + "_2.JWW"))) << v;
-    EXPECT_TRUE(SameBytes(testutil::ReadAll(dir / ("n" + std::to_string(v) + "_2.JWW")), testutil::ReadAll(src))) << v;
+    EXPECT_TRUE(testutil::SameBytes(testutil::ReadAll(dir / ("n" + std::to_string(v) + "_2.JWW")), testutil::ReadAll(src))) << v;
   }
 }
 
