@@ -92,29 +92,12 @@ class TJsonReader {
     if (P_ + 4 > S_.size()) return false;
     u = 0;
     for (int i = 0; i < 4; ++i) {
-      const char c = S_[P_++];
-      const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-      if (d < 0) return false;
+      const auto c = static_cast<unsigned char>(S_[P_++]);
+      const size_t d = std::string_view("0123456789abcdef").find(static_cast<char>(std::tolower(c)));
+      if (d == std::string_view::npos) return false;
       u = u * 16 + static_cast<unsigned>(d);
     }
     return true;
-  }
-  static void Utf8(std::string& out, unsigned cp) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
   }
   bool String(std::string& out) {
     if (!Literal("\"")) return false;
@@ -137,15 +120,17 @@ class TJsonReader {
       if (e != 'u' || !Hex4(u)) return false;
       if (u >= 0xDC80 && u <= 0xDCFF) {
         out += static_cast<char>(u - 0xDC00);  // a byte that is not UTF-8
-      } else if (u >= 0xD800 && u <= 0xDBFF) {
+        continue;
+      }
+      std::u16string units(1, static_cast<char16_t>(u));
+      if (u >= 0xD800 && u <= 0xDBFF) {
         unsigned low = 0;
         if (!Literal("\\u") || !Hex4(low) || low < 0xDC00 || low > 0xDFFF) return false;
-        Utf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+        units += static_cast<char16_t>(low);
       } else if (u >= 0xDC00 && u <= 0xDFFF) {
         return false;
-      } else {
-        Utf8(out, u);
       }
+      out += qm::Utf16ToUtf8(units);
     }
     return false;
   }
@@ -382,8 +367,9 @@ TEST_F(CliTest, UsageErrorsGiveStatusTwoAndConvertNothing) {
       return line.starts_with("  " + option + " ") || line.starts_with("  " + option + ",");
     });
     ASSERT_NE(described, help.end()) << option << "\n" << Out;
-    const auto example = std::find_if(described, help.end(),
-                                      [](const std::string& line) { return line.find("quillmark ") != std::string::npos; });
+    const auto example = std::find_if(described, help.end(), [](const std::string& line) {
+      return line.find("quillmark ") != std::string::npos;
+    });
     ASSERT_NE(example, help.end()) << option;
     EXPECT_NE((*example + " ").find(" " + option + " "), std::string::npos) << option << ": " << *example;
   }
