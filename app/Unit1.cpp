@@ -36,6 +36,13 @@ std::filesystem::path FolderFromSettingsLine(const std::string& line) {
   return PathFromUtf8(line);
 }
 
+// The second line of a dry run's report for a drawing that would be converted.
+std::string DryRunLine(const TRemovedCounts& removed) {
+  return "　変換できます（削除するもの: 要素 " + std::to_string(removed.Elements) +
+         "、ブロック定義 " + std::to_string(removed.BlockDefs) + "、画像 " + std::to_string(removed.Images) +
+         "。--dry-run のため書き込みません）";
+}
+
 }  // namespace
 
 TForm1::TForm1(IListBox& list, IStatusBar& status, IApplication& application, IWindowBounds& bounds, TForm2& form2,
@@ -118,7 +125,11 @@ std::string TForm1::UpperExtension(const std::filesystem::path& path) {
 }
 
 std::filesystem::path TForm1::OutputPathFor(const std::filesystem::path& source) {
-  const std::filesystem::path folder = source.parent_path();
+  return OutputPathFor(source, source.parent_path());
+}
+
+std::filesystem::path TForm1::OutputPathFor(const std::filesystem::path& source, const std::filesystem::path& folder,
+                                            const std::function<bool(const std::filesystem::path&)>& taken) {
   auto base = source.filename().native();
   const auto dot = base.rfind(static_cast<std::filesystem::path::value_type>('.'));
   if (dot != base.npos) base.resize(dot);
@@ -126,8 +137,20 @@ std::filesystem::path TForm1::OutputPathFor(const std::filesystem::path& source)
     std::filesystem::path candidate = folder / std::filesystem::path(base);
     candidate += "_" + std::to_string(n) + ".JWW";
     // Any entry counts as taken: a folder or a link of that name too.
-    if (!EntryExists(candidate)) return candidate;
+    if (!EntryExists(candidate) && !(taken && taken(candidate))) return candidate;
   }
+}
+
+std::filesystem::path TForm1::OutputFolderOf(const std::filesystem::path& source) const {
+  return OutputFolderFor ? OutputFolderFor(source) : source.parent_path();
+}
+
+// The output name of a source now. A dry run writes nothing, so the names it
+// has given out count as taken, as their files would be.
+std::filesystem::path TForm1::NextOutputPath(const std::filesystem::path& source) const {
+  if (!DryRun || PlannedOutputs_.empty()) return OutputPathFor(source, OutputFolderOf(source));
+  return OutputPathFor(source, OutputFolderOf(source),
+                       [this](const std::filesystem::path& p) { return PlannedOutputs_.contains(ListKey(p)); });
 }
 
 // The key under which the list holds a file: its path with every letter
@@ -192,6 +215,7 @@ void TForm1::Button3Click() {
   TFlagGuard busy(Busy_);
   Interrupted_ = false;
   Results_.clear();
+  PlannedOutputs_.clear();
   Form2_.ClearLines();
   ListBox1_.ClearSelection();
   if (!Document) Document = std::make_unique<TJwwData>();
@@ -210,7 +234,7 @@ void TForm1::Button3Click() {
     const std::filesystem::path& name = names[static_cast<size_t>(k)];
     TFileResult result;
     result.Source = name;
-    result.Output = OutputPathFor(name);
+    result.Output = NextOutputPath(name);
     select(k, true);
     StatusBar1_.SetSimpleText(std::string(Msg::Converting) + PathToUtf8(name) + std::string(Msg::ConvertingEnd));
     Observer_.FileStarted(k, name);
@@ -281,11 +305,18 @@ void TForm1::ConvertOne(const std::filesystem::path& name, const std::filesystem
     result.Failure = doc.LastFailure;
     skip(TOutcome::Unreadable, Msg::Unreadable);
   } else if (ConvertFile(outputPath)) {
-    result.Outcome = TOutcome::Converted;
     result.Output = SavedOutput_;
-    result.Warning = ConvertWarning_;
+    result.Removed = ConvertRemoved_;
     Form2_.AppendLine(std::string(Msg::ConvertedTo) + PathToUtf8(SavedOutput_));
-    Form2_.AppendLine(std::string(Msg::Converted));
+    if (DryRun) {
+      result.Outcome = TOutcome::WouldConvert;
+      PlannedOutputs_.insert(ListKey(SavedOutput_));
+      Form2_.AppendLine(DryRunLine(ConvertRemoved_));
+    } else {
+      result.Outcome = TOutcome::Converted;
+      result.Warning = ConvertWarning_;
+      Form2_.AppendLine(std::string(Msg::Converted));
+    }
   } else {
     result.Outcome = TOutcome::Failed;
     result.Detail = ConvertDetail_;
@@ -302,9 +333,22 @@ void TForm1::ConvertOne(const std::filesystem::path& name, const std::filesystem
 bool TForm1::ConvertFile(const std::filesystem::path& outputPath) {
   ConvertDetail_.clear();
   ConvertFailure_ = TJwwFailure::None;
+  ConvertRemoved_ = {};
   SavedOutput_ = outputPath;
   TJwwData& doc = *Document;
-  PurgeHiddenMaterial(doc);
+  // The images the writer keeps are those a remaining text shows: the ones
+  // shown before the purge and no longer after it are what it removes.
+  std::vector<TBindImageType> shownBefore = doc.Images;
+  if (!shownBefore.empty()) doc.MarkImagesInUse(shownBefore);
+  const TPurgeResult purge = PurgeHiddenMaterial(doc);
+  ConvertRemoved_.Elements = purge.RemovedElements;
+  ConvertRemoved_.BlockDefs = purge.RemovedBlockDefs;
+  if (!shownBefore.empty()) {
+    std::vector<TBindImageType> shownAfter = doc.Images;
+    doc.MarkImagesInUse(shownAfter);
+    for (size_t i = 0; i < shownBefore.size(); ++i)
+      ConvertRemoved_.Images += shownBefore[i].InUse && !shownAfter[i].InUse;
+  }
   // The purge's result is checked before anything is written: hidden material
   // must never reach a file.
   if (const std::string leak = FindHiddenMaterial(doc); !leak.empty()) {
@@ -312,12 +356,22 @@ bool TForm1::ConvertFile(const std::filesystem::path& outputPath) {
     ConvertFailure_ = TJwwFailure::Corrupt;
     return false;
   }
+  if (DryRun) return CheckInMemory(outputPath);
+  if (OutputFolderFor) {
+    std::error_code ec;
+    std::filesystem::create_directories(outputPath.parent_path(), ec);
+    if (ec) {
+      ConvertDetail_ = PathToUtf8(outputPath.parent_path()) + ": cannot create the folder: " + ec.message();
+      ConvertFailure_ = TJwwFailure::IoError;
+      return false;
+    }
+  }
   // The save reads its file back and compares it with the document before it
   // gives it its name; a name taken meanwhile (another conversion of the
   // same drawing) passes on to the next free one.
   const std::filesystem::path source = ConvertSource_;
   std::function<std::filesystem::path()> nextFree;
-  if (!source.empty()) nextFree = [source] { return OutputPathFor(source); };
+  if (!source.empty()) nextFree = [this, source] { return OutputPathFor(source, OutputFolderOf(source)); };
   if (!doc.SaveDocument(outputPath, doc.Header.Version, nextFree)) {
     ConvertDetail_ = doc.LastError;
     ConvertFailure_ = doc.LastFailure;
@@ -326,6 +380,39 @@ bool TForm1::ConvertFile(const std::filesystem::path& outputPath) {
   SavedOutput_ = doc.SavedPath;
   ConvertWarning_ = doc.LastWarning;
   return true;
+}
+
+// The dry run's save: the purged drawing is written to memory, read back and
+// compared with the document exactly as a save checks its file, so that a
+// drawing the save would refuse (a text its string form cannot hold) fails
+// here too.
+bool TForm1::CheckInMemory(const std::filesystem::path& outputPath) {
+  TJwwData& doc = *Document;
+  const int32_t version = doc.Header.Version;
+  try {
+    doc.Header.Signature = "JwwData.";
+    std::vector<uint8_t> bytes;
+    std::vector<TWrittenImage> images;
+    {
+      TJwwWriter writer(bytes);
+      doc.WriteHeaderSection(writer, version);
+      doc.WriteEntitySection(writer, version, &images);
+      writer.Flush();
+    }
+    TJwwReader back(bytes.data(), bytes.size());
+    doc.CheckWrittenFile(back, version, images);
+    return true;
+  } catch (const EJwwError& e) {
+    ConvertDetail_ = PathToUtf8(outputPath) + ": " + e.what();
+    ConvertFailure_ = e.Kind();
+  } catch (const EFileError& e) {
+    ConvertDetail_ = PathToUtf8(outputPath) + ": " + e.what();
+    ConvertFailure_ = TJwwFailure::IoError;
+  } catch (const std::bad_alloc&) {
+    ConvertDetail_ = PathToUtf8(outputPath) + ": not enough memory";
+    ConvertFailure_ = TJwwFailure::IoError;
+  }
+  return false;
 }
 
 void TForm1::LoadSettings(const std::filesystem::path& path) {

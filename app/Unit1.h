@@ -4,8 +4,10 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "Unit2.h"
@@ -15,8 +17,16 @@
 
 namespace qm {
 
-// How one file of a batch ended.
-enum class TOutcome { Converted, NothingHidden, NotFound, NotJww, Unreadable, Failed };
+// How one file of a batch ended. WouldConvert only in a dry run: the file
+// would have been converted, and nothing was written.
+enum class TOutcome { Converted, NothingHidden, NotFound, NotJww, Unreadable, Failed, WouldConvert };
+
+// What the purge took out of a converted drawing (or would take, in a dry run).
+struct TRemovedCounts {
+  int32_t Elements = 0;   // top-level elements on hidden groups and layers
+  int32_t BlockDefs = 0;  // block definitions that are no longer written
+  int32_t Images = 0;     // embedded images that only removed texts showed
+};
 
 struct TFileResult {
   std::filesystem::path Source;
@@ -25,6 +35,7 @@ struct TFileResult {
   std::string Detail;   // why a file was unreadable or failed (UTF-8), else empty
   TJwwFailure Failure = TJwwFailure::None;  // what kind of failure made it unreadable or failed
   std::string Warning;  // what went wrong around a conversion that stands (UTF-8), else empty
+  TRemovedCounts Removed;  // for Converted and WouldConvert
 };
 
 class TForm1 {
@@ -42,6 +53,14 @@ class TForm1 {
   std::filesystem::path ProgramFolder;  // ends with a delimiter
   std::filesystem::path LastFolder;     // where the open dialog starts
   std::unique_ptr<TJwwData> Document;
+
+  // The folder the output of a source goes to; when empty (the window), the
+  // source's own folder. The folder is created when the output is written.
+  std::function<std::filesystem::path(const std::filesystem::path& source)> OutputFolderFor;
+  // A dry run loads, purges and checks every drawing as a conversion would,
+  // writes the purged drawing only to memory to check it, and creates no
+  // file: the outcome is WouldConvert where a conversion would be made.
+  bool DryRun = false;
 
   // The settings file of an executable: its path with the extension ".dat".
   static std::filesystem::path SettingsPathFor(const std::filesystem::path& executable);
@@ -83,8 +102,11 @@ class TForm1 {
   // it gets its name.
   bool ConvertFile(const std::filesystem::path& outputPath);
 
-  // The first name folder/base_N.JWW (N = 2, 3, ...) that is not taken.
+  // The first name folder/base_N.JWW (N = 2, 3, ...) that is not taken; the
+  // folder is the source's own unless given.
   static std::filesystem::path OutputPathFor(const std::filesystem::path& source);
+  static std::filesystem::path OutputPathFor(const std::filesystem::path& source, const std::filesystem::path& folder,
+                                             const std::function<bool(const std::filesystem::path&)>& taken = {});
   // The extension of a path's file name from its last ".", upper-cased; empty
   // when there is no ".".
   static std::string UpperExtension(const std::filesystem::path& path);
@@ -103,6 +125,9 @@ class TForm1 {
   void ListFiles(const std::vector<std::filesystem::path>& files);
   void ConvertOne(const std::filesystem::path& name, const std::filesystem::path& outputPath, TFileResult& result);
   void CleanWorkFolder() noexcept;
+  std::filesystem::path OutputFolderOf(const std::filesystem::path& source) const;
+  std::filesystem::path NextOutputPath(const std::filesystem::path& source) const;
+  bool CheckInMemory(const std::filesystem::path& outputPath);
 
   IListBox& ListBox1_;
   IStatusBar& StatusBar1_;
@@ -118,6 +143,8 @@ class TForm1 {
   std::string ConvertDetail_;
   std::string ConvertWarning_;
   TJwwFailure ConvertFailure_ = TJwwFailure::None;
+  TRemovedCounts ConvertRemoved_;
+  std::unordered_set<std::u16string> PlannedOutputs_;  // a dry run's outputs so far, by list key
   std::filesystem::path ConvertSource_;  // the drawing ConvertFile writes out
   std::filesystem::path SavedOutput_;    // where ConvertFile's output went
   bool Busy_ = false;

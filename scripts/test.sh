@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 jobs=$(nproc)
 
+# Configured exactly as scripts/demo.sh configures it: the two share this build.
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_WERROR=ON >/dev/null
 cmake --build build/release -j"$jobs"
 (cd build/release && ctest --output-on-failure -j"$jobs")

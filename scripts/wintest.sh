@@ -5,7 +5,9 @@
 #   2. Quillmark.exe as a user meets it: Alt+A, pick a drawing, Alt+T,
 #      close the report, Alt+X; then the output and the settings file,
 #   3. quillmark-cli.exe: the report as UTF-8 or Shift-JIS bytes when
-#      redirected, as text on a console whose code page stays as it was.
+#      redirected, as text on a console whose code page stays as it was;
+#      wildcard patterns and folders expanded by the program itself, -r, -o
+#      and the JSON report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -85,6 +87,7 @@ echo "converted, report closed, settings written"
 
 echo "== quillmark-cli.exe under Wine"
 data_w=$(winepath -w "$scratch/data")
+scratch_w=$(winepath -w "$scratch")
 cp "$scratch/data/plan_v600.jww" "$scratch/data/図面ŝ.jww"  # ŝ has no Shift-JIS form
 wine "$cli" convert "$data_w\\図面ŝ.jww" "$data_w\\visible_v420.jww" >"$scratch/out" 2>"$scratch/err" ||
   fail "status $?: $(cat "$scratch/err")"
@@ -111,4 +114,41 @@ script -qc "wine '$(winepath -w "$root/$cli")' convert $names 2>/dev/null" /dev/
 [ "$(grep -c '　指定したファイルは存在しませんので' "$scratch/long")" = 200 ] || fail "long console report incomplete"
 ! grep -q $'\xEF\xBF\xBD' "$scratch/long" || fail "a character was split on the console"
 echo "report as UTF-8, as Shift-JIS and on the console; code page kept"
+
+echo "== quillmark-cli.exe: patterns, folders, -r, -o, --json"
+plans="$scratch/batch/plans"
+mkdir -p "$plans/sub"
+cp "$scratch/data/plan_v600.jww" "$plans/A.JWW"
+cp "$scratch/data/plan_v351.jww" "$plans/b.jww"
+cp "$scratch/data/visible_v420.jww" "$plans/c.Jww"
+cp "$scratch/data/plan_v230.jww" "$plans/sub/d.jww"
+plans_w=$(winepath -w "$plans")
+files() { grep '^【' "$1" | sed 's/^【\(.*\)】$/\1/'; }
+# cmd hands the pattern over as it is; the program matches it in any letter case, in name order.
+(cd "$plans" && wine "$root/$cli" convert '*.jww') >"$scratch/out" 2>"$scratch/err" ||
+  fail "pattern: status $?: $(cat "$scratch/err")"
+printf '%s\n' "$plans_w\\A.JWW" "$plans_w\\b.jww" "$plans_w\\c.Jww" >"$scratch/expected"
+files "$scratch/out" | cmp - "$scratch/expected" || fail "*.jww expanded to: $(files "$scratch/out")"
+[ -f "$plans/A_2.JWW" ] && [ -f "$plans/b_2.JWW" ] || fail "no outputs of *.jww"
+# With a folder part, a second time: the outputs of the first run are not sources.
+wine "$cli" convert "$plans_w\\*.JWW" >"$scratch/out" 2>"$scratch/err" || fail "plans\\*.JWW: $(cat "$scratch/err")"
+files "$scratch/out" | cmp - "$scratch/expected" || fail "plans\\*.JWW expanded to: $(files "$scratch/out")"
+[ -f "$plans/A_3.JWW" ] && [ ! -e "$plans/A_2_2.JWW" ] || fail "an earlier output was taken as a source"
+# A pattern that matches nothing names a file that is not there.
+status=0
+wine "$cli" convert "$plans_w\\*.dwg" >"$scratch/out" 2>/dev/null || status=$?
+[ "$status" = 1 ] && grep -qF "【$plans_w\\*.dwg】" "$scratch/out" || fail "unmatched pattern: status $status"
+# A folder with its subfolders into an output folder, as JSON lines; the source folder stays as it was.
+ls -R "$plans" >"$scratch/before"
+wine "$cli" convert -r -o "$scratch_w\\clean" --json "$plans_w" >"$scratch/json" 2>"$scratch/err" ||
+  fail "-r -o --json: status $?: $(cat "$scratch/err")"
+ls -R "$plans" | cmp -s - "$scratch/before" || fail "the source folder changed"
+[ "$(wc -l <"$scratch/json")" = 4 ] || fail "JSON lines: $(cat "$scratch/json")"
+[ "$(grep -c '"outcome":"converted"' "$scratch/json")" = 3 ] || fail "JSON outcomes: $(cat "$scratch/json")"
+output=$(printf '%s' "$scratch_w\\clean\\sub\\d_2.JWW" | sed 's/\\/\\\\/g')  # as a JSON string holds it
+grep -qF "\"output\":\"$output\"" "$scratch/json" || fail "no clean\\sub\\d_2.JWW in $(cat "$scratch/json")"
+for f in clean/A_2.JWW clean/b_2.JWW clean/sub/d_2.JWW; do [ -f "$scratch/$f" ] || fail "no $f"; done
+wine "$cli" info -r "$plans_w" >"$scratch/out" 2>"$scratch/err" || fail "info -r: $(cat "$scratch/err")"
+[ "$(grep -c '^  version:' "$scratch/out")" = 4 ] || fail "info -r: $(cat "$scratch/out")"
+echo "patterns and folders expanded, outputs in the output folder, JSON lines"
 echo "Windows tests passed."

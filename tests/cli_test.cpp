@@ -2,9 +2,17 @@
 // temporary folder, with TMPDIR pointing at a folder of its own.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <memory>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,25 +43,175 @@ std::vector<std::string> Lines(const std::string& s) {
   return out;
 }
 
-// True when the brackets and braces outside strings pair up and every string ends.
-bool Balanced(const std::string& json) {
-  std::string stack;
-  bool inString = false;
-  for (size_t i = 0; i < json.size(); ++i) {
-    const char c = json[i];
-    if (inString) {
-      if (c == '\\') ++i;
-      else if (c == '"') inString = false;
-    } else if (c == '"') {
-      inString = true;
-    } else if (c == '[' || c == '{') {
-      stack.push_back(c == '[' ? ']' : '}');
-    } else if (c == ']' || c == '}') {
-      if (stack.empty() || stack.back() != c) return false;
-      stack.pop_back();
-    }
+// A JSON value, read strictly (RFC 8259): strings decoded to bytes, where
+// \udc80..\udcff stand for the bytes 0x80..0xFF of a name that is not UTF-8.
+struct TJson {
+  enum TKind { Null, Bool, Number, String, Array, Object } Kind = Null;
+  bool Flag = false;
+  double Value = 0;
+  std::string Text;
+  std::vector<TJson> Items;
+  std::vector<std::pair<std::string, TJson>> Members;
+
+  const TJson& operator[](const std::string& key) const {
+    static const TJson missing;
+    for (const auto& [k, v] : Members)
+      if (k == key) return v;
+    return missing;
   }
-  return !inString && stack.empty();
+  std::vector<std::string> Keys() const {
+    std::vector<std::string> keys;
+    for (const auto& m : Members) keys.push_back(m.first);
+    return keys;
+  }
+  bool IsNull() const { return Kind == Null; }
+};
+
+class TJsonReader {
+ public:
+  explicit TJsonReader(std::string_view text) : S_(text) {}
+  std::optional<TJson> Document() {
+    if (!qm::IsValidUtf8(S_)) return std::nullopt;
+    TJson v;
+    if (!Value(v)) return std::nullopt;
+    Space();
+    if (P_ != S_.size()) return std::nullopt;
+    return v;
+  }
+
+ private:
+  void Space() {
+    while (P_ < S_.size() && (S_[P_] == ' ' || S_[P_] == '\t' || S_[P_] == '\n' || S_[P_] == '\r')) ++P_;
+  }
+  bool Literal(std::string_view word) {
+    if (S_.substr(P_, word.size()) != word) return false;
+    P_ += word.size();
+    return true;
+  }
+  bool Hex4(unsigned& u) {
+    if (P_ + 4 > S_.size()) return false;
+    u = 0;
+    for (int i = 0; i < 4; ++i) {
+      const auto c = static_cast<unsigned char>(S_[P_++]);
+      const size_t d = std::string_view("0123456789abcdef").find(static_cast<char>(std::tolower(c)));
+      if (d == std::string_view::npos) return false;
+      u = u * 16 + static_cast<unsigned>(d);
+    }
+    return true;
+  }
+  bool String(std::string& out) {
+    if (!Literal("\"")) return false;
+    while (P_ < S_.size()) {
+      const auto c = static_cast<unsigned char>(S_[P_++]);
+      if (c == '"') return true;
+      if (c < 0x20) return false;
+      if (c != '\\') {
+        out += static_cast<char>(c);
+        continue;
+      }
+      if (P_ >= S_.size()) return false;
+      const char e = S_[P_++];
+      const std::string_view simple = "\"\\/bfnrt", meaning = "\"\\/\b\f\n\r\t";
+      if (const size_t k = simple.find(e); k != std::string_view::npos) {
+        out += meaning[k];
+        continue;
+      }
+      unsigned u = 0;
+      if (e != 'u' || !Hex4(u)) return false;
+      if (u >= 0xDC80 && u <= 0xDCFF) {
+        out += static_cast<char>(u - 0xDC00);  // a byte that is not UTF-8
+        continue;
+      }
+      std::u16string units(1, static_cast<char16_t>(u));
+      if (u >= 0xD800 && u <= 0xDBFF) {
+        unsigned low = 0;
+        if (!Literal("\\u") || !Hex4(low) || low < 0xDC00 || low > 0xDFFF) return false;
+        units += static_cast<char16_t>(low);
+      } else if (u >= 0xDC00 && u <= 0xDFFF) {
+        return false;
+      }
+      out += qm::Utf16ToUtf8(units);
+    }
+    return false;
+  }
+  bool Value(TJson& v) {
+    Space();
+    if (P_ >= S_.size()) return false;
+    const char c = S_[P_];
+    if (c == '{' || c == '[') {
+      const bool object = c == '{';
+      v.Kind = object ? TJson::Object : TJson::Array;
+      ++P_;
+      Space();
+      if (Literal(object ? "}" : "]")) return true;
+      for (;;) {
+        TJson item;
+        std::string key;
+        if (object) {
+          Space();
+          if (!String(key)) return false;
+          Space();
+          if (!Literal(":")) return false;
+        }
+        if (!Value(item)) return false;
+        if (object) v.Members.emplace_back(key, std::move(item));
+        else v.Items.push_back(std::move(item));
+        Space();
+        if (Literal(",")) continue;
+        return Literal(object ? "}" : "]");
+      }
+    }
+    if (c == '"') {
+      v.Kind = TJson::String;
+      return String(v.Text);
+    }
+    if (Literal("true") || Literal("false")) {
+      v.Kind = TJson::Bool;
+      v.Flag = S_[P_ - 2] == 'u';
+      return true;
+    }
+    if (Literal("null")) return true;
+    const size_t from = P_;
+    if (P_ < S_.size() && S_[P_] == '-') ++P_;
+    const size_t digits = P_;
+    while (P_ < S_.size() && std::isdigit(static_cast<unsigned char>(S_[P_]))) ++P_;
+    if (P_ == digits || (S_[digits] == '0' && P_ - digits > 1)) return false;
+    if (P_ < S_.size() && S_[P_] == '.') {
+      const size_t fraction = ++P_;
+      while (P_ < S_.size() && std::isdigit(static_cast<unsigned char>(S_[P_]))) ++P_;
+      if (P_ == fraction) return false;
+    }
+    v.Kind = TJson::Number;
+    v.Value = std::stod(std::string(S_.substr(from, P_ - from)));
+    return true;
+  }
+
+  std::string_view S_;
+  size_t P_ = 0;
+};
+
+std::optional<TJson> ParseJson(std::string_view text) { return TJsonReader(text).Document(); }
+
+// Every entry below a folder (links not followed): files with their bytes,
+// folders and links marked as such.
+std::map<std::string, std::string> Tree(const fs::path& root) {
+  std::map<std::string, std::string> tree;
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+    const std::string rel = fs::relative(it->path(), root).string();
+    if (it->is_symlink()) tree[rel] = "link to " + fs::read_symlink(it->path()).string();
+    else if (it->is_directory()) tree[rel] = "folder";
+    else tree[rel] = FileText(it->path());
+  }
+  return tree;
+}
+
+// The drawing in a file; null (and a failed expectation) when it does not load.
+std::unique_ptr<TJwwData> Loaded(const fs::path& p) {
+  auto doc = std::make_unique<TJwwData>();
+  doc->ExtractImages = false;
+  if (doc->LoadDocument(p)) return doc;
+  ADD_FAILURE() << doc->LastError;
+  return nullptr;
 }
 
 class CliTest : public ::testing::Test {
@@ -64,9 +222,13 @@ class CliTest : public ::testing::Test {
 
   void SetUp() override { ASSERT_TRUE(fs::exists(Cli())) << Cli(); }
 
-  void Run(const std::string& args) {
+  // Runs the command line in Dir, stdout into a file (Out then holds it) or
+  // to the redirection given.
+  void Run(const std::string& args, const std::string& stdoutTo = "") {
+    testutil::WriteAll(Io / "out", {});
     const std::string cmd = "cd " + Q(Dir.Path()) + " && TMPDIR=" + Q(Tmp.Path()) + " " + Q(Cli()) + " " + args +
-                            " >" + Q(Io / "out") + " 2>" + Q(Io / "err") + " </dev/null";
+                            " >" + (stdoutTo.empty() ? Q(Io / "out") : stdoutTo) + " 2>" + Q(Io / "err") +
+                            " </dev/null";
     const int rc = std::system(cmd.c_str());
     ASSERT_TRUE(WIFEXITED(rc)) << cmd;
     Status = WEXITSTATUS(rc);
@@ -74,11 +236,67 @@ class CliTest : public ::testing::Test {
     Err = FileText(Io / "err");
     EXPECT_TRUE(Tmp.List().empty()) << "left in TMPDIR: " << Tmp.List().front();
   }
+  // Starts the command line in Dir with stdout into a pipe of one page (a
+  // long report fills it, and the writer waits) and stderr into Io/err;
+  // SIGPIPE at its default. Returns the process and the pipe's read end, or
+  // -1 when closeReader closed it before the start.
+  std::pair<pid_t, int> Start(const std::vector<std::string>& args, bool closeReader = false) {
+    int fds[2];
+    if (pipe(fds) != 0) return {-1, -1};
+    fcntl(fds[1], F_SETPIPE_SZ, 4096);
+    if (closeReader) close(fds[0]);
+    const std::string cli = Cli().string(), tmp = Tmp.Path().string(), err = (Io / "err").string();
+    std::vector<char*> argv{const_cast<char*>(cli.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+      signal(SIGPIPE, SIG_DFL);
+      const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (errFd < 0 || chdir(Dir.Path().c_str()) != 0 || dup2(fds[1], 1) < 0 || dup2(errFd, 2) < 0) _exit(127);
+      if (!closeReader) close(fds[0]);
+      setenv("TMPDIR", tmp.c_str(), 1);
+      execv(cli.c_str(), argv.data());
+      _exit(127);
+    }
+    close(fds[1]);
+    return {child, closeReader ? -1 : fds[0]};
+  }
   fs::path Put(const std::string& name, const Drawing& d) {
+    fs::create_directories((Dir / name).parent_path());
     WriteFile(Dir / name, Build(d));
     return Dir / name;
   }
 };
+
+// The lines of a JSON Lines text, each checked to be one JSON object.
+std::vector<TJson> JsonLines(const std::string& text) {
+  std::vector<TJson> lines;
+  for (const std::string& line : Lines(text)) {
+    auto v = ParseJson(line);
+    EXPECT_TRUE(v && v->Kind == TJson::Object) << line;
+    if (v) lines.push_back(std::move(*v));
+  }
+  return lines;
+}
+
+// Reads from a pipe up to its end.
+std::string ReadAllFrom(int fd) {
+  std::string text;
+  char buf[4096];
+  for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
+  return text;
+}
+
+// Reads from a pipe until a whole line has come (true) or the pipe ends.
+bool ReadFirstLine(int fd, std::string& text) {
+  char c;
+  while (read(fd, &c, 1) == 1) {
+    text += c;
+    if (c == '\n') return true;
+  }
+  return false;
+}
 
 TEST_F(CliTest, ConvertsAndPrintsTheReportInUtf8) {
   const auto a = Put("a.jww", HiddenGroupDrawing(600));
@@ -130,8 +348,10 @@ TEST_F(CliTest, AnyFileThatIsNotConvertedOrCleanGivesStatusOne) {
 
 TEST_F(CliTest, UsageErrorsGiveStatusTwoAndConvertNothing) {
   Put("a.jww", HiddenGroupDrawing(600));
-  for (const char* args : {"", "convert", "info", "--bogus a.jww", "--encoding latin1 a.jww", "a.jww --encoding",
-                           "convert --json a.jww"}) {
+  for (const char* args : {"", "convert", "info", "--bogus a.jww", "-x a.jww", "--encoding latin1 a.jww",
+                           "a.jww --encoding", "convert --json --encoding sjis a.jww", "info -o out a.jww",
+                           "info --dry-run a.jww", "info -q a.jww", "convert a.jww -o", "convert --output-dir= a.jww",
+                           "convert -o a.jww a.jww", "-r", "--dry-run -q"}) {
     Run(args);
     EXPECT_EQ(Status, 2) << args;
     EXPECT_EQ(Out, "") << args;
@@ -140,8 +360,19 @@ TEST_F(CliTest, UsageErrorsGiveStatusTwoAndConvertNothing) {
   EXPECT_EQ(Dir.List(), std::vector<std::string>{"a.jww"});
   Run("--help");
   EXPECT_EQ(Status, 0);
-  EXPECT_NE(Out.find("quillmark"), std::string::npos);
-  EXPECT_NE(Out.find("info"), std::string::npos);
+  // Each option with an example of its use.
+  const std::vector<std::string> help = Lines(Out);
+  for (const std::string option : {"-r", "-o", "--dry-run", "--json", "-q", "--encoding", "--"}) {
+    const auto described = std::find_if(help.begin(), help.end(), [&](const std::string& line) {
+      return line.starts_with("  " + option + " ") || line.starts_with("  " + option + ",");
+    });
+    ASSERT_NE(described, help.end()) << option << "\n" << Out;
+    const auto example = std::find_if(described, help.end(), [](const std::string& line) {
+      return line.find("quillmark ") != std::string::npos;
+    });
+    ASSERT_NE(example, help.end()) << option;
+    EXPECT_NE((*example + " ").find(" " + option + " "), std::string::npos) << option << ": " << *example;
+  }
   Run("--version");
   EXPECT_EQ(Status, 0);
   EXPECT_TRUE(Out.starts_with("quillmark ")) << Out;
@@ -203,8 +434,10 @@ TEST_F(CliTest, InfoAsJson) {
   Put("d.jww", InfoDrawing());
   Run("info --json d.jww missing.jww");
   EXPECT_EQ(Status, 1);
-  EXPECT_TRUE(Balanced(Out)) << Out;
-  EXPECT_TRUE(Out.starts_with("[")) << Out;
+  const auto json = ParseJson(Out);
+  ASSERT_TRUE(json && json->Kind == TJson::Array && json->Items.size() == 2) << Out;
+  EXPECT_EQ(json->Items[0]["path"].Text, "d.jww");
+  EXPECT_EQ(json->Items[1]["path"].Text, "missing.jww");
   for (const char* key : {"\"version\":600", "\"ok\":true", "\"ok\":false", "\"total\":5",
                           "\"hiddenGroups\":[{\"group\":1,", "\"name\":\"隠しグループ\",\"elements\":2",
                           "{\"group\":0,\"layer\":3,\"name\":\"壁\",\"elements\":1}", "\"convert\":true",
@@ -212,6 +445,325 @@ TEST_F(CliTest, InfoAsJson) {
     EXPECT_NE(Out.find(key), std::string::npos) << key << "\n" << Out;
   EXPECT_NE(Err.find("missing.jww"), std::string::npos);
   EXPECT_EQ(Dir.List(), std::vector<std::string>{"d.jww"});
+}
+
+// A drawing of version 7.00 whose hidden group holds a line, a text showing
+// an image and the only block insert: a purge removes three elements, the
+// block definition and one of the two images.
+Drawing RichDrawing() {
+  Drawing d = HiddenGroupDrawing(700);
+  d.Elements.push_back(Text(0, 0, 5, "^@BM%temp%kept.jpg,1,1,0,0,1,0"));
+  d.Elements.push_back(Text(1, 0, 6, "^@BM%temp%gone.jpg,1,1,0,0,1,0"));
+  d.Elements.push_back(Insert(1, 0, 1));
+  d.Blocks = {Def(1, "door", {Line(0, 0, 9)})};
+  d.Images = {{"kept.jpg", std::vector<uint8_t>(300, 3), {}}, {"gone.jpg", std::vector<uint8_t>(10, 4), {}}};
+  return d;
+}
+
+// A wide drawing whose memo is Shift-JIS: a layer name without a Shift-JIS
+// form cannot be written.
+Drawing UnwritableDrawing() {
+  Drawing d = HiddenGroupDrawing(600);
+  d.Hdr.Wide = true;
+  d.Hdr.MemoWide = false;
+  d.Hdr.Layers[4].Name = "caf\xC3\xA9";
+  return d;
+}
+
+Drawing VisibleDrawing() {
+  Drawing d;
+  d.Hdr.Version = 600;
+  d.Elements = {Line(0, 0, 1)};
+  return d;
+}
+
+// The file lines of a text report: the sources in the order reported.
+std::vector<std::string> ReportedFiles(const std::string& report) {
+  std::vector<std::string> files;
+  for (const std::string& line : Lines(report))
+    if (line.starts_with("【") && line.ends_with("】")) files.push_back(line.substr(3, line.size() - 6));
+  return files;
+}
+
+std::vector<std::string> Sources(const std::vector<TJson>& lines) {
+  std::vector<std::string> sources;
+  for (const TJson& line : lines) sources.push_back(line["source"].Text);
+  return sources;
+}
+
+class CliFolderTest : public CliTest {
+ protected:
+  // plans/ with drawings in mixed letter case, the outputs of an earlier run
+  // beside them, a file that only looks like an output (no solo.jww), a text
+  // file, and sub/ with a drawing and a link back up to plans.
+  void SetUp() override {
+    CliTest::SetUp();
+    for (const char* name : {"plans/b.jww", "plans/A.JWW", "plans/solo_2.JWW", "plans/sub/d.jww", "plans/A_2.JWW",
+                             "plans/b_2.JWW", "plans/b_3.JWW"})
+      Put(name, HiddenGroupDrawing(600));
+    Put("plans/c.Jww", VisibleDrawing());
+    testutil::WriteAll(Dir / "plans" / "notes.txt", testutil::Bytes("JwwData."));
+    fs::create_directory_symlink("..", Dir / "plans" / "sub" / "up");
+  }
+  std::string P(const std::string& name) const { return (Dir / "plans" / name).string(); }
+};
+
+TEST_F(CliFolderTest, AFolderGivesItsDrawingsInNameOrderWithoutEarlierOutputs) {
+  Run("convert plans");
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_EQ(ReportedFiles(Out), (std::vector<std::string>{P("A.JWW"), P("b.jww"), P("c.Jww"), P("solo_2.JWW")}));
+  for (const char* made : {"A_3.JWW", "b_4.JWW", "solo_2_2.JWW"}) EXPECT_TRUE(Loaded(Dir / "plans" / made)) << made;
+  EXPECT_FALSE(fs::exists(Dir / "plans" / "c_2.JWW"));
+  EXPECT_FALSE(fs::exists(Dir / "plans" / "sub" / "d_2.JWW"));  // subfolders only with -r
+
+  // With its subfolders; the outputs just made are earlier outputs now, and
+  // the link back up leads to a folder walked already.
+  Run("convert -r --json plans");
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_EQ(Sources(JsonLines(Out)),
+            (std::vector<std::string>{P("A.JWW"), P("b.jww"), P("c.Jww"), P("solo_2.JWW"), P("sub/d.jww")}));
+  EXPECT_TRUE(Loaded(Dir / "plans" / "sub" / "d_2.JWW"));
+  EXPECT_EQ(Err, "");
+}
+
+TEST_F(CliFolderTest, AnOutputFolderTakesTheOutputsWithTheirSubfolders) {
+  const auto plans = Tree(Dir / "plans");
+  Run("convert -r -o out plans");  // out does not exist yet
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_EQ(Tree(Dir / "plans"), plans);
+  std::vector<std::string> made;
+  for (const auto& [name, content] : Tree(Dir / "out")) made.push_back(name);
+  EXPECT_EQ(made, (std::vector<std::string>{"A_2.JWW", "b_2.JWW", "solo_2_2.JWW", "sub", "sub/d_2.JWW"}));
+  EXPECT_NE(Out.find("　→ " + (Dir / "out" / "sub" / "d_2.JWW").string() + "\n"), std::string::npos) << Out;
+
+  // Into a populated folder: the next free name there.
+  Run("convert -r -o out --json plans");
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_EQ(Tree(Dir / "plans"), plans);
+  std::vector<std::string> outputs;
+  for (const TJson& line : JsonLines(Out))
+    if (!line["output"].IsNull()) outputs.push_back(line["output"].Text);
+  const fs::path out = Dir / "out";
+  EXPECT_EQ(outputs, (std::vector<std::string>{(out / "A_3.JWW").string(), (out / "b_3.JWW").string(),
+                                               (out / "solo_2_3.JWW").string(), (out / "sub" / "d_3.JWW").string()}));
+  for (const std::string& o : outputs) EXPECT_TRUE(Loaded(o)) << o;
+
+  // An output folder inside the walked folder is not walked: its outputs are
+  // never taken as sources.
+  Run("convert -r -o plans/clean plans");
+  Run("convert -r -o plans/clean plans");
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_EQ(ReportedFiles(Out).size(), 5u) << Out;
+  EXPECT_TRUE(fs::exists(Dir / "plans" / "clean" / "sub" / "d_3.JWW"));
+}
+
+TEST_F(CliTest, ADryRunWritesNothingAndTellsWhatAConversionWould) {
+  Put("rich.jww", RichDrawing());
+  Put("plain.jww", HiddenGroupDrawing(600));
+  Put("other/plain.jww", HiddenGroupDrawing(351));
+  Put("visible.jww", VisibleDrawing());
+  Put("unwritable.jww", UnwritableDrawing());
+  Put("out/plain_2.JWW", VisibleDrawing());
+  const std::string args = "-o out rich.jww plain.jww other/plain.jww visible.jww unwritable.jww";
+  const auto before = Tree(Dir.Path());
+  Run("convert --dry-run --json " + args);
+  EXPECT_EQ(Status, 1) << Err;  // the unwritable drawing
+  EXPECT_EQ(Tree(Dir.Path()), before);
+  const std::vector<TJson> dry = JsonLines(Out);
+  ASSERT_EQ(dry.size(), 5u) << Out;
+  const fs::path out = Dir / "out";
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"would_convert", (out / "rich_2.JWW").string()}, {"would_convert", (out / "plain_3.JWW").string()},
+      {"would_convert", (out / "plain_4.JWW").string()}, {"nothing_hidden", ""}, {"failed", ""}};
+  for (size_t i = 0; i < dry.size(); ++i) {
+    EXPECT_EQ(dry[i]["outcome"].Text, expected[i].first) << i;
+    EXPECT_EQ(dry[i]["output"].Text, expected[i].second) << i;
+  }
+  const TJson& removed = dry[0]["removed"];
+  EXPECT_EQ(removed["elements"].Value, 3);
+  EXPECT_EQ(removed["blocks"].Value, 1);
+  EXPECT_EQ(removed["images"].Value, 1);
+  EXPECT_EQ(dry[1]["removed"]["elements"].Value, 1);
+  EXPECT_EQ(dry[4]["failure"].Text, "not representable");
+
+  // The conversion itself does what the dry run said.
+  Run("convert --json " + args);
+  EXPECT_EQ(Status, 1) << Err;
+  const std::vector<TJson> real = JsonLines(Out);
+  ASSERT_EQ(real.size(), dry.size()) << Out;
+  for (size_t i = 0; i < real.size(); ++i) {
+    EXPECT_EQ(real[i]["outcome"].Text, i < 3 ? "converted" : expected[i].first) << i;
+    EXPECT_EQ(real[i]["output"].Text, dry[i]["output"].Text) << i;
+    for (const char* count : {"elements", "blocks", "images"})
+      EXPECT_EQ(real[i]["removed"][count].Value, dry[i]["removed"][count].Value) << i << " " << count;
+  }
+  const auto rich = Loaded(out / "rich_2.JWW");
+  ASSERT_TRUE(rich);
+  EXPECT_EQ(rich->BlockDefCount, 0);
+  ASSERT_EQ(rich->Images.size(), 1u);
+  EXPECT_EQ(rich->Images[0].FileName, "kept.jpg");
+
+  // The text report of a dry run: the name it would get, what would go.
+  const auto now = Tree(Dir.Path());
+  Run("convert --dry-run plain.jww");
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_EQ(Lines(Out), (std::vector<std::string>{"【" + (Dir / "plain.jww").string() + "】",
+                                                  "　→ " + (Dir / "plain_2.JWW").string(),
+                                                  "　変換できます（削除するもの: 要素 1、ブロック定義 0、画像 0。"
+                                                  "--dry-run のため書き込みません）"}));
+  EXPECT_EQ(Tree(Dir.Path()), now);
+}
+
+TEST_F(CliTest, JsonLinesTellEveryOutcomeOfTheFiles) {
+  Put("a.jww", HiddenGroupDrawing(600));
+  Put("visible.jww", VisibleDrawing());
+  const std::string odd = "odd\xff\xfe.jww";  // a name whose bytes are not UTF-8
+  Put(odd, HiddenGroupDrawing(420));
+  testutil::WriteAll(Dir / "notes.txt", testutil::Bytes("JwwData."));
+  auto cut = Build(HiddenGroupDrawing(600));
+  cut.resize(cut.size() / 2);
+  WriteFile(Dir / "cut.jww", cut);
+  const std::string args = "missing.jww notes.txt cut.jww a.jww visible.jww " + Q(odd);
+  Run("convert --json " + args);
+  EXPECT_EQ(Status, 1);
+  const std::vector<TJson> lines = JsonLines(Out);
+  ASSERT_EQ(lines.size(), 6u) << Out;
+  const std::vector<std::string> names = {"missing.jww", "notes.txt", "cut.jww", "a.jww", "visible.jww", odd};
+  const std::vector<std::string> outcomes = {"not_found", "not_jww", "unreadable", "converted", "nothing_hidden",
+                                             "converted"};
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const TJson& line = lines[i];
+    EXPECT_EQ(line.Keys(),
+              (std::vector<std::string>{"source", "output", "outcome", "detail", "failure", "removed", "seconds"}));
+    EXPECT_EQ(line["source"].Text, (Dir / names[i]).string()) << i;
+    EXPECT_EQ(line["outcome"].Text, outcomes[i]) << i;
+    const bool converted = outcomes[i] == "converted";
+    EXPECT_EQ(line["output"].IsNull(), !converted) << i;
+    if (converted) {
+      EXPECT_TRUE(Loaded(line["output"].Text)) << i;
+    }
+    EXPECT_EQ(line["removed"]["elements"].Value, converted ? 1 : 0) << i;
+    EXPECT_EQ(line["seconds"].Kind, TJson::Number) << i;
+    EXPECT_GE(line["seconds"].Value, 0) << i;
+  }
+  EXPECT_EQ(lines[5]["output"].Text, (Dir / "odd\xff\xfe_2.JWW").string());
+  EXPECT_EQ(lines[2]["failure"].Text, "truncated");
+  EXPECT_NE(lines[2]["detail"].Text.find("cut.jww"), std::string::npos);
+  for (size_t i : {0u, 1u, 3u}) EXPECT_TRUE(lines[i]["failure"].IsNull() && lines[i]["detail"].IsNull()) << i;
+
+  // Quiet: the failures only, in either report.
+  Run("convert -q --json " + args);
+  EXPECT_EQ(Status, 1);
+  EXPECT_EQ(Sources(JsonLines(Out)), (std::vector<std::string>{(Dir / "missing.jww").string(),
+                                                               (Dir / "notes.txt").string(),
+                                                               (Dir / "cut.jww").string()}));
+  Run("convert -q a.jww visible.jww");
+  EXPECT_EQ(Status, 0);
+  EXPECT_EQ(Out, "");
+  Run("convert --quiet missing.jww a.jww");
+  EXPECT_EQ(Status, 1);
+  EXPECT_EQ(ReportedFiles(Out), std::vector<std::string>{(Dir / "missing.jww").string()});
+}
+
+TEST_F(CliTest, AKilledRunKeepsTheLinesOfTheFilesItFinished) {
+  constexpr int count = 60;  // their report is longer than the pipe holds
+  for (int i = 0; i < count; ++i) Put("d" + std::to_string(100 + i) + ".jww", HiddenGroupDrawing(600));
+  const auto [child, reader] = Start({"convert", "--json", "."});
+  ASSERT_GT(child, 0);
+  std::string text;
+  ASSERT_TRUE(ReadFirstLine(reader, text)) << FileText(Io / "err");
+  // The run waits for the pipe now, or converts the file after the last line.
+  kill(child, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status));
+  text += ReadAllFrom(reader);
+  close(reader);
+  EXPECT_TRUE(text.ends_with("\n"));
+  const std::vector<TJson> lines = JsonLines(text);
+  ASSERT_LT(lines.size(), static_cast<size_t>(count));
+  for (size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_EQ(lines[i]["source"].Text, (Dir / ("d" + std::to_string(100 + i) + ".jww")).string());
+    EXPECT_EQ(lines[i]["outcome"].Text, "converted");
+    EXPECT_TRUE(Loaded(lines[i]["output"].Text)) << i;
+  }
+  // At most the file in progress has an output without its line.
+  size_t outputs = 0;
+  for (const std::string& name : Dir.List()) outputs += name.ends_with("_2.JWW");
+  EXPECT_TRUE(outputs == lines.size() || outputs == lines.size() + 1) << outputs << " outputs, " << lines.size();
+}
+
+TEST_F(CliTest, CtrlCEndsTheBatchAfterTheFileInProgressWithStatus130) {
+  constexpr int count = 60;
+  for (int i = 0; i < count; ++i) Put("d" + std::to_string(100 + i) + ".jww", HiddenGroupDrawing(600));
+  const auto [child, reader] = Start({"convert", "--json", "."});
+  ASSERT_GT(child, 0);
+  std::string text;
+  ASSERT_TRUE(ReadFirstLine(reader, text)) << FileText(Io / "err");
+  kill(child, SIGINT);
+  text += ReadAllFrom(reader);
+  close(reader);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  const std::vector<TJson> lines = JsonLines(text);
+  EXPECT_LT(lines.size(), static_cast<size_t>(count));
+  size_t outputs = 0;
+  for (const std::string& name : Dir.List()) outputs += name.ends_with("_2.JWW");
+  EXPECT_EQ(outputs, lines.size());  // every file it converted is reported
+  EXPECT_NE(FileText(Io / "err").find("interrupted"), std::string::npos);
+  EXPECT_TRUE(Tmp.List().empty());
+}
+
+TEST_F(CliTest, AReportThatCannotBeWrittenStopsTheBatchWithStatusOne) {
+  for (const char* name : {"a.jww", "b.jww", "c.jww"}) Put(name, HiddenGroupDrawing(600));
+  for (const char* json : {"", "--json "}) {
+    Run(std::string("convert ") + json + "a.jww b.jww c.jww", "/dev/full");
+    EXPECT_EQ(Status, 1) << json;
+    EXPECT_NE(Err.find("cannot write the report"), std::string::npos) << Err;
+  }
+  // Each run converted its first file and stopped.
+  EXPECT_EQ(Dir.List(), (std::vector<std::string>{"a.jww", "a_2.JWW", "a_3.JWW", "b.jww", "c.jww"}));
+
+  const auto [child, reader] = Start({"convert", "b.jww", "c.jww"}, true);  // nobody reads
+  ASSERT_GT(child, 0);
+  EXPECT_EQ(reader, -1);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(FileText(Io / "err").find("cannot write the report"), std::string::npos);
+  EXPECT_TRUE(fs::exists(Dir / "b_2.JWW"));
+  EXPECT_FALSE(fs::exists(Dir / "c_2.JWW"));
+}
+
+TEST_F(CliTest, InfoFollowsThePathRulesAndAlwaysWritesValidJson) {
+  Put("plans/a.jww", InfoDrawing());
+  Put("plans/a_2.JWW", InfoDrawing());
+  Put("plans/sub/b.jww", InfoDrawing());
+  const std::string odd = "plans/odd\x82\xa0\xff.jww";  // Shift-JIS bytes in a name: not UTF-8
+  Put(odd, InfoDrawing());
+  Run("info --json -r plans");
+  EXPECT_EQ(Status, 0) << Err;
+  const auto json = ParseJson(Out);
+  ASSERT_TRUE(json && json->Kind == TJson::Array) << Out;
+  std::vector<std::string> paths;
+  for (const TJson& item : json->Items) paths.push_back(item["path"].Text);
+  EXPECT_EQ(paths, (std::vector<std::string>{"plans/a.jww", odd, "plans/sub/b.jww"}));
+  EXPECT_NE(Out.find("\\udc82\\udca0\\udcff"), std::string::npos) << Out;
+
+  fs::remove(Dir / odd);
+  Run("info plans");
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_EQ(Out.find("sub"), std::string::npos) << Out;
+  EXPECT_NE(Out.find("隠しグループ"), std::string::npos) << Out;
+  const std::string utf8 = Out;
+  Run("info --encoding sjis plans");
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_NE(Out.find(qm::Utf8ToSjis("隠しグループ")), std::string::npos) << Out;
+  EXPECT_EQ(Out.find("隠しグループ"), std::string::npos) << Out;
+  EXPECT_EQ(Lines(Out).size(), Lines(utf8).size());
 }
 
 }  // namespace

@@ -115,6 +115,7 @@ class TFakeObserver : public qm::IBatchObserver {
       case qm::TOutcome::NotJww: return "not-jww";
       case qm::TOutcome::Unreadable: return "unreadable";
       case qm::TOutcome::Failed: return "failed";
+      case qm::TOutcome::WouldConvert: return "would-convert";
     }
     return "?";
   }

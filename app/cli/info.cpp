@@ -8,6 +8,7 @@
 
 #include "jwwunit.h"
 #include "purge.h"
+#include "report.h"
 #include "textconv.h"
 
 namespace qm {
@@ -136,50 +137,27 @@ void PrintText(const TInfo& i, std::ostream& out) {
     out << "  nothing is hidden:  no file would be written\n";
 }
 
-std::string Json(std::string_view s) {
-  std::string out = "\"";
-  for (const char c : s) {
-    const auto b = static_cast<unsigned char>(c);
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (b < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", b);
-          out += buf;
-        } else {
-          out += c;
-        }
-    }
-  }
-  return out + "\"";
-}
-
 void PrintJson(const TInfo& i, std::ostream& out) {
-  out << "{\"path\":" << Json(i.Path) << ",\"ok\":" << (i.Ok ? "true" : "false");
+  out << "{\"path\":" << JsonString(i.Path) << ",\"ok\":" << (i.Ok ? "true" : "false");
   if (!i.Ok) {
-    out << ",\"error\":" << Json(i.Error) << "}";
+    out << ",\"error\":" << JsonString(i.Error) << "}";
     return;
   }
   out << ",\"version\":" << i.Version << ",\"strings\":" << (i.Wide ? "\"utf16\"" : "\"sjis\"")
       << ",\"elements\":{\"total\":" << i.Total;
   for (size_t k = 1; k < 8; ++k) out << ",\"" << KindKeys[k] << "\":" << i.Counts[k];
   out << "},\"blockDefinitions\":{\"total\":" << i.BlockDefs << ",\"used\":" << i.UsedBlockDefs << ",\"unused\":[";
-  for (size_t n = 0; n < i.UnusedBlockNames.size(); ++n) out << (n ? "," : "") << Json(i.UnusedBlockNames[n]);
+  for (size_t n = 0; n < i.UnusedBlockNames.size(); ++n) out << (n ? "," : "") << JsonString(i.UnusedBlockNames[n]);
   out << "]},\"images\":[";
   for (size_t n = 0; n < i.Images.size(); ++n)
-    out << (n ? "," : "") << "{\"name\":" << Json(ToUtf8(i.Images[n].FileName)) << ",\"size\":" << i.Images[n].Size
-        << "}";
+    out << (n ? "," : "") << "{\"name\":" << JsonString(ToUtf8(i.Images[n].FileName))
+        << ",\"size\":" << i.Images[n].Size << "}";
   auto layers = [&](const char* key, const std::vector<THiddenLayer>& list) {
     out << ",\"" << key << "\":[";
     for (size_t n = 0; n < list.size(); ++n) {
       out << (n ? "," : "") << "{\"group\":" << list[n].Group;
       if (list[n].Layer >= 0) out << ",\"layer\":" << list[n].Layer;
-      out << ",\"name\":" << Json(list[n].Name) << ",\"elements\":" << list[n].Elements << "}";
+      out << ",\"name\":" << JsonString(list[n].Name) << ",\"elements\":" << list[n].Elements << "}";
     }
     out << "]";
   };
@@ -192,25 +170,40 @@ void PrintJson(const TInfo& i, std::ostream& out) {
 
 }  // namespace
 
-int RunInfo(const std::vector<std::filesystem::path>& files, bool json, std::ostream& out, std::ostream& err) {
+int RunInfo(const std::vector<std::filesystem::path>& files, bool json, bool sjis, const std::atomic<bool>& stop,
+            std::ostream& out, std::ostream& err) {
   int status = 0;
-  if (json) out << "[";
-  for (size_t n = 0; n < files.size(); ++n) {
+  std::string problem;
+  auto write = [&](const std::string& text) {
+    return WriteReport(out, sjis && !json ? Utf8ToSjis(text) : text, problem);
+  };
+  bool written = !json || write("[");
+  for (size_t n = 0; written && n < files.size(); ++n) {
+    if (stop) {
+      status = 130;
+      err << "quillmark: interrupted; " << n << " of " << files.size() << " files were shown\n";
+      break;
+    }
     const TInfo info = Inspect(files[n]);
     if (!info.Ok) {
       status = 1;
       err << "quillmark: " << info.Error << "\n";
     }
+    std::ostringstream text;
     if (json) {
-      out << (n ? ",\n" : "\n");
-      PrintJson(info, out);
+      text << (n ? ",\n" : "\n");
+      PrintJson(info, text);
     } else if (info.Ok) {
-      if (n) out << "\n";
-      PrintText(info, out);
+      if (n) text << "\n";
+      PrintText(info, text);
     }
+    written = write(text.str());
   }
-  if (json) out << "\n]\n";
-  out.flush();
+  if (written && json) written = write("\n]\n");
+  if (!written) {
+    err << "quillmark: " << problem << "\n";
+    return 1;
+  }
   return status;
 }
 

@@ -1,6 +1,7 @@
 // "quillmark info": what a drawing holds and what a purge would remove.
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <ostream>
 #include <vector>
@@ -8,7 +9,11 @@
 namespace qm {
 
 // Prints one report per drawing (text, or a JSON array when json is true) to
-// out and load failures to err. Returns 0 when every drawing loaded, else 1.
-int RunInfo(const std::vector<std::filesystem::path>& files, bool json, std::ostream& out, std::ostream& err);
+// out, each as soon as it is made, and load failures to err. The text is
+// UTF-8, or Shift-JIS when sjis is true; JSON is always UTF-8. Returns 0 when
+// every drawing loaded, else 1 (also when out refused the report), 130 when
+// stop was set (the drawing in progress is the last).
+int RunInfo(const std::vector<std::filesystem::path>& files, bool json, bool sjis, const std::atomic<bool>& stop,
+            std::ostream& out, std::ostream& err);
 
 }  // namespace qm
