@@ -60,7 +60,7 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
                       "the image name \"" + qm::ToUtf8(image.FileName) +
                           "\" is not a plain file name (it could reach outside the work folder)",
                       TJwwFailure::UnsafeContent);
-    if (!folded.insert(Func_::UnicodeUpperCase(plain->u16string())).second ||
+    if (!folded.insert(Func_::UnicodeUpperCase(qm::PathToUtf16(*plain))).second ||
         !systemFolded.insert(qm::SystemCaseFolded(*plain)).second)
       throw EJwwError(nameAt,
                       "the image name \"" + qm::ToUtf8(image.FileName) +

@@ -2,6 +2,7 @@
 #include "fileio.h"
 
 #include "Func_.h"
+#include "textconv.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -205,7 +206,7 @@ std::filesystem::path SystemTempFolder() {
 }
 
 std::u16string SystemCaseFolded(const std::filesystem::path& name) {
-  return Func_::UnicodeUpperCase(name.u16string());
+  return Func_::UnicodeUpperCase(PathToUtf16(name));  // names that are not UTF-8 keep their bytes as units
 }
 
 uint32_t ProcessId() noexcept { return static_cast<uint32_t>(::getpid()); }
