@@ -4,6 +4,9 @@
 # server, with three sample drawings added through the open dialog and
 # converted. Run after scripts/wintest.sh has built build/win.
 set -euo pipefail
+# A Linux path as Wine's programs name it: the prefix maps drive Z: to /.
+# (winepath does the same but, on a prefix's first start, may fail silently.)
+winpath() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
 cd "$(dirname "$0")/.."
 root=$PWD
 export WINEPREFIX="${WINEPREFIX:-$root/build/win/wineprefix}"
@@ -24,10 +27,10 @@ for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 ln -sfn "$scratch" "$WINEPREFIX/dosdevices/d:"
 mkdir -p "$scratch/prog" "$scratch/samples"
 cp build/win/app/win32/Quillmark.exe "$scratch/prog/"
-wine build/win/tools/makesamples/makesamples.exe "$(winepath -w "$scratch/samples")" >/dev/null
+wine build/win/tools/makesamples/makesamples.exe "$(winpath "$scratch/samples")" >/dev/null
 mv "$scratch/samples" "$scratch/図面"
 # The open dialog starts in the drawings' folder (line 10 of the settings).
-printf '192\r\n107\r\n478\r\n264\r\n176\r\n222\r\n129\r\n456\r\n293\r\n%s\\\r\n' "$(winepath -w "$scratch/図面")" \
+printf '192\r\n107\r\n478\r\n264\r\n176\r\n222\r\n129\r\n456\r\n293\r\n%s\\\r\n' "$(winpath "$scratch/図面")" \
   >"$scratch/prog/Quillmark.dat"
 (cd "$scratch/prog" && wine explorer /desktop=quillmark,720x460 Quillmark.exe >/dev/null 2>&1) &
 desktop=$(timeout 60 xdotool search --sync --name '^quillmark - Wine desktop$' | head -1)

@@ -9,6 +9,9 @@
 #      wildcard patterns and folders expanded by the program itself, -r, -o
 #      and the JSON report.
 set -euo pipefail
+# A Linux path as Wine's programs name it: the prefix maps drive Z: to /.
+# (winepath does the same but, on a prefix's first start, may fail silently.)
+winpath() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
 cd "$(dirname "$0")/.."
 root=$PWD
 bash scripts/setup-win.sh
@@ -50,8 +53,8 @@ scale 96
 echo "== Quillmark.exe under Wine, driven by keyboard"
 mkdir -p "$scratch/prog" "$scratch/data"
 cp "$exe" "$scratch/prog/"
-wine build/win/tools/makesamples/makesamples.exe "$(winepath -w "$scratch/data")" >/dev/null
-drawing_w=$(winepath -w "$scratch/data/plan_v700.jww")
+wine build/win/tools/makesamples/makesamples.exe "$(winpath "$scratch/data")" >/dev/null
+drawing_w=$(winpath "$scratch/data/plan_v700.jww")
 # Waits (at most a minute) for a visible window of that exact name.
 window() { timeout 60 xdotool search --sync --onlyvisible --name "^$1\$" | head -1; }
 gone() {
@@ -79,15 +82,15 @@ for _ in $(seq 600); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$app" 2>/dev/null && fail "Alt+X did not end the program"
 wait "$app" || fail "Quillmark.exe ended with status $?"
 [ -f "$scratch/data/plan_v700_2.JWW" ] || fail "no plan_v700_2.JWW"
-printf '192\r\n107\r\n478\r\n264\r\n176\r\n222\r\n129\r\n456\r\n293\r\n%s\r\n' "$(winepath -w "$scratch/data")\\" \
+printf '192\r\n107\r\n478\r\n264\r\n176\r\n222\r\n129\r\n456\r\n293\r\n%s\r\n' "$(winpath "$scratch/data")\\" \
   >"$scratch/expected.dat"
 cmp "$scratch/prog/Quillmark.dat" "$scratch/expected.dat" || fail "unexpected settings file"
 [ ! -e "$scratch/prog/TEMP" ] || fail "the work folder is left behind"
 echo "converted, report closed, settings written"
 
 echo "== quillmark-cli.exe under Wine"
-data_w=$(winepath -w "$scratch/data")
-scratch_w=$(winepath -w "$scratch")
+data_w=$(winpath "$scratch/data")
+scratch_w=$(winpath "$scratch")
 cp "$scratch/data/plan_v600.jww" "$scratch/data/図面ŝ.jww"  # ŝ has no Shift-JIS form
 wine "$cli" convert "$data_w\\図面ŝ.jww" "$data_w\\visible_v420.jww" >"$scratch/out" 2>"$scratch/err" ||
   fail "status $?: $(cat "$scratch/err")"
@@ -101,7 +104,7 @@ printf '【%s】\n　→ %s\n　変換を行いました。\n' "$data_w\\plan_v3
 cmp "$scratch/out.sjis" "$scratch/expected.sjis" || fail "Shift-JIS report differs"
 # On a console (a terminal through Wine's console): the report arrives as
 # text, and the code page is the same before and after.
-script -qec "wine cmd /c 'chcp & $(winepath -w "$root/$cli") convert $data_w\\plan_v230.jww & chcp'" /dev/null |
+script -qec "wine cmd /c 'chcp & $(winpath "$root/$cli") convert $data_w\\plan_v230.jww & chcp'" /dev/null |
   tr -d '\r' | sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' >"$scratch/console"
 grep -qF "【$data_w\\plan_v230.jww】" "$scratch/console" || fail "console report: $(cat "$scratch/console")"
 grep -qF "　変換を行いました。" "$scratch/console" || fail "console report: $(cat "$scratch/console")"
@@ -110,7 +113,7 @@ pages=$(grep -o 'code page: [0-9]*' "$scratch/console" | sort -u | wc -l)
   fail "the console code page changed: $(grep 'code page' "$scratch/console")"
 # A long report arrives on the console whole, without a broken character.
 names=$(for i in $(seq 200); do printf "'%s\\図面%d.jww' " "$data_w" "$i"; done)
-script -qc "wine '$(winepath -w "$root/$cli")' convert $names 2>/dev/null" /dev/null | tr -d '\r' >"$scratch/long"
+script -qc "wine '$(winpath "$root/$cli")' convert $names 2>/dev/null" /dev/null | tr -d '\r' >"$scratch/long"
 [ "$(grep -c '　指定したファイルは存在しませんので' "$scratch/long")" = 200 ] || fail "long console report incomplete"
 ! grep -q $'\xEF\xBF\xBD' "$scratch/long" || fail "a character was split on the console"
 echo "report as UTF-8, as Shift-JIS and on the console; code page kept"
@@ -122,7 +125,7 @@ cp "$scratch/data/plan_v600.jww" "$plans/A.JWW"
 cp "$scratch/data/plan_v351.jww" "$plans/b.jww"
 cp "$scratch/data/visible_v420.jww" "$plans/c.Jww"
 cp "$scratch/data/plan_v230.jww" "$plans/sub/d.jww"
-plans_w=$(winepath -w "$plans")
+plans_w=$(winpath "$plans")
 files() { grep '^【' "$1" | sed 's/^【\(.*\)】$/\1/'; }
 # cmd hands the pattern over as it is; the program matches it in any letter case, in name order.
 (cd "$plans" && wine "$root/$cli" convert '*.jww') >"$scratch/out" 2>"$scratch/err" ||
