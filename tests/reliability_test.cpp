@@ -308,6 +308,8 @@ TEST_F(Reliability, EveryInjectedFileFailureEndsCleanly) {
       }
     }
   }
+  RecordProperty("trials", trials);
+  RecordProperty("failures", failures);
   EXPECT_GT(trials, 40);
   EXPECT_GT(failures, trials / 2);
 }
