@@ -9,17 +9,7 @@ cd "$(dirname "$0")/.."
 
 packages=(cmake make libgtest-dev g++-mingw-w64-x86-64-posix wine64 fonts-wine xvfb x11-utils xdotool
           imagemagick fonts-ipafont-gothic)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+bash scripts/install-missing.sh "${packages[@]}"
 
 export WINEPREFIX="${WINEPREFIX:-$PWD/build/win/wineprefix}"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

@@ -264,20 +264,14 @@ LRESULT TMainWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       Layout();
       return 0;
-    case WM_GETMINMAXINFO: {
-      auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-      const UINT dpi = DpiOf(Hwnd_);
-      info->ptMinTrackSize = {Scale(MinWidth, dpi), Scale(MinHeight, dpi)};
+    case WM_GETMINMAXINFO:
+      SetMinimumTrackSize(Hwnd_, lParam, MinWidth, MinHeight);
       return 0;
-    }
-    case WM_DPICHANGED: {
-      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+    case WM_DPICHANGED:
       ApplyFont();
-      SetWindowPos(Hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                   suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      MoveToSuggestedRect(Hwnd_, lParam);
       Layout();
       return 0;
-    }
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(Hwnd_, &ps);

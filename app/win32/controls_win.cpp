@@ -14,6 +14,17 @@ UINT DpiOf(HWND hwnd) {
   return dpi ? dpi : 96;
 }
 
+void SetMinimumTrackSize(HWND hwnd, LPARAM minMaxInfo, int width, int height) {
+  auto* info = reinterpret_cast<MINMAXINFO*>(minMaxInfo);
+  const UINT dpi = DpiOf(hwnd);
+  info->ptMinTrackSize = {Scale(width, dpi), Scale(height, dpi)};
+}
+
+void MoveToSuggestedRect(HWND hwnd, LPARAM suggested) {
+  const RECT* r = reinterpret_cast<const RECT*>(suggested);
+  SetWindowPos(hwnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 namespace {
 
 int CALLBACK FaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {

@@ -22,6 +22,10 @@ namespace qm::win {
 inline int Scale(int value, UINT dpi) { return MulDiv(value, static_cast<int>(dpi), 96); }
 inline int Unscale(int value, UINT dpi) { return MulDiv(value, 96, static_cast<int>(dpi)); }
 UINT DpiOf(HWND hwnd);
+// WM_GETMINMAXINFO: a window's smallest size, given at 96 DPI.
+void SetMinimumTrackSize(HWND hwnd, LPARAM minMaxInfo, int width, int height);
+// WM_DPICHANGED: the window takes the rectangle the system suggests.
+void MoveToSuggestedRect(HWND hwnd, LPARAM suggested);
 
 // The font of every control: "ＭＳ ゴシック" 13 pixels high (at 96 DPI) in the
 // Shift-JIS character set, or the system's Japanese UI font where it is
