@@ -1,5 +1,7 @@
 #include "purge.h"
 
+#include "jwwmeaning.h"
+
 #include <algorithm>
 #include <system_error>
 
@@ -23,9 +25,8 @@ bool HasHiddenLayer(const TJwwData& d) {
 }
 
 bool IsOnHiddenLayer(const TJwwData& d, const TEntJwwEntityHeader& h) {
-  const size_t g = WrittenLayerNumber(h.LayerGroup);
-  const size_t l = WrittenLayerNumber(h.Layer);
-  return d.LayerGroups[g].State == 0 || d.Layers[g * 16 + l].State == 0;
+  return d.LayerGroups[JwwMeaning::LayerNumber(h.LayerGroup)].State == 0 ||
+         d.Layers[JwwMeaning::LayerIndex(h)].State == 0;
 }
 
 TPurgeResult PurgeHiddenMaterial(TJwwData& d) {

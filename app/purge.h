@@ -13,9 +13,6 @@ namespace qm {
 // True when any of the 16 layer groups or 256 layers has the state 0 (hidden).
 bool HasHiddenLayer(const TJwwData& document);
 
-// The layer group and layer the writer puts an element on: a stored number
-// above 15 is written as 0, so that is where it is tested too.
-inline uint16_t WrittenLayerNumber(uint16_t stored) { return stored > 15 ? 0 : stored; }
 // True when an element header lies on a hidden group or a hidden layer.
 bool IsOnHiddenLayer(const TJwwData& document, const TEntJwwEntityHeader& header);
 

@@ -76,7 +76,6 @@ constexpr bool HasExtendedTables(int32_t v) { return v >= 420; }
 constexpr bool HasDimensionExtension(int32_t v) { return v >= 420; }
 constexpr bool HasImageTable(int32_t v) { return v >= 700; }
 // Writer rules.
-constexpr bool UsesOldPenNumbers(int32_t v) { return v < 420; }
 constexpr bool ClampsMaxDrawWidth(int32_t v) { return v <= 420; }
 constexpr bool WritesSwitchTens(int32_t v) { return v >= 600; }
 // Smallest number of bytes one counted element can take (a short class tag
@@ -437,5 +436,3 @@ class TBlockNumbers {
   TFirstDefinitions First_;
 };
 
-// Names of the element classes by kind (1..8; index 0 is empty).
-extern const std::array<std::string_view, 9> JwwClassNames;

@@ -6,12 +6,12 @@
 #include <climits>
 
 #include "Func_.h"
+#include "jwwmeaning.h"
 #include "jwwnormalise.h"
 #include "jwwunit.h"
 #include "jwwwalk.h"
 
-const std::array<std::string_view, 9> JwwClassNames = {
-    "", "CDataSen", "CDataEnko", "CDataTen", "CDataMoji", "CDataSunpou", "CDataSolid", "CDataBlock", "CDataList"};
+using JwwMeaning::ClassNames;
 
 // ---------------------------------------------------------------------------
 // TEntJwwElementLists
@@ -191,7 +191,7 @@ int32_t ReadClassTag(TJwwReader& f, TReadState& st, bool compareNames) {
     if (compareNames) {
       const std::string_view n(name, length);
       for (int32_t k = KindSen; k <= KindBlock; ++k) {
-        if (n == JwwClassNames[static_cast<size_t>(k)]) {
+        if (n == ClassNames[static_cast<size_t>(k)]) {
           st.ClassIndex[static_cast<size_t>(k)] = st.RunningIndex;
           kind = k;
           break;
@@ -329,7 +329,7 @@ class TWriteSide {
   void Tag(int32_t kind) {
     int32_t& index = ClassIndex_[static_cast<size_t>(kind)];
     if (index == 0) {
-      const std::string_view name = JwwClassNames[static_cast<size_t>(kind)];
+      const std::string_view name = ClassNames[static_cast<size_t>(kind)];
       F_.U16(0xFFFF);
       F_.U16(static_cast<uint16_t>(V_ & 0xFFFF));
       F_.U16(static_cast<uint16_t>(name.size()));
@@ -370,7 +370,7 @@ class TCheckSide {
     const int32_t got = ReadClassTag(F_, St_, kind != KindList);
     if (kind != KindList && got != kind)
       throw EJwwError(at, "the class tag announces kind " + std::to_string(got) + " where a " +
-                              std::string(JwwClassNames[static_cast<size_t>(kind)]) + " was written");
+                              std::string(ClassNames[static_cast<size_t>(kind)]) + " was written");
   }
   void Object() { ++St_.RunningIndex; }
   [[noreturn]] void Fail(const std::string& message) const { F_.Fail(message); }

@@ -4,41 +4,11 @@
 #include <string>
 
 #include "Func_.h"
+#include "jwwmeaning.h"
 
 namespace JwwNormalise {
 
 namespace {
-
-uint8_t PenStyle(uint8_t s, int32_t kind, int32_t v) {
-  if ((kind == KindSen || kind == KindEnko) && JwwLayout::UsesOldPenNumbers(v)) {
-    static constexpr uint8_t oldStyle[] = {1, 4, 3, 6, 8, 8, 2, 5, 7, 6, 6, 8, 8, 17, 17};  // 31..45
-    if (s >= 31 && s <= 45)
-      s = oldStyle[s - 31];
-    else if (s >= 46 && s <= 62)
-      s = 0;
-  }
-  switch (kind) {
-    case KindSen:
-    case KindEnko: return (s >= 1 && s <= 9) || (s >= 11 && s <= 19) || (s >= 31 && s <= 62) ? s : 0;
-    case KindTen: return s == 1 || s == 100 ? s : 1;
-    case KindMoji: return s >= 1 && s <= 9 ? s : 1;
-    default: return s;
-  }
-}
-
-uint16_t PenColor(uint16_t c, int32_t kind, int32_t v) {
-  if (kind >= KindSen && kind <= KindSolid && JwwLayout::UsesOldPenNumbers(v)) {
-    static constexpr uint16_t oldColor[] = {2, 8, 3, 6, 4, 5, 1, 2, 5, 8, 4, 3, 6, 5, 2, 2};  // 101..116
-    if (c >= 101 && c <= 116)
-      c = oldColor[c - 101];
-    else if (c >= 117 && c <= 356)
-      c = 0;
-  }
-  const bool extended = c >= 101 && c <= 356;
-  if (kind >= KindSen && kind <= KindSunpou) return (c >= 1 && c <= 9) || extended ? c : 0;
-  if (kind == KindSolid) return (c >= 1 && c <= 10) || extended ? c : 0;
-  return c;
-}
 
 // The name written for an extended colour or line type: the cleaned name, or
 // prefix + index when the name is blank.
@@ -55,11 +25,11 @@ int32_t ColorValue(int32_t c) { return c < 0 || c > 0xFFFFFF ? 0 : c; }
 }  // namespace
 
 TEntJwwEntityHeader Header(TEntJwwEntityHeader h, int32_t kind, int32_t v) {
-  h.PenStyle = PenStyle(h.PenStyle, kind, v);
-  h.PenColor = PenColor(h.PenColor, kind, v);
-  if (h.Layer > 15) h.Layer = 0;
-  if (h.LayerGroup > 15) h.LayerGroup = 0;
-  if (h.PenWidth > 30000) h.PenWidth = 0;
+  h.PenStyle = JwwMeaning::PenStyle(h.PenStyle, kind, v);
+  h.PenColor = JwwMeaning::PenColor(h.PenColor, kind, v);
+  h.Layer = JwwMeaning::LayerNumber(h.Layer);
+  h.LayerGroup = JwwMeaning::LayerNumber(h.LayerGroup);
+  if (h.PenWidth > JwwMeaning::MaxPenWidth) h.PenWidth = 0;
   if (!JwwLayout::HasPenWidth(v)) h.PenWidth = 0;  // not stored: what a reader gets back
   return h;
 }

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "jwwmeaning.h"
 #include "jwwunit.h"
 #include "purge.h"
 #include "report.h"
@@ -69,7 +70,7 @@ TInfo Inspect(const std::filesystem::path& path) {
   std::array<int, 16> perGroup{};
   for (size_t i = 0; i < doc.OrderEntries(); ++i) {
     if (const TEntJwwEntityHeader* h = doc.HeaderOf(doc.EntityOrder[i].Kind, doc.EntityOrder[i].Index)) {
-      const int g = WrittenLayerNumber(h->LayerGroup), l = WrittenLayerNumber(h->Layer);
+      const int g = JwwMeaning::LayerNumber(h->LayerGroup), l = JwwMeaning::LayerNumber(h->Layer);
       ++perLayer[{g, l}];
       ++perGroup[static_cast<size_t>(g)];
     }
