@@ -12,31 +12,11 @@
 
 #include "Unit2.h"
 #include "controls.h"
+#include "convert.h"
 #include "jwwunit.h"
 #include "workfolder.h"
 
 namespace qm {
-
-// How one file of a batch ended. WouldConvert only in a dry run: the file
-// would have been converted, and nothing was written.
-enum class TOutcome { Converted, NothingHidden, NotFound, NotJww, Unreadable, Failed, WouldConvert };
-
-// What the purge took out of a converted drawing (or would take, in a dry run).
-struct TRemovedCounts {
-  int32_t Elements = 0;   // top-level elements on hidden groups and layers
-  int32_t BlockDefs = 0;  // block definitions that are no longer written
-  int32_t Images = 0;     // embedded images that only removed texts showed
-};
-
-struct TFileResult {
-  std::filesystem::path Source;
-  std::filesystem::path Output;
-  TOutcome Outcome = TOutcome::Failed;
-  std::string Detail;   // why a file was unreadable or failed (UTF-8), else empty
-  TJwwFailure Failure = TJwwFailure::None;  // what kind of failure made it unreadable or failed
-  std::string Warning;  // what went wrong around a conversion that stands (UTF-8), else empty
-  TRemovedCounts Removed;  // for Converted and WouldConvert
-};
 
 class TForm1 {
  public:
@@ -58,8 +38,7 @@ class TForm1 {
   // source's own folder. The folder is created when the output is written.
   std::function<std::filesystem::path(const std::filesystem::path& source)> OutputFolderFor;
   // A dry run loads, purges and checks every drawing as a conversion would,
-  // writes the purged drawing only to memory to check it, and creates no
-  // file: the outcome is WouldConvert where a conversion would be made.
+  // and creates no file (see TConvertOptions).
   bool DryRun = false;
 
   // The settings file of an executable: its path with the extension ".dat".
@@ -77,6 +56,9 @@ class TForm1 {
   void StartWork(const std::filesystem::path& workParent);
   // Empty when the work folder is gone, else what went wrong.
   std::string EndWork();
+  // The run's own work folder, in which the documents extract their images;
+  // empty when there is none.
+  std::filesystem::path RunFolder() const { return WorkScope_ ? WorkScope_->Folder() : std::filesystem::path(); }
 
   // Add: the files chosen in the open dialog. LastFolder becomes the first
   // file's folder. Each file is listed when it is not listed yet (ignoring
@@ -97,11 +79,6 @@ class TForm1 {
   bool CloseRequested() const noexcept { return CloseRequested_; }
   bool Busy() const noexcept { return Busy_; }
 
-  // Purges the loaded document and writes it to outputPath (or, when that
-  // name is taken by then, the next free one), read back and checked before
-  // it gets its name.
-  bool ConvertFile(const std::filesystem::path& outputPath);
-
   // The first name folder/base_N.JWW (N = 2, 3, ...) that is not taken; the
   // folder is the source's own unless given.
   static std::filesystem::path OutputPathFor(const std::filesystem::path& source);
@@ -109,7 +86,7 @@ class TForm1 {
                                              const std::function<bool(const std::filesystem::path&)>& taken = {});
   // The extension of a path's file name from its last ".", upper-cased; empty
   // when there is no ".".
-  static std::string UpperExtension(const std::filesystem::path& path);
+  static std::string UpperExtension(const std::filesystem::path& path) { return qm::UpperExtension(path); }
 
   void LoadSettings(const std::filesystem::path& path);
   void SaveSettings(const std::filesystem::path& path);
@@ -120,14 +97,10 @@ class TForm1 {
   bool Interrupted() const noexcept { return Interrupted_; }
 
  private:
+  class TBatch;
   static std::u16string ListKey(const std::filesystem::path& file);
   bool CanList(const std::filesystem::path& file) const;
   void ListFiles(const std::vector<std::filesystem::path>& files);
-  void ConvertOne(const std::filesystem::path& name, const std::filesystem::path& outputPath, TFileResult& result);
-  void CleanWorkFolder() noexcept;
-  std::filesystem::path OutputFolderOf(const std::filesystem::path& source) const;
-  std::filesystem::path NextOutputPath(const std::filesystem::path& source) const;
-  bool CheckInMemory(const std::filesystem::path& outputPath);
 
   IListBox& ListBox1_;
   IStatusBar& StatusBar1_;
@@ -136,17 +109,9 @@ class TForm1 {
   TForm2& Form2_;
   IBatchObserver& Observer_;
   std::filesystem::path SettingsPath_;
-  std::filesystem::path SharedTempFolder_;
   std::filesystem::path FallbackTempFolder_;
   std::unique_ptr<TWorkFolderScope> WorkScope_;
   std::vector<TFileResult> Results_;
-  std::string ConvertDetail_;
-  std::string ConvertWarning_;
-  TJwwFailure ConvertFailure_ = TJwwFailure::None;
-  TRemovedCounts ConvertRemoved_;
-  std::unordered_set<std::u16string> PlannedOutputs_;  // a dry run's outputs so far, by list key
-  std::filesystem::path ConvertSource_;  // the drawing ConvertFile writes out
-  std::filesystem::path SavedOutput_;    // where ConvertFile's output went
   bool Busy_ = false;
   bool CloseRequested_ = false;
   bool Interrupted_ = false;

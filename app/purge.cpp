@@ -32,6 +32,7 @@ bool IsOnHiddenLayer(const TJwwData& d, const TEntJwwEntityHeader& h) {
 TPurgeResult PurgeHiddenMaterial(TJwwData& d) {
   TPurgeResult result;
   if (!HasLayerTables(d)) return result;
+  const std::vector<bool> shownBefore = d.ImagesShown();
 
   for (TEntJwwLayerGroup& group : d.LayerGroups)
     if (group.State == 0) group.Name.clear();
@@ -65,6 +66,8 @@ TPurgeResult PurgeHiddenMaterial(TJwwData& d) {
     d.RecomputeBlockUsage();
   }
   result.RemovedBlockDefs = usedBefore - d.UsedBlockDefCount;
+  const std::vector<bool> shownAfter = d.ImagesShown();
+  for (size_t i = 0; i < shownBefore.size(); ++i) result.RemovedImages += shownBefore[i] && !shownAfter[i];
   return result;
 }
 

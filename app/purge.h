@@ -16,16 +16,20 @@ bool HasHiddenLayer(const TJwwData& document);
 // True when an element header lies on a hidden group or a hidden layer.
 bool IsOnHiddenLayer(const TJwwData& document, const TEntJwwEntityHeader& header);
 
+// What a purge takes out of a drawing: the one count of removed material,
+// for the conversion's report and for info.
 struct TPurgeResult {
   int32_t RemovedElements = 0;
   int32_t RemovedBlockDefs = 0;  // definitions that no longer get written
+  int32_t RemovedImages = 0;     // embedded images that only removed texts showed
 };
 
 // Empties the names of hidden groups and layers, marks every top-level
 // element on a hidden group or layer as deleted (order entry kind 0, its
 // kind's count one less), and keeps exactly the block definitions that the
 // remaining top-level inserts reach; with no insert left every definition
-// goes. Block contents are not touched.
+// goes. Block contents are not touched. The images the output no longer
+// carries (shown before, not after) are counted with the rest.
 TPurgeResult PurgeHiddenMaterial(TJwwData& document);
 
 // Empty when a purged document holds nothing hidden that would be written:

@@ -27,6 +27,7 @@
 #include "fileio.h"
 #include "jwwbuilder.h"
 #include "jwwgen.h"
+#include "jwwsections.h"
 #include "jwwunit.h"
 #include "purge.h"
 #include "workfolder.h"
@@ -224,13 +225,14 @@ int main(int argc, char** argv) {
   // The parts, one after the other, medians of `pairs` runs.
   TJwwData doc;
   std::vector<double> quick, load, purge, write, flush, check;
-  WorkFolder = work;
+  qm::TWorkFolderScope scope(work);
+  TLoadOptions options;
+  options.WorkFolder = scope.Folder();
   for (int i = 0; i < std::max(pairs, 5) * 3; ++i) quick.push_back(Time([&] { doc.LoadForLayerTest(big, 1); }));
   for (int i = 0; i < pairs; ++i) {
-    DeleteTempFiles();
-    ClearTempFileList();
+    doc.ClearDocument();
     load.push_back(Time([&] {
-      if (!doc.LoadDocument(big)) Die(doc.LastError);
+      if (const TJwwStatus loaded = doc.LoadDocument(big, options); !loaded) Die(loaded.Error);
     }));
     purge.push_back(Time([&] { qm::PurgeHiddenMaterial(doc); }));
     const fs::path out = folder / "written.jww";
@@ -238,21 +240,19 @@ int main(int argc, char** argv) {
     write.push_back(Time([&] {
       qm::TFile file = qm::TFile::CreateReplace(out);
       TJwwWriter writer(file);
-      doc.WriteHeaderSection(writer, doc.Header.Version);
-      doc.WriteEntitySection(writer, doc.Header.Version, &images);
+      TJwwSections::WriteHeaderSection(doc, writer, doc.Header.Version);
+      TJwwSections::WriteEntitySection(doc, writer, doc.Header.Version, &images);
       writer.Flush();
       flush.push_back(Time([&] { file.Sync(); }));
       file.Close();
     }));
     check.push_back(Time([&] {
       TJwwReader back(out);
-      doc.CheckWrittenFile(back, doc.Header.Version, images);
+      TJwwSections::CheckWrittenFile(doc, back, doc.Header.Version, images);
     }));
     fs::remove(out);
   }
-  DeleteTempFiles();
-  ClearTempFileList();
-  WorkFolder.clear();
+  doc.ClearDocument();
 
   // The whole conversion and the copy, in pairs.
   std::vector<double> copies, conversions;

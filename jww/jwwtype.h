@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "jwwstring.h"
-#include "workfolder.h"  // TBindImageType, the entry of an image table
 
 // Element kinds as used in order lists; 0 marks an entry without element.
 enum TJwwKind : int32_t {
@@ -231,6 +230,15 @@ struct TEntJwwBlockDef {
 
  private:
   std::unique_ptr<TEntJwwElementLists> Lists_;
+};
+
+// One image file bound into a drawing of version 700 or later: an entry of
+// the drawing's image table.
+struct TBindImageType {
+  TJwwString FileName;  // as stored; no folder
+  int32_t Size = 0;     // bytes of stored image data
+  bool InUse = false;   // the output carries it
+  bool operator==(const TBindImageType&) const = default;
 };
 
 // One block placement in the working list that decides which definitions are used.

@@ -17,6 +17,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <memory>
 #include <vector>
 
 #include "fileio.h"
@@ -289,6 +291,58 @@ class TImageHash {
   uint64_t Value_ = 0xCBF29CE484222325ull;
 };
 
+// What a load or a save came to. True on success; on failure it says what
+// kind of failure it was and why: the path, the byte offset and what was
+// expected there.
+struct TJwwStatus {
+  TJwwFailure Failure = TJwwFailure::None;
+  std::string Error;  // empty on success
+  explicit operator bool() const noexcept { return Failure == TJwwFailure::None; }
+};
+
+// What a save came to; on success also where the file went, and what could
+// not be done around a save that stands (its folder not flushed).
+struct TSaveStatus : TJwwStatus {
+  std::filesystem::path SavedPath;
+  std::string Warning;
+};
+
+// How a drawing is loaded.
+struct TLoadOptions {
+  // The run's work folder: a full load extracts the embedded images into a
+  // folder of the document's own inside it, from where a save writes them
+  // back. Empty: the images are checked and their table kept, but their
+  // bytes are not kept (a save then fails when a remaining text shows one).
+  std::filesystem::path WorkFolder;
+};
+
+// The bytes of a document's images, by their place in its image table.
+class IImageSource {
+ public:
+  virtual ~IImageSource() = default;
+  // True when the bytes of that image are there to be read.
+  virtual bool HasBytes(size_t index) const = 0;
+  // Hands the image's bytes to piece, in order, a piece at a time; returns
+  // their number. Raises EJwwError when they cannot be read or are not the
+  // bytes the drawing stored.
+  virtual uint64_t ReadBytes(size_t index, const std::function<void(const uint8_t*, size_t)>& piece) const = 0;
+};
+
+// Finds the image a text shows: the text's name ("^@BM%temp%" name "," ...)
+// against the names of an image table, letters compared as file systems that
+// ignore letter case compare them. The image whose name equals it, else the
+// one whose name is it plus ".gz"; never one that merely starts with it.
+// Each name is folded once; each look-up is one hash look-up.
+class TImageIndex {
+ public:
+  explicit TImageIndex(const std::vector<TBindImageType>& table);
+  // The place in the table of the image the text shows, -1 when none.
+  int32_t Find(const TJwwString& text) const;
+
+ private:
+  std::unordered_map<std::u16string, int32_t> ByName_;
+};
+
 class TJwwData : public TEntJwwElementLists, public TJwwHeaderSection {
  public:
   std::vector<TEntJwwOrderItem> EntityOrder;             // file order of the top-level elements
@@ -297,10 +351,8 @@ class TJwwData : public TEntJwwElementLists, public TJwwHeaderSection {
   std::vector<TEntJwwBlockTree> BlockTree;
   int32_t BlockTreeCount = 0;
   int32_t UsedBlockDefCount = 0;
-  // The image table as read (names and sizes), whether or not it was extracted.
+  // The image table as read (names and sizes), whether or not the bytes were kept.
   std::vector<TBindImageType> Images;
-  // Where the images were extracted by the load; empty when they were not.
-  std::filesystem::path ImageFolder;
 
   // True when the drawing's strings are stored in the archive's wide form:
   // the memo, the first string of the file, decides; every string of the
@@ -315,71 +367,53 @@ class TJwwData : public TEntJwwElementLists, public TJwwHeaderSection {
     return std::min(BlockDefEntries(), Walkable(BlockDefs.size(), Header.DeclaredBlockDefCount));
   }
 
-  // When true (the default) a full load extracts the embedded images into
-  // WorkFolder and lists them in TempFiles; when false it only checks and
-  // records the table (for inspecting or verifying a drawing while another
-  // one's images are in use).
-  bool ExtractImages = true;
-  // Why the last load or save failed: the path, the byte offset and what was
-  // expected there. Empty after a success. LastFailure says what kind it was.
-  std::string LastError;
-  TJwwFailure LastFailure = TJwwFailure::None;
-
   TJwwData();
   ~TJwwData();
   TJwwData(const TJwwData&) = delete;
   TJwwData& operator=(const TJwwData&) = delete;
 
+  // Empties the document; its images' folder goes with them.
   void ResetDocument();
   void ClearDocument();
 
   // True when the file can be opened and starts with "JwwData.". Never raises.
   bool CheckSignature(const std::filesystem::path& path) const noexcept;
-  // Empties the document and reads the whole file. False when anything could
-  // not be read completely (LastError says what).
-  bool LoadDocument(const std::filesystem::path& path);
+  // Empties the document and reads the whole file. Fails when anything could
+  // not be read completely and exactly.
+  TJwwStatus LoadDocument(const std::filesystem::path& path, const TLoadOptions& options = {});
   // The same load from bytes in memory (tests, fuzzing).
-  bool LoadDocument(const void* data, size_t size);
+  TJwwStatus LoadDocument(const void* data, size_t size, const TLoadOptions& options = {});
   // As LoadDocument, but stops the entity section after MaxTags class tags and
   // never reads the image table: the quick load for the hidden-layer test.
-  bool LoadForLayerTest(const std::filesystem::path& path, int32_t MaxTags);
-  bool LoadForLayerTest(const void* data, size_t size, int32_t MaxTags);
+  TJwwStatus LoadForLayerTest(const std::filesystem::path& path, int32_t MaxTags);
+  TJwwStatus LoadForLayerTest(const void* data, size_t size, int32_t MaxTags);
   // Marks the block definitions that the block inserts reach and numbers them.
   void FinishLoad();
   // As FinishLoad, but only the top-level inserts still present in EntityOrder
   // count; used after elements have been removed.
   void RecomputeBlockUsage();
+
   // Writes the document as a new file in the layout of the given version.
   // The file is written beside path under a temporary name, flushed, read back
   // and compared field by field with what was meant to be written, and only
   // then moved to path, never over an existing file. When path is taken by
   // then and nextFree is given, the file takes the name nextFree() gives
-  // instead (and so on). False on any failure (LastError says what); nothing
-  // is left behind. SavedPath is where the file went.
-  bool SaveDocument(const std::filesystem::path& path, int32_t Version,
-                    const std::function<std::filesystem::path()>& nextFree = {});
-  std::filesystem::path SavedPath;
-  // Set by a save that succeeded but could not do everything around it (the
-  // folder could not be flushed); empty otherwise.
-  std::string LastWarning;
+  // instead (and so on). On any failure nothing is left behind.
+  TSaveStatus SaveDocument(const std::filesystem::path& path, int32_t Version,
+                           const std::function<std::filesystem::path()>& nextFree = {});
+  // The same write and read-back check into memory: the bytes a save would
+  // put into the file. Raises EJwwError on any failure.
+  std::vector<uint8_t> WriteToMemory(int32_t Version) const;
 
-  // Sections and primitives (public so that tests can drive them on memory).
-  void ReadHeaderSection(TJwwReader& file);
-  void ReadEntitySection(TJwwReader& file);
-  void ReadEntitySectionForLayerTest(TJwwReader& file, int32_t MaxTags);
-  void WriteHeaderSection(TJwwWriter& file, int32_t Version) const;
-  // written, when given, receives the images as they were written.
-  void WriteEntitySection(TJwwWriter& file, int32_t Version, std::vector<TWrittenImage>* written = nullptr) const;
-  void WriteImageTable(TJwwWriter& file, std::vector<TWrittenImage>* written = nullptr) const;
-  // The read-back check: reads a file written from this document in the
-  // given version and compares every field of the header, every remaining
-  // element, every written block definition and every image with what the
-  // writer meant to write; fails at the first difference, and when bytes
-  // follow the end.
-  void CheckWrittenFile(TJwwReader& file, int32_t Version, const std::vector<TWrittenImage>& images) const;
-  // Sets InUse on the entries of an image table that the texts written from
-  // this document refer to, and clears it on the others.
+  // The bytes of the images, where the load kept them.
+  const IImageSource& ImageBytes() const noexcept;
+  // For each entry of Images: true when the output carries it, that is when
+  // a text that is written shows it and it has content (a name and bytes).
+  std::vector<bool> ImagesShown() const;
+  // The same as InUse marks on a table of entries (for each entry of table).
   void MarkImagesInUse(std::vector<TBindImageType>& table) const;
+  // The number the definition with the given Number has in the output.
+  int32_t MapBlockNumber(int32_t blockNumber) const;
 
   // A string in any of the archive's length forms: Shift-JIS bytes, or the
   // UTF-16 units of the wide form.
@@ -387,7 +421,6 @@ class TJwwData : public TEntJwwElementLists, public TJwwHeaderSection {
   // ReadString without control characters (Shift-JIS pairs and surrogates kept).
   static TJwwString ReadName(TJwwReader& file, const char* what = "a name");
   static int32_t ReadCount(TJwwReader& file, const char* what);
-  void ReadEntityHeader(TJwwReader& file, TEntJwwEntityHeader& header) const;
   static void CopyEntityHeader(const TEntJwwEntityHeader& source, TEntJwwEntityHeader& target) noexcept;
   // Writes s in the wide form when wide is true, else as Shift-JIS bytes; a
   // string held in the other form is converted, and one that cannot be
@@ -399,17 +432,42 @@ class TJwwData : public TEntJwwElementLists, public TJwwHeaderSection {
   static void WriteCount(TJwwWriter& file, int32_t value);
   static void WriteClassReference(TJwwWriter& file, int32_t classIndex);
   static void WriteEntityHeader(TJwwWriter& file, int32_t Version, const TEntJwwEntityHeader& header, int32_t kind);
-  // The number the definition with the given Number has in the output.
-  int32_t MapBlockNumber(int32_t blockNumber) const;
 
  private:
-  bool Load(const std::filesystem::path* path, const void* data, size_t size, bool forLayerTest, int32_t maxTags);
+  // The sections one at a time, reached by tests through TJwwSections.
+  friend struct TJwwSections;
+  void ReadHeaderSection(TJwwReader& file);
+  void ReadEntitySection(TJwwReader& file);
+  void ReadEntitySectionForLayerTest(TJwwReader& file, int32_t MaxTags);
+  void ReadEntityHeader(TJwwReader& file, TEntJwwEntityHeader& header) const;
+  void WriteHeaderSection(TJwwWriter& file, int32_t Version) const;
+  // written, when given, receives the images as they were written.
+  void WriteEntitySection(TJwwWriter& file, int32_t Version, std::vector<TWrittenImage>* written = nullptr) const;
+  void WriteImageTable(TJwwWriter& file, std::vector<TWrittenImage>* written = nullptr) const;
+  // The one road of every output: the document written in the layout of
+  // Version to out, then handed on by finish (flushed, closed), then read
+  // back from what reopen gives and compared with what the writer meant:
+  // every field of the header, every remaining element, every written block
+  // definition and every image; fails at the first difference, and when
+  // bytes follow the end.
+  void WriteAndCheck(TJwwWriter& out, int32_t Version, const std::function<void()>& finish,
+                     const std::function<TJwwReader()>& reopen) const;
+  void CheckWrittenFile(TJwwReader& file, int32_t Version, const std::vector<TWrittenImage>& images) const;
+  TJwwStatus Load(const std::filesystem::path* path, const void* data, size_t size, bool forLayerTest,
+                  int32_t maxTags, const TLoadOptions& options);
   void ReadEntities(TJwwReader& file, bool limited, int32_t maxTags);
   void ReadImageTable(TJwwReader& file);
   void CheckHeaderSection(TJwwReader& file, int32_t Version) const;
   void CheckEntitySection(TJwwReader& file, int32_t Version, const std::vector<TWrittenImage>& images) const;
   void CheckImageTable(TJwwReader& file, const std::vector<TWrittenImage>& images) const;
   void ComputeBlockUsage(const std::vector<int32_t>& topLevelNumbers);
+  void ResetImages();
+  // Takes over another document's images (the table and their bytes).
+  void TakeImages(TJwwData& from);
+
+  class TImageFiles;
+  std::filesystem::path ExtractInto_;            // the work folder of the load in progress
+  std::unique_ptr<TImageFiles> ImageBytes_;      // the images' bytes, where kept
 };
 
 // The first block definition (in BlockDefs order) of each number: the one an

@@ -1,10 +1,12 @@
-// The image table of version 700 drawings: extraction into the work folder on
-// load, and re-embedding of the images that remaining texts refer to on save.
+// The image table of version 700 drawings: extraction into the document's own
+// folder on load, the look-up of the image a text shows, and re-embedding of
+// the images that remaining texts show on save.
 #include <algorithm>
 #include <cstring>
 #include <unordered_set>
 
 #include "Func_.h"
+#include "jwwimagefiles.h"
 #include "jwwunit.h"
 #include "jwwwalk.h"
 #include "textconv.h"
@@ -15,8 +17,89 @@ namespace {
 constexpr size_t CopyPiece = 64 * 1024;
 constexpr std::string_view ImagePrefix = "^@BM%temp%";
 
+// A name folded as file systems that ignore letter case compare names, in
+// UTF-16; nothing when it does not decode.
+std::optional<std::u16string> Folded(const TJwwString& name) {
+  if (name.IsWide()) return Func_::UnicodeUpperCase(name.Units());
+  const std::string_view bytes = name.Sjis();
+  std::optional<std::u16string> units;
+  if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    units = std::u16string(bytes.begin(), bytes.end());  // ASCII is the same in both forms
+  else
+    units = qm::SjisToUtf16(bytes);
+  if (!units) return std::nullopt;
+  return Func_::UnicodeUpperCase(*units);
+}
+
+// The name a text refers to ("^@BM%temp%" name "," ...), in the text's own
+// form; nothing when the text refers to no embedded image.
+std::optional<TJwwString> ReferencedName(const TJwwString& text) {
+  if (text.IsWide()) {
+    constexpr std::u16string_view prefix = u"^@BM%temp%";
+    const std::u16string_view units = text.Units();
+    if (units.size() <= prefix.size() || !units.starts_with(prefix)) return std::nullopt;
+    const size_t comma = units.find(u',');
+    if (comma == std::u16string_view::npos || comma <= prefix.size()) return std::nullopt;
+    return TJwwString::Wide(std::u16string(units.substr(prefix.size(), comma - prefix.size())));
+  }
+  const std::string_view bytes = text.Sjis();
+  if (bytes.size() <= ImagePrefix.size() || !bytes.starts_with(ImagePrefix)) return std::nullopt;
+  const size_t comma = Func_::SjisFind(bytes, ',');
+  if (comma == std::string_view::npos || comma <= ImagePrefix.size()) return std::nullopt;
+  return TJwwString(std::string(bytes.substr(ImagePrefix.size(), comma - ImagePrefix.size())));
+}
 
 }  // namespace
+
+uint64_t TJwwData::TImageFiles::ReadBytes(size_t index,
+                                          const std::function<void(const uint8_t*, size_t)>& piece) const {
+  if (!HasBytes(index))
+    throw EJwwError("the bytes of image " + std::to_string(index) + " were not kept by the load", TJwwFailure::IoError);
+  const TKept& kept = *Kept[index];
+  const std::filesystem::path path = Folder->FileOf(index);
+  TImageHash hash;
+  uint64_t total = 0;
+  try {
+    qm::TFile in = qm::TFile::OpenRead(path);
+    if (in.Size() != kept.Size)
+      throw EJwwError("the extracted image " + qm::PathToUtf8(path) + " has changed size", TJwwFailure::IoError);
+    std::vector<uint8_t> buffer(CopyPiece);
+    while (total < kept.Size) {
+      const size_t want = static_cast<size_t>(std::min<uint64_t>(kept.Size - total, buffer.size()));
+      const size_t got = in.Read(buffer.data(), want);
+      if (got == 0)
+        throw EJwwError("the extracted image " + qm::PathToUtf8(path) + " ended early", TJwwFailure::IoError);
+      hash.Add(buffer.data(), got);
+      piece(buffer.data(), got);
+      total += got;
+    }
+    in.Close();
+  } catch (const qm::EFileError& e) {
+    throw EJwwError(std::string("cannot read the extracted image: ") + e.what(), TJwwFailure::IoError);
+  }
+  // The bytes the drawing stored, and no others: the file is the document's
+  // own, but a folder can be tampered with.
+  if (hash.Value() != kept.Hash)
+    throw EJwwError("the extracted image " + qm::PathToUtf8(path) + " is not what the drawing stored",
+                    TJwwFailure::IoError);
+  return total;
+}
+
+const IImageSource& TJwwData::ImageBytes() const noexcept { return *ImageBytes_; }
+
+void TJwwData::ResetImages() {
+  Images = {};
+  ImageBytes_ = std::make_unique<TImageFiles>();
+}
+
+void TJwwData::TakeImages(TJwwData& from) {
+  Images = std::move(from.Images);
+  ImageBytes_ = std::move(from.ImageBytes_);
+  from.ResetImages();
+}
+
+// ---------------------------------------------------------------------------
+// Reading
 
 void TJwwData::ReadImageTable(TJwwReader& f) {
   const uint64_t countAt = f.Offset();
@@ -26,15 +109,13 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
     throw EJwwError(countAt, "the image count " + std::to_string(count) + " cannot be right: the " +
                                  std::to_string(f.Remaining()) + " bytes left could hold at most " +
                                  std::to_string(f.Remaining() / JwwLayout::MinImageEntryBytes) + " images");
-  if (ExtractImages) {
-    ClearTempFileList();
-    ImageFolder = WorkFolder;
-  }
-  // The names as files, folded as file systems that ignore letter case fold
-  // them (ours, and the system's own where it has one), to catch two images
-  // that would be one file on disk.
+  TImageFiles& files = *ImageBytes_;
+  // The names folded as file systems that ignore letter case fold them (ours,
+  // and the system's own where it has one): two images whose names would be
+  // one file where the drawing is opened make it ambiguous which one a text
+  // shows.
   std::unordered_set<std::u16string> folded, systemFolded;
-  std::vector<char> buffer;
+  std::vector<uint8_t> buffer;
   for (int32_t i = 0; i < count; ++i) {
     TBindImageType image;
     const uint64_t nameAt = f.Offset();
@@ -49,16 +130,17 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
     image.Size = f.I32("an image size");
     if (image.Size < 0) throw EJwwError(sizeAt, "the image size is negative (" + std::to_string(image.Size) + ")");
     Images.push_back(image);
-    if (ExtractImages) TempFiles.push_back(image);
+    files.Kept.emplace_back();
     if (image.FileName.empty()) continue;
 
-    // The name becomes a file in the work folder: it must be a plain name
-    // that stays there, and no two images may share a file.
+    // The program that opens the output extracts the image under its name:
+    // it must be a plain name that stays in its folder, and no two may share
+    // a file.
     const std::optional<std::filesystem::path> plain = PlainImageName(image.FileName);
     if (!plain)
       throw EJwwError(nameAt,
                       "the image name \"" + qm::ToUtf8(image.FileName) +
-                          "\" is not a plain file name (it could reach outside the work folder)",
+                          "\" is not a plain file name (it could reach outside the folder it is extracted to)",
                       TJwwFailure::UnsafeContent);
     if (!folded.insert(Func_::UnicodeUpperCase(qm::PathToUtf16(*plain))).second ||
         !systemFolded.insert(qm::SystemCaseFolded(*plain)).second)
@@ -68,171 +150,129 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
                       TJwwFailure::UnsafeContent);
     if (image.Size == 0) continue;
     f.Require(static_cast<uint64_t>(image.Size), "an image's data");
-    if (!ExtractImages) {
+    if (ExtractInto_.empty()) {
       f.Skip(static_cast<uint64_t>(image.Size), "an image's data");
       continue;
     }
-    const std::optional<std::filesystem::path> path = ImageFilePath(image.FileName);
-    if (!path) throw EJwwError(nameAt, "there is no work folder to extract the images into", TJwwFailure::IoError);
-    // Extracted beside its name and moved there complete: no partial image
-    // ever stands under an image's name.
+    // Into the document's own folder, under the image's place in the table:
+    // no name from the drawing becomes a file name, no file is ever replaced.
     try {
-      qm::TTempFile out(WorkFolder);
+      if (!files.Folder) files.Folder = std::make_unique<qm::TImageFolder>(ExtractInto_);
+      qm::TFile out = files.Folder->Create(Images.size() - 1);
       buffer.resize(CopyPiece);
+      TImageHash hash;
       size_t left = static_cast<size_t>(image.Size);
       while (left > 0) {
         const size_t piece = std::min(left, CopyPiece);
         f.Bytes(buffer.data(), piece, "an image's data");
-        out.File().Write(buffer.data(), piece);
+        out.Write(buffer.data(), piece);
+        hash.Add(buffer.data(), piece);
         left -= piece;
       }
-      out.CommitReplacing(*path);
+      out.Close();
+      files.Kept.back() = TImageFiles::TKept{static_cast<uint64_t>(image.Size), hash.Value()};
     } catch (const qm::EFileError& e) {
       throw EJwwError(sizeAt, std::string("cannot extract the image: ") + e.what(), TJwwFailure::IoError);
     }
   }
 }
 
+// ---------------------------------------------------------------------------
+// Which images the written texts show
+
+TImageIndex::TImageIndex(const std::vector<TBindImageType>& table) {
+  ByName_.reserve(table.size());
+  for (size_t i = 0; i < table.size(); ++i) {
+    if (table[i].FileName.empty()) continue;
+    if (auto key = Folded(table[i].FileName)) ByName_.emplace(std::move(*key), static_cast<int32_t>(i));  // first wins
+  }
+}
+
+int32_t TImageIndex::Find(const TJwwString& text) const {
+  if (ByName_.empty()) return -1;
+  const std::optional<TJwwString> name = ReferencedName(text);
+  if (!name) return -1;
+  std::optional<std::u16string> key = Folded(*name);
+  if (!key) return -1;
+  if (const auto it = ByName_.find(*key); it != ByName_.end()) return it->second;
+  *key += u".GZ";  // the compressed form of the image shown
+  if (const auto it = ByName_.find(*key); it != ByName_.end()) return it->second;
+  return -1;
+}
+
 namespace {
 
-// The upper-cased name a text refers to ("^@BM%temp%" name "," ...), in the
-// text's own form; nothing when the text refers to no embedded image.
-std::optional<TJwwString> ReferencedName(const TJwwString& text) {
-  if (text.IsWide()) {
-    constexpr std::u16string_view prefix = u"^@BM%temp%";
-    const std::u16string_view units = text.Units();
-    if (units.size() <= prefix.size() || !units.starts_with(prefix)) return std::nullopt;
-    const size_t comma = units.find(u',');
-    if (comma == std::u16string_view::npos || comma <= prefix.size()) return std::nullopt;
-    return TJwwString::Wide(Func_::WideUpperCase(units.substr(prefix.size(), comma - prefix.size())));
-  }
-  const std::string_view bytes = text.Sjis();
-  if (bytes.size() <= ImagePrefix.size() || !bytes.starts_with(ImagePrefix)) return std::nullopt;
-  const size_t comma = Func_::SjisFind(bytes, ',');
-  if (comma == std::string_view::npos || comma <= ImagePrefix.size()) return std::nullopt;
-  return TJwwString(Func_::SjisUpperCase(bytes.substr(ImagePrefix.size(), comma - ImagePrefix.size())));
-}
-
-// True when the upper-cased file name begins with the (upper-cased) name. A
-// name in the other form is compared after an exact conversion; one that has
-// no such conversion matches nothing.
-bool BeginsWith(const TJwwString& fileName, const TJwwString& name) {
-  if (fileName.IsWide()) {
-    std::u16string units(name.Units());
-    if (!name.IsWide()) {
-      auto converted = qm::SjisToUtf16(name.Sjis());
-      if (!converted) return false;
-      units = std::move(*converted);
-    }
-    return Func_::WideUpperCase(fileName.Units()).starts_with(units);
-  }
-  std::string bytes(name.Sjis());
-  if (name.IsWide()) {
-    auto converted = qm::Utf16ToSjis(name.Units());
-    if (!converted) return false;
-    bytes = Func_::SjisUpperCase(*converted);
-  }
-  return Func_::SjisUpperCase(fileName.Sjis()).starts_with(bytes);
-}
-
-// Marks the first listed image whose upper-cased name starts with the name a
-// text refers to.
-void MarkReference(std::vector<TBindImageType>& table, const TJwwString& text) {
-  const std::optional<TJwwString> name = ReferencedName(text);
-  if (!name) return;
-  for (TBindImageType& image : table) {
-    if (BeginsWith(image.FileName, *name)) {
-      image.InUse = true;
-      return;
-    }
-  }
-}
-
-void MarkTexts(std::vector<TBindImageType>& table, const TEntJwwElementLists& lists,
+void MarkTexts(const TImageIndex& index, std::vector<bool>& shown, const TEntJwwElementLists& lists,
                const std::vector<TEntJwwOrderItem>& order, size_t entries) {
-  for (size_t i = 0; i < entries; ++i)
-    if (order[i].Kind == KindMoji && lists.HeaderOf(KindMoji, order[i].Index))
-      MarkReference(table, lists.Texts[static_cast<size_t>(order[i].Index)].Text);
+  for (size_t i = 0; i < entries; ++i) {
+    if (order[i].Kind != KindMoji || !lists.HeaderOf(KindMoji, order[i].Index)) continue;
+    const int32_t at = index.Find(lists.Texts[static_cast<size_t>(order[i].Index)].Text);
+    if (at >= 0) shown[static_cast<size_t>(at)] = true;
+  }
 }
 
-}  // namespace
-
-void TJwwData::MarkImagesInUse(std::vector<TBindImageType>& table) const {
-  for (TBindImageType& image : table) image.InUse = false;
+std::vector<bool> ShownBy(const TJwwData& d, const std::vector<TBindImageType>& table) {
+  std::vector<bool> shown(table.size(), false);
+  if (table.empty()) return shown;
+  const TImageIndex index(table);
   // Only texts that are written keep an image: the remaining top-level texts
   // and the texts of the block definitions that are written.
-  MarkTexts(table, *this, EntityOrder, OrderEntries());
-  for (size_t i = 0; i < WrittenBlockDefEntries(); ++i) {
-    const TEntJwwBlockDef& d = BlockDefs[i];
-    if (d.Used) MarkTexts(table, d.Lists(), d.Order, d.OrderEntries());
+  MarkTexts(index, shown, d, d.EntityOrder, d.OrderEntries());
+  for (size_t i = 0; i < d.WrittenBlockDefEntries(); ++i) {
+    const TEntJwwBlockDef& def = d.BlockDefs[i];
+    if (def.Used) MarkTexts(index, shown, def.Lists(), def.Order, def.OrderEntries());
   }
-}
-
-namespace {
-
-// The file an image was extracted to, when the document's images were.
-std::optional<std::filesystem::path> ExtractedFile(const std::filesystem::path& folder, const TJwwString& name) {
-  if (folder.empty()) return std::nullopt;
-  auto plain = PlainImageName(name);
-  if (!plain) return std::nullopt;
-  return folder / *plain;
+  // An entry without a name or without bytes has no content: it is dropped
+  // like one that nothing shows.
+  for (size_t i = 0; i < table.size(); ++i)
+    if (table[i].FileName.empty() || table[i].Size <= 0) shown[i] = false;
+  return shown;
 }
 
 }  // namespace
 
-void TJwwData::WriteImageTable(TJwwWriter& f, std::vector<TWrittenImage>* written) const {
-  std::vector<TBindImageType> table = Images;
-  MarkImagesInUse(table);
+std::vector<bool> TJwwData::ImagesShown() const { return ShownBy(*this, Images); }
 
-  // Every kept image must still be there: a drawing whose text shows an image
-  // must not lose it silently.
+void TJwwData::MarkImagesInUse(std::vector<TBindImageType>& table) const {
+  const std::vector<bool> shown = ShownBy(*this, table);
+  for (size_t i = 0; i < table.size(); ++i) table[i].InUse = shown[i];
+}
+
+// ---------------------------------------------------------------------------
+// Writing and the read-back check
+
+void TJwwData::WriteImageTable(TJwwWriter& f, std::vector<TWrittenImage>* written) const {
+  const std::vector<bool> shown = ImagesShown();
+  // Every kept image must be there: a drawing whose text shows an image must
+  // not lose it silently.
   int32_t count = 0;
-  for (const TBindImageType& image : table) {
-    if (!image.InUse) continue;
-    const auto path = ExtractedFile(ImageFolder, image.FileName);
-    if (image.Size != 0 && (!path || !qm::FileExists(*path)))
-      f.Fail("the image \"" + qm::ToUtf8(image.FileName) + "\" that a text refers to is missing from the work folder",
+  for (size_t i = 0; i < Images.size(); ++i) {
+    if (!shown[i]) continue;
+    if (!ImageBytes_->HasBytes(i))
+      f.Fail("the image \"" + qm::ToUtf8(Images[i].FileName) + "\" that a text shows was not kept by the load",
              TJwwFailure::IoError);
     ++count;
   }
   f.I32(count);
 
-  std::vector<char> buffer(CopyPiece);
-  for (const TBindImageType& image : table) {
-    if (!image.InUse) continue;
+  for (size_t i = 0; i < Images.size(); ++i) {
+    if (!shown[i]) continue;
+    const TBindImageType& image = Images[i];
     WriteString(f, image.FileName, WideStrings());
-    TWrittenImage done{image.FileName, 0, TImageHash().Value()};
-    const auto path = ExtractedFile(ImageFolder, image.FileName);
-    if (!path || !qm::FileExists(*path)) {
-      f.I32(0);  // an entry stored with size 0 has no file and no content
-      if (written) written->push_back(done);
-      continue;
-    }
+    f.I32(image.Size);
+    TImageHash hash;
+    uint64_t size = 0;
     try {
-      qm::TFile in = qm::TFile::OpenRead(*path);
-      const uint64_t size = in.Size();
-      if (size > 0x7FFFFFFF)
-        f.Fail("the image \"" + qm::ToUtf8(image.FileName) + "\" is larger than 2 GiB", TJwwFailure::NotRepresentable);
-      f.I32(static_cast<int32_t>(size));
-      TImageHash hash;
-      uint64_t left = size;
-      while (left > 0) {
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(left, CopyPiece));
-        const size_t got = in.Read(buffer.data(), want);
-        if (got == 0)
-          f.Fail("the image \"" + qm::ToUtf8(image.FileName) + "\" ended early while it was copied",
-                 TJwwFailure::IoError);
-        f.Bytes(buffer.data(), got);
-        hash.Add(buffer.data(), got);
-        left -= got;
-      }
-      in.Close();
-      done.Size = size;
-      done.Hash = hash.Value();
-    } catch (const qm::EFileError& e) {
-      f.Fail("cannot copy the image \"" + qm::ToUtf8(image.FileName) + "\": " + e.what(), TJwwFailure::IoError);
+      size = ImageBytes_->ReadBytes(i, [&](const uint8_t* data, size_t n) {
+        f.Bytes(data, n);
+        hash.Add(data, n);
+      });
+    } catch (const EJwwError& e) {
+      f.Fail("cannot copy the image \"" + qm::ToUtf8(image.FileName) + "\": " + e.Message(), TJwwFailure::IoError);
     }
-    if (written) written->push_back(done);
+    if (size != static_cast<uint64_t>(image.Size))
+      f.Fail("the image \"" + qm::ToUtf8(image.FileName) + "\" did not give the bytes it stored", TJwwFailure::IoError);
+    if (written) written->push_back({image.FileName, size, hash.Value()});
   }
 }
 

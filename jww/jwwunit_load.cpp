@@ -2,6 +2,7 @@
 // bookkeeping that ends them.
 #include <cstring>
 
+#include "jwwimagefiles.h"
 #include "jwwunit.h"
 #include "textconv.h"
 
@@ -26,8 +27,7 @@ void TJwwData::ResetDocument() {
   BlockTree = {};
   BlockTreeCount = 0;
   UsedBlockDefCount = 0;
-  Images = {};
-  ImageFolder.clear();
+  ResetImages();  // the images' folder goes with them
   Header = TEntJwwHeader{};
 }
 
@@ -55,50 +55,51 @@ bool TJwwData::CheckSignature(const std::filesystem::path& path) const noexcept 
   }
 }
 
-bool TJwwData::LoadDocument(const std::filesystem::path& path) { return Load(&path, nullptr, 0, false, 0); }
-
-bool TJwwData::LoadDocument(const void* data, size_t size) { return Load(nullptr, data, size, false, 0); }
-
-bool TJwwData::LoadForLayerTest(const std::filesystem::path& path, int32_t MaxTags) {
-  return Load(&path, nullptr, 0, true, MaxTags);
+TJwwStatus TJwwData::LoadDocument(const std::filesystem::path& path, const TLoadOptions& options) {
+  return Load(&path, nullptr, 0, false, 0, options);
 }
 
-bool TJwwData::LoadForLayerTest(const void* data, size_t size, int32_t MaxTags) {
-  return Load(nullptr, data, size, true, MaxTags);
+TJwwStatus TJwwData::LoadDocument(const void* data, size_t size, const TLoadOptions& options) {
+  return Load(nullptr, data, size, false, 0, options);
+}
+
+TJwwStatus TJwwData::LoadForLayerTest(const std::filesystem::path& path, int32_t MaxTags) {
+  return Load(&path, nullptr, 0, true, MaxTags, {});
+}
+
+TJwwStatus TJwwData::LoadForLayerTest(const void* data, size_t size, int32_t MaxTags) {
+  return Load(nullptr, data, size, true, MaxTags, {});
 }
 
 // The one load: from a file (path) or from memory (data, size).
-bool TJwwData::Load(const std::filesystem::path* path, const void* data, size_t size, bool forLayerTest,
-                    int32_t maxTags) {
+TJwwStatus TJwwData::Load(const std::filesystem::path* path, const void* data, size_t size, bool forLayerTest,
+                          int32_t maxTags, const TLoadOptions& options) {
   ResetDocument();
-  LastError.clear();
-  LastFailure = TJwwFailure::None;
+  TJwwStatus status;
   const std::string name = path ? qm::PathToUtf8(*path) : "(memory)";
-  bool ok = false;
+  ExtractInto_ = forLayerTest ? std::filesystem::path() : options.WorkFolder;
   try {
     TJwwReader file = path ? TJwwReader(*path) : TJwwReader(data, size);
     ReadHeaderSection(file);
     if (Header.Version < JwwLayout::MinVersion) {
-      LastError = name + ": version " + std::to_string(Header.Version) + " is older than the oldest readable (" +
-                  std::to_string(JwwLayout::MinVersion) + ")";
-      LastFailure = TJwwFailure::UnsupportedVersion;
-      return false;
+      ExtractInto_.clear();
+      return {TJwwFailure::UnsupportedVersion, name + ": version " + std::to_string(Header.Version) +
+                                                   " is older than the oldest readable (" +
+                                                   std::to_string(JwwLayout::MinVersion) + ")"};
     }
     if (forLayerTest)
       ReadEntitySectionForLayerTest(file, maxTags);
     else
       ReadEntitySection(file);
     file.Close();
-    ok = true;
   } catch (const EJwwError& e) {
-    LastError = name + ": " + e.what();
-    LastFailure = e.Kind();
+    status = {e.Kind(), name + ": " + e.what()};
   } catch (const std::bad_alloc&) {
-    LastError = name + ": not enough memory to hold the drawing";
-    LastFailure = TJwwFailure::IoError;
+    status = {TJwwFailure::IoError, name + ": not enough memory to hold the drawing"};
   }
+  ExtractInto_.clear();
   FinishLoad();
-  return ok;
+  return status;
 }
 
 void TJwwData::FinishLoad() {

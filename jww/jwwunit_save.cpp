@@ -4,34 +4,52 @@
 #include "jwwunit.h"
 #include "textconv.h"
 
-bool TJwwData::SaveDocument(const std::filesystem::path& path, int32_t Version,
-                            const std::function<std::filesystem::path()>& nextFree) {
-  LastError.clear();
-  LastFailure = TJwwFailure::None;
-  LastWarning.clear();
-  SavedPath.clear();
+void TJwwData::WriteAndCheck(TJwwWriter& out, int32_t Version, const std::function<void()>& finish,
+                             const std::function<TJwwReader()>& reopen) const {
+  std::vector<TWrittenImage> images;
+  WriteHeaderSection(out, Version);
+  WriteEntitySection(out, Version, &images);
+  out.Flush();
+  if (finish) finish();
+  TJwwReader back = reopen();
+  try {
+    CheckWrittenFile(back, Version, images);
+    back.Close();
+  } catch (const EJwwError& e) {
+    throw EJwwError(e.Offset(),
+                    "the written file does not read back as it was written: " + e.Message(), e.Kind());
+  }
+}
+
+std::vector<uint8_t> TJwwData::WriteToMemory(int32_t Version) const {
+  std::vector<uint8_t> bytes;
+  TJwwWriter writer(bytes);
+  WriteAndCheck(writer, Version, {}, [&] { return TJwwReader(bytes.data(), bytes.size()); });
+  return bytes;
+}
+
+TSaveStatus TJwwData::SaveDocument(const std::filesystem::path& path, int32_t Version,
+                                   const std::function<std::filesystem::path()>& nextFree) {
+  TSaveStatus status;
   Header.Signature = "JwwData.";
   const std::filesystem::path folder = path.parent_path();
-  std::string stage = "";
+  auto fail = [&](TJwwFailure kind, const std::string& why) {
+    status.Failure = kind;
+    status.Error = qm::PathToUtf8(path) + ": " + why;
+    return status;
+  };
   try {
     qm::TTempFile temp(folder);
-    std::vector<TWrittenImage> images;
     {
       TJwwWriter writer(temp.File());
-      WriteHeaderSection(writer, Version);
-      WriteEntitySection(writer, Version, &images);
-      writer.Flush();
+      WriteAndCheck(
+          writer, Version,
+          [&] {
+            temp.File().Sync();
+            temp.File().Close();
+          },
+          [&] { return TJwwReader(temp.Path()); });
     }
-    temp.File().Sync();
-    temp.File().Close();
-
-    stage = "the written file does not read back as it was written: ";
-    {
-      TJwwReader back(temp.Path());
-      CheckWrittenFile(back, Version, images);
-      back.Close();
-    }
-    stage.clear();
 
     // Another conversion of the same drawing may have taken the name
     // meanwhile: then the next free one.
@@ -42,22 +60,17 @@ bool TJwwData::SaveDocument(const std::filesystem::path& path, int32_t Version,
                              qm::EFileError::TKind::Exists);
       target = nextFree();
     }
-    SavedPath = target;
+    status.SavedPath = target;
     if (!qm::SyncFolder(folder.empty() ? std::filesystem::path(".") : folder))
-      LastWarning = qm::PathToUtf8(target) + ": written and checked, but its folder could not be flushed to disk";
-    return true;
+      status.Warning = qm::PathToUtf8(target) + ": written and checked, but its folder could not be flushed to disk";
+    return status;
   } catch (const EJwwError& e) {
-    LastError = qm::PathToUtf8(path) + ": " + stage + e.what();
-    LastFailure = e.Kind();
+    return fail(e.Kind(), e.what());
   } catch (const qm::EFileError& e) {
-    LastError = qm::PathToUtf8(path) + ": " + stage + e.what();
-    LastFailure = TJwwFailure::IoError;
+    return fail(TJwwFailure::IoError, e.what());
   } catch (const std::bad_alloc&) {
-    LastError = qm::PathToUtf8(path) + ": not enough memory";
-    LastFailure = TJwwFailure::IoError;
+    return fail(TJwwFailure::IoError, "not enough memory");
   } catch (const std::filesystem::filesystem_error& e) {
-    LastError = qm::PathToUtf8(path) + ": " + e.what();
-    LastFailure = TJwwFailure::IoError;
+    return fail(TJwwFailure::IoError, e.what());
   }
-  return false;
 }

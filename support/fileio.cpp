@@ -1,6 +1,7 @@
 // The platform-neutral parts of the file layer: temporary files that delete
 // themselves unless committed, and the removal of what crashed runs left.
 #include <chrono>
+#include <cstring>
 #include <mutex>
 #include <set>
 #include <string>
@@ -13,7 +14,7 @@ namespace qm {
 TFileHook FileHook = nullptr;
 
 TTempFile::TTempFile(const std::filesystem::path& folder) {
-  RemoveDeadLeftovers(folder);
+  RemoveDeadTempFiles(folder);
   const std::string prefix = ".quillmark-" + std::to_string(ProcessId()) + "-";
   for (int attempt = 0; attempt < 1000; ++attempt) {
     Path_ = folder / (prefix + std::to_string(attempt) + ".tmp");
@@ -60,12 +61,7 @@ void TTempFile::CommitReplacing(const std::filesystem::path& to) {
   Committed_ = true;
 }
 
-namespace {
-
-// The process number of a leftover's name: ".quillmark-<pid>-<n>.tmp" for a
-// temporary file, "quillmark-<pid>-<n>" for a work folder; 0 for any other name.
-uint32_t LeftoverProcess(const std::string& name, bool folder) {
-  std::string_view rest = name;
+uint32_t LeftoverProcess(std::string_view rest, bool folder) noexcept {
   const std::string_view head = folder ? "quillmark-" : ".quillmark-";
   if (!rest.starts_with(head)) return 0;
   rest.remove_prefix(head.size());
@@ -73,51 +69,74 @@ uint32_t LeftoverProcess(const std::string& name, bool folder) {
     if (!rest.ends_with(".tmp")) return 0;
     rest.remove_suffix(4);
   }
+  // Exactly two runs of digits joined by one dash; no sign, no leading zero
+  // (this program never writes one), no other character.
   const size_t dash = rest.find('-');
   if (dash == 0 || dash == std::string_view::npos || dash + 1 == rest.size() || dash > 10) return 0;
+  if (rest[0] == '0' || (rest[dash + 1] == '0' && dash + 2 != rest.size())) return 0;
   uint64_t pid = 0;
   for (size_t i = 0; i < rest.size(); ++i) {
     if (i == dash) continue;
     if (rest[i] < '0' || rest[i] > '9') return 0;
     if (i < dash) pid = pid * 10 + static_cast<uint64_t>(rest[i] - '0');
   }
+  if (rest.size() - dash - 1 > 10) return 0;
   return pid > 0xFFFFFFFFu ? 0 : static_cast<uint32_t>(pid);
 }
+
+namespace {
 
 // A leftover may belong to a process of another machine that shares the
 // folder: only what has not changed for a while is taken for dead.
 constexpr auto QuietFor = std::chrono::minutes(10);
 
+// True when the regular file at path begins with the drawing signature. The
+// file is opened without following a link and without waiting on a device.
+bool StartsWithSignature(const std::filesystem::path& path) noexcept {
+  try {
+    TFile f = TFile::OpenRead(path);
+    char head[8];
+    size_t got = 0;
+    while (got < sizeof head) {
+      const size_t n = f.Read(head + got, sizeof head - got);
+      if (n == 0) return false;
+      got += n;
+    }
+    return std::memcmp(head, "JwwData.", 8) == 0;
+  } catch (...) {
+    return false;
+  }
+}
+
 }  // namespace
 
-void RemoveDeadLeftoversNow(const std::filesystem::path& folder) noexcept {
+bool LeftoverIsDead(uint32_t pid, std::filesystem::file_time_type changed) noexcept {
+  if (pid == 0 || pid == ProcessId() || ProcessAlive(pid)) return false;
+  return std::filesystem::file_time_type::clock::now() - changed >= QuietFor;
+}
+
+void RemoveDeadTempFilesNow(const std::filesystem::path& folder) noexcept {
   std::error_code ec;
-  const auto now = std::filesystem::file_time_type::clock::now();
   for (auto it = std::filesystem::directory_iterator(folder.empty() ? "." : folder, ec);
        !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
     const std::filesystem::path& path = it->path();
-    const auto status = std::filesystem::symlink_status(path, ec);
-    if (ec) continue;
-    const bool isFolder = std::filesystem::is_directory(status);
-    if (!isFolder && !std::filesystem::is_regular_file(status)) continue;
     std::string name;
     try {
       name = path.filename().string();
     } catch (...) {
       continue;  // a name this program would never have made
     }
-    const uint32_t pid = LeftoverProcess(name, isFolder);
-    if (pid == 0 || pid == ProcessId() || ProcessAlive(pid)) continue;
-    const auto changed = std::filesystem::last_write_time(path, ec);
-    if (ec || now - changed < QuietFor) continue;
-    if (isFolder)
-      std::filesystem::remove_all(path, ec);
-    else
-      DeleteFileIfExists(path);
+    const uint32_t pid = LeftoverProcess(name, false);
+    if (pid == 0) continue;
+    std::error_code e2;
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, e2)) || e2) continue;
+    const auto changed = std::filesystem::last_write_time(path, e2);
+    if (e2 || !LeftoverIsDead(pid, changed)) continue;
+    if (StartsWithSignature(path)) DeleteFileIfExists(path);
   }
 }
 
-void RemoveDeadLeftovers(const std::filesystem::path& folder) noexcept {
+void RemoveDeadTempFiles(const std::filesystem::path& folder) noexcept {
   static std::mutex lock;
   static std::set<std::filesystem::path> done;
   try {
@@ -128,7 +147,7 @@ void RemoveDeadLeftovers(const std::filesystem::path& folder) noexcept {
       std::lock_guard<std::mutex> guard(lock);
       if (!done.insert(key).second) return;
     }
-    RemoveDeadLeftoversNow(folder);
+    RemoveDeadTempFilesNow(folder);
   } catch (...) {
   }
 }

@@ -9,6 +9,7 @@
 #include <utility>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace qm {
 
@@ -16,7 +17,7 @@ namespace qm {
 // description of the failure and, where it matters, what kind it was.
 class EFileError : public std::runtime_error {
  public:
-  enum class TKind { Other, Exists, NotFound, NoSpace };
+  enum class TKind { Other, Exists, NotFound, NoSpace, NotRegular };
   explicit EFileError(const std::string& message, TKind kind = TKind::Other)
       : std::runtime_error(message), Kind_(kind) {}
   TKind Kind() const noexcept { return Kind_; }
@@ -42,7 +43,8 @@ class TFile {
   TFile(const TFile&) = delete;
   TFile& operator=(const TFile&) = delete;
 
-  // Opens an existing regular file for reading only. Directories are refused.
+  // Opens an existing regular file for reading only, never waiting on a FIFO
+  // or device; anything but a regular file is refused (kind NotRegular).
   static TFile OpenRead(const std::filesystem::path& path);
   // Creates a new file for writing; fails when any entry of that name exists.
   static TFile CreateNew(const std::filesystem::path& path);
@@ -128,13 +130,26 @@ class TTempFile {
   bool Committed_ = false;
 };
 
-// Removes what crashed runs of this program left in a folder: temporary files
-// ".quillmark-<process>-<n>.tmp" and work folders "quillmark-<process>-<n>"
-// whose process no longer runs and which nothing has changed for some
-// minutes. Never touches anything of a live process. Each folder is looked at
-// once per run. Never raises.
-void RemoveDeadLeftovers(const std::filesystem::path& folder) noexcept;
+// What crashed runs of this program leave behind is removed only when it is
+// provably ours: its exact name form, its content, and its process gone and
+// nothing changed in it for some minutes. Anything else stays, whatever its
+// name, age or process number, and what stays is never an error.
+//
+// The process number in a leftover's name, when the name has exactly the form
+// ".quillmark-<process>-<n>.tmp" (a temporary file) or "quillmark-<process>-<n>"
+// (a work folder); 0 for any other name.
+uint32_t LeftoverProcess(std::string_view name, bool folder) noexcept;
+// True when a leftover of that process, last changed at `changed`, can be
+// taken for dead: the process is not this one and runs no more, and the
+// leftover has been quiet for some minutes (it may belong to another machine
+// sharing the folder, or be in the middle of being written).
+bool LeftoverIsDead(uint32_t pid, std::filesystem::file_time_type changed) noexcept;
+// Removes the temporary outputs that crashed conversions left in a folder of
+// outputs: regular files (not links) named exactly ".quillmark-<process>-<n>.tmp"
+// that begin with "JwwData.", whose process is dead as above. Nothing else in
+// the folder is looked at. Each folder once per run. Never raises.
+void RemoveDeadTempFiles(const std::filesystem::path& folder) noexcept;
 // The same for one folder every time it is called (tests).
-void RemoveDeadLeftoversNow(const std::filesystem::path& folder) noexcept;
+void RemoveDeadTempFilesNow(const std::filesystem::path& folder) noexcept;
 
 }  // namespace qm

@@ -60,11 +60,20 @@ TFile& TFile::operator=(TFile&& other) noexcept {
 TFile TFile::OpenRead(const std::filesystem::path& path) {
   if (const int e = Injected(TFileOp::Open)) Fail("cannot open", path, e);
   TFile f;
-  f.Fd_ = ::open(path.c_str(), OpenFlags(O_RDONLY));
+  // Opened without waiting: a FIFO or a device named like a drawing would
+  // otherwise block the open until a writer appears. What was opened is then
+  // checked to be a regular file.
+  f.Fd_ = ::open(path.c_str(), OpenFlags(O_RDONLY | O_NONBLOCK | O_NOCTTY));
   if (f.Fd_ < 0) Fail("cannot open", path, errno);
   struct stat st {};
   if (::fstat(f.Fd_, &st) != 0) Fail("cannot examine", path, errno);
-  if (!S_ISREG(st.st_mode)) Fail("cannot read", path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+  if (!S_ISREG(st.st_mode))
+    throw EFileError(path.string() + ": not a regular file (" +
+                         (S_ISDIR(st.st_mode) ? "a folder" : S_ISFIFO(st.st_mode) ? "a FIFO" : "a device or socket") +
+                         ")",
+                     EFileError::TKind::NotRegular);
+  const int flags = ::fcntl(f.Fd_, F_GETFL);
+  if (flags >= 0) ::fcntl(f.Fd_, F_SETFL, flags & ~O_NONBLOCK);
   return f;
 }
 

@@ -74,8 +74,9 @@ TFile TFile::OpenRead(const std::filesystem::path& path) {
   TFile f;
   f.Handle_ = h;
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(h, &info)) Fail("cannot examine", path, GetLastError());
-  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Fail("cannot read", path, ERROR_DIRECTORY);
+  if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    throw EFileError(PathToUtf8(path) + ": not a regular file", EFileError::TKind::NotRegular);
   return f;
 }
 

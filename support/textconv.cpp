@@ -1,6 +1,64 @@
 #include "textconv.h"
 
+#include <cstdio>
+
 namespace qm {
+
+size_t Utf8SequenceLength(std::string_view s) noexcept {
+  if (s.empty()) return 0;
+  const auto b0 = static_cast<unsigned char>(s[0]);
+  if (b0 < 0x80) return 1;
+  size_t n = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    n = 2;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    n = 3;
+    if (b0 == 0xE0) low = 0xA0;
+    if (b0 == 0xED) high = 0x9F;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    n = 4;
+    if (b0 == 0xF0) low = 0x90;
+    if (b0 == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (s.size() < n) return 0;
+  for (size_t i = 1; i < n; ++i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (b < (i == 1 ? low : 0x80) || b > (i == 1 ? high : 0xBF)) return 0;
+  }
+  return n;
+}
+
+std::string Printable(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  auto escape = [&out](const char* form, unsigned value) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, form, value);
+    out += buf;
+  };
+  while (!text.empty()) {
+    const size_t n = Utf8SequenceLength(text);
+    const auto b = static_cast<unsigned char>(text[0]);
+    if (n == 0) {
+      escape("\\x%02x", b);
+      text.remove_prefix(1);
+      continue;
+    }
+    uint32_t cp = n == 1 ? b : n == 2 ? (b & 0x1Fu) : n == 3 ? (b & 0x0Fu) : (b & 0x07u);
+    for (size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[k]) & 0x3Fu);
+    if (cp < 0x20 || cp == 0x7F)
+      escape("\\x%02x", cp);
+    else if ((cp >= 0x80 && cp <= 0x9F) || (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069))
+      escape("\\u%04x", cp);
+    else
+      out.append(text.substr(0, n));
+    text.remove_prefix(n);
+  }
+  return out;
+}
 
 bool IsValidUtf8(std::string_view text) noexcept {
   size_t i = 0;

@@ -28,6 +28,17 @@ std::filesystem::path PathFromUtf8(std::string_view utf8);
 std::u16string PathToUtf16(const std::filesystem::path& path);
 // True when the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view text) noexcept;
+// The length of the well-formed UTF-8 sequence at the start of s, 0 when
+// there is none (a stray continuation byte, an overlong form, a surrogate, a
+// value above U+10FFFF, a sequence cut short, an empty s).
+size_t Utf8SequenceLength(std::string_view s) noexcept;
+// A text (UTF-8, perhaps with bytes that are not) as it may be shown on a
+// terminal or in a report line: names from drawings and paths can hold
+// anything. Control characters (U+0000..U+001F, U+007F, U+0080..U+009F) and
+// the characters that reorder text on screen (U+202A..U+202E, U+2066..U+2069)
+// become visible escapes ("\x1b", "\u0085", "\u202e"), a byte that is not
+// part of well-formed UTF-8 becomes "\xNN"; nothing else changes.
+std::string Printable(std::string_view text);
 
 // UTF-16 to UTF-8 for display: an unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view units);

@@ -1,7 +1,12 @@
-// The work folder: where the images embedded in a drawing are extracted while
-// that drawing is converted, and the process-wide list of those files.
+// The work folder: where the images embedded in drawings are extracted while
+// the drawings are in use. A run (the window, one command line) has a private
+// folder of its own, marked as ours when it is made; each document extracts
+// into a folder of its own inside it, under names this program gives, so no
+// two documents and no two images can ever share a file. What crashed runs
+// left is removed only when it is provably ours.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -9,68 +14,85 @@
 #include <string_view>
 #include <vector>
 
+#include "fileio.h"
 #include "jwwstring.h"
 
-// One image file bound into a drawing of version 700 or later: the entry of
-// a drawing's image table and of the list of extracted images.
-struct TBindImageType {
-  TJwwString FileName;  // without folder
-  int32_t Size = 0;     // bytes of stored image data
-  bool InUse = false;   // the output must carry it
-  bool operator==(const TBindImageType&) const = default;
-};
-
-// The folder that holds the extracted images, private to this process. Empty
-// until a front end sets it up.
+// The folder in which the window makes its run's work folder: the program
+// folder's "TEMP" (or, where that cannot be written, one under the system's
+// temporary folder). Empty until the window is shown. The conversions do not
+// read it: they are given their run's folder.
 extern std::filesystem::path WorkFolder;
-// The images of the drawing loaded last, in the order the drawing stores them.
-extern std::vector<TBindImageType> TempFiles;
-
-// Number of valid entries of TempFiles.
-int32_t TempFileCount() noexcept;
-// Empties the list; no file is touched.
-void ClearTempFileList() noexcept;
-// Deletes the file of every listed entry.
-void DeleteTempFiles() noexcept;
-// Deletes the file of every listed entry whose name ends in ".gz" (any case).
-void DeleteTempGzFiles() noexcept;
-// Deletes, for a listed name ending in ".gz", the file named without that
-// ending, and for every other listed name the listed file itself.
-void DeleteTempUnpackedFiles() noexcept;
 
 // The file name a stored image name stands for, when it is a plain file name
 // on every platform. Nothing when it could reach outside the folder it is put
 // in or is not a name every system accepts: empty, "." or "..", a path
 // delimiter, a drive or colon, a control character, a character Windows
-// forbids in names, a trailing dot or space, a device name such as CON or
-// LPT1, or a name that does not decode (bytes that are not Shift-JIS, an
-// unpaired surrogate).
+// forbids in names, a trailing dot or space, a device name such as CON, LPT1
+// or COM¹, or a name that does not decode (bytes that are not Shift-JIS, an
+// unpaired surrogate). A drawing holding such a name is refused: the program
+// that opens the output would extract the image under it.
 std::optional<std::filesystem::path> PlainImageName(const TJwwString& name);
-// WorkFolder joined with the plain name; nothing when the name is not plain
-// or there is no work folder.
-std::optional<std::filesystem::path> ImageFilePath(const TJwwString& name);
 
 namespace qm {
 
-// Creates a fresh folder of its own inside parent ("quillmark-<pid>-<n>") and
-// makes it the WorkFolder, after removing the folders that crashed runs left
-// in parent; on destruction deletes the listed files, removes the folder with
-// whatever is left in it, empties the list and restores the previous
-// WorkFolder. Raises EFileError when no folder can be created.
+// The name of the file that marks a run's work folder as this program's.
+inline constexpr std::string_view WorkFolderMarker = ".quillmark-work";
+
+// A run's private work folder "quillmark-<pid>-<n>" inside parent, marked as
+// ours by a file written when it is made. Making one first removes the work
+// folders that crashed runs left in parent (see RemoveDeadWorkFolders). On
+// destruction (or Close) everything of ours in it is removed, then the folder;
+// anything else found in it stays, and so does the folder. Raises EFileError
+// when no folder can be made.
 class TWorkFolderScope {
  public:
   explicit TWorkFolderScope(const std::filesystem::path& parent);
   ~TWorkFolderScope();
-  // What the destructor does, now: empty when the folder is gone, else what
-  // went wrong (the folder stays).
-  std::string Close() noexcept;
   TWorkFolderScope(const TWorkFolderScope&) = delete;
   TWorkFolderScope& operator=(const TWorkFolderScope&) = delete;
   const std::filesystem::path& Folder() const noexcept { return Folder_; }
+  // Removes the image folders that documents left in the run's folder (those
+  // of documents still alive must not be in use).
+  void DeleteTempFiles() noexcept;
+  // What the destructor does, now: empty when the folder is gone, else what
+  // went wrong (the folder stays).
+  std::string Close() noexcept;
 
  private:
   std::filesystem::path Folder_;
-  std::filesystem::path Previous_;
 };
+
+// One document's own folder of extracted images "d<n>" inside a run's work
+// folder, its images named "i<index>" by their place in the drawing's image
+// table. Made by the load of a drawing that carries images; removed with
+// every image in it when the document is reset or goes.
+class TImageFolder {
+ public:
+  // Raises EFileError when the folder cannot be made.
+  explicit TImageFolder(const std::filesystem::path& workFolder);
+  ~TImageFolder();
+  TImageFolder(const TImageFolder&) = delete;
+  TImageFolder& operator=(const TImageFolder&) = delete;
+  const std::filesystem::path& Folder() const noexcept { return Folder_; }
+  // The file of the image at that place of the table.
+  std::filesystem::path FileOf(size_t index) const;
+  // Creates that file new (never replacing one) and remembers it for removal.
+  TFile Create(size_t index);
+
+ private:
+  std::filesystem::path Folder_;
+  std::vector<size_t> Made_;
+};
+
+// Removes the work folders that crashed runs left in parent: a folder (not a
+// link) named exactly "quillmark-<pid>-<n>", whose process is dead and in
+// which nothing changed for some minutes, that carries our marker with its
+// own name in it, and that holds nothing but what this program puts there
+// (the marker, document folders "d<n>" holding only image files "i<n>").
+// Anything else is left alone, and so is a folder holding anything else.
+// Each parent once per run. Never raises.
+void RemoveDeadWorkFolders(const std::filesystem::path& parent) noexcept;
+// The same for one parent every time it is called (tests).
+void RemoveDeadWorkFoldersNow(const std::filesystem::path& parent) noexcept;
 
 }  // namespace qm

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "jwwsections.h"
 #include "jwwunit.h"
 #include "testutil.h"
 
@@ -212,7 +213,7 @@ TEST(ArchiveEntityHeader, ThirteenOrFifteenBytes) {
     d.Header.Version = v;
     TMem m("78 56 34 12 02 03 00 04 01 05 00 06 00 07 80 EE");
     TEntJwwEntityHeader h;
-    d.ReadEntityHeader(m.Reader, h);
+    TJwwSections::ReadEntityHeader(d, m.Reader, h);
     EXPECT_EQ(m.Reader.Offset(), 15u) << v;
     EXPECT_EQ(h, (TEntJwwEntityHeader{0x12345678, 2, 3, 0x0104, 5, 6, 0x8007})) << v;
   }
@@ -221,14 +222,14 @@ TEST(ArchiveEntityHeader, ThirteenOrFifteenBytes) {
     TMem m("78 56 34 12 02 03 00 05 00 06 00 07 80 EE EE");
     TEntJwwEntityHeader h;
     h.PenWidth = 99;  // must be cleared, not kept
-    d.ReadEntityHeader(m.Reader, h);
+    TJwwSections::ReadEntityHeader(d, m.Reader, h);
     EXPECT_EQ(m.Reader.Offset(), 13u) << v;
     EXPECT_EQ(h, (TEntJwwEntityHeader{0x12345678, 2, 3, 0, 5, 6, 0x8007})) << v;
   }
   d.Header.Version = 351;
   TMem cut("78 56 34 12 02 03 00 04 01 05 00 06 00 07");
   TEntJwwEntityHeader h;
-  const EJwwError e = Raised([&] { d.ReadEntityHeader(cut.Reader, h); });
+  const EJwwError e = Raised([&] { TJwwSections::ReadEntityHeader(d, cut.Reader, h); });
   EXPECT_EQ(e.Offset(), 13u);
 }
 

@@ -208,9 +208,8 @@ std::map<std::string, std::string> Tree(const fs::path& root) {
 // The drawing in a file; null (and a failed expectation) when it does not load.
 std::unique_ptr<TJwwData> Loaded(const fs::path& p) {
   auto doc = std::make_unique<TJwwData>();
-  doc->ExtractImages = false;
-  if (doc->LoadDocument(p)) return doc;
-  ADD_FAILURE() << doc->LastError;
+  if (const TJwwStatus loaded = doc->LoadDocument(p)) return doc;
+  else ADD_FAILURE() << loaded.Error;
   return nullptr;
 }
 
@@ -305,8 +304,7 @@ TEST_F(CliTest, ConvertsAndPrintsTheReportInUtf8) {
   EXPECT_EQ(Out, "【" + a.string() + "】\n　→ " + (Dir / "a_2.JWW").string() + "\n　変換を行いました。\n");
   EXPECT_EQ(Err, "");
   TJwwData out;
-  out.ExtractImages = false;
-  ASSERT_TRUE(out.LoadDocument(Dir / "a_2.JWW")) << out.LastError;
+  ASSERT_TRUE(testutil::Ok(out.LoadDocument(Dir / "a_2.JWW")));
   EXPECT_EQ(out.LineCount, 1);
 
   Run("convert a.jww");
@@ -397,8 +395,7 @@ TEST_F(CliTest, ImagesPassThroughAPrivateWorkFolderThatIsGoneAfterwards) {
   Run("img.jww");  // Run checks that TMPDIR is empty again
   EXPECT_EQ(Status, 0) << Err;
   TJwwData out;
-  out.ExtractImages = false;
-  ASSERT_TRUE(out.LoadDocument(Dir / "img_2.JWW")) << out.LastError;
+  ASSERT_TRUE(testutil::Ok(out.LoadDocument(Dir / "img_2.JWW")));
   ASSERT_EQ(out.Images.size(), 1u);
   EXPECT_EQ(out.Images[0].FileName, "kept.jpg");
   EXPECT_EQ(out.Images[0].Size, 5000);

@@ -23,8 +23,7 @@ using rig::Skipped;
 
 std::unique_ptr<TJwwData> LoadOut(const fs::path& path) {
   auto doc = std::make_unique<TJwwData>();
-  doc->ExtractImages = false;
-  EXPECT_TRUE(doc->LoadDocument(path)) << doc->LastError;
+  EXPECT_TRUE(testutil::Ok(doc->LoadDocument(path)));
   return doc;
 }
 
@@ -284,7 +283,7 @@ TEST_F(DriverTest, ImagesOnlyRemovedTextsShowAreLeftOut) {
   for (size_t k = 0; k < pic3.size(); ++k) pic3[k] = static_cast<uint8_t>(k * 7 + 1);
   d.Images = {{"pic1.bmp", pic1, {}}, {"pic2.bmp", pic2, {}}, {"pic3.png", pic3, {}}};
   const auto src = Put("img.jww", d);
-  const fs::path work = WorkFolder;
+  const fs::path work = R.Form1.RunFolder();
   EXPECT_EQ(work.parent_path(), Work.Path());
   EXPECT_TRUE(work.filename().string().starts_with("quillmark-" + std::to_string(qm::ProcessId()) + "-"));
 
@@ -294,15 +293,16 @@ TEST_F(DriverTest, ImagesOnlyRemovedTextsShowAreLeftOut) {
   {
     testutil::TScopedWorkFolder scratch;  // extract the output's images to compare them
     TJwwData out;
-    ASSERT_TRUE(out.LoadDocument(Dir / "img_2.JWW")) << out.LastError;
+    ASSERT_TRUE(testutil::Ok(out.LoadDocument(Dir / "img_2.JWW", scratch.Options())));
     ASSERT_EQ(out.Images.size(), 2u);
     EXPECT_EQ(out.Images[0].FileName, "pic1.bmp");
     EXPECT_EQ(out.Images[1].FileName, "pic3.png");
-    EXPECT_EQ(testutil::ReadAll(scratch.Path() / "pic1.bmp"), pic1);
-    EXPECT_EQ(testutil::ReadAll(scratch.Path() / "pic3.png"), pic3);
+    EXPECT_EQ(testutil::ImageBytesOf(out, 0), pic1);
+    EXPECT_EQ(testutil::ImageBytesOf(out, 1), pic3);
     EXPECT_EQ(out.TextCount, 2);
   }
-  EXPECT_TRUE(fs::is_empty(work));
+  // Nothing of the conversion is left in the run's work folder: only its marker.
+  EXPECT_EQ(testutil::TTempDir::ListOf(work), std::vector<std::string>{std::string(qm::WorkFolderMarker)});
   R.Form1.EndWork();
   EXPECT_FALSE(fs::exists(work));
   EXPECT_TRUE(Work.List().empty());

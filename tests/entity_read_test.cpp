@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "jwwbuilder.h"
+#include "jwwsections.h"
 #include "jwwunit.h"
 #include "testutil.h"
 
@@ -50,9 +51,9 @@ uint64_t ReadSection(TJwwData& d, int32_t version, const std::vector<uint8_t>& b
   d.Header.Version = version;
   TJwwReader r(bytes.data(), bytes.size());
   if (maxTags < 0)
-    d.ReadEntitySection(r);
+    TJwwSections::ReadEntitySection(d, r);
   else
-    d.ReadEntitySectionForLayerTest(r, maxTags);
+    TJwwSections::ReadEntitySectionForLayerTest(d, r, maxTags);
   return r.Offset();
 }
 
@@ -62,7 +63,7 @@ std::vector<TEntJwwOrderItem> Order(std::initializer_list<std::pair<int32_t, int
   return v;
 }
 
-bool LoadBytes(TJwwData& d, const std::vector<uint8_t>& bytes) {
+TJwwStatus LoadBytes(TJwwData& d, const std::vector<uint8_t>& bytes) {
   testutil::TTempDir dir;
   testutil::WriteAll(dir / "e.jww", bytes);
   return d.LoadDocument(dir / "e.jww");
@@ -214,7 +215,7 @@ TEST(EntityBlocks, ExtendedTimeIsSkippedAndReplacedByThePosition) {
       b.Elements = {jwwtest::Sen{}};
       dr.Blocks.push_back(b);
     }
-    ASSERT_TRUE(LoadBytes(d, jwwtest::Build(dr))) << v << ": " << d.LastError;
+    ASSERT_TRUE(testutil::Ok(LoadBytes(d, jwwtest::Build(dr))));
     ASSERT_EQ(d.BlockDefCount, 4);
     EXPECT_EQ(d.BlockDefs[1].Time, 0x12345671u) << v;
     EXPECT_EQ(d.BlockDefs[2].Time, 3u) << v;
@@ -264,7 +265,7 @@ TEST(EntityRecords, PointExtrasOnlyWithPenStyle100) {
   dr.Blocks = {b};
   dr.Elements = {jwwtest::Ten{}};
   TJwwData d;
-  ASSERT_TRUE(LoadBytes(d, jwwtest::Build(dr))) << d.LastError;
+  ASSERT_TRUE(testutil::Ok(LoadBytes(d, jwwtest::Build(dr))));
   EXPECT_EQ(d.Points.at(0).Scale, 1.0);
   EXPECT_EQ(d.BlockDefs.at(0).Lists().Points.at(0).Scale, 0.0);
 }
@@ -319,7 +320,7 @@ TEST(EntityRecords, BelowVersion351HeadersLackPenWidth) {
   b.H = h;
   b.Elements = {jwwtest::Sen{h}};
   dr.Blocks = {b};
-  ASSERT_TRUE(LoadBytes(d, jwwtest::Build(dr))) << d.LastError;
+  ASSERT_TRUE(testutil::Ok(LoadBytes(d, jwwtest::Build(dr))));
   ASSERT_EQ(d.TotalCount(), 7);
   for (int32_t k = 1; k <= 7; ++k) {
     const TEntJwwEntityHeader* eh = d.HeaderOf(k, 0);
@@ -392,7 +393,7 @@ TEST(EntityRecords, TextsAndFontNamesKeptWhole) {
   dim.ValueText.Text = "\x82\xA0" + std::string(400, '1');
   dr.Elements = {t, dim, jwwtest::Moji{}};
   TJwwData d;
-  ASSERT_TRUE(LoadBytes(d, jwwtest::Build(dr))) << d.LastError;
+  ASSERT_TRUE(testutil::Ok(LoadBytes(d, jwwtest::Build(dr))));
   ASSERT_EQ(d.TextCount, 2);
   EXPECT_EQ(d.Texts[0].FontName, std::string(1000, 'F'));
   EXPECT_EQ(d.Texts[0].Text, std::string(300, 'x') + std::string(65000, 'y'));
@@ -446,7 +447,6 @@ TEST(EntityCounts, TheSmallestRecordsFitTheirCounts) {
   std::string images = "0000 0000 64000000";
   for (int i = 0; i < 100; ++i) images += "00 00000000";
   const auto imageBytes = Hex(images);
-  testutil::TScopedWorkFolder work;
   EXPECT_EQ(ReadSection(d, 700, imageBytes), imageBytes.size());
   EXPECT_EQ(d.Images.size(), 100u);
 }
@@ -465,7 +465,7 @@ TEST(EntityCounts, ArraysEndTheSizeOfTheirCounts) {
   b.Elements.push_back(jwwtest::Sunpou{});
   dr.Blocks = {b};
   TJwwData d;
-  ASSERT_TRUE(LoadBytes(d, jwwtest::Build(dr))) << d.LastError;
+  ASSERT_TRUE(testutil::Ok(LoadBytes(d, jwwtest::Build(dr))));
   EXPECT_EQ(d.TextCount, 1001);
   EXPECT_EQ(d.Texts.size(), 1001u);
   EXPECT_EQ(d.Texts[1000].Text, "1000");
@@ -682,7 +682,7 @@ TEST(EntityBlockUsage, LoadedDrawingWithNestedDefinitions) {
   dr.Blocks = {a, b, c};
   dr.Elements = {insC, jwwtest::Sen{}, insC};
   TJwwData d;
-  ASSERT_TRUE(LoadBytes(d, jwwtest::Build(dr))) << d.LastError;
+  ASSERT_TRUE(testutil::Ok(LoadBytes(d, jwwtest::Build(dr))));
   EXPECT_EQ(TreeNumbers(d), (V{30, 30, 10}));
   EXPECT_EQ(NewNumbers(d), (V{0, -1, 1}));
   EXPECT_EQ(d.UsedBlockDefCount, 2);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "jwwbuilder.h"
+#include "jwwsections.h"
 #include "jwwunit.h"
 #include "testutil.h"
 #include "workfolder.h"
@@ -143,7 +145,7 @@ TEntJwwBlockDef DefOf(int32_t number, std::string name = "") {
 std::vector<uint8_t> Section(const TJwwData& d, int32_t v = 600) {
   std::vector<uint8_t> out;
   TJwwWriter w(out);
-  d.WriteEntitySection(w, v);
+  TJwwSections::WriteEntitySection(d, w, v);
   return out;
 }
 
@@ -582,32 +584,34 @@ TEST(Records, DimensionExtensionFrom420) {
 
 class ImageTable : public ::testing::Test {
  protected:
-  // An extracted image: a file in the work folder and an entry of the list.
-  void Put(const std::string& name, const std::vector<uint8_t>& data) {
-    const auto path = ImageFilePath(name);
-    ASSERT_TRUE(path.has_value()) << name;
-    testutil::WriteAll(*path, data);
-    Listed.push_back({name, static_cast<int32_t>(data.size()), false});
-  }
-  // The document's images: the listed ones, extracted into the work folder.
+  // An image of the table, with its bytes.
+  void Put(const std::string& name, const std::vector<uint8_t>& data) { Listed.push_back({name, data, {}}); }
+  // The document's images: a drawing holding the listed ones is loaded with
+  // a work folder, and d takes its images over.
   void Own(TJwwData& d) {
-    d.Images = Listed;
-    d.ImageFolder = Work.Path();
+    jwwtest::Drawing dr;
+    dr.Hdr.Version = 700;
+    dr.Images = Listed;
+    const auto bytes = jwwtest::Build(dr);
+    TJwwData holder;
+    ASSERT_TRUE(testutil::Ok(holder.LoadDocument(bytes.data(), bytes.size(), Work.Options())));
+    TJwwSections::TakeImages(d, holder);
   }
   std::vector<uint8_t> Table(TJwwData& d) {
-    Own(d);
-    return Bytes([&](TJwwWriter& w) { d.WriteImageTable(w); });
+    if (d.Images.empty()) Own(d);
+    return Bytes([&](TJwwWriter& w) { TJwwSections::WriteImageTable(d, w); });
   }
   // Which listed images the texts written from d keep.
   std::vector<bool> Kept(const TJwwData& d) const {
-    std::vector<TBindImageType> marks = Listed;
+    std::vector<TBindImageType> marks;
+    for (const jwwtest::Image& i : Listed) marks.push_back({i.Name, static_cast<int32_t>(i.Data.size()), false});
     d.MarkImagesInUse(marks);
     std::vector<bool> out;
     for (const auto& m : marks) out.push_back(m.InUse);
     return out;
   }
   testutil::TScopedWorkFolder Work;
-  std::vector<TBindImageType> Listed;
+  std::vector<jwwtest::Image> Listed;
 };
 
 TEST_F(ImageTable, TwoTextsReferringToOneImageWriteItOnce) {
@@ -652,14 +656,42 @@ TEST_F(ImageTable, OnlyExactPrefixAndACommaMakeAReference) {
   EXPECT_EQ(Table(d), Hex("00000000"));
 }
 
-TEST_F(ImageTable, NameIsAnUpperCasePrefixAndTheFirstMatchWins) {
-  Put("AB.BMP", Hex("01"));
+TEST_F(ImageTable, AReferenceIsTheNameOrTheNamePlusGzNeverAPrefix) {
+  // Letters compare as file systems compare them; the name itself before
+  // its compressed form, whatever their order.
   Put("ab.bmp.gz", Hex("02"));
+  Put("AB.BMP", Hex("01"));
   TJwwData d;
   Add(d, Text("^@BM%temp%ab.bmp,100"));
   EXPECT_EQ(Table(d), Hex("01000000 06 41422E424D50 01000000 01"));
-  std::swap(Listed[0], Listed[1]);
-  EXPECT_EQ(Table(d), Hex("01000000 09 61622E626D702E677A 01000000 02"));
+  EXPECT_EQ(Kept(d), (std::vector<bool>{false, true}));
+  // Without the name itself its compressed form is shown.
+  Listed = {{"ab.bmp.gz", Hex("02"), {}}};
+  TJwwData gz;
+  Add(gz, Text("^@BM%temp%AB.bmp,100"));
+  EXPECT_EQ(Table(gz), Hex("01000000 09 61622E626D702E677A 01000000 02"));
+  // A name that merely starts with the reference is another image.
+  Listed = {{"ab.bmp.bak", Hex("03"), {}}, {"ab.bmpx", Hex("04"), {}}};
+  TJwwData prefix;
+  Add(prefix, Text("^@BM%temp%ab.bmp,100"));
+  EXPECT_EQ(Table(prefix), Hex("00000000"));
+}
+
+TEST_F(ImageTable, AHiddenImageWhoseNameStartsWithAVisibleOneIsNotKept) {
+  // "plan.bmp.secret" is shown only by a text on a hidden layer, "plan.bmp"
+  // by a visible one: the output carries the visible bytes and not one byte
+  // of the hidden image.
+  const std::vector<uint8_t> secret(300, 0x5E), visible(200, 0x76);
+  Put("plan.bmp.secret", secret);
+  Put("plan.bmp", visible);
+  TJwwData d;
+  Add(d, Text("^@BM%temp%plan.bmp.secret,10,10"));
+  Add(d, Text("^@BM%temp%plan.bmp,10,10"));
+  Own(d);
+  Remove(d, 0);  // the hidden text, as the purge removes it
+  std::vector<uint8_t> expected = Hex("01000000 08 706C616E2E626D70 C8000000");
+  expected.insert(expected.end(), visible.begin(), visible.end());
+  EXPECT_EQ(Table(d), expected);
 }
 
 TEST_F(ImageTable, ImagesAreWrittenInListOrderAndCopiedWhole) {
@@ -673,28 +705,28 @@ TEST_F(ImageTable, ImagesAreWrittenInListOrderAndCopiedWhole) {
   Add(d, Text("^@BM%temp%empty.bmp,0"));
   Add(d, Text("^@BM%temp%odd.jpg,0"));
   Add(d, Text("^@BM%temp%big.png,0"));
-  std::vector<uint8_t> expected = Hex("03000000 07 6269672E706E67 00100000");
+  std::vector<uint8_t> expected = Hex("02000000 07 6269672E706E67 00100000");
   expected.insert(expected.end(), big.begin(), big.end());
   const auto oddHead = Hex("07 6F64642E6A7067 01080000");
   expected.insert(expected.end(), oddHead.begin(), oddHead.end());
   expected.insert(expected.end(), odd.begin(), odd.end());
-  const auto emptyEntry = Hex("09 656D7074792E626D70 00000000");
-  expected.insert(expected.end(), emptyEntry.begin(), emptyEntry.end());
-  EXPECT_EQ(Table(d), expected);
+  EXPECT_EQ(Table(d), expected);  // an entry without bytes has no content: dropped
 }
 
-TEST_F(ImageTable, AnEntryStoredWithSizeZeroNeedsNoFile) {
-  Listed.push_back({"zero.bmp", 0, false});
+TEST_F(ImageTable, AnEntryStoredWithSizeZeroIsDroppedLikeAnUnshownOne) {
+  Put("zero.bmp", {});
   TJwwData d;
   Add(d, Text("^@BM%temp%zero.bmp,1"));
-  EXPECT_EQ(Table(d), Hex("01000000 08 7A65726F2E626D70 00000000"));
+  EXPECT_EQ(Table(d), Hex("00000000"));
+  EXPECT_EQ(Kept(d), (std::vector<bool>{false}));
 }
 
 TEST_F(ImageTable, AKeptImageMissingFromTheWorkFolderFails) {
   Put("a.bmp", Hex("41"));
   TJwwData d;
   Add(d, Text("^@BM%temp%a.bmp,1"));
-  std::filesystem::remove(*ImageFilePath("a.bmp"));
+  Own(d);
+  std::filesystem::remove(Work.ImageFile(0));
   EXPECT_THROW(Table(d), EJwwError);
   // An image no text keeps may be gone.
   Remove(d, 0);

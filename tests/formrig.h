@@ -125,7 +125,7 @@ class TFakeObserver : public qm::IBatchObserver {
 struct TSnapshot {
   std::vector<int> Selected;
   std::string Status;
-  size_t WorkFiles = 0;  // entries in the work folder
+  size_t WorkFiles = 0;  // entries in the run's work folder (its marker aside)
   size_t Events = 0;     // observer calls made so far
 };
 
@@ -154,9 +154,11 @@ struct TRig {
       s.Status = Status.Texts.empty() ? std::string() : Status.Texts.back();
       s.Events = Observer.Events.size();
       std::error_code ec;
-      if (!WorkFolder.empty())
-        for (auto it = fs::directory_iterator(WorkFolder, ec); !ec && it != fs::directory_iterator(); ++it)
-          ++s.WorkFiles;
+      const fs::path run = Form1.RunFolder();
+      if (!run.empty())
+        for (auto it = fs::recursive_directory_iterator(run, ec); !ec && it != fs::recursive_directory_iterator();
+             it.increment(ec))
+          if (it->path().filename() != qm::WorkFolderMarker) ++s.WorkFiles;
       Snapshots.push_back(s);
       return Extra ? Extra(call) : true;
     };

@@ -19,6 +19,7 @@
 #include <cstring>
 
 #include "jwwbuilder.h"
+#include "jwwsections.h"
 #include "jwwunit.h"
 #include "testutil.h"
 
@@ -61,11 +62,11 @@ struct THeaderImage {
 uint64_t ReadHeader(TJwwData& d, const std::vector<uint8_t>& bytes) {
   d.ResetDocument();
   TJwwReader r(bytes.data(), bytes.size());
-  d.ReadHeaderSection(r);
+  TJwwSections::ReadHeaderSection(d, r);
   return r.Offset();
 }
 
-bool LoadBytes(TJwwData& d, const std::vector<uint8_t>& bytes) {
+TJwwStatus LoadBytes(TJwwData& d, const std::vector<uint8_t>& bytes) {
   testutil::TTempDir dir;
   testutil::WriteAll(dir / "h.jww", bytes);
   return d.LoadDocument(dir / "h.jww");
@@ -98,7 +99,7 @@ TEST(HeaderLayout, SectionSizeByVersion) {
     EXPECT_EQ(ReadHeader(d, img.B), c.Size) << c.Version;
     std::vector<uint8_t> shorter(img.B.begin(), img.B.end() - 1);
     EXPECT_THROW(ReadHeader(d, shorter), EJwwError) << c.Version;
-    EXPECT_TRUE(LoadBytes(d, img.File())) << c.Version << ": " << d.LastError;
+    EXPECT_TRUE(testutil::Ok(LoadBytes(d, img.File())));
     EXPECT_EQ(d.Header.Version, c.Version);
     EXPECT_EQ(d.Header.Signature, "JwwData.");
   }
@@ -124,7 +125,7 @@ using TDbl = TAt<double>;
 void LoadAndCheck(THeaderImage& img, TJwwData& d, const std::vector<TInt>& ints, const std::vector<TDbl>& dbls) {
   for (const TInt& f : ints) img.I32(f.At, f.Value);
   for (const TDbl& f : dbls) img.F64(f.At, f.Value);
-  ASSERT_TRUE(LoadBytes(d, img.File())) << img.Version << ": " << d.LastError;
+  ASSERT_TRUE(testutil::Ok(LoadBytes(d, img.File())));
   for (const TInt& f : ints) EXPECT_EQ(f.Get(d), f.Value) << "version " << img.Version << ", int32 at " << f.At;
   for (const TDbl& f : dbls) EXPECT_EQ(f.Get(d), f.Value) << "version " << img.Version << ", double at " << f.At;
 }
@@ -429,7 +430,7 @@ TEST(HeaderFields, NamesLoseControlBytesMemoKeepsThem) {
   dr.Hdr.Layers[3 * 16 + 4].State = 0;
   dr.Hdr.Layers[3 * 16 + 5].Protect = 1;
   TJwwData d;
-  ASSERT_TRUE(LoadBytes(d, jwwtest::Build(dr))) << d.LastError;
+  ASSERT_TRUE(testutil::Ok(LoadBytes(d, jwwtest::Build(dr))));
   EXPECT_EQ(d.Header.Memo, "line1\r\nline2\t");
   EXPECT_EQ(d.Layers[0].Name, "L0");
   EXPECT_EQ(d.Layers[16].Name, "L16");
@@ -457,8 +458,9 @@ TEST(HeaderFailures, Version219ReadsNothingMore) {
     for (size_t at = 12; at < 64; ++at) img.B[at] = 0x01;  // would be a memo and states
     TJwwData d;
     EXPECT_EQ(ReadHeader(d, img.B), 12u) << v;
-    EXPECT_FALSE(LoadBytes(d, img.B)) << v;
-    EXPECT_FALSE(d.LastError.empty()) << v;
+    const TJwwStatus loaded = LoadBytes(d, img.B);
+    EXPECT_FALSE(loaded) << v;
+    EXPECT_FALSE(loaded.Error.empty()) << v;
     EXPECT_EQ(d.Header.Version, v);
     EXPECT_EQ(d.Header.Signature, "JwwData.");
     EXPECT_EQ(d.Header.Memo, "");
@@ -495,7 +497,8 @@ TEST(HeaderFailures, CutInsideTheLayerTablesKeepsTheGroupsRead) {
   }
   EXPECT_EQ(d.LayerGroups[4].State, 0);
   EXPECT_EQ(d.Layers[4 * 16].State, 0);
-  EXPECT_FALSE(LoadBytes(d, cut));
+  const TJwwStatus loaded = LoadBytes(d, cut);
+  EXPECT_FALSE(loaded);
   EXPECT_EQ(d.LayerGroups[2].State, 3);
-  EXPECT_NE(d.LastError.find("layer"), std::string::npos) << d.LastError;
+  EXPECT_NE(loaded.Error.find("layer"), std::string::npos) << loaded.Error;
 }

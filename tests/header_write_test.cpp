@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "jwwsections.h"
 #include "jwwunit.h"
 #include "testutil.h"
 
@@ -37,7 +38,7 @@ std::string Rep(const std::string& hex, int n) {
 std::vector<uint8_t> WriteHeader(const TJwwData& d, int32_t v) {
   std::vector<uint8_t> out;
   TJwwWriter w(out);
-  d.WriteHeaderSection(w, v);
+  TJwwSections::WriteHeaderSection(d, w, v);
   return out;
 }
 

@@ -84,21 +84,12 @@ std::vector<std::string> Tree(const fs::path& root) {
   return v;
 }
 
-// Makes a given folder the work folder for the lifetime of the object.
-class TWorkFolderAt {
- public:
-  explicit TWorkFolderAt(const fs::path& folder) : Previous_(WorkFolder) {
-    WorkFolder = folder;
-    ClearTempFileList();
-  }
-  ~TWorkFolderAt() {
-    ClearTempFileList();
-    WorkFolder = Previous_;
-  }
-
- private:
-  fs::path Previous_;
-};
+// Load options that extract into a given folder.
+TLoadOptions ExtractInto(const fs::path& folder) {
+  TLoadOptions o;
+  o.WorkFolder = folder;
+  return o;
+}
 
 constexpr bool Sanitized() {
 #ifdef QUILLMARK_SANITIZED
@@ -139,8 +130,9 @@ TEST(LoadSignature, FirstEightBytesExactly) {
   EXPECT_EQ(d.Header.Version, 123);  // the document is not touched
   EXPECT_FALSE(d.CheckSignature(dir.Path()));
   EXPECT_FALSE(d.CheckSignature(dir / "missing.jww"));
-  EXPECT_FALSE(d.LoadDocument(dir.Path()));
-  EXPECT_FALSE(d.LastError.empty());
+  const TJwwStatus folder = d.LoadDocument(dir.Path());
+  EXPECT_FALSE(folder);
+  EXPECT_TRUE(Contains(folder.Error, "not a regular file")) << folder.Error;
 }
 
 TEST(LoadSignature, UnreadableFile) {
@@ -151,8 +143,8 @@ TEST(LoadSignature, UnreadableFile) {
   // Checked in a child as an ordinary user: the superuser reads anything.
   EXPECT_TRUE(testutil::RunAsOrdinaryUser([&] {
     TJwwData d;
-    return !d.CheckSignature(p) && !d.LoadDocument(p) && !d.LoadForLayerTest(p, 1) &&
-           Contains(d.LastError, p.string());
+    const TJwwStatus quick = d.LoadForLayerTest(p, 1);
+    return !d.CheckSignature(p) && !d.LoadDocument(p) && !quick && Contains(quick.Error, p.string());
   }));
 }
 
@@ -170,14 +162,14 @@ TEST(LoadTruncation, EveryPrefixOfEveryLayoutFails) {
     const size_t headerSize = jwwtest::HeaderSectionSize(dr);
     testutil::WriteAll(path, full);
     TJwwData d;
-    ASSERT_TRUE(d.LoadDocument(path)) << v << ": " << d.LastError;
+    ASSERT_TRUE(testutil::Ok(d.LoadDocument(path, work.Options())));
     ASSERT_EQ(d.WideStrings(), wide) << v;
     ASSERT_EQ(d.TotalCount(), 9) << v;
     ASSERT_EQ(d.BlockDefCount, 2) << v;
     ASSERT_EQ(d.BlockDefs[1].TotalCount(), 3) << v;
-    ASSERT_EQ(TempFiles.size(), v >= 700 ? 2u : 0u) << v;
-    DeleteTempFiles();
-    ClearTempFileList();
+    ASSERT_EQ(work.FileCount(), v >= 700 ? 2u : 0u) << v;
+    d.ClearDocument();
+    ASSERT_TRUE(work.Empty()) << v;
 
     int failures = 0;
     for (size_t len = full.size(); len-- > 0 && failures < 5;) {
@@ -185,26 +177,24 @@ TEST(LoadTruncation, EveryPrefixOfEveryLayoutFails) {
       // (they make each load some 20 times slower); the entity section is cut everywhere.
       if (Sanitized() && len < headerSize && len % 13 != 0) continue;
       fs::resize_file(path, len);
-      const bool ok = d.LoadDocument(path);
-      if (ok || d.LastError.empty()) {
+      const TJwwStatus loaded = d.LoadDocument(path, work.Options());
+      const bool ok = static_cast<bool>(loaded);
+      if (ok || loaded.Error.empty()) {
         ADD_FAILURE() << "version " << v << ", first " << len << " of " << full.size() << " bytes: load "
                       << (ok ? "succeeded" : "failed without a reason");
         ++failures;
       }
       if (v >= 700 && len > headerSize) {
-        // Only complete images may be left, and only listed ones.
-        for (auto& e : fs::directory_iterator(work.Path())) {
-          const std::string name = e.path().filename().string();
-          const auto it =
-              std::find_if(dr.Images.begin(), dr.Images.end(), [&](const jwwtest::Image& i) { return i.Name == name; });
-          if (it == dr.Images.end() || testutil::ReadAll(e.path()) != it->Data) {
-            ADD_FAILURE() << "version " << v << ", " << len << " bytes: partial or unknown file " << name;
+        // The bytes of an image are offered only when it was read whole.
+        for (size_t i = 0; i < d.Images.size(); ++i) {
+          if (!d.ImageBytes().HasBytes(i)) continue;
+          if (i >= dr.Images.size() || testutil::ImageBytesOf(d, i) != dr.Images[i].Data) {
+            ADD_FAILURE() << "version " << v << ", " << len << " bytes: image " << i << " offered but not whole";
             ++failures;
           }
         }
-        DeleteTempFiles();
-        ClearTempFileList();
-        EXPECT_TRUE(fs::is_empty(work.Path())) << len;
+        d.ClearDocument();
+        EXPECT_TRUE(work.Empty()) << len;
       }
     }
   }
@@ -270,22 +260,24 @@ TEST(LoadCounts, ImpossibleOrNegativeCountsFailAtOnce) {
     testutil::WriteAll(p, c.What == std::string("memo") ? wideMemo : Build(c.D));
     TJwwData d;
     const long rssBefore = MaxRssKb();
-    EXPECT_FALSE(d.LoadDocument(p)) << c.Name;
+    const TJwwStatus loaded = d.LoadDocument(p, work.Options());
+    EXPECT_FALSE(loaded) << c.Name;
     EXPECT_LT(MaxRssKb() - rssBefore, 64 * 1024) << c.Name;
-    EXPECT_TRUE(Contains(d.LastError, c.What)) << c.Name << ": " << d.LastError;
-    EXPECT_TRUE(Contains(d.LastError, p.string())) << c.Name << ": " << d.LastError;
-    EXPECT_TRUE(fs::is_empty(work.Path())) << c.Name;
+    EXPECT_TRUE(Contains(loaded.Error, c.What)) << c.Name << ": " << loaded.Error;
+    EXPECT_TRUE(Contains(loaded.Error, p.string())) << c.Name << ": " << loaded.Error;
+    EXPECT_EQ(work.FileCount(), 0u) << c.Name;
   }
   // The offset named is that of the count itself: right after the header section.
   const Drawing& huge = cases[0].D;
   testutil::WriteAll(dir / "h.jww", Build(huge));
   TJwwData d;
-  EXPECT_FALSE(d.LoadDocument(dir / "h.jww"));
-  EXPECT_TRUE(Contains(d.LastError, std::to_string(HeaderSectionSize(huge)))) << d.LastError;
+  const TJwwStatus loaded = d.LoadDocument(dir / "h.jww");
+  EXPECT_FALSE(loaded);
+  EXPECT_TRUE(Contains(loaded.Error, std::to_string(HeaderSectionSize(huge)))) << loaded.Error;
   EXPECT_EQ(d.EntityOrder.size(), 0u);
 }
 
-TEST(LoadFailures, LastErrorNamesPathOffsetAndField) {
+TEST(LoadFailures, TheReasonNamesPathOffsetAndField) {
   jwwtest::Drawing dr;
   dr.Hdr.Version = 300;
   dr.Elements = {jwwtest::Sen{}};
@@ -296,14 +288,16 @@ TEST(LoadFailures, LastErrorNamesPathOffsetAndField) {
   testutil::TTempDir dir;
   testutil::WriteAll(dir / "cut.jww", bytes);
   TJwwData d;
-  EXPECT_FALSE(d.LoadDocument(dir / "cut.jww"));
-  EXPECT_TRUE(Contains(d.LastError, (dir / "cut.jww").string())) << d.LastError;
-  EXPECT_TRUE(Contains(d.LastError, std::to_string(startYAt))) << d.LastError;
-  EXPECT_TRUE(Contains(d.LastError, "line")) << d.LastError;
+  const TJwwStatus cut = d.LoadDocument(dir / "cut.jww");
+  EXPECT_FALSE(cut);
+  EXPECT_TRUE(Contains(cut.Error, (dir / "cut.jww").string())) << cut.Error;
+  EXPECT_TRUE(Contains(cut.Error, std::to_string(startYAt))) << cut.Error;
+  EXPECT_TRUE(Contains(cut.Error, "line")) << cut.Error;
   EXPECT_EQ(d.Header.EntityCount, 1);
   EXPECT_EQ(d.LineCount, 0);
-  EXPECT_FALSE(d.LoadDocument(dir / "missing.jww"));
-  EXPECT_TRUE(Contains(d.LastError, (dir / "missing.jww").string())) << d.LastError;
+  const TJwwStatus missing = d.LoadDocument(dir / "missing.jww");
+  EXPECT_FALSE(missing);
+  EXPECT_TRUE(Contains(missing.Error, (dir / "missing.jww").string())) << missing.Error;
 }
 
 // ---------------------------------------------------------------------------
@@ -313,10 +307,9 @@ TEST(LoadImages, NamesThatAreNotPlainFileNamesFail) {
   testutil::TTempDir root;
   const fs::path work = root / "w" / "work";
   fs::create_directories(work);
-  TWorkFolderAt at(work);
   const char* names[] = {"..\\x",   "../x", "..\\..\\x", "../../x", "C:x", "c:\\x", "a:b",     "a/b",
                          "a\\b",    "/x",   "\\x",       "..",      ".",   "CON",   "con.bmp", "NUL",
-                         "nul.txt", "COM1", "lpt9.png",  "AUX.",    "prn", "a<b",   "a>b",     "a\"b",
+                         "nul.txt", "COM1", "lpt9.png",  "AUX.",    "prn", "COM\xC2\xB9", "lpt\xC2\xB2.bmp", "Com\xC2\xB3 .x", "a<b",   "a>b",     "a\"b",
                          "a|b",     "a?b",  "a*b",       "x.",      "x ",  "a\x7F", "a\x82 b", "\xFFx"};
   for (bool extract : {true, false}) {
     for (const char* name : names) {
@@ -325,15 +318,14 @@ TEST(LoadImages, NamesThatAreNotPlainFileNamesFail) {
         jwwtest::Drawing dr;
         dr.Hdr.Version = 700;
         dr.Images = {{name, Pattern(size, 3), {}}};
+        dr.Hdr.Wide = std::string_view(name).find('\xC2') != std::string_view::npos;  // ¹ ² ³ are not Shift-JIS
         testutil::WriteAll(root / "i.jww", jwwtest::Build(dr));
         TJwwData d;
-        d.ExtractImages = extract;
-        EXPECT_FALSE(d.LoadDocument(root / "i.jww"))
-            << name << ", " << size << " bytes" << (extract ? "" : ", not extracting");
-        EXPECT_FALSE(d.LastError.empty()) << name;
+        const TJwwStatus loaded = d.LoadDocument(root / "i.jww", extract ? ExtractInto(work) : TLoadOptions{});
+        EXPECT_FALSE(loaded) << name << ", " << size << " bytes" << (extract ? "" : ", not extracting");
+        EXPECT_EQ(loaded.Failure, TJwwFailure::UnsafeContent) << name << ": " << loaded.Error;
+        d.ClearDocument();
         EXPECT_EQ(Tree(root.Path()), (std::vector<std::string>{"i.jww", "w", "w/work"})) << name;
-        DeleteTempFiles();
-        ClearTempFileList();
       }
     }
   }
@@ -356,11 +348,11 @@ void ExpectImageNamesFail(std::initializer_list<const char*> names) {
       if (second) dr.Images.push_back({"next.bmp", Pattern(12, 5), {}});
       testutil::WriteAll(dir / "i.jww", jwwtest::Build(dr));
       TJwwData d;
-      EXPECT_FALSE(d.LoadDocument(dir / "i.jww"))
+      EXPECT_FALSE(d.LoadDocument(dir / "i.jww", work.Options()))
           << testing::PrintToString(std::string(name)) << (second ? " before another image" : "") << ": "
           << d.Images.size() << " images listed";
-      DeleteTempFiles();
-      ClearTempFileList();
+      d.ClearDocument();
+      EXPECT_TRUE(work.Empty());
     }
   }
 }
@@ -389,15 +381,14 @@ TEST(LoadImages, ShiftJisNamesAreFileNamesOfTheirOwn) {
   for (const auto& [sjis, utf8] : names) dr.Images.push_back({sjis, Pattern(100, seed++), {}});
   testutil::WriteAll(dir / "i.jww", jwwtest::Build(dr));
   TJwwData d;
-  ASSERT_TRUE(d.LoadDocument(dir / "i.jww")) << d.LastError;
-  ASSERT_EQ(TempFiles.size(), names.size());
+  ASSERT_TRUE(testutil::Ok(d.LoadDocument(dir / "i.jww", work.Options())));
+  ASSERT_EQ(d.Images.size(), names.size());
   for (size_t i = 0; i < names.size(); ++i) {
-    EXPECT_EQ(TempFiles[i].FileName, names[i].first);
-    EXPECT_EQ(testutil::ReadAll(work.Path() / names[i].second), dr.Images[i].Data) << names[i].second;
+    EXPECT_EQ(d.Images[i].FileName, names[i].first);
+    EXPECT_EQ(PlainImageName(d.Images[i].FileName), fs::path(names[i].second)) << names[i].second;
+    EXPECT_EQ(testutil::ImageBytesOf(d, i), dr.Images[i].Data) << names[i].second;
   }
-  std::vector<std::string> onDisk;
-  for (auto& e : fs::directory_iterator(work.Path())) onDisk.push_back(e.path().filename().string());
-  EXPECT_EQ(onDisk.size(), names.size());
+  EXPECT_EQ(work.FileCount(), names.size());
 }
 
 TEST(LoadImages, NamesEqualIgnoringCaseFail) {
@@ -417,15 +408,12 @@ TEST(LoadImages, NamesEqualIgnoringCaseFail) {
         dr.Images = {{first, Pattern(20, 1), {}}, {second, Pattern(secondSize, 2), {}}};
         testutil::WriteAll(dir / "i.jww", jwwtest::Build(dr));
         TJwwData d;
-        d.ExtractImages = extract;
-        EXPECT_FALSE(d.LoadDocument(dir / "i.jww")) << first << " / " << second;
-        EXPECT_FALSE(d.LastError.empty());
-        // Whatever was extracted is listed, so the usual cleanup removes it.
-        DeleteTempFiles();
-        DeleteTempGzFiles();
-        DeleteTempUnpackedFiles();
-        ClearTempFileList();
-        EXPECT_TRUE(fs::is_empty(work.Path())) << first << " / " << second;
+        const TJwwStatus loaded = d.LoadDocument(dir / "i.jww", extract ? work.Options() : TLoadOptions{});
+        EXPECT_FALSE(loaded) << first << " / " << second;
+        EXPECT_EQ(loaded.Failure, TJwwFailure::UnsafeContent) << loaded.Error;
+        // Whatever was extracted goes with the document.
+        d.ClearDocument();
+        EXPECT_TRUE(work.Empty()) << first << " / " << second;
       }
     }
   }
@@ -437,10 +425,9 @@ TEST(LoadImages, NamesEqualIgnoringCaseFail) {
     dr.Images = {{first, Pattern(20, 1), {}}, {second, Pattern(20, 2), {}}};
     testutil::WriteAll(dir / "i.jww", jwwtest::Build(dr));
     TJwwData d;
-    EXPECT_FALSE(d.LoadDocument(dir / "i.jww")) << first;
-    DeleteTempFiles();
-    ClearTempFileList();
+    EXPECT_FALSE(d.LoadDocument(dir / "i.jww", work.Options())) << first;
   }
+  EXPECT_TRUE(work.Empty());
   // Names that only look alike are different files.
   jwwtest::Drawing dr;
   dr.Hdr.Version = 700;
@@ -449,9 +436,8 @@ TEST(LoadImages, NamesEqualIgnoringCaseFail) {
                {"e.png", Pattern(5, 4), {}}};
   testutil::WriteAll(dir / "i.jww", jwwtest::Build(dr));
   TJwwData d;
-  EXPECT_TRUE(d.LoadDocument(dir / "i.jww")) << d.LastError;
-  DeleteTempFiles();
-  ClearTempFileList();
+  EXPECT_TRUE(testutil::Ok(d.LoadDocument(dir / "i.jww", work.Options())));
+  EXPECT_EQ(work.FileCount(), 4u);
 }
 
 // ---------------------------------------------------------------------------
@@ -469,78 +455,79 @@ TEST(LoadImages, ExtractedFilesHoldTheStoredBytes) {
   dr.Images.insert(dr.Images.begin() + 4, jwwtest::Image{"zero.bmp", {}, {}});  // size 0: no file
   dr.Elements = {jwwtest::Sen{}};
   testutil::WriteAll(dir / "i.jww", jwwtest::Build(dr));
-  TempFiles = {{"left-over.bmp", 5, true}};
   TJwwData d;
-  ASSERT_TRUE(d.LoadDocument(dir / "i.jww")) << d.LastError;
-  ASSERT_EQ(TempFileCount(), 9);
-  std::vector<std::string> expectedFiles;
+  ASSERT_TRUE(testutil::Ok(d.LoadDocument(dir / "i.jww", work.Options())));
+  ASSERT_EQ(d.Images.size(), 9u);
+  size_t files = 0;
   for (size_t i = 0; i < dr.Images.size(); ++i) {
     const jwwtest::Image& img = dr.Images[i];
     const int32_t size = img.DeclaredSize.value_or(static_cast<int32_t>(img.Data.size()));
-    EXPECT_EQ(TempFiles[i], (TBindImageType{img.Name, size, false})) << i;
-    if (img.Name.empty() || size == 0) continue;
-    expectedFiles.push_back(img.Name);
-    EXPECT_EQ(testutil::ReadAll(work.Path() / img.Name), img.Data) << img.Name;
+    EXPECT_EQ(d.Images[i], (TBindImageType{img.Name, size, false})) << i;
+    const bool content = !img.Name.empty() && size != 0;
+    EXPECT_EQ(d.ImageBytes().HasBytes(i), content) << i;
+    if (!content) continue;
+    ++files;
+    EXPECT_EQ(testutil::ImageBytesOf(d, i), img.Data) << img.Name;
   }
-  std::sort(expectedFiles.begin(), expectedFiles.end());
-  std::vector<std::string> onDisk;
-  for (auto& e : fs::directory_iterator(work.Path())) onDisk.push_back(e.path().filename().string());
-  std::sort(onDisk.begin(), onDisk.end());
-  EXPECT_EQ(onDisk, expectedFiles);
-  EXPECT_EQ(d.Images, TempFiles);
+  // One file an image, in the document's own folder, none under an image's name.
+  EXPECT_EQ(work.FileCount(), files);
+  for (auto& e : fs::recursive_directory_iterator(work.Path()))
+    for (const jwwtest::Image& img : dr.Images) EXPECT_NE(e.path().filename().string(), img.Name);
   EXPECT_EQ(d.LineCount, 1);
-  DeleteTempFiles();
-  EXPECT_TRUE(fs::is_empty(work.Path()));
+  d.ClearDocument();
+  EXPECT_TRUE(work.Empty());
 }
 
-TEST(LoadImages, WithoutExtractionTheTableIsOnlyCheckedAndRecorded) {
+TEST(LoadImages, ExtractedBytesThatChangeAreRefused) {
   testutil::TScopedWorkFolder work;
   testutil::TTempDir dir;
   testutil::WriteAll(dir / "i.jww", jwwtest::Build(FullDrawing(700)));
-  const std::vector<TBindImageType> sentinel = {{"other.bmp", 5, true}};
-  TempFiles = sentinel;
   TJwwData d;
-  d.ExtractImages = false;
-  ASSERT_TRUE(d.LoadDocument(dir / "i.jww")) << d.LastError;
-  EXPECT_EQ(d.Images, (std::vector<TBindImageType>{{"a.bmp", 3000, false}, {"b.png", 10, false}}));
-  EXPECT_EQ(TempFiles, sentinel);
-  EXPECT_TRUE(fs::is_empty(work.Path()));
-  {
-    TWorkFolderAt none{fs::path()};
-    EXPECT_TRUE(d.LoadDocument(dir / "i.jww")) << d.LastError;
-  }
-  // Older versions have no table: the list stays as it was.
-  testutil::WriteAll(dir / "o.jww", jwwtest::Build(FullDrawing(600)));
-  TempFiles = sentinel;
-  d.ExtractImages = true;
-  ASSERT_TRUE(d.LoadDocument(dir / "o.jww")) << d.LastError;
-  EXPECT_EQ(TempFiles, sentinel);
-  EXPECT_TRUE(d.Images.empty());
+  ASSERT_TRUE(testutil::Ok(d.LoadDocument(dir / "i.jww", work.Options())));
+  // Another hand alters the extracted copy of the second image (same size).
+  for (auto& e : fs::recursive_directory_iterator(work.Path()))
+    if (e.is_regular_file() && fs::file_size(e.path()) == 10) testutil::WriteAll(e.path(), Pattern(10, 99));
+  EXPECT_EQ(testutil::ImageBytesOf(d, 0), Pattern(3000, 1));
+  EXPECT_THROW(testutil::ImageBytesOf(d, 1), EJwwError);
 }
 
-TEST(LoadImages, AnImageThatCannotBeWrittenFailsTheLoad) {
+TEST(LoadImages, WithoutAWorkFolderTheTableIsOnlyCheckedAndRecorded) {
   testutil::TTempDir dir;
   testutil::WriteAll(dir / "i.jww", jwwtest::Build(FullDrawing(700)));
   TJwwData d;
-  {
-    testutil::TScopedWorkFolder work;
-    fs::create_directory(work.Path() / "b.png");  // in the way of the second image
-    EXPECT_FALSE(d.LoadDocument(dir / "i.jww"));
-    EXPECT_FALSE(d.LastError.empty());
-    EXPECT_TRUE(fs::is_directory(work.Path() / "b.png"));
-    DeleteTempFiles();
-    EXPECT_EQ(Tree(work.Path()), (std::vector<std::string>{"b.png"}));
-  }
-  {
-    TWorkFolderAt none{fs::path()};
-    EXPECT_FALSE(d.LoadDocument(dir / "i.jww"));
-    EXPECT_FALSE(d.LastError.empty());
-  }
-  {
-    TWorkFolderAt missing(dir / "missing");
-    EXPECT_FALSE(d.LoadDocument(dir / "i.jww"));
-    EXPECT_FALSE(fs::exists(dir / "missing"));
-  }
+  ASSERT_TRUE(testutil::Ok(d.LoadDocument(dir / "i.jww")));
+  EXPECT_EQ(d.Images, (std::vector<TBindImageType>{{"a.bmp", 3000, false}, {"b.png", 10, false}}));
+  EXPECT_FALSE(d.ImageBytes().HasBytes(0));
+  EXPECT_FALSE(d.ImageBytes().HasBytes(1));
+  EXPECT_THROW(testutil::ImageBytesOf(d, 0), EJwwError);
+  // Older versions have no table.
+  testutil::TScopedWorkFolder work;
+  testutil::WriteAll(dir / "o.jww", jwwtest::Build(FullDrawing(600)));
+  ASSERT_TRUE(testutil::Ok(d.LoadDocument(dir / "o.jww", work.Options())));
+  EXPECT_TRUE(d.Images.empty());
+  EXPECT_TRUE(work.Empty());
+}
+
+TEST(LoadImages, AnImageThatCannotBeExtractedFailsTheLoad) {
+  testutil::TTempDir dir;
+  testutil::WriteAll(dir / "i.jww", jwwtest::Build(FullDrawing(700)));
+  TJwwData d;
+  const TJwwStatus missing = d.LoadDocument(dir / "i.jww", ExtractInto(dir / "missing"));
+  EXPECT_FALSE(missing);
+  EXPECT_EQ(missing.Failure, TJwwFailure::IoError) << missing.Error;
+  EXPECT_FALSE(fs::exists(dir / "missing"));
+  d.ClearDocument();
+  // A work folder that cannot be written (checked as an ordinary user: the
+  // superuser writes anywhere).
+  testutil::TScopedWorkFolder work;
+  fs::permissions(work.Path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+                                   fs::perms::others_exec);
+  EXPECT_TRUE(testutil::RunAsOrdinaryUser([&] {
+    TJwwData child;
+    const TJwwStatus loaded = child.LoadDocument(dir / "i.jww", work.Options());
+    return !loaded && loaded.Failure == TJwwFailure::IoError;
+  }));
+  EXPECT_TRUE(work.Empty());
 }
 
 // ---------------------------------------------------------------------------
@@ -563,16 +550,15 @@ TEST(LoadVersions, TrailingBytesFailEveryVersion) {
     testutil::WriteAll(dir / "v.jww", jwwtest::Build(dr));
     TJwwData d;
     const bool expected = c.Trailing == 0;
-    EXPECT_EQ(d.LoadDocument(dir / "v.jww"), expected) << c.Version << " + " << c.Trailing << ": " << d.LastError;
+    const TJwwStatus loaded = d.LoadDocument(dir / "v.jww", work.Options());
+    EXPECT_EQ(static_cast<bool>(loaded), expected) << c.Version << " + " << c.Trailing << ": " << loaded.Error;
     if (!expected) {
-      EXPECT_TRUE(Contains(d.LastError, std::to_string(c.Trailing) + " bytes follow")) << d.LastError;
-      EXPECT_TRUE(Contains(d.LastError, std::to_string(jwwtest::Build(FullDrawing(c.Version)).size())))
-          << d.LastError;
+      EXPECT_TRUE(Contains(loaded.Error, std::to_string(c.Trailing) + " bytes follow")) << loaded.Error;
+      EXPECT_TRUE(Contains(loaded.Error, std::to_string(jwwtest::Build(FullDrawing(c.Version)).size())))
+          << loaded.Error;
     }
     EXPECT_EQ(d.Header.Version, c.Version);
     EXPECT_EQ(d.TotalCount(), 9) << c.Version;  // read with the rules of 700 and below
-    DeleteTempFiles();
-    ClearTempFileList();
   }
 }
 
@@ -621,10 +607,11 @@ TEST(LoadFailures, EveryLoadStartsFromAnEmptyDocument) {
   testutil::WriteAll(dir / "old.jww", Hex("4A77 7744 6174 612E DB000000"));  // "JwwData." 219
 
   TJwwData d;
-  ASSERT_TRUE(d.LoadDocument(dir / "full.jww")) << d.LastError;
+  ASSERT_TRUE(testutil::Ok(d.LoadDocument(dir / "full.jww", work.Options())));
   ASSERT_EQ(d.BlockDefCount, 2);
   ASSERT_FALSE(d.Images.empty());
-  ASSERT_TRUE(d.LoadDocument(dir / "small.jww")) << d.LastError;
+  ASSERT_FALSE(work.Empty());
+  ASSERT_TRUE(testutil::Ok(d.LoadDocument(dir / "small.jww")));
   EXPECT_EQ(d.Header.Memo, "second");
   EXPECT_EQ(d.LineCount, 1);
   EXPECT_EQ(d.TextCount, 0);
@@ -635,13 +622,15 @@ TEST(LoadFailures, EveryLoadStartsFromAnEmptyDocument) {
   EXPECT_TRUE(d.BlockTree.empty());
   EXPECT_EQ(d.UsedBlockDefCount, 0);
   EXPECT_TRUE(d.Images.empty());
+  EXPECT_TRUE(work.Empty());  // the first drawing's images went with it
   EXPECT_EQ(d.ColorsEx[0], TEntJwwColorExNo{});
   EXPECT_EQ(d.LayerGroups[2].State, 2);
   EXPECT_EQ(d.Layers[5].Name, "");
 
-  ASSERT_TRUE(d.LoadDocument(dir / "full.jww")) << d.LastError;
-  EXPECT_FALSE(d.LoadDocument(dir / "cut.jww"));  // the block count is cut, the line was read
-  EXPECT_FALSE(d.LastError.empty());
+  ASSERT_TRUE(testutil::Ok(d.LoadDocument(dir / "full.jww")));
+  const TJwwStatus cutLoad = d.LoadDocument(dir / "cut.jww");  // the block count is cut, the line was read
+  EXPECT_FALSE(cutLoad);
+  EXPECT_FALSE(cutLoad.Error.empty());
   EXPECT_EQ(d.LineCount, 1);
   EXPECT_EQ(d.TotalCount(), 1);
   EXPECT_TRUE(d.BlockDefs.empty());
@@ -650,8 +639,9 @@ TEST(LoadFailures, EveryLoadStartsFromAnEmptyDocument) {
   EXPECT_EQ(d.Header.Version, 219);
   EXPECT_EQ(d.Header.Memo, "");
   EXPECT_TRUE(d.EntityOrder.empty());
-  EXPECT_TRUE(d.LoadDocument(dir / "small.jww"));
-  EXPECT_TRUE(d.LastError.empty());
+  const TJwwStatus again = d.LoadDocument(dir / "small.jww");
+  EXPECT_TRUE(again);
+  EXPECT_TRUE(again.Error.empty());
 }
 
 // ---------------------------------------------------------------------------
@@ -661,10 +651,8 @@ TEST(LoadLayerTest, ReadsTheLayerTablesAndOneElement) {
   testutil::TScopedWorkFolder work;
   testutil::TTempDir dir;
   testutil::WriteAll(dir / "l.jww", jwwtest::Build(FullDrawing(700)));
-  const std::vector<TBindImageType> sentinel = {{"other.bmp", 5, false}};
-  TempFiles = sentinel;
   TJwwData d;
-  ASSERT_TRUE(d.LoadForLayerTest(dir / "l.jww", 1)) << d.LastError;
+  ASSERT_TRUE(testutil::Ok(d.LoadForLayerTest(dir / "l.jww", 1)));
   EXPECT_EQ(d.LayerGroups[2].State, 0);
   EXPECT_EQ(d.LayerGroups[3].State, 2);
   EXPECT_EQ(d.Header.EntityCount, 9);
@@ -673,13 +661,12 @@ TEST(LoadLayerTest, ReadsTheLayerTablesAndOneElement) {
   EXPECT_EQ(d.TotalCount(), 1);
   EXPECT_EQ(d.BlockDefCount, 0);
   EXPECT_TRUE(d.Images.empty());
-  EXPECT_EQ(TempFiles, sentinel);
-  EXPECT_TRUE(fs::is_empty(work.Path()));
+  EXPECT_TRUE(work.Empty());
 
   jwwtest::Drawing blocksOnly = FullDrawing(600);
   blocksOnly.Elements.clear();
   testutil::WriteAll(dir / "b.jww", jwwtest::Build(blocksOnly));
-  ASSERT_TRUE(d.LoadForLayerTest(dir / "b.jww", 1)) << d.LastError;
+  ASSERT_TRUE(testutil::Ok(d.LoadForLayerTest(dir / "b.jww", 1)));
   EXPECT_EQ(d.Header.DeclaredBlockDefCount, 2);
   ASSERT_EQ(d.BlockDefCount, 1);
   EXPECT_EQ(d.BlockDefs[0].Lists().LineCount, 1);
@@ -716,13 +703,13 @@ TEST(LoadLarge, MillionElements) {
   testutil::WriteAll(dir / "big.jww", bytes);
 
   TJwwData d;
-  ASSERT_TRUE(d.LoadForLayerTest(dir / "big.jww", 1)) << d.LastError;
+  ASSERT_TRUE(testutil::Ok(d.LoadForLayerTest(dir / "big.jww", 1)));
   EXPECT_EQ(d.Header.EntityCount, 1000000);
   EXPECT_EQ(d.TextCount, 1);
   EXPECT_EQ(d.LineCount, 0);
   EXPECT_EQ(d.EntityOrder.size(), 1u);
 
-  ASSERT_TRUE(d.LoadDocument(dir / "big.jww")) << d.LastError;
+  ASSERT_TRUE(testutil::Ok(d.LoadDocument(dir / "big.jww")));
   EXPECT_EQ(d.TextCount, 1);
   EXPECT_EQ(d.LineCount, 999999);
   EXPECT_EQ(d.Lines.size(), 999999u);
@@ -763,15 +750,16 @@ TEST(LoadFailures, EachFailureHasItsKind) {
   for (const Case& c : cases) {
     testutil::WriteAll(dir / "k.jww", c.Bytes);
     TJwwData d;
-    EXPECT_FALSE(d.LoadDocument(dir / "k.jww")) << c.Name;
-    EXPECT_EQ(d.LastFailure, c.Kind) << c.Name << ": " << d.LastError;
-    DeleteTempFiles();
-    ClearTempFileList();
+    const TJwwStatus loaded = d.LoadDocument(dir / "k.jww", work.Options());
+    EXPECT_FALSE(loaded) << c.Name;
+    EXPECT_EQ(loaded.Failure, c.Kind) << c.Name << ": " << loaded.Error;
   }
   TJwwData d;
-  EXPECT_FALSE(d.LoadDocument(dir / "missing.jww"));
-  EXPECT_EQ(d.LastFailure, TJwwFailure::IoError);
-  EXPECT_FALSE(Contains(d.LastError, "at byte")) << d.LastError;
-  EXPECT_TRUE(d.LoadDocument(full.data(), full.size())) << d.LastError;
-  EXPECT_EQ(d.LastFailure, TJwwFailure::None);
+  const TJwwStatus missing = d.LoadDocument(dir / "missing.jww");
+  EXPECT_FALSE(missing);
+  EXPECT_EQ(missing.Failure, TJwwFailure::IoError);
+  EXPECT_FALSE(Contains(missing.Error, "at byte")) << missing.Error;
+  const TJwwStatus loaded = d.LoadDocument(full.data(), full.size());
+  EXPECT_TRUE(testutil::Ok(loaded));
+  EXPECT_EQ(loaded.Failure, TJwwFailure::None);
 }

@@ -20,8 +20,7 @@ std::unique_ptr<TJwwData> Load(const Drawing& d) {
   testutil::TTempDir dir;
   WriteFile(dir / "d.jww", Build(d));
   auto doc = std::make_unique<TJwwData>();
-  doc->ExtractImages = false;
-  EXPECT_TRUE(doc->LoadDocument(dir / "d.jww")) << doc->LastError;
+  EXPECT_TRUE(testutil::Ok(doc->LoadDocument(dir / "d.jww")));
   return doc;
 }
 

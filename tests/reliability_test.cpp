@@ -327,49 +327,196 @@ TEST_F(Reliability, AFolderThatCannotBeFlushedIsReported) {
   EXPECT_EQ(testutil::ReadAll(Dir / "plan_2.JWW"), Expected);
 }
 
-// What a crashed run left is removed once its process is gone and it has lain
-// untouched for a while; what belongs to a live process stays.
-TEST(Leftovers, OnlyThoseOfDeadProcessesGo) {
+// A process number that no process has: a child's, after it has ended.
+pid_t DeadProcess() {
   const pid_t dead = fork();
   if (dead == 0) _exit(0);
-  ASSERT_GT(dead, 0);
   waitpid(dead, nullptr, 0);
+  return dead;
+}
+
+// Sets the time of an entry and of everything below it an hour back.
+void Age(const fs::path& path) {
+  const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  if (fs::is_directory(fs::symlink_status(path)))
+    for (auto& e : fs::recursive_directory_iterator(path)) fs::last_write_time(e.path(), old);
+  if (!fs::is_symlink(path)) fs::last_write_time(path, old);
+}
+
+// A work folder as a run makes it: the marker naming it, a document's folder
+// with one image.
+void MakeRunFolder(const fs::path& folder, const std::string& marker) {
+  fs::create_directories(folder / "d3");
+  testutil::WriteAll(folder / std::string(qm::WorkFolderMarker), testutil::Bytes(marker));
+  testutil::WriteAll(folder / "d3" / "i0", testutil::Bytes("image"));
+}
+
+std::string MarkerOf(const std::string& name) { return "Quillmark work folder " + name + "\n"; }
+
+// A temporary output is removed only when it is a regular file of our exact
+// name form, starts like a drawing, and its process is gone and it has been
+// quiet for a while; nothing else in an output folder is looked at.
+TEST(Leftovers, OnlyProvablyOwnTemporaryOutputsGo) {
   const pid_t live = fork();
   if (live == 0) {
     pause();
     _exit(0);
   }
   ASSERT_GT(live, 0);
-
   testutil::TTempDir dir;
-  const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
-  auto file = [&](const std::string& name, bool aged) {
-    testutil::WriteAll(dir / name, testutil::Bytes("x"));
-    if (aged) fs::last_write_time(dir / name, old);
+  const std::string d = std::to_string(DeadProcess()), l = std::to_string(live);
+  const auto drawing = testutil::Bytes("JwwData.\x2C\x01\x00\x00 and the rest");
+  auto file = [&](const std::string& name, const std::vector<uint8_t>& bytes, bool aged) {
+    testutil::WriteAll(dir / name, bytes);
+    if (aged) Age(dir / name);
   };
-  auto folder = [&](const std::string& name) {
-    fs::create_directory(dir / name);
-    testutil::WriteAll(dir / name / "image.bmp", testutil::Bytes("y"));
-    fs::last_write_time(dir / name, old);
-  };
-  const std::string d = std::to_string(dead), l = std::to_string(live);
-  file(".quillmark-" + d + "-0.tmp", true);
-  file(".quillmark-" + d + "-1.tmp", false);  // too fresh: perhaps another machine's, still being written
-  file(".quillmark-" + l + "-0.tmp", true);
-  file(".quillmark-x-0.tmp", true);
-  file("quillmark-" + d + "-3", true);  // a file, not a work folder
-  file("plan_2.JWW", true);
-  folder("quillmark-" + d + "-5");
-  folder("quillmark-" + l + "-5");
-  qm::RemoveDeadLeftoversNow(dir.Path());
-  const std::vector<std::string> expected = {".quillmark-" + d + "-1.tmp", ".quillmark-" + l + "-0.tmp",
-                                             ".quillmark-x-0.tmp", "plan_2.JWW", "quillmark-" + d + "-3",
-                                             "quillmark-" + l + "-5"};
-  auto sorted = expected;
-  std::sort(sorted.begin(), sorted.end());
-  EXPECT_EQ(dir.List(), sorted);
+  file(".quillmark-" + d + "-0.tmp", drawing, true);              // ours: goes
+  file(".quillmark-" + d + "-1.tmp", drawing, false);             // too fresh: perhaps still being written
+  file(".quillmark-" + d + "-2.tmp", testutil::Bytes("notes"), true);  // not a drawing: a user's
+  file(".quillmark-" + d + "-3.tmp", {}, true);                   // empty: nothing proves it ours
+  file(".quillmark-" + l + "-0.tmp", drawing, true);              // its process runs
+  file(".quillmark-x-0.tmp", drawing, true);
+  file(".quillmark-0" + d + "-4.tmp", drawing, true);             // not a form this program writes
+  file("plan_2.JWW", drawing, true);
+  file("user.jww", drawing, true);
+  fs::create_symlink(dir / "user.jww", dir / (".quillmark-" + d + "-5.tmp"));  // a link, not a file of ours
+  fs::create_directory(dir / (".quillmark-" + d + "-6.tmp"));
+  MakeRunFolder(dir / ("quillmark-" + d + "-7"), MarkerOf("quillmark-" + d + "-7"));  // no work folder lives here
+  Age(dir / ("quillmark-" + d + "-7"));
+  Age(dir / (".quillmark-" + d + "-6.tmp"));
+  const auto before = dir.List();
+  qm::RemoveDeadTempFilesNow(dir.Path());
+  auto expected = before;
+  expected.erase(std::find(expected.begin(), expected.end(), ".quillmark-" + d + "-0.tmp"));
+  EXPECT_EQ(dir.List(), expected);
+  EXPECT_EQ(testutil::ReadAll(dir / "user.jww"), drawing);
   kill(live, SIGKILL);
   waitpid(live, nullptr, 0);
+}
+
+// A work folder is removed only where work folders live, when it carries our
+// marker with its own name and holds nothing but what a run puts there.
+TEST(Leftovers, OnlyProvablyOwnWorkFoldersGo) {
+  testutil::TTempDir parent;
+  const std::string d = std::to_string(DeadProcess());
+  auto run = [&](const std::string& name, const std::string& marker) {
+    MakeRunFolder(parent / name, marker);
+    return parent / name;
+  };
+  const std::string ours = "quillmark-" + d + "-5";
+  run(ours, MarkerOf(ours));
+  const fs::path notes = run("quillmark-" + d + "-6", MarkerOf("quillmark-" + d + "-6"));
+  testutil::WriteAll(notes / "notes.txt", testutil::Bytes("a user's notes"));
+  const fs::path inDoc = run("quillmark-" + d + "-7", MarkerOf("quillmark-" + d + "-7"));
+  testutil::WriteAll(inDoc / "d3" / "plan.bmp", testutil::Bytes("not an image name of ours"));
+  run("quillmark-" + d + "-8", "");                                     // no marker text
+  fs::remove(run("quillmark-" + d + "-9", MarkerOf("x")) / std::string(qm::WorkFolderMarker));  // no marker
+  run("quillmark-" + d + "-10", MarkerOf("quillmark-" + d + "-5"));     // another folder's marker
+  const fs::path link = run("quillmark-" + d + "-11", MarkerOf("quillmark-" + d + "-11"));
+  fs::create_symlink(parent.Path(), link / "d3" / "i1");                // a link inside
+  fs::create_directories(parent / "quillmark-2024-0612");
+  testutil::WriteAll(parent / "quillmark-2024-0612" / "notes.txt", testutil::Bytes("mine"));
+  for (const auto& name : parent.List()) Age(parent / name);
+  const std::string fresh = "quillmark-" + d + "-12";
+  run(fresh, MarkerOf(fresh));
+  Age(parent / fresh);
+  testutil::WriteAll(parent / fresh / "d3" / "i0", testutil::Bytes("just written"));  // changed a moment ago
+  const auto before = parent.List();
+
+  qm::RemoveDeadWorkFoldersNow(parent.Path());
+  auto expected = before;
+  expected.erase(std::find(expected.begin(), expected.end(), ours));
+  EXPECT_EQ(parent.List(), expected);
+  EXPECT_EQ(testutil::ReadAll(notes / "notes.txt"), testutil::Bytes("a user's notes"));
+  EXPECT_TRUE(fs::exists(notes / "d3" / "i0"));  // nothing of a folder that is not wholly ours goes
+  EXPECT_TRUE(fs::exists(inDoc / "d3" / "plan.bmp"));
+  EXPECT_EQ(testutil::ReadAll(parent / "quillmark-2024-0612" / "notes.txt"), testutil::Bytes("mine"));
+}
+
+// Through the real cleanup: a user's folder and file that merely carry our
+// names survive conversions beside them, under -o and in the work folder's
+// parent, while what a conversion killed in mid-write left is removed by the
+// next run once it is old enough.
+TEST(Leftovers, ARealCrashLeftoverGoesAndNothingOfTheUsersDoes) {
+  testutil::TTempDir dir, out, temp;
+  const fs::path cli = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "app" / "cli" / "quillmark";
+  Drawing drawing = HiddenGroupDrawing(700);
+  drawing.Elements.push_back(Text(0, 0, 1, "^@BM%temp%a.bmp,1,1"));
+  drawing.Images = {{"a.bmp", std::vector<uint8_t>(5000, 3), {}}};
+  testutil::WriteAll(dir / "plan.jww", Build(drawing));
+  const std::string d = std::to_string(DeadProcess());
+  // What a user keeps under names like ours, aged, of a dead process number.
+  for (const fs::path& folder : {dir.Path(), out.Path(), temp.Path()}) {
+    fs::create_directory(folder / "quillmark-2024-0612");
+    testutil::WriteAll(folder / "quillmark-2024-0612" / "notes.txt", testutil::Bytes("notes"));
+    fs::create_directory(folder / ("quillmark-" + d + "-1"));
+    testutil::WriteAll(folder / ("quillmark-" + d + "-1") / "i0", testutil::Bytes("mine"));
+    testutil::WriteAll(folder / (".quillmark-" + d + "-1.tmp"), testutil::Bytes("a user's file"));
+    for (const auto& name : testutil::TTempDir::ListOf(folder)) Age(folder / name);
+  }
+  auto tree = [&](const fs::path& folder) {
+    std::vector<std::string> v;
+    for (auto& e : fs::recursive_directory_iterator(folder)) v.push_back(fs::relative(e.path(), folder).string());
+    std::sort(v.begin(), v.end());
+    return v;
+  };
+  const auto userDir = tree(dir.Path()), userOut = tree(out.Path()), userTemp = tree(temp.Path());
+  auto convert = [&](const std::string& extra) {
+    const std::string cmd = "TMPDIR='" + temp.Path().string() + "' '" + cli.string() + "' convert -q " + extra + " '" +
+                            (dir / "plan.jww").string() + "' >/dev/null 2>&1";
+    return std::system(cmd.c_str());
+  };
+  ASSERT_EQ(convert(""), 0);
+  ASSERT_EQ(convert("-o '" + out.Path().string() + "'"), 0);
+  fs::remove(dir / "plan_2.JWW");
+  fs::remove(out / "plan_2.JWW");
+  EXPECT_EQ(tree(dir.Path()), userDir);
+  EXPECT_EQ(tree(out.Path()), userOut);
+  EXPECT_EQ(tree(temp.Path()), userTemp);
+
+  // A conversion killed while its output is written: a temporary output in
+  // the output folder and the run's work folder with the extracted image.
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    THooked stop([&](qm::TFileOp op, int, int) {
+      if (op == qm::TFileOp::Sync) {  // the whole output written, about to be flushed
+        const char c = 'x';
+        if (::write(ready[1], &c, 1) != 1) _exit(4);
+        pause();
+      }
+      return 0;
+    });
+    rig::TRig r;
+    r.Form1.StartWork(temp.Path());
+    r.List.Set({dir / "plan.jww"});
+    r.Form1.Button3Click();
+    _exit(0);
+  }
+  char c;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  ::close(ready[0]);
+  ::close(ready[1]);
+  const auto crashedDir = tree(dir.Path()), crashedTemp = tree(temp.Path());
+  ASSERT_EQ(crashedDir.size(), userDir.size() + 1);  // the temporary output
+  ASSERT_GT(crashedTemp.size(), userTemp.size());    // the work folder, its marker, the image
+  // Too fresh yet: the next run leaves them.
+  ASSERT_EQ(convert(""), 0);
+  fs::remove(dir / "plan_2.JWW");
+  EXPECT_EQ(tree(dir.Path()), crashedDir);
+  EXPECT_EQ(tree(temp.Path()), crashedTemp);
+  // Old enough: the next run removes them, and only them.
+  for (const auto& name : dir.List()) Age(dir / name);
+  for (const auto& name : temp.List()) Age(temp / name);
+  ASSERT_EQ(convert(""), 0);
+  fs::remove(dir / "plan_2.JWW");
+  EXPECT_EQ(tree(dir.Path()), userDir);
+  EXPECT_EQ(tree(temp.Path()), userTemp);
 }
 
 // The reader takes the size a file has when it is opened: bytes appended
@@ -388,8 +535,7 @@ TEST(GrowingFile, IsReadAtItsSizeWhenOpened) {
     return 0;
   });
   TJwwData doc;
-  doc.ExtractImages = false;
-  EXPECT_TRUE(doc.LoadDocument(dir / "g.jww")) << doc.LastError;
+  EXPECT_TRUE(testutil::Ok(doc.LoadDocument(dir / "g.jww")));
   EXPECT_EQ(doc.TotalCount(), 3002);
 }
 

@@ -192,7 +192,12 @@ void ExpectSameDocument(const TJwwData& a, const TJwwData& b) {
   EXPECT_EQ(a.ColorsEx, b.ColorsEx);
   EXPECT_EQ(a.LineTypesEx, b.LineTypesEx);
   EXPECT_EQ(a.TextStyles, b.TextStyles);
-  EXPECT_EQ(a.Images, b.Images);
+  // The output carries the images that remaining texts show and that have content.
+  std::vector<TBindImageType> carried;
+  const std::vector<bool> shown = a.ImagesShown();
+  for (size_t i = 0; i < a.Images.size(); ++i)
+    if (shown[i]) carried.push_back(a.Images[i]);
+  EXPECT_EQ(carried, b.Images);
   auto sameLists = [](const TEntJwwElementLists& p, const TEntJwwElementLists& q) {
     EXPECT_EQ(p.Lines, q.Lines);
     EXPECT_EQ(p.Arcs, q.Arcs);
@@ -231,13 +236,14 @@ class Save : public ::testing::Test {
     Source = Dir / "in.jww";
     SourceBytes = jwwtest::Build(drawing);
     jwwtest::WriteFile(Source, SourceBytes);
-    ASSERT_TRUE(Doc.LoadDocument(Source)) << Doc.LastError;
+    ASSERT_TRUE(testutil::Ok(Doc.LoadDocument(Source, Work.Options())));
   }
   // A save that must fail and leave the folder as it was.
   void ExpectCleanFailure(const fs::path& out, const std::vector<std::string>& before) {
     const bool existed = qm::EntryExists(out);
-    EXPECT_FALSE(Doc.SaveDocument(out, Doc.Header.Version));
-    EXPECT_FALSE(Doc.LastError.empty());
+    const TSaveStatus saved = Doc.SaveDocument(out, Doc.Header.Version);
+    EXPECT_FALSE(saved);
+    EXPECT_FALSE(saved.Error.empty());
     EXPECT_EQ(qm::EntryExists(out), existed);
     if (fs::is_directory(out.parent_path())) {
       EXPECT_TRUE(NoTempFiles(out.parent_path()));
@@ -252,8 +258,8 @@ class Save : public ::testing::Test {
     ASSERT_NE(child, -1);
     if (child == 0) {
       if (!prepare()) _exit(3);
-      const bool saved = Doc.SaveDocument(out, Doc.Header.Version);
-      _exit(saved ? 1 : Doc.LastError.empty() ? 2 : 0);
+      const TSaveStatus saved = Doc.SaveDocument(out, Doc.Header.Version);
+      _exit(saved ? 1 : saved.Error.empty() ? 2 : 0);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -286,16 +292,22 @@ TEST_P(SaveRoundTrip, WritesTheBuilderBytesBackAndReadsBackTheSameDocument) {
   ASSERT_EQ(Doc.WideStrings(), wide);
   ASSERT_EQ(Doc.UsedBlockDefCount, 3);
   if (v >= 700) {
-    ASSERT_EQ(TempFiles.size(), 3u);
+    ASSERT_EQ(Doc.Images.size(), 3u);
   }
   const fs::path out = Dir / "out.jww";
-  ASSERT_TRUE(Doc.SaveDocument(out, v)) << Doc.LastError;
-  EXPECT_TRUE(Doc.LastError.empty());
-  EXPECT_TRUE(testutil::SameBytes(ReadAll(out), SourceBytes));
+  const TSaveStatus saved = Doc.SaveDocument(out, v);
+  ASSERT_TRUE(testutil::Ok(saved));
+  EXPECT_TRUE(saved.Error.empty());
+  EXPECT_EQ(saved.SavedPath, out);
+  // The same bytes, but for the image stored with size 0: it has no content
+  // and is dropped like one that no text shows.
+  jwwtest::Drawing expected = RichDrawing(v, wide);
+  if (v >= 700) expected.Images.pop_back();
+  EXPECT_TRUE(testutil::SameBytes(ReadAll(out), jwwtest::Build(expected)));
   EXPECT_EQ(Dir.List(), (std::vector<std::string>{"in.jww", "out.jww"}));
 
   TJwwData again;
-  ASSERT_TRUE(again.LoadDocument(out)) << again.LastError;
+  ASSERT_TRUE(testutil::Ok(again.LoadDocument(out)));
   ExpectSameDocument(Doc, again);
 }
 
@@ -329,7 +341,7 @@ TEST_F(Save, SavingTheOutputAgainChangesNothing) {
     }
     Doc.RecomputeBlockUsage();
     const fs::path first = Dir / "first.jww", second = Dir / "second.jww";
-    ASSERT_TRUE(Doc.SaveDocument(first, v)) << Doc.LastError;
+    ASSERT_TRUE(testutil::Ok(Doc.SaveDocument(first, v)));
     EXPECT_EQ(Doc.Lines[0].Header.PenStyle, 10);
     EXPECT_EQ(Doc.Texts[0].Text, "x^my");
     EXPECT_EQ(Doc.Header.MaxDrawWidth, -150);
@@ -337,16 +349,16 @@ TEST_F(Save, SavingTheOutputAgainChangesNothing) {
     EXPECT_LT(firstBytes.size(), SourceBytes.size());
 
     TJwwData again;
-    ASSERT_TRUE(again.LoadDocument(first)) << again.LastError;
+    ASSERT_TRUE(testutil::Ok(again.LoadDocument(first, Work.Options())));
     EXPECT_EQ(again.Header.EntityCount, 12);
     EXPECT_EQ(again.Header.DeclaredBlockDefCount, 3);
     EXPECT_EQ(again.Texts[0].Text, "xy");
     EXPECT_EQ(again.Lines[0].Header.PenStyle, 0);
     if (v >= 700) {
-      ASSERT_EQ(again.Images.size(), 2u);  // pic1.bmp went with its text
+      ASSERT_EQ(again.Images.size(), 1u);  // pic1.bmp went with its text, zero.bmp had no content
       EXPECT_EQ(again.Images[0].FileName, "pic2.png");
     }
-    ASSERT_TRUE(again.SaveDocument(second, v)) << again.LastError;
+    ASSERT_TRUE(testutil::Ok(again.SaveDocument(second, v)));
     EXPECT_TRUE(testutil::SameBytes(ReadAll(second), firstBytes));
     fs::remove(first);
     fs::remove(second);
@@ -356,7 +368,7 @@ TEST_F(Save, SavingTheOutputAgainChangesNothing) {
 TEST_F(Save, LeavesTheSourceFileUntouched) {
   Load(RichDrawing(700));
   const auto stamp = fs::last_write_time(Source);
-  ASSERT_TRUE(Doc.SaveDocument(Dir / "out.jww", 700)) << Doc.LastError;
+  ASSERT_TRUE(testutil::Ok(Doc.SaveDocument(Dir / "out.jww", 700)));
   EXPECT_EQ(ReadAll(Source), SourceBytes);
   EXPECT_EQ(fs::last_write_time(Source), stamp);
 }
@@ -365,7 +377,7 @@ TEST_F(Save, DoesNotTouchAnEntryThatHasItsTemporaryName) {
   Load(RichDrawing(600));
   const fs::path taken = Dir / (".quillmark-" + std::to_string(qm::ProcessId()) + "-0.tmp");
   testutil::WriteAll(taken, testutil::Bytes("mine"));
-  ASSERT_TRUE(Doc.SaveDocument(Dir / "out.jww", 600)) << Doc.LastError;
+  ASSERT_TRUE(testutil::Ok(Doc.SaveDocument(Dir / "out.jww", 600)));
   EXPECT_EQ(ReadAll(taken), testutil::Bytes("mine"));
   EXPECT_TRUE(testutil::SameBytes(ReadAll(Dir / "out.jww"), SourceBytes));
 }
@@ -379,8 +391,9 @@ TEST_F(Save, NeverReplacesAnExistingFile) {
   testutil::WriteAll(out, testutil::Bytes("keep me"));
   const auto old = fs::file_time_type::clock::now() - std::chrono::hours(24);
   fs::last_write_time(out, old);
-  EXPECT_FALSE(Doc.SaveDocument(out, 600));
-  EXPECT_FALSE(Doc.LastError.empty());
+  const TSaveStatus saved = Doc.SaveDocument(out, 600);
+  EXPECT_FALSE(saved);
+  EXPECT_FALSE(saved.Error.empty());
   EXPECT_EQ(ReadAll(out), testutil::Bytes("keep me"));
   EXPECT_EQ(fs::last_write_time(out), old);
   EXPECT_TRUE(NoTempFiles(Dir.Path()));
@@ -423,32 +436,34 @@ TEST_F(Save, AFullDiskLeavesNothingBehind) {
     return setrlimit(RLIMIT_FSIZE, &limit) == 0;
   });
   // Without the limit the same document saves.
-  EXPECT_TRUE(Doc.SaveDocument(out, 600)) << Doc.LastError;
+  EXPECT_TRUE(testutil::Ok(Doc.SaveDocument(out, 600)));
 }
 
 TEST_F(Save, FailsWhenAKeptImageHasGoneFromTheWorkFolder) {
   Load(RichDrawing(700));
   const auto before = Dir.List();
-  const fs::path image = *ImageFilePath("pic2.png");
+  const fs::path image = Work.ImageFile(1);  // pic2.png
+  const auto bytes = ReadAll(image);
   ASSERT_TRUE(fs::remove(image));
   ExpectCleanFailure(Dir / "out.jww", before);
   // An image no remaining text refers to may be gone.
-  testutil::WriteAll(image, testutil::Hex("00"));
-  ASSERT_TRUE(fs::remove(*ImageFilePath("pic1.bmp")));
+  testutil::WriteAll(image, bytes);
+  ASSERT_TRUE(fs::remove(Work.ImageFile(0)));  // pic1.bmp
   Doc.EntityOrder[6].Kind = KindNone;
   --Doc.TextCount;
-  EXPECT_TRUE(Doc.SaveDocument(Dir / "out.jww", 700)) << Doc.LastError;
+  EXPECT_TRUE(testutil::Ok(Doc.SaveDocument(Dir / "out.jww", 700)));
 }
 
 TEST_F(Save, FailsWhenAKeptImageCannotBeRead) {
   Load(RichDrawing(700));
   const auto before = Dir.List();
-  const fs::path image = *ImageFilePath("pic1.bmp");
+  const fs::path image = Work.ImageFile(0);  // pic1.bmp
+  const auto bytes = ReadAll(image);
   ASSERT_TRUE(fs::remove(image));
   fs::create_directory(image);
   ExpectCleanFailure(Dir / "out.jww", before);
   fs::remove(image);
-  testutil::WriteAll(image, std::vector<uint8_t>(3000, 1));
+  testutil::WriteAll(image, bytes);
   // Unreadable after its name was written: the entry is not completed.
   fs::permissions(image, fs::perms::none);
   fs::permissions(Dir.Path(), fs::perms::all);
@@ -460,9 +475,9 @@ TEST_F(Save, FailsOnWhatTheFormatCannotHold) {
   Load(RichDrawing(600));
   const auto before = Dir.List();
   Doc.Texts[1].Text = std::string(70000, 'x');  // beyond a 16-bit length
-  EXPECT_TRUE(Doc.SaveDocument(Dir / "long.jww", 600)) << Doc.LastError;
+  EXPECT_TRUE(testutil::Ok(Doc.SaveDocument(Dir / "long.jww", 600)));
   TJwwData again;
-  ASSERT_TRUE(again.LoadDocument(Dir / "long.jww")) << again.LastError;
+  ASSERT_TRUE(testutil::Ok(again.LoadDocument(Dir / "long.jww")));
   EXPECT_EQ(again.Texts[1].Text, std::string(70000, 'x'));
   fs::remove(Dir / "long.jww");
 
@@ -477,7 +492,7 @@ TEST_F(Save, FailsOnWhatTheFormatCannotHold) {
   --Doc.UsedBlockDefCount;
   EXPECT_FALSE(Doc.SaveDocument(Dir / "old.jww", 219));
   EXPECT_FALSE(qm::EntryExists(Dir / "old.jww"));
-  EXPECT_TRUE(Doc.SaveDocument(Dir / "out.jww", 600)) << Doc.LastError;
+  EXPECT_TRUE(testutil::Ok(Doc.SaveDocument(Dir / "out.jww", 600)));
 }
 
 // ---------------------------------------------------------------------------
@@ -507,8 +522,8 @@ TEST_F(Save, AMillionElementsComeBackByteForByte) {
   Source = Dir / "big.jww";
   jwwtest::WriteFile(Source, w.Bytes());
 
-  ASSERT_TRUE(Doc.LoadDocument(Source)) << Doc.LastError;
-  ASSERT_TRUE(Doc.SaveDocument(Dir / "out.jww", 600)) << Doc.LastError;
+  ASSERT_TRUE(testutil::Ok(Doc.LoadDocument(Source)));
+  ASSERT_TRUE(testutil::Ok(Doc.SaveDocument(Dir / "out.jww", 600)));
   EXPECT_TRUE(testutil::SameBytes(ReadAll(Dir / "out.jww"), w.Bytes()));
 }
 

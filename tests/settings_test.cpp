@@ -222,8 +222,10 @@ TEST_F(SettingsTest, ShowSetsUpAPrivateWorkFolderAndCloseRemovesItAndSavesTheSet
   EXPECT_EQ(R.Form1.LastFolder, fs::path("/x/"));
   EXPECT_EQ(R.List.Count(), 0);
   ASSERT_NE(R.Form1.Document, nullptr);
-  const fs::path work = WorkFolder;
+  const fs::path work = R.Form1.RunFolder();
+  EXPECT_EQ(WorkFolder, app / "TEMP");
   EXPECT_EQ(work.parent_path(), app / "TEMP");
+  EXPECT_TRUE(fs::is_regular_file(work / std::string(qm::WorkFolderMarker)));
   EXPECT_TRUE(work.filename().string().starts_with("quillmark-" + std::to_string(qm::ProcessId()) + "-"));
   EXPECT_TRUE(fs::is_directory(work));
 
@@ -243,7 +245,7 @@ TEST_F(SettingsTest, CloseKeepsATempFolderThatHoldsOtherFiles) {
   fs::create_directories(app / "TEMP");  // there already
   R.Form1.FormShow(app / "Quillmark");
   EXPECT_EQ(R.Form1.LastFolder, app / "");  // no settings file yet
-  const fs::path work = WorkFolder;
+  const fs::path work = R.Form1.RunFolder();
   testutil::WriteAll(app / "TEMP" / "foreign.txt", Bytes("x"));
   R.Form1.FormClose();
   EXPECT_FALSE(fs::exists(work));

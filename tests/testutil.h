@@ -1,5 +1,6 @@
 // Small helpers shared by the tests: a temporary folder that removes itself,
-// whole-file reads, hex literals, and a work folder for image extraction.
+// whole-file reads, hex literals, a work folder for image extraction, and
+// load and save results as test results.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@
 
 #include "fileio.h"
 #include "jwwstring.h"
+#include "jwwunit.h"
 #include "workfolder.h"
 
 // How a drawing string shows in a failed expectation: its form and its units.
@@ -68,9 +70,10 @@ class TTempDir {
   const std::filesystem::path& Path() const { return Path_; }
   std::filesystem::path operator/(const std::string& name) const { return Path_ / name; }
   // Names of the entries in the folder, sorted.
-  std::vector<std::string> List() const {
+  std::vector<std::string> List() const { return ListOf(Path_); }
+  static std::vector<std::string> ListOf(const std::filesystem::path& folder) {
     std::vector<std::string> names;
-    for (auto& e : std::filesystem::directory_iterator(Path_)) names.push_back(e.path().filename().string());
+    for (auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -79,24 +82,50 @@ class TTempDir {
   std::filesystem::path Path_;
 };
 
-// Makes a fresh work folder the process-wide WorkFolder for the lifetime of
-// the object, and empties the image list before and after.
+// A run's work folder for the images of the documents a test loads; removed
+// with its content when the object goes.
 class TScopedWorkFolder {
  public:
-  TScopedWorkFolder() : Previous_(WorkFolder) {
-    WorkFolder = Dir_.Path();
-    ClearTempFileList();
-  }
-  ~TScopedWorkFolder() {
-    ClearTempFileList();
-    WorkFolder = Previous_;
-  }
   const std::filesystem::path& Path() const { return Dir_.Path(); }
+  // Load options that extract the images into it.
+  TLoadOptions Options() const {
+    TLoadOptions o;
+    o.WorkFolder = Dir_.Path();
+    return o;
+  }
+  // Every file in it, at any depth (the documents' image folders hold them).
+  size_t FileCount() const {
+    size_t n = 0;
+    for (auto& e : std::filesystem::recursive_directory_iterator(Dir_.Path()))
+      if (!e.is_directory()) ++n;
+    return n;
+  }
+  bool Empty() const { return std::filesystem::is_empty(Dir_.Path()); }
+  // The file in which the one document loaded with it keeps its image at
+  // that place of the image table ("i<index>" in the document's folder).
+  std::filesystem::path ImageFile(size_t index) const {
+    for (auto& e : std::filesystem::recursive_directory_iterator(Dir_.Path()))
+      if (e.path().filename() == "i" + std::to_string(index)) return e.path();
+    ADD_FAILURE() << "no extracted image " << index;
+    return Dir_.Path() / "none";
+  }
 
  private:
   TTempDir Dir_;
-  std::filesystem::path Previous_;
 };
+
+// A load's or save's status as a test's result, with its reason on failure.
+inline ::testing::AssertionResult Ok(const TJwwStatus& status) {
+  if (status) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "failed (" << FailureName(status.Failure) << "): " << status.Error;
+}
+
+// The bytes a document kept of one of its images.
+inline std::vector<uint8_t> ImageBytesOf(const TJwwData& d, size_t index) {
+  std::vector<uint8_t> out;
+  d.ImageBytes().ReadBytes(index, [&](const uint8_t* p, size_t n) { out.insert(out.end(), p, p + n); });
+  return out;
+}
 
 inline std::vector<uint8_t> ReadAll(const std::filesystem::path& path) {
   std::ifstream f(path, std::ios::binary);

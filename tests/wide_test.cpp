@@ -42,8 +42,7 @@ bool Holds(const std::vector<uint8_t>& file, const std::vector<uint8_t>& part) {
 
 std::unique_ptr<TJwwData> LoadOut(const fs::path& path) {
   auto doc = std::make_unique<TJwwData>();
-  doc->ExtractImages = false;
-  EXPECT_TRUE(doc->LoadDocument(path)) << doc->LastError;
+  EXPECT_TRUE(testutil::Ok(doc->LoadDocument(path)));
   return doc;
 }
 

@@ -49,9 +49,8 @@ TInfo Inspect(const std::filesystem::path& path) {
   TInfo info;
   info.Path = PathToUtf8(path);
   TJwwData doc;
-  doc.ExtractImages = false;
-  if (!doc.LoadDocument(path)) {
-    info.Error = doc.LastError.empty() ? info.Path + ": cannot be read" : doc.LastError;
+  if (const TJwwStatus loaded = doc.LoadDocument(path); !loaded) {  // the images' bytes are not kept
+    info.Error = loaded.Error.empty() ? info.Path + ": cannot be read" : loaded.Error;
     return info;
   }
   info.Ok = true;
@@ -87,13 +86,10 @@ TInfo Inspect(const std::filesystem::path& path) {
   // What the purge would take away: run it on this copy.
   info.WouldConvert = HasHiddenLayer(doc);
   if (info.WouldConvert) {
-    std::vector<TBindImageType> before = doc.Images, after = doc.Images;
-    doc.MarkImagesInUse(before);
     const TPurgeResult purge = PurgeHiddenMaterial(doc);
-    doc.MarkImagesInUse(after);
     info.PurgeElements = purge.RemovedElements;
     info.PurgeBlockDefs = purge.RemovedBlockDefs;
-    for (size_t i = 0; i < before.size(); ++i) info.PurgeImages += before[i].InUse && !after[i].InUse;
+    info.PurgeImages = purge.RemovedImages;
   }
   return info;
 }
@@ -101,12 +97,12 @@ TInfo Inspect(const std::filesystem::path& path) {
 std::string LayerLabel(const THiddenLayer& h) {
   std::string s = h.Layer < 0 ? std::string("group ") + Hex(h.Group)
                               : std::string("layer ") + Hex(h.Group) + "-" + Hex(h.Layer);
-  s += h.Name.empty() ? " (no name)" : " \"" + h.Name + "\"";
+  s += h.Name.empty() ? " (no name)" : " \"" + Printable(h.Name) + "\"";
   return s;
 }
 
 void PrintText(const TInfo& i, std::ostream& out) {
-  out << i.Path << "\n";
+  out << Printable(i.Path) << "\n";
   char version[32];
   std::snprintf(version, sizeof version, "%d (Ver.%d.%02d)", i.Version, i.Version / 100, i.Version % 100);
   out << "  version:            " << version << "\n";
@@ -121,11 +117,11 @@ void PrintText(const TInfo& i, std::ostream& out) {
   out << (sep == ", " ? ")" : "") << "\n";
   out << "  block definitions:  " << i.BlockDefs << " (used " << i.UsedBlockDefs << ", unused "
       << i.BlockDefs - i.UsedBlockDefs << ")\n";
-  for (const std::string& name : i.UnusedBlockNames) out << "    unused: \"" << name << "\"\n";
+  for (const std::string& name : i.UnusedBlockNames) out << "    unused: \"" << Printable(name) << "\"\n";
   if (JwwLayout::HasImageTable(i.Version)) {
     out << "  images:             " << i.Images.size() << "\n";
     for (const TBindImageType& image : i.Images)
-      out << "    " << ToUtf8(image.FileName) << "  " << image.Size << " bytes\n";
+      out << "    " << Printable(ToUtf8(image.FileName)) << "  " << image.Size << " bytes\n";
   }
   out << "  hidden groups:      " << i.HiddenGroups.size() << "\n";
   for (const THiddenLayer& h : i.HiddenGroups) out << "    " << LayerLabel(h) << ": " << h.Elements << " elements\n";
@@ -188,7 +184,7 @@ int RunInfo(const std::vector<std::filesystem::path>& files, bool json, bool sji
     const TInfo info = Inspect(files[n]);
     if (!info.Ok) {
       status = 1;
-      err << "quillmark: " << info.Error << "\n";
+      err << "quillmark: " << Printable(info.Error) << "\n";
     }
     std::ostringstream text;
     if (json) {

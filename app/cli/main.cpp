@@ -2,7 +2,10 @@
 // window: plain models stand in for the list and the status bar, the batch
 // observer draws the progress line and writes each file's report to stdout
 // as soon as the file is done.
+#include <algorithm>
+#include <array>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -19,14 +22,14 @@
 #include <shellapi.h>
 #endif
 
-#include "Unit1.h"
-#include "Unit2.h"
+#include "convert.h"
 #include "console.h"
 #include "fileio.h"
 #include "info.h"
 #include "paths.h"
 #include "report.h"
 #include "textconv.h"
+#include "workfolder.h"
 
 #ifndef QUILLMARK_VERSION
 #define QUILLMARK_VERSION "0.0.0"
@@ -113,90 +116,64 @@ struct TOptions {
 
 // The batch's progress becomes a line on the console; each file's report
 // (its lines, or its JSON object) goes to stdout as soon as it is done, and
-// what went wrong with it to stderr. A report that cannot be written stops
-// the batch.
-class TCliObserver : public qm::IBatchObserver {
+// what went wrong with it to stderr. Ctrl+C, and a report that cannot be
+// written, stop the batch after the file in progress.
+class TCliBatch : public qm::IBatchCallback {
  public:
-  TCliObserver(const qm::TPlainStatusBar& status, const qm::TForm2& report, const TOptions& options)
-      : Status_(status), Report_(report), Options_(options),
-        SjisBytes_(options.Sjis && !qm::IsConsole(qm::TStdStream::Out)) {}
-  void BatchStarted(int count) override { Total_ = count; }
-  void FileStarted(int index, const fs::path&) override {
-    Started_ = std::chrono::steady_clock::now();
-    FirstLine_ = Report_.Lines().size();
-    Progress_.Show("[" + std::to_string(index + 1) + "/" + std::to_string(Total_) + "] " + Status_.SimpleText());
+  TCliBatch(int total, const TOptions& options)
+      : Options_(options), SjisBytes_(options.Sjis && !qm::IsConsole(qm::TStdStream::Out)), Total_(total) {}
+  bool FileStarted(int index, const fs::path& source) override {
+    if (g_Interrupted || WriteFailed_) return false;
+    Progress_.Show("[" + std::to_string(index + 1) + "/" + std::to_string(Total_) + "] " +
+                   qm::Printable(qm::PathToUtf8(source)));
+    return true;
   }
-  void FileFinished(int, const qm::TFileResult& result) override {
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Started_).count();
+  bool FileFinished(int, const qm::TFileResult& result) override {
     Progress_.Clear();
     ++Finished_;
     Messages(result);
-    if (WriteFailed_ || (Options_.Quiet && !qm::IsFailure(result.Outcome))) return;
-    std::string text;
-    if (Options_.Json) {
-      text = qm::ResultJson(result, seconds) + "\n";
-    } else {
-      const std::vector<std::string>& lines = Report_.Lines();
-      for (size_t i = FirstLine_; i < lines.size(); ++i) text += lines[i] + "\n";
-      if (SjisBytes_) text = qm::Utf8ToSjis(text);
+    if (!WriteFailed_ && !(Options_.Quiet && !qm::IsFailure(result.Outcome))) {
+      std::string text;
+      if (Options_.Json) {
+        text = qm::ResultJson(result, result.Seconds) + "\n";
+      } else {
+        for (const std::string& line : result.Lines) text += line + "\n";
+        if (SjisBytes_) text = qm::Utf8ToSjis(text);
+      }
+      WriteFailed_ = !qm::WriteReport(std::cout, text, WriteProblem_);
     }
-    WriteFailed_ = !qm::WriteReport(std::cout, text, WriteProblem_);
+    return !g_Interrupted && !WriteFailed_;
   }
-  void BatchFinished(bool interrupted) override {
-    Progress_.Clear();
-    Interrupted_ = interrupted;
-  }
+  void Done() { Progress_.Clear(); }
   int Finished() const noexcept { return Finished_; }
   bool AnyFailed() const noexcept { return AnyFailed_; }
-  bool Interrupted() const noexcept { return Interrupted_; }
   bool WriteFailed() const noexcept { return WriteFailed_; }
   const std::string& WriteProblem() const noexcept { return WriteProblem_; }
 
  private:
   void Messages(const qm::TFileResult& r) {
-    if (!r.Warning.empty()) std::cerr << "quillmark: " << r.Warning << "\n";
+    if (!r.Warning.empty()) std::cerr << "quillmark: " << qm::Printable(r.Warning) << "\n";
     if (!qm::IsFailure(r.Outcome)) return;
     AnyFailed_ = true;
     std::cerr << "quillmark: ";
     if (r.Outcome == qm::TOutcome::NotFound) {
-      std::cerr << qm::PathToUtf8(r.Source) << ": no such file\n";
+      std::cerr << qm::Printable(qm::PathToUtf8(r.Source)) << ": no such file\n";
     } else if (r.Outcome == qm::TOutcome::NotJww) {
-      std::cerr << qm::PathToUtf8(r.Source) << ": not a .JWW file\n";
+      std::cerr << qm::Printable(qm::PathToUtf8(r.Source)) << ": not a .JWW file\n";
     } else {
       std::cerr << (r.Outcome == qm::TOutcome::Unreadable ? "unreadable" : "not converted")
                 << (r.Failure != TJwwFailure::None ? std::string(" (") + FailureName(r.Failure) + ")" : "") << ": "
-                << (r.Detail.empty() ? qm::PathToUtf8(r.Source) : r.Detail) << "\n";
+                << qm::Printable(r.Detail.empty() ? qm::PathToUtf8(r.Source) : r.Detail) << "\n";
     }
     std::cerr.flush();
   }
 
-  const qm::TPlainStatusBar& Status_;
-  const qm::TForm2& Report_;
   const TOptions& Options_;
   const bool SjisBytes_;
   qm::TProgressLine Progress_;
-  std::chrono::steady_clock::time_point Started_;
-  size_t FirstLine_ = 0;
   int Total_ = 0, Finished_ = 0;
-  bool AnyFailed_ = false, Interrupted_ = false, WriteFailed_ = false;
+  bool AnyFailed_ = false, WriteFailed_ = false;
   std::string WriteProblem_;
-};
-
-// Ctrl+C, and a report that cannot be written, stop the batch after the file
-// in progress.
-class TCliApplication : public qm::IApplication {
- public:
-  explicit TCliApplication(const TCliObserver& observer) : Observer_(observer) {}
-  bool ProcessMessages() override { return !g_Interrupted && !Observer_.WriteFailed(); }
-
- private:
-  const TCliObserver& Observer_;
-};
-
-// The result window: the report has been written file by file already.
-class TCliResultView : public qm::IResultView {
- public:
-  void ShowModal(const qm::TForm2&) override {}
 };
 
 fs::path Absolute(const fs::path& path) {
@@ -208,7 +185,7 @@ fs::path Absolute(const fs::path& path) {
 }
 
 int Convert(const std::vector<qm::TSource>& sources, const TOptions& options) {
-  qm::TPlainListBox list;
+  std::vector<fs::path> files;
   // Every named file gets its report, also the ones that do not exist or are
   // not JWW files; a file named twice is converted once. Two names are the
   // same file when their paths agree or, for files that exist, when they
@@ -228,38 +205,39 @@ int Convert(const std::vector<qm::TSource>& sources, const TOptions& options) {
       std::cerr << "quillmark: " << qm::PathToUtf8(source.Path) << " is named more than once; converting it once\n";
       continue;
     }
-    list.Add(full);
+    files.push_back(full);
     if (!source.SubFolder.empty()) subFolders.emplace(full.native(), source.SubFolder);
   }
-  qm::TPlainStatusBar status;
-  qm::TPlainBounds mainBounds(qm::TForm1::DesignLeft, qm::TForm1::DesignTop, qm::TForm1::DesignWidth,
-                              qm::TForm1::DesignHeight);
-  qm::TPlainBounds resultBounds(qm::TForm2::DesignLeft, qm::TForm2::DesignTop, qm::TForm2::DesignWidth,
-                                qm::TForm2::DesignHeight);
-  TCliResultView view;
-  qm::TForm2 form2(view, resultBounds);
-  TCliObserver observer(status, form2, options);
-  TCliApplication app(observer);
-  qm::TForm1 form1(list, status, app, mainBounds, form2, observer);
-  form1.DryRun = options.DryRun;
+  qm::TOutputRule outputs;
   if (options.OutputDir) {
     const fs::path outputDir = Absolute(*options.OutputDir);
-    form1.OutputFolderFor = [&subFolders, outputDir](const fs::path& source) {
+    outputs.FolderFor = [&subFolders, outputDir](const fs::path& source) {
       const auto it = subFolders.find(source.native());
       return it == subFolders.end() ? outputDir : outputDir / it->second;
     };
   }
-  form1.StartWork(qm::SystemTempFolder());
-  form1.Button3Click();
-  if (const std::string problem = form1.EndWork(); !problem.empty()) std::cerr << "quillmark: " << problem << "\n";
+  std::optional<qm::TWorkFolderScope> work;
+  try {
+    work.emplace(qm::SystemTempFolder());
+  } catch (const std::exception& e) {
+    std::cerr << "quillmark: " << e.what() << "; drawings with embedded images cannot be converted\n";
+  }
+  qm::TConvertOptions convert;
+  convert.DryRun = options.DryRun;
+  if (work) convert.WorkFolder = work->Folder();
+  TCliBatch observer(static_cast<int>(files.size()), options);
+  const qm::TBatchResult batch = qm::ConvertBatch(files, outputs, convert, observer);
+  observer.Done();
+  if (work)
+    if (const std::string problem = work->Close(); !problem.empty()) std::cerr << "quillmark: " << problem << "\n";
 
   if (observer.WriteFailed()) {
     std::cerr << "quillmark: " << observer.WriteProblem() << "; stopped after " << observer.Finished() << " of "
-              << list.Count() << " files\n";
+              << files.size() << " files\n";
     return 1;
   }
-  if (observer.Interrupted()) {
-    std::cerr << "quillmark: interrupted; " << observer.Finished() << " of " << list.Count()
+  if (batch.Interrupted) {
+    std::cerr << "quillmark: interrupted; " << observer.Finished() << " of " << files.size()
               << " files were processed\n";
     return 130;
   }
@@ -282,6 +260,46 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 #else
   return std::vector<std::string>(argv + 1, argv + argc);
 #endif
+}
+
+constexpr std::array<const char*, 2> Commands = {"convert", "info"};
+
+bool IsCommand(const std::string& word) {
+  return std::find_if(Commands.begin(), Commands.end(), [&](const char* c) { return word == c; }) != Commands.end();
+}
+
+// A first word that names nothing on disk and has nothing of a path about it
+// (no folder delimiter, no dot of an extension, no pattern) was meant as a
+// command.
+bool LooksLikeCommand(const std::string& word) {
+  if (word.find_first_of("/\\.*?:") != std::string::npos) return false;
+  return !qm::EntryExists(qm::PathFromUtf8(word));
+}
+
+// The command nearest to a mistyped word (at most two letters added, dropped,
+// changed or swapped), or empty.
+std::string NearestCommand(const std::string& word) {
+  std::string best;
+  size_t bestDistance = 3;
+  for (const char* command : Commands) {
+    const std::string c = command;
+    // Optimal string alignment distance.
+    std::vector<std::vector<size_t>> d(word.size() + 1, std::vector<size_t>(c.size() + 1));
+    for (size_t i = 0; i <= word.size(); ++i) d[i][0] = i;
+    for (size_t j = 0; j <= c.size(); ++j) d[0][j] = j;
+    for (size_t i = 1; i <= word.size(); ++i)
+      for (size_t j = 1; j <= c.size(); ++j) {
+        const size_t cost = std::tolower(static_cast<unsigned char>(word[i - 1])) == c[j - 1] ? 0 : 1;
+        d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+        if (i > 1 && j > 1 && word[i - 1] == c[j - 2] && word[i - 2] == c[j - 1])
+          d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      }
+    if (d[word.size()][c.size()] < bestDistance) {
+      bestDistance = d[word.size()][c.size()];
+      best = c;
+    }
+  }
+  return best;
 }
 
 int UsageError(const std::string& message) {
@@ -307,8 +325,18 @@ int ParseArguments(const std::vector<std::string>& args, TOptions& o) {
       return true;
     };
     if (endOfOptions || a.size() < 2 || a[0] != '-') {
-      if (o.Command.empty() && o.Paths.empty() && !endOfOptions && (a == "convert" || a == "info")) o.Command = a;
-      else o.Paths.push_back(qm::PathFromUtf8(a));
+      const bool first = o.Command.empty() && o.Paths.empty() && !endOfOptions;
+      if (first && IsCommand(a)) {
+        o.Command = a;
+      } else if (first && LooksLikeCommand(a)) {
+        // A mistyped command must not convert the paths after it.
+        const std::string nearest = NearestCommand(a);
+        return UsageError("unknown command '" + qm::Printable(a) + "'" +
+                          (nearest.empty() ? "" : " (did you mean '" + nearest + "'?)") +
+                          "; to convert a file of that name, write ./" + qm::Printable(a) + " or put -- before it");
+      } else {
+        o.Paths.push_back(qm::PathFromUtf8(a));
+      }
     } else if (a == "--") {
       endOfOptions = true;
     } else if (a == "--help") {

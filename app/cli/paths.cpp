@@ -7,7 +7,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "Unit1.h"
+#include "convert.h"
 #include "fileio.h"
 #include "textconv.h"
 
@@ -44,7 +44,7 @@ bool NameLess(const fs::path& a, const fs::path& b) {
   return x < y;
 }
 
-bool IsDrawingName(const fs::path& file) { return TForm1::UpperExtension(file) == ".JWW"; }
+bool IsDrawingName(const fs::path& file) { return UpperExtension(file) == ".JWW"; }
 
 // The part of a file name before its last ".", as the output names take it.
 TString Stem(const TString& name) {

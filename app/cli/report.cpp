@@ -10,35 +10,6 @@ namespace qm {
 
 namespace {
 
-// The length of the well-formed UTF-8 sequence at the start of s, 0 when
-// there is none (a stray continuation byte, an overlong form, a surrogate, a
-// value above U+10FFFF, a sequence cut short).
-size_t Utf8SequenceLength(std::string_view s) noexcept {
-  const auto b0 = static_cast<unsigned char>(s[0]);
-  if (b0 < 0x80) return 1;
-  size_t n = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    n = 2;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    n = 3;
-    if (b0 == 0xE0) low = 0xA0;
-    if (b0 == 0xED) high = 0x9F;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    n = 4;
-    if (b0 == 0xF0) low = 0x90;
-    if (b0 == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (s.size() < n) return 0;
-  for (size_t i = 1; i < n; ++i) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    if (b < (i == 1 ? low : 0x80) || b > (i == 1 ? high : 0xBF)) return 0;
-  }
-  return n;
-}
-
 void AppendEscape(std::string& out, const char* form, unsigned value) {
   char buf[8];
   std::snprintf(buf, sizeof buf, form, value);

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "Unit1.h"
+#include "convert.h"
 
 namespace qm {
 

@@ -434,8 +434,7 @@ TEST_F(WindowTest, DropDeleteConvertReportAndSettings) {
   EXPECT_EQ(Narrow(StatusText(Control(IdStatusBar1))), kIdle);
   EXPECT_EQ(Items(), (std::vector<fs::path>{plan, keep, bad, gone}));
   TJwwData converted;
-  converted.ExtractImages = false;
-  ASSERT_TRUE(converted.LoadDocument(out)) << converted.LastError;
+  ASSERT_TRUE(testutil::Ok(converted.LoadDocument(out)));
   EXPECT_EQ(converted.LineCount, 1);
   EXPECT_EQ(converted.LayerGroups[1].State, 0);
   EXPECT_FALSE(fs::exists(Data / L"keep_2.JWW"));

@@ -1,0 +1,122 @@
+// One conversion as a value, and the batch over a list of them. A conversion
+// is a function of its inputs (the source, the rule for its output's name,
+// its own document, the options) that returns everything a front end needs;
+// the batch reports through one callback, which the window, the command line
+// and the tests implement.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "jwwunit.h"
+#include "purge.h"
+
+namespace qm {
+
+// How one file of a batch ended. WouldConvert only in a dry run: the file
+// would have been converted, and nothing was written.
+enum class TOutcome { Converted, NothingHidden, NotFound, NotJww, Unreadable, Failed, WouldConvert };
+
+// What the purge took out of a converted drawing (or would take, in a dry run).
+struct TRemovedCounts {
+  int32_t Elements = 0;   // top-level elements on hidden groups and layers
+  int32_t BlockDefs = 0;  // block definitions that are no longer written
+  int32_t Images = 0;     // embedded images that only removed texts showed
+};
+
+// Everything a front end needs of one file.
+struct TFileResult {
+  std::filesystem::path Source;
+  // The output's name: where it went (Converted), would go (WouldConvert),
+  // or was meant to go; named also for files that are skipped.
+  std::filesystem::path Output;
+  TOutcome Outcome = TOutcome::Failed;
+  // The file's three report lines (UTF-8; names shown printable).
+  std::vector<std::string> Lines;
+  std::string Detail;   // why a file was unreadable or failed (UTF-8), else empty
+  TJwwFailure Failure = TJwwFailure::None;  // what kind of failure made it unreadable or failed
+  std::string Warning;  // what went wrong around a conversion that stands (UTF-8), else empty
+  TRemovedCounts Removed;  // for Converted and WouldConvert
+  double Seconds = 0;      // how long the file took
+};
+
+// Where the outputs of a batch go: the first free name FOLDER/BASE_N.JWW
+// (N = 2, 3, ...) in the output folder of a source. A name the batch has
+// handed out (a dry run's planned outputs) counts as taken, as its file
+// would. Safe to use from several threads.
+class TOutputRule {
+ public:
+  // The folder the output of a source goes to; when empty, the source's own
+  // folder. The folder is created when the output is written.
+  std::function<std::filesystem::path(const std::filesystem::path& source)> FolderFor;
+
+  std::filesystem::path FolderOf(const std::filesystem::path& source) const;
+  // The first name for source that is neither on disk nor handed out.
+  std::filesystem::path Next(const std::filesystem::path& source) const;
+  // Counts a name as taken from now on.
+  void HandOut(const std::filesystem::path& output);
+
+  // The first name folder/base_N.JWW that is not taken (any entry of that
+  // name on disk counts, and so does whatever taken says).
+  static std::filesystem::path FirstFree(const std::filesystem::path& source, const std::filesystem::path& folder,
+                                         const std::function<bool(const std::filesystem::path&)>& taken = {});
+  // The key under which names are compared: every letter upper-cased, so
+  // that names differing only in letter case are one.
+  static std::u16string Key(const std::filesystem::path& path);
+
+ private:
+  mutable std::mutex Lock_;
+  std::unordered_set<std::u16string> HandedOut_;
+};
+
+struct TConvertOptions {
+  // A dry run loads, purges and checks every drawing as a conversion would,
+  // writes the purged drawing only to memory to check it, and creates no
+  // file: the outcome is WouldConvert where a conversion would be made.
+  bool DryRun = false;
+  // The run's work folder, in which each document extracts its images.
+  std::filesystem::path WorkFolder;
+  // Tests only: runs on the purged document before it is guarded and written.
+  std::function<void(TJwwData&)> AfterPurge;
+};
+
+// The extension of a path's file name from its last ".", upper-cased; empty
+// when there is no ".".
+std::string UpperExtension(const std::filesystem::path& path);
+
+// One file, start to end: exists, ".JWW", signature, the quick load and the
+// hidden-layer test, the full load, the purge, the guard against hidden
+// material, the write with its read-back check and the move to the next free
+// name (or, in a dry run, the write to memory). Uses document and leaves it
+// empty. Never raises.
+TFileResult ConvertOne(const std::filesystem::path& source, TOutputRule& outputs, TJwwData& document,
+                       const TConvertOptions& options);
+
+// Follows a batch, in list order. FileStarted comes before a file is
+// converted, FileFinished when it is done; either returns false to stop the
+// batch (a file started but stopped at once is not converted and gets no
+// FileFinished).
+class IBatchCallback {
+ public:
+  virtual ~IBatchCallback() = default;
+  virtual bool FileStarted(int index, const std::filesystem::path& source) = 0;
+  virtual bool FileFinished(int index, const TFileResult& result) = 0;
+};
+
+struct TBatchResult {
+  std::vector<TFileResult> Files;  // in list order, for the files done
+  bool Interrupted = false;        // stopped before its last file
+};
+
+// Converts the sources in order with the given document (the batch's own
+// when none is given).
+TBatchResult ConvertBatch(const std::vector<std::filesystem::path>& sources, TOutputRule& outputs,
+                          const TConvertOptions& options, IBatchCallback& callback, TJwwData* document = nullptr);
+
+}  // namespace qm

@@ -1,0 +1,23 @@
+// The bytes of a document's images: files of the document's own folder,
+// named by their place in the image table (inside jww only).
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "jwwunit.h"
+#include "workfolder.h"
+
+class TJwwData::TImageFiles : public IImageSource {
+ public:
+  std::unique_ptr<qm::TImageFolder> Folder;  // none when nothing was extracted
+  struct TKept {
+    uint64_t Size = 0;
+    uint64_t Hash = 0;  // of the bytes as the drawing stored them
+  };
+  std::vector<std::optional<TKept>> Kept;  // per entry of the table
+
+  bool HasBytes(size_t index) const override { return index < Kept.size() && Kept[index].has_value(); }
+  uint64_t ReadBytes(size_t index, const std::function<void(const uint8_t*, size_t)>& piece) const override;
+};
