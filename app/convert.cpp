@@ -60,7 +60,7 @@ void ConvertFile(TFileResult& r, TJwwData& doc, TOutputRule& outputs, const TCon
       doc.Header.Signature = "JwwData.";
       doc.WriteToMemory(version);
     } catch (const EJwwError& e) {
-      return Fail(r, PathToUtf8(r.Output) + ": " + e.what(), e.Kind());
+      return Fail(r, PathToUtf8(r.Output) + ": " + e.Text(), e.Kind());
     } catch (const std::bad_alloc&) {
       return Fail(r, PathToUtf8(r.Output) + ": not enough memory", TJwwFailure::IoError);
     }

@@ -312,6 +312,23 @@ int main(int argc, char** argv) {
   std::printf("\nGrowth: %u elements %.1f ms, %u elements %.1f ms: **%.1f×** for 10× the elements (target at most 11×)\n\n",
               elements / 10, Median(small) * 1e3, elements, whole * 1e3, whole / Median(small));
 
+  // Images and the texts that show them: each text looks its image up once.
+  {
+    const uint32_t few = smoke ? 500 : 5000, many = smoke ? 2000 : 20000;
+    const fs::path a = folder / "images-few.jww", b = folder / "images-many.jww";
+    jwwgen::ImagesAndTexts(a, few);
+    jwwgen::ImagesAndTexts(b, many);
+    std::vector<double> ta, tb;
+    TDriver driver(work);
+    for (int i = 0; i < pairs; ++i) {
+      ta.push_back(Time([&] { driver.Convert(a); }));
+      tb.push_back(Time([&] { driver.Convert(b); }));
+    }
+    std::printf("Images × texts: %u each %.1f ms, %u each %.1f ms: **%.1f×** for %u× the images and texts (target at "
+                "most 5×)\n\n",
+                few, Median(ta) * 1e3, many, Median(tb) * 1e3, Median(tb) / Median(ta), many / few);
+  }
+
   // Batches: many small drawings named on one command line.
   const fs::path many = folder / "batch";
   fs::create_directories(many);

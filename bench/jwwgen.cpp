@@ -183,6 +183,26 @@ void Definitions(const std::filesystem::path& path, uint32_t count, Make make) {
 
 }  // namespace
 
+void ImagesAndTexts(const std::filesystem::path& path, uint32_t count) {
+  Drawing d = Hidden();
+  TOut out(path);
+  const std::vector<uint8_t> header = BuildHeaderSection(d);
+  out.W().Raw(header.data(), header.size());
+  EntityWriter ew(out.W(), d);
+  ew.Count(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    Moji m;
+    m.H = On(i);
+    m.StartX = static_cast<double>(i);
+    m.FontName = Gothic;
+    m.Text = "^@BM%temp%img" + std::to_string(i) + ".bmp,10,10,0,0,1,0";
+    ew.Item(m);
+    out.Drain();
+  }
+  ew.Count(0);
+  Images(out.W(), static_cast<int>(count), 64);
+}
+
 void EmptyDefinitions(const std::filesystem::path& path, uint32_t count) {
   Definitions(path, count, [](uint32_t n) {
     BlockDef def;

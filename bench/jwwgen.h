@@ -19,4 +19,8 @@ void EmptyDefinitions(const std::filesystem::path& path, uint32_t count);
 // A chain of count definitions, each inserting the next; one insert of the first.
 void NestedChain(const std::filesystem::path& path, uint32_t count);
 
+// count images of 64 bytes and count texts, text i showing image i; one text in
+// five on a hidden layer group or layer (the image it shows is removed).
+void ImagesAndTexts(const std::filesystem::path& path, uint32_t count);
+
 }  // namespace jwwgen

@@ -48,12 +48,16 @@ class EJwwError : public std::runtime_error {
   uint64_t Offset() const noexcept { return Offset_; }
   bool HasOffset() const noexcept { return HasOffset_; }
   const std::string& Message() const noexcept { return Message_; }
+  // The whole text, "at byte N (0xN): " and the message; unlike what(), it
+  // keeps every byte of a name it quotes (a NUL included).
+  const std::string& Text() const noexcept { return Text_; }
   TJwwFailure Kind() const noexcept { return Kind_; }
 
  private:
   uint64_t Offset_ = 0;
   bool HasOffset_ = true;
   std::string Message_;
+  std::string Text_;
   TJwwFailure Kind_;
 };
 

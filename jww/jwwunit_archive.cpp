@@ -26,10 +26,14 @@ std::string FormatOffset(uint64_t offset) {
 }  // namespace
 
 EJwwError::EJwwError(uint64_t offset, const std::string& message, TJwwFailure kind)
-    : std::runtime_error(FormatOffset(offset) + ": " + message), Offset_(offset), Message_(message), Kind_(kind) {}
+    : std::runtime_error(FormatOffset(offset) + ": " + message),
+      Offset_(offset),
+      Message_(message),
+      Text_(FormatOffset(offset) + ": " + message),
+      Kind_(kind) {}
 
 EJwwError::EJwwError(const std::string& message, TJwwFailure kind)
-    : std::runtime_error(message), HasOffset_(false), Message_(message), Kind_(kind) {}
+    : std::runtime_error(message), HasOffset_(false), Message_(message), Text_(message), Kind_(kind) {}
 
 const char* FailureName(TJwwFailure kind) noexcept {
   switch (kind) {

@@ -93,7 +93,7 @@ TJwwStatus TJwwData::Load(const std::filesystem::path* path, const void* data, s
       ReadEntitySection(file);
     file.Close();
   } catch (const EJwwError& e) {
-    status = {e.Kind(), name + ": " + e.what()};
+    status = {e.Kind(), name + ": " + e.Text()};
   } catch (const std::bad_alloc&) {
     status = {TJwwFailure::IoError, name + ": not enough memory to hold the drawing"};
   }

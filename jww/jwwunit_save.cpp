@@ -65,7 +65,7 @@ TSaveStatus TJwwData::SaveDocument(const std::filesystem::path& path, int32_t Ve
       status.Warning = qm::PathToUtf8(target) + ": written and checked, but its folder could not be flushed to disk";
     return status;
   } catch (const EJwwError& e) {
-    return fail(e.Kind(), e.what());
+    return fail(e.Kind(), e.Text());
   } catch (const qm::EFileError& e) {
     return fail(TJwwFailure::IoError, e.what());
   } catch (const std::bad_alloc&) {

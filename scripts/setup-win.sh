@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake make libgtest-dev g++-mingw-w64-x86-64-posix wine64 fonts-wine xvfb x11-utils xdotool
+packages=(cmake make libgtest-dev g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb x11-utils xdotool
           imagemagick fonts-ipafont-gothic)
 bash scripts/install-missing.sh "${packages[@]}"
 

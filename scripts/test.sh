@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds with warnings as errors and runs every test twice: in an optimised
-# build and under AddressSanitizer and UndefinedBehaviorSanitizer; the
+# build and under AddressSanitizer and UndefinedBehaviorSanitizer; the tests
+# of conversions running at once also under ThreadSanitizer; the
 # benchmark runs once at a small size (a smoke test: nothing about time is
 # asserted).
 set -euo pipefail
@@ -17,4 +18,8 @@ build/release/bench/jwwbench --smoke >/dev/null
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_WERROR=ON -DQUILLMARK_SANITIZE=ON >/dev/null
 cmake --build build/asan -j"$jobs"
 (cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j"$jobs")
+# The tests of conversions running at once, under ThreadSanitizer.
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_WERROR=ON -DQUILLMARK_TSAN=ON >/dev/null
+cmake --build build/tsan -j"$jobs" --target concurrency_test
+TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/concurrency_test
 echo "All tests passed."

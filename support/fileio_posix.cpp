@@ -68,7 +68,7 @@ TFile TFile::OpenRead(const std::filesystem::path& path) {
   struct stat st {};
   if (::fstat(f.Fd_, &st) != 0) Fail("cannot examine", path, errno);
   if (!S_ISREG(st.st_mode))
-    throw EFileError(path.string() + ": not a regular file (" +
+    throw EFileError("cannot read " + path.string() + ": not a regular file (" +
                          (S_ISDIR(st.st_mode) ? "a folder" : S_ISFIFO(st.st_mode) ? "a FIFO" : "a device or socket") +
                          ")",
                      EFileError::TKind::NotRegular);

@@ -76,7 +76,7 @@ TFile TFile::OpenRead(const std::filesystem::path& path) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-    throw EFileError(PathToUtf8(path) + ": not a regular file", EFileError::TKind::NotRegular);
+    throw EFileError("cannot read " + PathToUtf8(path) + ": not a regular file", EFileError::TKind::NotRegular);
   return f;
 }
 

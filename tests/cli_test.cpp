@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -375,6 +376,83 @@ TEST_F(CliTest, UsageErrorsGiveStatusTwoAndConvertNothing) {
   EXPECT_EQ(Status, 0);
   EXPECT_TRUE(Out.starts_with("quillmark ")) << Out;
   EXPECT_EQ(Dir.List(), std::vector<std::string>{"a.jww"});
+}
+
+// A first word that is no command and no existing path was a mistyped
+// command: nothing is converted, and the nearest command is suggested.
+TEST_F(CliTest, AMistypedCommandConvertsNothing) {
+  Put("ok.jww", HiddenGroupDrawing(600));
+  Run("inof ok.jww");
+  EXPECT_EQ(Status, 2);
+  EXPECT_EQ(Out, "");
+  EXPECT_NE(Err.find("unknown command 'inof'"), std::string::npos) << Err;
+  EXPECT_NE(Err.find("did you mean 'info'?"), std::string::npos) << Err;
+  Run("covnert -r ok.jww");
+  EXPECT_EQ(Status, 2);
+  EXPECT_NE(Err.find("did you mean 'convert'?"), std::string::npos) << Err;
+  Run("zebra ok.jww");
+  EXPECT_EQ(Status, 2);
+  EXPECT_EQ(Err.find("did you mean"), std::string::npos) << Err;
+  EXPECT_EQ(Dir.List(), std::vector<std::string>{"ok.jww"});
+  // A word that names something is a path, and "--" makes any word one.
+  fs::create_directory(Dir / "inof");
+  Put("inof/x.jww", HiddenGroupDrawing(600));
+  Run("inof ok.jww");
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_TRUE(fs::exists(Dir / "inof" / "x_2.JWW"));
+  Run("-- zebra");
+  EXPECT_EQ(Status, 1) << Err;
+  EXPECT_NE(Out.find("zebra"), std::string::npos);
+}
+
+// Names from drawings and file names reach the terminal only as visible
+// escapes: no control character of theirs is passed through.
+TEST_F(CliTest, ControlCharactersOfNamesArePrintedAsEscapes) {
+  Drawing d = HiddenGroupDrawing(700);
+  d.Images = {{std::string("evil\x1b]0;owned\x07\x1b[31m") + std::string(1, '\0') + "x.bmp", {1, 2, 3}, {}}};
+  Put("evil.jww", d);
+  const std::string pathName = "a\x1b[2Jb\x01.jww";
+  Put(pathName, HiddenGroupDrawing(600));
+  auto clean = [](const std::string& text) {
+    return std::none_of(text.begin(), text.end(), [](char c) { return c != '\n' && static_cast<unsigned char>(c) < 0x20; });
+  };
+  for (const std::string& args : {std::string("evil.jww"), std::string("info evil.jww"), "'" + pathName + "'",
+                                  "info '" + pathName + "'"}) {
+    Run(args);
+    EXPECT_TRUE(clean(Out)) << args << ": " << testing::PrintToString(Out);
+    EXPECT_TRUE(clean(Err)) << args << ": " << testing::PrintToString(Err);
+  }
+  Run("evil.jww");
+  EXPECT_EQ(Status, 1);
+  EXPECT_NE(Err.find("evil\\x1b]0;owned\\x07\\x1b[31m\\x00x.bmp"), std::string::npos) << Err;
+  Run("'" + pathName + "'");
+  EXPECT_NE(Out.find("a\\x1b[2Jb\\x01.jww"), std::string::npos) << Out;
+  // JSON keeps its own escapes.
+  Run("--json '" + pathName + "'");
+  const auto lines = JsonLines(Out);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(fs::path(lines[0]["source"].Text).filename(), pathName);
+}
+
+// A FIFO, a folder or a device named like a drawing is never waited on.
+TEST_F(CliTest, WhatIsNotARegularFileIsUnreadableAndNeverWaitedOn) {
+  ASSERT_EQ(mkfifo((Dir / "pipe.jww").c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", Dir / "zero.jww");
+  for (const char* command : {"convert", "info"}) {
+    const std::string args = std::string("timeout 20 ") + Q(Cli()) + " " + command + " pipe.jww zero.jww";
+    testutil::WriteAll(Io / "out", {});
+    const std::string cmd = "cd " + Q(Dir.Path()) + " && TMPDIR=" + Q(Tmp.Path()) + " " + args + " >" + Q(Io / "out") +
+                            " 2>" + Q(Io / "err") + " </dev/null";
+    const int rc = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(rc));
+    EXPECT_EQ(WEXITSTATUS(rc), 1) << command << " (124: it waited)";
+    const std::string err = FileText(Io / "err");
+    for (const char* name : {"pipe.jww", "zero.jww"})
+      EXPECT_NE(err.find(std::string(name) + ": not a regular file"), std::string::npos) << command << ": " << err;
+  }
+  Run("pipe.jww");
+  EXPECT_EQ(Lines(Out), (std::vector<std::string>{"【" + (Dir / "pipe.jww").string() + "】",
+                                                  "　読み込めないファイルですので", "　変換をパスします。"}));
 }
 
 TEST_F(CliTest, AFileNamedTwiceIsConvertedOnce) {

@@ -2,6 +2,7 @@
 // temporary folder, the controls replaced by recorders, the report compared as
 // Shift-JIS bytes, and the outputs read back.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <map>
@@ -219,6 +220,21 @@ TEST_F(DriverTest, DrawingsThatDoNotReadCompletelyAreNeverWritten) {
   EXPECT_EQ(out->Images[0].Size, 300);
   ExpectWindowCycle(items);  // the image of v701t.jww is gone from the work folder as well
   ExpectSourcesUnchanged();
+}
+
+// A folder or a FIFO named like a drawing is unreadable: never opened for
+// reading, never waited on.
+TEST_F(DriverTest, WhatIsNotARegularFileIsUnreadable) {
+  fs::create_directory(Dir / "folder.jww");
+  ASSERT_EQ(mkfifo((Dir / "pipe.jww").c_str(), 0600), 0);
+  const std::vector<fs::path> items = {Dir / "folder.jww", Dir / "pipe.jww"};
+  Run(items);
+  EXPECT_EQ(R.Report(), Cat({Skipped(items[0], rig::kUnreadable), Skipped(items[1], rig::kUnreadable)}));
+  for (size_t k = 0; k < 2; ++k) {
+    EXPECT_EQ(R.Form1.Results()[k].Outcome, qm::TOutcome::Unreadable);
+    EXPECT_NE(R.Form1.Results()[k].Detail.find("not a regular file"), std::string::npos) << k;
+  }
+  ExpectWindowCycle(items);
 }
 
 TEST_F(DriverTest, HiddenLayersAndBlocksInTheOutput) {
