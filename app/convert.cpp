@@ -92,9 +92,8 @@ void ConvertFile(TFileResult& r, TJwwData& doc, TOutputRule& outputs, const TCon
 }
 
 void Decide(TFileResult& r, TJwwData& doc, TOutputRule& outputs, const TConvertOptions& options) {
-  std::error_code ec;
-  const auto status = std::filesystem::status(r.Source, ec);
-  if (!std::filesystem::exists(status)) return Skip(r, TOutcome::NotFound, Msg::NotFound);
+  const TEntryKind entry = EntryKindOf(r.Source);
+  if (entry == TEntryKind::None) return Skip(r, TOutcome::NotFound, Msg::NotFound);
   if (UpperExtension(r.Source) != ".JWW") return Skip(r, TOutcome::NotJww, Msg::NotJww);
   auto unreadable = [&](std::string detail, TJwwFailure kind) {
     r.Detail = std::move(detail);
@@ -104,7 +103,7 @@ void Decide(TFileResult& r, TJwwData& doc, TOutputRule& outputs, const TConvertO
   // A folder, FIFO or device named like a drawing is never opened for
   // reading (the open itself could wait for ever); should one take a
   // drawing's place after this test, the opens below refuse it too.
-  if (!std::filesystem::is_regular_file(status))
+  if (entry != TEntryKind::File)
     return unreadable(PathToUtf8(r.Source) + ": not a regular file", TJwwFailure::IoError);
   if (!doc.CheckSignature(r.Source))
     return unreadable(PathToUtf8(r.Source) + ": the file does not start with \"JwwData.\"", TJwwFailure::Corrupt);

@@ -45,6 +45,19 @@ Drawing Hidden() {
   return d;
 }
 
+// A drawing file begun: the header section of Hidden() written, its
+// entities to follow through W.
+class TDrawingFile {
+ public:
+  explicit TDrawingFile(const std::filesystem::path& path) : Out(path), W(Out.W(), D) {
+    const std::vector<uint8_t> header = BuildHeaderSection(D);
+    Out.W().Raw(header.data(), header.size());
+  }
+  const Drawing D = Hidden();
+  TOut Out;
+  EntityWriter W;
+};
+
 EntHdr On(uint32_t i) {
   EntHdr h;
   // One element in five lies on a hidden group or layer.
@@ -133,11 +146,9 @@ void Images(ByteWriter& w, int images, uint32_t bytes) {
 }  // namespace
 
 void MixedDrawing(const std::filesystem::path& path, uint32_t elements, int images, uint32_t imageBytes) {
-  Drawing d = Hidden();
-  TOut out(path);
-  const std::vector<uint8_t> header = BuildHeaderSection(d);
-  out.W().Raw(header.data(), header.size());
-  EntityWriter ew(out.W(), d);
+  TDrawingFile file(path);
+  TOut& out = file.Out;
+  EntityWriter& ew = file.W;
   ew.Count(elements);
   for (uint32_t i = 0; i < elements; ++i) {
     ew.Item(Make(i, images));
@@ -166,11 +177,9 @@ namespace {
 // One insert of definition 0, then count definitions made by make(n).
 template <typename Make>
 void Definitions(const std::filesystem::path& path, uint32_t count, Make make) {
-  Drawing d = Hidden();
-  TOut out(path);
-  const std::vector<uint8_t> header = BuildHeaderSection(d);
-  out.W().Raw(header.data(), header.size());
-  EntityWriter ew(out.W(), d);
+  TDrawingFile file(path);
+  TOut& out = file.Out;
+  EntityWriter& ew = file.W;
   ew.Count(1);
   ew.Item(Block{});
   ew.Count(count);
@@ -184,11 +193,9 @@ void Definitions(const std::filesystem::path& path, uint32_t count, Make make) {
 }  // namespace
 
 void ImagesAndTexts(const std::filesystem::path& path, uint32_t count) {
-  Drawing d = Hidden();
-  TOut out(path);
-  const std::vector<uint8_t> header = BuildHeaderSection(d);
-  out.W().Raw(header.data(), header.size());
-  EntityWriter ew(out.W(), d);
+  TDrawingFile file(path);
+  TOut& out = file.Out;
+  EntityWriter& ew = file.W;
   ew.Count(count);
   for (uint32_t i = 0; i < count; ++i) {
     Moji m;

@@ -40,19 +40,7 @@ void TJwwData::ClearDocument() {
 }
 
 bool TJwwData::CheckSignature(const std::filesystem::path& path) const noexcept {
-  try {
-    qm::TFile file = qm::TFile::OpenRead(path);
-    char buffer[8];
-    size_t got = 0;
-    while (got < sizeof buffer) {
-      const size_t n = file.Read(buffer + got, sizeof buffer - got);
-      if (n == 0) return false;
-      got += n;
-    }
-    return std::memcmp(buffer, "JwwData.", 8) == 0;
-  } catch (...) {
-    return false;
-  }
+  return qm::StartsWithDrawingSignature(path);
 }
 
 TJwwStatus TJwwData::LoadDocument(const std::filesystem::path& path, const TLoadOptions& options) {

@@ -154,4 +154,17 @@ for f in clean/A_2.JWW clean/b_2.JWW clean/sub/d_2.JWW; do [ -f "$scratch/$f" ] 
 wine "$cli" info -r "$plans_w" >"$scratch/out" 2>"$scratch/err" || fail "info -r: $(cat "$scratch/err")"
 [ "$(grep -c '^  version:' "$scratch/out")" = 4 ] || fail "info -r: $(cat "$scratch/out")"
 echo "patterns and folders expanded, outputs in the output folder, JSON lines"
+
+echo "== quillmark-cli.exe: a drawing deeper than 260 characters"
+grep -q 'longPathAware' "$cli" || fail "quillmark-cli.exe declares no long-path awareness"
+deep="$scratch/deep"
+for i in $(seq 8); do deep="$deep/図面フォルダ_$i-abcdefghijklmnopqrstuvwxyz"; done
+mkdir -p "$deep"
+cp "$scratch/data/plan_v700.jww" "$deep/plan.jww"
+deep_w=$(winpath "$deep")
+[ "${#deep_w}" -gt 300 ] || fail "the folder is not deep enough: ${#deep_w}"
+wine "$cli" convert --json "$deep_w\\plan.jww" >"$scratch/out" 2>"$scratch/err" ||
+  fail "deep: status $?: $(cat "$scratch/err")"
+[ -f "$deep/plan_2.JWW" ] || fail "no output in the deep folder: $(cat "$scratch/out")"
+echo "converted ${#deep_w} characters deep"
 echo "Windows tests passed."

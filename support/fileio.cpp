@@ -90,9 +90,9 @@ namespace {
 // folder: only what has not changed for a while is taken for dead.
 constexpr auto QuietFor = std::chrono::minutes(10);
 
-// True when the regular file at path begins with the drawing signature. The
-// file is opened without following a link and without waiting on a device.
-bool StartsWithSignature(const std::filesystem::path& path) noexcept {
+}  // namespace
+
+bool StartsWithDrawingSignature(const std::filesystem::path& path) noexcept {
   try {
     TFile f = TFile::OpenRead(path);
     char head[8];
@@ -108,7 +108,17 @@ bool StartsWithSignature(const std::filesystem::path& path) noexcept {
   }
 }
 
-}  // namespace
+bool TOncePerFolder::First(const std::filesystem::path& folder) noexcept {
+  try {
+    std::error_code ec;
+    std::filesystem::path key = std::filesystem::weakly_canonical(folder.empty() ? "." : folder, ec);
+    if (ec) key = folder;
+    std::lock_guard<std::mutex> guard(Lock_);
+    return Done_.insert(key).second;
+  } catch (...) {
+    return false;
+  }
+}
 
 bool LeftoverIsDead(uint32_t pid, std::filesystem::file_time_type changed) noexcept {
   if (pid == 0 || pid == ProcessId() || ProcessAlive(pid)) return false;
@@ -132,24 +142,13 @@ void RemoveDeadTempFilesNow(const std::filesystem::path& folder) noexcept {
     if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, e2)) || e2) continue;
     const auto changed = std::filesystem::last_write_time(path, e2);
     if (e2 || !LeftoverIsDead(pid, changed)) continue;
-    if (StartsWithSignature(path)) DeleteFileIfExists(path);
+    if (StartsWithDrawingSignature(path)) DeleteFileIfExists(path);
   }
 }
 
 void RemoveDeadTempFiles(const std::filesystem::path& folder) noexcept {
-  static std::mutex lock;
-  static std::set<std::filesystem::path> done;
-  try {
-    std::error_code ec;
-    std::filesystem::path key = std::filesystem::weakly_canonical(folder.empty() ? "." : folder, ec);
-    if (ec) key = folder;
-    {
-      std::lock_guard<std::mutex> guard(lock);
-      if (!done.insert(key).second) return;
-    }
-    RemoveDeadTempFilesNow(folder);
-  } catch (...) {
-  }
+  static TOncePerFolder once;
+  if (once.First(folder)) RemoveDeadTempFilesNow(folder);
 }
 
 }  // namespace qm

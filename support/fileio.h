@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <utility>
 #include <stdexcept>
 #include <string>
@@ -75,6 +77,10 @@ class TFile {
 bool EntryExists(const std::filesystem::path& path) noexcept;
 // True when path names an existing regular file (links followed). Never raises.
 bool FileExists(const std::filesystem::path& path) noexcept;
+// What a path names (links followed): nothing, a regular file, or something
+// else (a folder, a FIFO, a device). Never raises.
+enum class TEntryKind { None, File, Other };
+TEntryKind EntryKindOf(const std::filesystem::path& path) noexcept;
 // Deletes a file; false when it could not be deleted. Never raises.
 bool DeleteFileIfExists(const std::filesystem::path& path) noexcept;
 // Moves from to to when no entry named to exists; raises otherwise. The move
@@ -128,6 +134,22 @@ class TTempFile {
   std::filesystem::path Path_;
   TFile File_;
   bool Committed_ = false;
+};
+
+// True when the regular file at path can be read and begins with the drawing
+// signature "JwwData.". Never waits on a FIFO or device. Never raises.
+bool StartsWithDrawingSignature(const std::filesystem::path& path) noexcept;
+
+// Answers true the first time it is asked about a folder (the same folder
+// under another spelling included), false ever after: work done once per
+// folder in a run. Safe to use from several threads.
+class TOncePerFolder {
+ public:
+  bool First(const std::filesystem::path& folder) noexcept;
+
+ private:
+  std::mutex Lock_;
+  std::set<std::filesystem::path> Done_;
 };
 
 // What crashed runs of this program leave behind is removed only when it is

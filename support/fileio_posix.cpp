@@ -149,6 +149,12 @@ bool FileExists(const std::filesystem::path& path) noexcept {
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+TEntryKind EntryKindOf(const std::filesystem::path& path) noexcept {
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return TEntryKind::None;
+  return S_ISREG(st.st_mode) ? TEntryKind::File : TEntryKind::Other;
+}
+
 bool DeleteFileIfExists(const std::filesystem::path& path) noexcept {
   if (path.empty()) return false;
   return ::unlink(path.c_str()) == 0 || errno == ENOENT;

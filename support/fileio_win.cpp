@@ -46,8 +46,25 @@ DWORD Injected(TFileOp op) {
   return e == 0 ? 0 : e == 28 /* ENOSPC */ ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
 }
 
+// The name Windows is given for a path: a path too long for the classic
+// limit of 260 characters goes in its extended form ("\\?\C:\..." or
+// "\\?\UNC\server\share\..."), which has no limit whatever the system's
+// long-path setting; shorter paths go as they are.
+std::wstring Win(const std::filesystem::path& path) {
+  const std::wstring& given = path.native();
+  if (given.size() < MAX_PATH - 12 || given.starts_with(L"\\\\?\\")) return given;
+  std::error_code ec;
+  std::wstring full = std::filesystem::absolute(path, ec).lexically_normal().native();
+  if (ec) return given;
+  for (wchar_t& c : full)
+    if (c == L'/') c = L'\\';
+  if (full.starts_with(L"\\\\?\\")) return full;
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
 HANDLE Open(const std::filesystem::path& path, DWORD access, DWORD share, DWORD disposition) {
-  return CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return CreateFileW(Win(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 }  // namespace
@@ -137,29 +154,36 @@ void TFile::Close() {
 }
 
 bool EntryExists(const std::filesystem::path& path) noexcept {
-  return !path.empty() && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  return !path.empty() && GetFileAttributesW(Win(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool FileExists(const std::filesystem::path& path) noexcept {
   if (path.empty()) return false;
-  const DWORD a = GetFileAttributesW(path.c_str());
+  const DWORD a = GetFileAttributesW(Win(path).c_str());
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEntryKind EntryKindOf(const std::filesystem::path& path) noexcept {
+  if (path.empty()) return TEntryKind::None;
+  const DWORD a = GetFileAttributesW(Win(path).c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return TEntryKind::None;
+  return a & FILE_ATTRIBUTE_DIRECTORY ? TEntryKind::Other : TEntryKind::File;
 }
 
 bool DeleteFileIfExists(const std::filesystem::path& path) noexcept {
   if (path.empty()) return false;
-  return DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+  return DeleteFileW(Win(path).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 void MoveNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
   if (const DWORD e = Injected(TFileOp::Rename)) Fail("cannot move file to", to, e);
   // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken.
-  if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) Fail("cannot move file to", to, GetLastError());
+  if (!MoveFileExW(Win(from).c_str(), Win(to).c_str(), MOVEFILE_WRITE_THROUGH)) Fail("cannot move file to", to, GetLastError());
 }
 
 void MoveReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
   if (const DWORD e = Injected(TFileOp::Rename)) Fail("cannot move file to", to, e);
-  if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+  if (!MoveFileExW(Win(from).c_str(), Win(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     Fail("cannot move file to", to, GetLastError());
 }
 
@@ -167,7 +191,7 @@ bool SyncFolder(const std::filesystem::path&) noexcept { return Injected(TFileOp
 
 bool MakeFolder(const std::filesystem::path& folder) {
   if (const DWORD e = Injected(TFileOp::MakeFolder)) Fail("cannot create the folder", folder, e);
-  if (CreateDirectoryW(folder.c_str(), nullptr)) return true;
+  if (CreateDirectoryW(Win(folder).c_str(), nullptr)) return true;
   const DWORD code = GetLastError();
   if (code == ERROR_ALREADY_EXISTS) return false;
   Fail("cannot create the folder", folder, code);
@@ -177,7 +201,7 @@ uint32_t ProcessId() noexcept { return GetCurrentProcessId(); }
 
 std::optional<std::pair<uint64_t, uint64_t>> FileIdentity(const std::filesystem::path& path) noexcept {
   if (path.empty()) return std::nullopt;
-  HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+  HANDLE h = CreateFileW(Win(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return std::nullopt;
   BY_HANDLE_FILE_INFORMATION info{};

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <mutex>
-#include <set>
 #include <string>
 #include <system_error>
 
@@ -182,19 +180,8 @@ void RemoveDeadWorkFoldersNow(const std::filesystem::path& parent) noexcept {
 }
 
 void RemoveDeadWorkFolders(const std::filesystem::path& parent) noexcept {
-  static std::mutex lock;
-  static std::set<std::filesystem::path> done;
-  try {
-    std::error_code ec;
-    std::filesystem::path key = std::filesystem::weakly_canonical(parent.empty() ? "." : parent, ec);
-    if (ec) key = parent;
-    {
-      std::lock_guard<std::mutex> guard(lock);
-      if (!done.insert(key).second) return;
-    }
-    RemoveDeadWorkFoldersNow(parent);
-  } catch (...) {
-  }
+  static TOncePerFolder once;
+  if (once.First(parent)) RemoveDeadWorkFoldersNow(parent);
 }
 
 TWorkFolderScope::TWorkFolderScope(const std::filesystem::path& parent) {

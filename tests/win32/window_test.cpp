@@ -434,7 +434,8 @@ TEST_F(WindowTest, DropDeleteConvertReportAndSettings) {
   EXPECT_EQ(Narrow(StatusText(Control(IdStatusBar1))), kIdle);
   EXPECT_EQ(Items(), (std::vector<fs::path>{plan, keep, bad, gone}));
   TJwwData converted;
-  ASSERT_TRUE(testutil::Ok(converted.LoadDocument(out)));
+  const TJwwStatus loaded = converted.LoadDocument(out);
+  ASSERT_TRUE(loaded) << loaded.Error;
   EXPECT_EQ(converted.LineCount, 1);
   EXPECT_EQ(converted.LayerGroups[1].State, 0);
   EXPECT_FALSE(fs::exists(Data / L"keep_2.JWW"));
