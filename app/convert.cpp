@@ -1,7 +1,13 @@
 #include "convert.h"
 
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
 #include <system_error>
+#include <thread>
 
 #include "Func_.h"
 #include "fileio.h"
@@ -12,6 +18,8 @@ namespace qm {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 // The second line of a dry run's report for a drawing that would be converted.
 std::string DryRunLine(const TRemovedCounts& removed) {
   return "　変換できます（削除するもの: 要素 " + std::to_string(removed.Elements) + "、ブロック定義 " +
@@ -21,15 +29,26 @@ std::string DryRunLine(const TRemovedCounts& removed) {
 
 std::string Shown(const std::filesystem::path& path) { return Printable(PathToUtf8(path)); }
 
-// Gives a result its outcome and its two report lines after the file line.
-void Finish(TFileResult& r, TOutcome outcome, std::string_view first, std::string second) {
-  r.Outcome = outcome;
-  r.Lines.emplace_back(first);
-  r.Lines.push_back(std::move(second));
-}
+// How far a file has come before its output gets its name.
+enum class TStage {
+  Final,     // skipped (not there, not ".JWW", unreadable, nothing hidden): outcome and lines are final
+  Failed,    // purged but not written: Detail and Failure say why
+  Checked,   // a dry run: written to memory and checked
+  Written,   // written to a temporary file, flushed and checked
+};
+
+// One file between its conversion (any thread) and its commit (in list order).
+struct TPending {
+  TFileResult Result;
+  TStage Stage = TStage::Final;
+  std::unique_ptr<TTempFile> Output;  // Written: the checked file under its temporary name
+  Clock::time_point Started;
+};
 
 void Skip(TFileResult& r, TOutcome outcome, std::string_view reason) {
-  Finish(r, outcome, reason, std::string(Msg::Skipped));
+  r.Outcome = outcome;
+  r.Lines.emplace_back(reason);
+  r.Lines.emplace_back(Msg::Skipped);
 }
 
 void Fail(TFileResult& r, std::string detail, TJwwFailure kind) {
@@ -40,58 +59,64 @@ void Fail(TFileResult& r, std::string detail, TJwwFailure kind) {
   r.Outcome = TOutcome::Failed;
 }
 
-// ConvertFile: purges the fully loaded document and writes it to the output
-// (or, in a dry run, to memory), guarded before anything is written.
-void ConvertFile(TFileResult& r, TJwwData& doc, TOutputRule& outputs, const TConvertOptions& options) {
+// ConvertFile: purges the fully loaded document and writes it, guarded
+// before anything is written: to a temporary file that is flushed and read
+// back (its name comes at the commit), or, in a dry run, to memory.
+void ConvertFile(TPending& p, TJwwData& doc, const TOutputRule& outputs, const TConvertOptions& options,
+                 const TJwwData::TFlushRunner& runFlush) {
+  TFileResult& r = p.Result;
   const TPurgeResult purge = PurgeHiddenMaterial(doc);
   r.Removed = {purge.RemovedElements, purge.RemovedBlockDefs, purge.RemovedImages};
   if (options.AfterPurge) options.AfterPurge(doc);
-  // The purge's result is checked before anything is written: hidden material
-  // must never reach a file.
-  if (const std::string leak = FindHiddenMaterial(doc); !leak.empty())
-    return Fail(r, PathToUtf8(r.Output) + ": not written: " + leak, TJwwFailure::Corrupt);
-
-  const int32_t version = doc.Header.Version;
-  if (options.DryRun) {
-    // The purged drawing is written to memory, read back and compared exactly
-    // as a save checks its file, so that what a save would refuse (a text its
-    // string form cannot hold) is refused here too.
-    try {
-      doc.Header.Signature = "JwwData.";
-      doc.WriteToMemory(version);
-    } catch (const EJwwError& e) {
-      return Fail(r, PathToUtf8(r.Output) + ": " + e.Text(), e.Kind());
-    } catch (const std::bad_alloc&) {
-      return Fail(r, PathToUtf8(r.Output) + ": not enough memory", TJwwFailure::IoError);
-    }
-    outputs.HandOut(r.Output);
-    r.Lines.push_back(std::string(Msg::ConvertedTo) + Shown(r.Output));
-    r.Lines.push_back(DryRunLine(r.Removed));
-    r.Outcome = TOutcome::WouldConvert;
+  p.Stage = TStage::Failed;
+  // Hidden material must never reach a file.
+  if (const std::string leak = FindHiddenMaterial(doc); !leak.empty()) {
+    r.Detail = PathToUtf8(r.Output) + ": not written: " + leak;
+    r.Failure = TJwwFailure::Corrupt;
     return;
   }
-
+  const int32_t version = doc.Header.Version;
+  doc.Header.Signature = "JwwData.";
+  if (options.DryRun) {
+    // Written to memory, read back and compared exactly as a save checks its
+    // file, so that what a save would refuse is refused here too.
+    try {
+      doc.WriteToMemory(version);
+      p.Stage = TStage::Checked;
+    } catch (const EJwwError& e) {
+      r.Detail = PathToUtf8(r.Output) + ": " + e.Text();
+      r.Failure = e.Kind();
+    } catch (const std::bad_alloc&) {
+      r.Detail = PathToUtf8(r.Output) + ": not enough memory";
+      r.Failure = TJwwFailure::IoError;
+    }
+    return;
+  }
+  const std::filesystem::path folder = outputs.FolderOf(r.Source);
   if (outputs.FolderFor) {
     std::error_code ec;
-    std::filesystem::create_directories(r.Output.parent_path(), ec);
-    if (ec)
-      return Fail(r, PathToUtf8(r.Output.parent_path()) + ": cannot create the folder: " + ec.message(),
-                  TJwwFailure::IoError);
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+      r.Detail = PathToUtf8(folder) + ": cannot create the folder: " + ec.message();
+      r.Failure = TJwwFailure::IoError;
+      return;
+    }
   }
-  // The save reads its file back and compares it with the document before it
-  // gives it its name; a name taken meanwhile (another conversion of the
-  // same drawing) passes on to the next free one.
-  const std::filesystem::path source = r.Source;
-  const TSaveStatus saved = doc.SaveDocument(r.Output, version, [&outputs, &source] { return outputs.Next(source); });
-  if (!saved) return Fail(r, saved.Error, saved.Failure);
-  r.Output = saved.SavedPath;
-  r.Warning = saved.Warning;
-  r.Lines.push_back(std::string(Msg::ConvertedTo) + Shown(r.Output));
-  r.Lines.push_back(std::string(Msg::Converted));
-  r.Outcome = TOutcome::Converted;
+  TJwwData::TWrittenOutput written = doc.WriteOutput(folder, version, r.Output, runFlush);
+  if (!written.Status) {
+    r.Detail = written.Status.Error;
+    r.Failure = written.Status.Failure;
+    return;
+  }
+  p.Output = std::move(written.File);
+  p.Stage = TStage::Written;
 }
 
-void Decide(TFileResult& r, TJwwData& doc, TOutputRule& outputs, const TConvertOptions& options) {
+// The tests of one file up to its written output. r.Output holds the name
+// the output is meant to get (for messages).
+void Decide(TPending& p, TJwwData& doc, const TOutputRule& outputs, const TConvertOptions& options,
+            const TJwwData::TFlushRunner& runFlush) {
+  TFileResult& r = p.Result;
   const TEntryKind entry = EntryKindOf(r.Source);
   if (entry == TEntryKind::None) return Skip(r, TOutcome::NotFound, Msg::NotFound);
   if (UpperExtension(r.Source) != ".JWW") return Skip(r, TOutcome::NotJww, Msg::NotJww);
@@ -113,8 +138,254 @@ void Decide(TFileResult& r, TJwwData& doc, TOutputRule& outputs, const TConvertO
   TLoadOptions load;
   load.WorkFolder = options.WorkFolder;
   if (const TJwwStatus full = doc.LoadDocument(r.Source, load); !full) return unreadable(full.Error, full.Failure);
-  ConvertFile(r, doc, outputs, options);
+  ConvertFile(p, doc, outputs, options, runFlush);
 }
+
+// The first half of a conversion, on any thread: everything but the
+// output's name. Uses document and leaves it empty. Never raises.
+void Prepare(TPending& p, const std::filesystem::path& source, const TOutputRule& outputs, TJwwData& doc,
+             const TConvertOptions& options, const TJwwData::TFlushRunner& runFlush = {}) {
+  p.Started = Clock::now();
+  TFileResult& r = p.Result;
+  r.Source = source;
+  r.Lines.push_back(std::string(Msg::FileOpen) + Shown(source) + std::string(Msg::FileClose));
+  try {
+    r.Output = outputs.Next(source);
+    Decide(p, doc, outputs, options, runFlush);
+  } catch (const std::exception& e) {
+    // Nothing above should raise; should it happen, the file still gets its
+    // two lines and the next file its turn.
+    p.Output.reset();
+    r.Lines.resize(1);
+    r.Removed = {};
+    r.Detail = e.what();
+    r.Failure = TJwwFailure::IoError;
+    p.Stage = TStage::Failed;
+  }
+  doc.ClearDocument();  // the images' folder goes with it
+}
+
+// The second half, in list order: the output gets the first free name now
+// (the names of the files before it are taken by then, exactly as one file
+// after another would find them), and the file its report lines. The folder
+// is flushed here when syncFolder, else by the caller for a group of files.
+void Commit(TPending& p, TOutputRule& outputs, bool syncFolder) {
+  TFileResult& r = p.Result;
+  try {
+    r.Output = outputs.Next(r.Source);
+    switch (p.Stage) {
+      case TStage::Final:
+        break;
+      case TStage::Failed:
+        Fail(r, r.Detail, r.Failure);
+        break;
+      case TStage::Checked:
+        outputs.HandOut(r.Output);  // a dry run's name counts as taken, as its file would
+        r.Lines.push_back(std::string(Msg::ConvertedTo) + Shown(r.Output));
+        r.Lines.push_back(DryRunLine(r.Removed));
+        r.Outcome = TOutcome::WouldConvert;
+        break;
+      case TStage::Written: {
+        // A name taken meanwhile (another conversion of the same drawing)
+        // passes on to the next free one.
+        const std::filesystem::path source = r.Source;
+        const TSaveStatus saved = TJwwData::CommitOutput(*p.Output, r.Output,
+                                                          [&outputs, &source] { return outputs.Next(source); },
+                                                          syncFolder);
+        p.Output.reset();  // removes the temporary file when it was not moved
+        if (!saved) {
+          Fail(r, saved.Error, saved.Failure);
+          break;
+        }
+        r.Output = saved.SavedPath;
+        r.Warning = saved.Warning;
+        r.Lines.push_back(std::string(Msg::ConvertedTo) + Shown(r.Output));
+        r.Lines.push_back(std::string(Msg::Converted));
+        r.Outcome = TOutcome::Converted;
+        break;
+      }
+    }
+  } catch (const std::exception& e) {
+    p.Output.reset();
+    r.Lines.resize(1);
+    r.Warning.clear();
+    Fail(r, e.what(), TJwwFailure::IoError);
+  }
+  r.Seconds = std::chrono::duration<double>(Clock::now() - p.Started).count();
+}
+
+// A count that threads take from and give back, waiting while it is spent:
+// the batch's share of the processor and of memory.
+class TBudget {
+ public:
+  explicit TBudget(uint64_t total) : Left_(total), Total_(total) {}
+  // Takes n (at most the whole budget, so that one large file still runs alone).
+  uint64_t Take(uint64_t n) {
+    n = std::min(n, Total_);
+    std::unique_lock<std::mutex> lock(Lock_);
+    Changed_.wait(lock, [&] { return Left_ >= n; });
+    Left_ -= n;
+    return n;
+  }
+  void Give(uint64_t n) {
+    {
+      std::lock_guard<std::mutex> lock(Lock_);
+      Left_ += n;
+    }
+    Changed_.notify_all();
+  }
+
+ private:
+  std::mutex Lock_;
+  std::condition_variable Changed_;
+  uint64_t Left_, Total_;
+};
+
+// The batch on several threads: files are started in list order, converted
+// on the threads as far as their checked temporary files (at most Processors
+// at a time doing the processor's work, the others waiting for the disk),
+// then committed in list order, a group at a time with each folder flushed
+// once, and reported in list order.
+class TPipeline {
+ public:
+  TPipeline(const std::vector<std::filesystem::path>& sources, TOutputRule& outputs, const TConvertOptions& options,
+            IBatchCallback& callback)
+      : Sources_(sources),
+        Outputs_(outputs),
+        Options_(options),
+        Callback_(callback),
+        Processors_(static_cast<uint64_t>(options.Workers)),
+        Memory_(1ull << 30) {}
+
+  TBatchResult Run() {
+    const size_t count = Sources_.size();
+    const size_t threads = std::min(count, static_cast<size_t>(2 * Options_.Workers + 4));
+    const size_t ahead = threads + 8;  // files started and not yet reported
+    for (size_t t = 0; t < threads; ++t) Threads_.emplace_back([this] { Work(); });
+
+    TBatchResult batch;
+    bool stop = false;
+    size_t next = 0;
+    std::deque<size_t> inFlight;
+    while (true) {
+      while (!stop && next < count && inFlight.size() < ahead) {
+        if (!Callback_.FileStarted(static_cast<int>(next), Sources_[next])) {
+          stop = true;
+          break;
+        }
+        {
+          std::lock_guard<std::mutex> lock(Lock_);
+          Slots_.emplace_back();  // std::deque: the slots of other files stay where they are
+          Queue_.push_back(next);
+        }
+        Ready_.notify_one();
+        inFlight.push_back(next++);
+      }
+      if (inFlight.empty()) break;
+      // The files done at the front of the list, at least one.
+      std::vector<size_t> group;
+      {
+        std::unique_lock<std::mutex> lock(Lock_);
+        Done_.wait(lock, [&] { return Slots_[inFlight.front() - First_].Done; });
+        while (!inFlight.empty() && Slots_[inFlight.front() - First_].Done) {
+          group.push_back(inFlight.front());
+          inFlight.pop_front();
+        }
+      }
+      std::map<std::filesystem::path, std::vector<TPending*>> folders;
+      for (const size_t k : group) {
+        TPending& p = Slots_[k - First_].Pending;
+        const bool written = p.Stage == TStage::Written;
+        Commit(p, Outputs_, false);
+        if (written && p.Result.Outcome == TOutcome::Converted) folders[p.Result.Output.parent_path()].push_back(&p);
+      }
+      for (auto& [folder, pendings] : folders)
+        if (!SyncFolder(folder.empty() ? std::filesystem::path(".") : folder))
+          for (TPending* p : pendings)
+            p->Result.Warning = PathToUtf8(p->Result.Output) +
+                                ": written and checked, but its folder could not be flushed to disk";
+      for (const size_t k : group) {
+        batch.Files.push_back(std::move(Slots_[k - First_].Pending.Result));
+        if (!Callback_.FileFinished(static_cast<int>(k), batch.Files.back())) stop = true;
+      }
+      // The slots of the files reported go.
+      std::lock_guard<std::mutex> lock(Lock_);
+      const size_t reported = inFlight.empty() ? next : inFlight.front();
+      while (First_ < reported) {
+        Slots_.pop_front();
+        ++First_;
+      }
+    }
+    batch.Interrupted = next < count;
+    {
+      std::lock_guard<std::mutex> lock(Lock_);
+      Closing_ = true;
+    }
+    Ready_.notify_all();
+    for (std::thread& t : Threads_) t.join();
+    return batch;
+  }
+
+ private:
+  struct TSlot {
+    TPending Pending;
+    bool Done = false;
+  };
+
+  void Work() {
+    TJwwData document;  // each thread its own
+    while (true) {
+      size_t k;
+      {
+        std::unique_lock<std::mutex> lock(Lock_);
+        Ready_.wait(lock, [&] { return Closing_ || !Queue_.empty(); });
+        if (Queue_.empty()) return;
+        k = Queue_.front();
+        Queue_.pop_front();
+      }
+      const std::filesystem::path& source = Sources_[k];
+      std::error_code ec;
+      const uint64_t size = std::filesystem::file_size(source, ec);
+      const uint64_t memory = Memory_.Take(ec ? 0 : 3 * size);
+      TPending pending;
+      Processors_.Take(1);
+      // While the file is flushed the processor is another file's.
+      const TJwwData::TFlushRunner runFlush = [&](const std::function<void()>& flush) {
+        Processors_.Give(1);
+        try {
+          flush();
+        } catch (...) {
+          Processors_.Take(1);
+          throw;
+        }
+        Processors_.Take(1);
+      };
+      Prepare(pending, source, Outputs_, document, Options_, runFlush);
+      Processors_.Give(1);
+      Memory_.Give(memory);
+      {
+        std::lock_guard<std::mutex> lock(Lock_);
+        TSlot& slot = Slots_[k - First_];
+        slot.Pending = std::move(pending);
+        slot.Done = true;
+      }
+      Done_.notify_one();
+    }
+  }
+
+  const std::vector<std::filesystem::path>& Sources_;
+  TOutputRule& Outputs_;
+  const TConvertOptions& Options_;
+  IBatchCallback& Callback_;
+  TBudget Processors_, Memory_;
+  std::vector<std::thread> Threads_;
+  std::mutex Lock_;
+  std::condition_variable Ready_, Done_;
+  std::deque<size_t> Queue_;  // files started and not yet taken by a thread
+  std::deque<TSlot> Slots_;   // files from First_ on, until reported
+  size_t First_ = 0;
+  bool Closing_ = false;
+};
 
 }  // namespace
 
@@ -163,28 +434,19 @@ void TOutputRule::HandOut(const std::filesystem::path& output) {
 
 TFileResult ConvertOne(const std::filesystem::path& source, TOutputRule& outputs, TJwwData& doc,
                        const TConvertOptions& options) {
-  const auto started = std::chrono::steady_clock::now();
-  TFileResult r;
-  r.Source = source;
-  r.Lines.push_back(std::string(Msg::FileOpen) + Shown(source) + std::string(Msg::FileClose));
-  try {
-    r.Output = outputs.Next(source);
-    Decide(r, doc, outputs, options);
-  } catch (const std::exception& e) {
-    // Nothing above should raise; should it happen, the file still gets its
-    // two lines and the next file its turn.
-    r.Lines.resize(1);
-    r.Warning.clear();
-    r.Removed = {};
-    Fail(r, e.what(), TJwwFailure::IoError);
-  }
-  doc.ClearDocument();  // the images' folder goes with it
-  r.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  return r;
+  TPending p;
+  Prepare(p, source, outputs, doc, options);
+  Commit(p, outputs, true);
+  return std::move(p.Result);
 }
 
 TBatchResult ConvertBatch(const std::vector<std::filesystem::path>& sources, TOutputRule& outputs,
                           const TConvertOptions& options, IBatchCallback& callback, TJwwData* document) {
+  if (options.Workers != 1 && sources.size() > 1) {
+    TConvertOptions pipelined = options;
+    if (pipelined.Workers <= 0) pipelined.Workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return TPipeline(sources, outputs, pipelined, callback).Run();
+  }
   TBatchResult batch;
   std::unique_ptr<TJwwData> own;
   if (!document) {

@@ -82,6 +82,12 @@ struct TConvertOptions {
   bool DryRun = false;
   // The run's work folder, in which each document extracts its images.
   std::filesystem::path WorkFolder;
+  // How many files of a batch are converted at once: 1 converts one file
+  // after another on the calling thread; 0 as many as the machine has
+  // processors (the files in flight then wait for the disk on threads of
+  // their own while others are converted, and each folder is flushed once
+  // for a group of files). The report and the callback keep list order.
+  int Workers = 1;
   // Tests only: runs on the purged document before it is guarded and written.
   std::function<void(TJwwData&)> AfterPurge;
 };
@@ -98,10 +104,12 @@ std::string UpperExtension(const std::filesystem::path& path);
 TFileResult ConvertOne(const std::filesystem::path& source, TOutputRule& outputs, TJwwData& document,
                        const TConvertOptions& options);
 
-// Follows a batch, in list order. FileStarted comes before a file is
-// converted, FileFinished when it is done; either returns false to stop the
-// batch (a file started but stopped at once is not converted and gets no
-// FileFinished).
+// Follows a batch, in list order, on the thread that runs the batch.
+// FileStarted comes before a file is converted, FileFinished when it is done;
+// either returns false to stop the batch: no file is started after that (a
+// file whose FileStarted said false is not converted and gets no
+// FileFinished), and the files already started are finished and reported.
+// With several workers a few files are started before the first is reported.
 class IBatchCallback {
  public:
   virtual ~IBatchCallback() = default;

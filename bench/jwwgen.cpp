@@ -1,5 +1,8 @@
 #include "jwwgen.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -49,13 +52,21 @@ Drawing Hidden() {
 // entities to follow through W.
 class TDrawingFile {
  public:
-  explicit TDrawingFile(const std::filesystem::path& path) : Out(path), W(Out.W(), D) {
+  explicit TDrawingFile(const std::filesystem::path& path, int32_t version = 700)
+      : D(Versioned(version)), Out(path), W(Out.W(), D) {
     const std::vector<uint8_t> header = BuildHeaderSection(D);
     Out.W().Raw(header.data(), header.size());
   }
-  const Drawing D = Hidden();
+  const Drawing D;
   TOut Out;
   EntityWriter W;
+
+ private:
+  static Drawing Versioned(int32_t version) {
+    Drawing d = Hidden();
+    d.Hdr.Version = version;
+    return d;
+  }
 };
 
 EntHdr On(uint32_t i) {
@@ -145,8 +156,9 @@ void Images(ByteWriter& w, int images, uint32_t bytes) {
 
 }  // namespace
 
-void MixedDrawing(const std::filesystem::path& path, uint32_t elements, int images, uint32_t imageBytes) {
-  TDrawingFile file(path);
+void MixedDrawing(const std::filesystem::path& path, uint32_t elements, int images, uint32_t imageBytes,
+                  int32_t version) {
+  TDrawingFile file(path, version);
   TOut& out = file.Out;
   EntityWriter& ew = file.W;
   ew.Count(elements);
@@ -169,7 +181,34 @@ void MixedDrawing(const std::filesystem::path& path, uint32_t elements, int imag
     }
     ew.Definition(def);
   }
-  Images(out.W(), images, imageBytes);
+  if (version >= 700) Images(out.W(), images, imageBytes);
+}
+
+uint64_t RealisticBatch(const std::filesystem::path& folder, uint32_t count, uint32_t seed) {
+  std::filesystem::create_directories(folder);
+  uint64_t x = seed * 0x9E3779B97F4A7C15ull + 1, total = 0;
+  auto next = [&x] {  // 0 <= r < 1
+    x = x * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<double>(x >> 11) / 9007199254740992.0;
+  };
+  constexpr int32_t older[] = {600, 600, 600, 420, 351, 300, 230};
+  for (uint32_t i = 0; i < count; ++i) {
+    // Sizes spread as e^N around 50 KB, held within 15..350 KB.
+    const double normal = next() + next() + next() + next() - 2.0;  // mean 0, sd about 0.58
+    const double kb = std::min(350.0, std::max(15.0, 50.0 * std::exp(1.5 * normal)));
+    const bool withImages = i % 3 == 0;
+    const int32_t version = withImages ? 700 : older[i % 7];
+    const int images = withImages ? 1 + static_cast<int>(i % 2) : 0;
+    const uint32_t imageBytes = withImages ? static_cast<uint32_t>(kb * 1024 * 0.15 / images) : 0;
+    // About 86 bytes an element, after the header section and the images.
+    const double left = kb * 1024 - 30000 - static_cast<double>(images) * imageBytes;
+    const uint32_t elements = static_cast<uint32_t>(std::max(50.0, left / 86));
+    char name[32];
+    std::snprintf(name, sizeof name, "d%04u.jww", i);
+    MixedDrawing(folder / name, elements, images, imageBytes, version);
+    total += std::filesystem::file_size(folder / name);
+  }
+  return total;
 }
 
 namespace {

@@ -13,7 +13,12 @@ namespace jwwgen {
 // imageBytes long), one shown only by a hidden text; 20 % of the elements on
 // a hidden layer group or layer.
 void MixedDrawing(const std::filesystem::path& path, uint32_t elements, int images = 4,
-                  uint32_t imageBytes = 256 * 1024);
+                  uint32_t imageBytes = 256 * 1024, int32_t version = 700);
+// count drawings d0000.jww ... in folder with the size mix of real ones: 15 to
+// 350 KB, median about 50 KB; a third version 7.00 with one or two images,
+// the others of older versions; 20 % of their elements hidden. The same seed
+// gives the same drawings. Returns their total size in bytes.
+uint64_t RealisticBatch(const std::filesystem::path& folder, uint32_t count, uint32_t seed = 1);
 // count empty block definitions and one insert of the first.
 void EmptyDefinitions(const std::filesystem::path& path, uint32_t count);
 // A chain of count definitions, each inserting the next; one insert of the first.

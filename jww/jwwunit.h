@@ -143,7 +143,8 @@ class TJwwReader {
   void Refill(size_t n, const char* what);
 
   qm::TFile File_;
-  std::vector<uint8_t> Buffer_;
+  std::unique_ptr<uint8_t[]> Buffer_;  // not cleared: every byte is read into it before it is used
+  size_t Capacity_ = 0;
   const uint8_t* Data_ = nullptr;  // buffered bytes
   size_t Pos_ = 0, Filled_ = 0;
   uint64_t Offset_ = 0, Size_ = 0;
@@ -189,8 +190,8 @@ class TJwwWriter {
  private:
   void Put(const void* data, size_t n) {
     if (n == 0) return;
-    if (n <= Buffer_.size() - Pos_) {
-      std::memcpy(Buffer_.data() + Pos_, data, n);
+    if (n <= Capacity_ - Pos_) {
+      std::memcpy(Buffer_.get() + Pos_, data, n);
       Pos_ += n;
     } else {
       PutSlow(data, n);
@@ -200,7 +201,8 @@ class TJwwWriter {
 
   qm::TFile* File_ = nullptr;
   std::vector<uint8_t>* Memory_ = nullptr;
-  std::vector<uint8_t> Buffer_;
+  std::unique_ptr<uint8_t[]> Buffer_;  // not cleared: only what is put into it is written
+  size_t Capacity_ = 0;
   size_t Pos_ = 0;       // bytes in the buffer
   uint64_t Offset_ = 0;  // bytes handed on before the buffer
 };
@@ -408,6 +410,26 @@ class TJwwData : public TEntJwwElementLists, public TJwwHeaderSection {
   // The same write and read-back check into memory: the bytes a save would
   // put into the file. Raises EJwwError on any failure.
   std::vector<uint8_t> WriteToMemory(int32_t Version) const;
+
+  // A save in two stages, for a batch that overlaps the files it converts:
+  // WriteOutput writes the document to a temporary file in folder, flushes
+  // it to disk, reads it back and compares it with the document;
+  // CommitOutput then moves the checked file to its name, never over an
+  // existing file (when path is taken, to the name nextFree gives). name is
+  // the name the output is meant to have, for messages. runFlush, when given,
+  // runs the flush its caller's way (a batch runs it outside its limit of
+  // work for the processor); it must call what it is given.
+  using TFlushRunner = std::function<void(const std::function<void()>& flush)>;
+  struct TWrittenOutput {
+    TJwwStatus Status;
+    std::unique_ptr<qm::TTempFile> File;  // the checked file, on success
+  };
+  TWrittenOutput WriteOutput(const std::filesystem::path& folder, int32_t Version, const std::filesystem::path& name,
+                             const TFlushRunner& runFlush = {}) const;
+  // syncFolder: flush the folder entry too (a batch flushes each folder
+  // once for a group of files instead).
+  static TSaveStatus CommitOutput(qm::TTempFile& file, const std::filesystem::path& path,
+                                  const std::function<std::filesystem::path()>& nextFree, bool syncFolder);
 
   // The bytes of the images, where the load kept them.
   const IImageSource& ImageBytes() const noexcept;

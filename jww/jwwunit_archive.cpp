@@ -58,8 +58,10 @@ TJwwReader::TJwwReader(const std::filesystem::path& path) {
   } catch (const qm::EFileError& e) {
     throw EJwwError(e.what(), TJwwFailure::IoError);
   }
-  Buffer_.resize(BufferSize);
-  Data_ = Buffer_.data();
+  // A small file takes a buffer of its own size.
+  Capacity_ = static_cast<size_t>(std::max<uint64_t>(64, std::min<uint64_t>(BufferSize, Size_)));
+  Buffer_.reset(new uint8_t[Capacity_]);
+  Data_ = Buffer_.get();
 }
 
 TJwwReader::TJwwReader(const void* data, size_t size)
@@ -78,16 +80,16 @@ void TJwwReader::Refill(size_t n, const char* what) {
   Require(n, what);
   if (!File_.IsOpen()) Fail("unexpected end of data reading " + std::string(what), TJwwFailure::Truncated);
   const size_t left = Filled_ - Pos_;
-  std::memmove(Buffer_.data(), Buffer_.data() + Pos_, left);
+  std::memmove(Buffer_.get(), Buffer_.get() + Pos_, left);
   Pos_ = 0;
   Filled_ = left;
   while (Filled_ < n) {
     // Never more than the size taken at open: a file that grows meanwhile
     // (still being saved, a sync client) is read as it was then.
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(Buffer_.size() - Filled_, Size_ - FileRead_));
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(Capacity_ - Filled_, Size_ - FileRead_));
     size_t got = 0;
     try {
-      if (want > 0) got = File_.Read(Buffer_.data() + Filled_, want);
+      if (want > 0) got = File_.Read(Buffer_.get() + Filled_, want);
     } catch (const qm::EFileError& e) {
       Fail(std::string(e.what()) + " reading " + what, TJwwFailure::IoError);
     }
@@ -102,7 +104,7 @@ void TJwwReader::Bytes(void* out, size_t n, const char* what) {
   Require(n, what);
   auto* dst = static_cast<uint8_t*>(out);
   while (n > 0) {
-    const size_t piece = std::min(n, File_.IsOpen() ? BufferSize : n);
+    const size_t piece = std::min(n, File_.IsOpen() ? Capacity_ : n);
     std::memcpy(dst, Take(piece, what), piece);
     dst += piece;
     n -= piece;
@@ -112,7 +114,7 @@ void TJwwReader::Bytes(void* out, size_t n, const char* what) {
 void TJwwReader::Skip(uint64_t n, const char* what) {
   Require(n, what);
   while (n > 0) {
-    const size_t piece = static_cast<size_t>(std::min<uint64_t>(n, File_.IsOpen() ? BufferSize : n));
+    const size_t piece = static_cast<size_t>(std::min<uint64_t>(n, File_.IsOpen() ? Capacity_ : n));
     Take(piece, what);
     n -= piece;
   }
@@ -129,7 +131,8 @@ void TJwwReader::Close() {
 // ---------------------------------------------------------------------------
 // Writer
 
-TJwwWriter::TJwwWriter(qm::TFile& file) : File_(&file), Buffer_(BufferSize) {}
+TJwwWriter::TJwwWriter(qm::TFile& file)
+    : File_(&file), Buffer_(new uint8_t[BufferSize]), Capacity_(BufferSize) {}
 
 // Memory writes skip the buffer (it stays empty), so the bytes are in the
 // vector as soon as they are written.
@@ -140,7 +143,7 @@ void TJwwWriter::Fail(const std::string& message, TJwwFailure kind) const { thro
 void TJwwWriter::Flush() {
   if (Pos_ == 0) return;
   try {
-    File_->Write(Buffer_.data(), Pos_);
+    File_->Write(Buffer_.get(), Pos_);
   } catch (const qm::EFileError& e) {
     Fail(e.what(), TJwwFailure::IoError);
   }
@@ -156,9 +159,9 @@ void TJwwWriter::PutSlow(const void* data, size_t n) {
     return;
   }
   while (n > 0) {
-    if (Pos_ == Buffer_.size()) Flush();
-    const size_t piece = std::min(n, Buffer_.size() - Pos_);
-    std::memcpy(Buffer_.data() + Pos_, p, piece);
+    if (Pos_ == Capacity_) Flush();
+    const size_t piece = std::min(n, Capacity_ - Pos_);
+    std::memcpy(Buffer_.get() + Pos_, p, piece);
     Pos_ += piece;
     p += piece;
     n -= piece;

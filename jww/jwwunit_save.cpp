@@ -16,8 +16,7 @@ void TJwwData::WriteAndCheck(TJwwWriter& out, int32_t Version, const std::functi
     CheckWrittenFile(back, Version, images);
     back.Close();
   } catch (const EJwwError& e) {
-    throw EJwwError(e.Offset(),
-                    "the written file does not read back as it was written: " + e.Message(), e.Kind());
+    throw EJwwError(e.Offset(), "the written file does not read back as it was written: " + e.Message(), e.Kind());
   }
 }
 
@@ -28,42 +27,17 @@ std::vector<uint8_t> TJwwData::WriteToMemory(int32_t Version) const {
   return bytes;
 }
 
-TSaveStatus TJwwData::SaveDocument(const std::filesystem::path& path, int32_t Version,
-                                   const std::function<std::filesystem::path()>& nextFree) {
-  TSaveStatus status;
-  Header.Signature = "JwwData.";
-  const std::filesystem::path folder = path.parent_path();
+namespace {
+
+// Every failure of a save as a status naming the output.
+template <typename Body>
+TJwwStatus Guarded(const std::filesystem::path& name, Body body) {
   auto fail = [&](TJwwFailure kind, const std::string& why) {
-    status.Failure = kind;
-    status.Error = qm::PathToUtf8(path) + ": " + why;
-    return status;
+    return TJwwStatus{kind, qm::PathToUtf8(name) + ": " + why};
   };
   try {
-    qm::TTempFile temp(folder);
-    {
-      TJwwWriter writer(temp.File());
-      WriteAndCheck(
-          writer, Version,
-          [&] {
-            temp.File().Sync();
-            temp.File().Close();
-          },
-          [&] { return TJwwReader(temp.Path()); });
-    }
-
-    // Another conversion of the same drawing may have taken the name
-    // meanwhile: then the next free one.
-    std::filesystem::path target = path;
-    for (int attempt = 0; !temp.Commit(target); ++attempt) {
-      if (!nextFree || attempt >= 100)
-        throw qm::EFileError("cannot move the file to " + qm::PathToUtf8(target) + ": the name is taken",
-                             qm::EFileError::TKind::Exists);
-      target = nextFree();
-    }
-    status.SavedPath = target;
-    if (!qm::SyncFolder(folder.empty() ? std::filesystem::path(".") : folder))
-      status.Warning = qm::PathToUtf8(target) + ": written and checked, but its folder could not be flushed to disk";
-    return status;
+    body();
+    return {};
   } catch (const EJwwError& e) {
     return fail(e.Kind(), e.Text());
   } catch (const qm::EFileError& e) {
@@ -73,4 +47,65 @@ TSaveStatus TJwwData::SaveDocument(const std::filesystem::path& path, int32_t Ve
   } catch (const std::filesystem::filesystem_error& e) {
     return fail(TJwwFailure::IoError, e.what());
   }
+}
+
+}  // namespace
+
+TJwwData::TWrittenOutput TJwwData::WriteOutput(const std::filesystem::path& folder, int32_t Version,
+                                               const std::filesystem::path& name, const TFlushRunner& runFlush) const {
+  TWrittenOutput out;
+  out.Status = Guarded(name, [&] {
+    auto temp = std::make_unique<qm::TTempFile>(folder);
+    {
+      TJwwWriter writer(temp->File());
+      WriteAndCheck(
+          writer, Version,
+          [&] {
+            const auto flush = [&] {
+              temp->File().Sync();
+              temp->File().Close();
+            };
+            if (runFlush)
+              runFlush(flush);
+            else
+              flush();
+          },
+          [&] { return TJwwReader(temp->Path()); });
+    }
+    out.File = std::move(temp);
+  });
+  return out;
+}
+
+TSaveStatus TJwwData::CommitOutput(qm::TTempFile& file, const std::filesystem::path& path,
+                                   const std::function<std::filesystem::path()>& nextFree, bool syncFolder) {
+  TSaveStatus status;
+  static_cast<TJwwStatus&>(status) = Guarded(path, [&] {
+    // Another conversion of the same drawing may have taken the name
+    // meanwhile: then the next free one.
+    std::filesystem::path target = path;
+    for (int attempt = 0; !file.Commit(target); ++attempt) {
+      if (!nextFree || attempt >= 100)
+        throw qm::EFileError("cannot move the file to " + qm::PathToUtf8(target) + ": the name is taken",
+                             qm::EFileError::TKind::Exists);
+      target = nextFree();
+    }
+    status.SavedPath = target;
+    const std::filesystem::path folder = target.parent_path();
+    if (syncFolder && !qm::SyncFolder(folder.empty() ? std::filesystem::path(".") : folder))
+      status.Warning = qm::PathToUtf8(target) + ": written and checked, but its folder could not be flushed to disk";
+  });
+  return status;
+}
+
+TSaveStatus TJwwData::SaveDocument(const std::filesystem::path& path, int32_t Version,
+                                   const std::function<std::filesystem::path()>& nextFree) {
+  Header.Signature = "JwwData.";
+  TWrittenOutput written = WriteOutput(path.parent_path(), Version, path);
+  if (!written.Status) {
+    TSaveStatus failed;
+    static_cast<TJwwStatus&>(failed) = written.Status;
+    return failed;
+  }
+  return CommitOutput(*written.File, path, nextFree, true);
 }

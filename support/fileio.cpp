@@ -1,6 +1,7 @@
 // The platform-neutral parts of the file layer: temporary files that delete
 // themselves unless committed, and the removal of what crashed runs left.
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <set>
@@ -92,6 +93,32 @@ constexpr auto QuietFor = std::chrono::minutes(10);
 
 }  // namespace
 
+std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path) {
+  TFile f = TFile::OpenRead(path);
+  const uint64_t size = f.Size();
+  if (size > SIZE_MAX / 2) throw EFileError("cannot read " + path.string() + ": too large");
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  size_t got = 0;
+  while (got < bytes.size()) {
+    const size_t n = f.Read(bytes.data() + got, bytes.size() - got);
+    if (n == 0) throw EFileError("cannot read " + path.string() + ": it ended early (it changed while being read)");
+    got += n;
+  }
+  f.Close();
+  return bytes;
+}
+
+std::vector<uint8_t> ReadBack(TFile& file) {
+  std::vector<uint8_t> bytes(static_cast<size_t>(file.Size()));
+  size_t got = 0;
+  while (got < bytes.size()) {
+    const size_t n = file.ReadAt(got, bytes.data() + got, bytes.size() - got);
+    if (n == 0) throw EFileError("the written file ended early when it was read back");
+    got += n;
+  }
+  return bytes;
+}
+
 bool StartsWithDrawingSignature(const std::filesystem::path& path) noexcept {
   try {
     TFile f = TFile::OpenRead(path);
@@ -110,10 +137,15 @@ bool StartsWithDrawingSignature(const std::filesystem::path& path) noexcept {
 
 bool TOncePerFolder::First(const std::filesystem::path& folder) noexcept {
   try {
+    {
+      std::lock_guard<std::mutex> guard(Lock_);
+      if (Done_.contains(folder)) return false;  // asked before under this spelling
+    }
     std::error_code ec;
     std::filesystem::path key = std::filesystem::weakly_canonical(folder.empty() ? "." : folder, ec);
     if (ec) key = folder;
     std::lock_guard<std::mutex> guard(Lock_);
+    Done_.insert(folder);
     return Done_.insert(key).second;
   } catch (...) {
     return false;

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qm {
 
@@ -48,7 +49,8 @@ class TFile {
   // Opens an existing regular file for reading only, never waiting on a FIFO
   // or device; anything but a regular file is refused (kind NotRegular).
   static TFile OpenRead(const std::filesystem::path& path);
-  // Creates a new file for writing; fails when any entry of that name exists.
+  // Creates a new file for writing (and reading back); fails when any entry
+  // of that name exists.
   static TFile CreateNew(const std::filesystem::path& path);
   // Creates a file for writing, replacing a file of that name.
   static TFile CreateReplace(const std::filesystem::path& path);
@@ -59,6 +61,9 @@ class TFile {
   size_t Read(void* buffer, size_t n);
   // Writes all n bytes or raises.
   void Write(const void* buffer, size_t n);
+  // Reads up to n bytes from the given offset without moving the file's
+  // position (a file made by CreateNew, read back); the number read.
+  size_t ReadAt(uint64_t offset, void* buffer, size_t n);
   // Flushes the file's data to the device.
   void Sync();
   void Close();  // raises when closing reports a failure
@@ -135,6 +140,13 @@ class TTempFile {
   TFile File_;
   bool Committed_ = false;
 };
+
+// The whole of a regular file, read once (never waiting on a FIFO or a
+// device): exactly the bytes it had when it was opened. Raises EFileError.
+std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path);
+// The whole of a file this program has written and not closed, read back
+// from its start.
+std::vector<uint8_t> ReadBack(TFile& file);
 
 // True when the regular file at path can be read and begins with the drawing
 // signature "JwwData.". Never waits on a FIFO or device. Never raises.

@@ -80,7 +80,7 @@ TFile TFile::OpenRead(const std::filesystem::path& path) {
 TFile TFile::CreateNew(const std::filesystem::path& path) {
   if (const int e = Injected(TFileOp::Create)) Fail("cannot create", path, e);
   TFile f;
-  f.Fd_ = ::open(path.c_str(), OpenFlags(O_WRONLY | O_CREAT | O_EXCL), 0666);
+  f.Fd_ = ::open(path.c_str(), OpenFlags(O_RDWR | O_CREAT | O_EXCL), 0666);
   if (f.Fd_ < 0) Fail("cannot create", path, errno);
   return f;
 }
@@ -122,6 +122,15 @@ void TFile::Write(const void* buffer, size_t n) {
     if (put == 0) Fail("write error", ENOSPC);
     p += put;
     n -= static_cast<size_t>(put);
+  }
+}
+
+size_t TFile::ReadAt(uint64_t offset, void* buffer, size_t n) {
+  if (const int e = Injected(TFileOp::Read)) Fail("read error", e);
+  for (;;) {
+    const ssize_t got = ::pread(Fd_, buffer, n, static_cast<off_t>(offset));
+    if (got >= 0) return static_cast<size_t>(got);
+    if (errno != EINTR) Fail("read error", errno);
   }
 }
 

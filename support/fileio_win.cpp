@@ -99,7 +99,8 @@ TFile TFile::OpenRead(const std::filesystem::path& path) {
 
 TFile TFile::Create(const std::filesystem::path& path, bool replace) {
   if (const DWORD e = Injected(TFileOp::Create)) Fail("cannot create", path, e);
-  HANDLE h = Open(path, GENERIC_WRITE, FILE_SHARE_READ, replace ? CREATE_ALWAYS : CREATE_NEW);
+  HANDLE h = Open(path, replace ? GENERIC_WRITE : GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                  replace ? CREATE_ALWAYS : CREATE_NEW);
   if (h == INVALID_HANDLE_VALUE) Fail("cannot create", path, GetLastError());
   TFile f;
   f.Handle_ = h;
@@ -137,6 +138,25 @@ void TFile::Write(const void* buffer, size_t n) {
     p += put;
     n -= put;
   }
+}
+
+size_t TFile::ReadAt(uint64_t offset, void* buffer, size_t n) {
+  if (const DWORD e = Injected(TFileOp::Read)) Fail("read error", e);
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  const DWORD want = static_cast<DWORD>(std::min<size_t>(n, 1u << 30));
+  DWORD got = 0;
+  if (!ReadFile(Handle_, buffer, want, &got, &at)) {
+    const DWORD code = GetLastError();
+    if (code == ERROR_HANDLE_EOF) return 0;
+    Fail("read error", code);
+  }
+  // A read at an offset moves a synchronous handle's position: it goes back
+  // to the end, where the writing left it.
+  LARGE_INTEGER zero{};
+  SetFilePointerEx(Handle_, zero, nullptr, FILE_END);
+  return got;
 }
 
 void TFile::Sync() {

@@ -347,7 +347,8 @@ TEST_F(CliTest, AnyFileThatIsNotConvertedOrCleanGivesStatusOne) {
 
 TEST_F(CliTest, UsageErrorsGiveStatusTwoAndConvertNothing) {
   Put("a.jww", HiddenGroupDrawing(600));
-  for (const char* args : {"", "convert", "info", "--bogus a.jww", "-x a.jww", "--encoding latin1 a.jww",
+  for (const char* args : {"", "convert", "info", "--bogus a.jww", "-x a.jww", "--encoding latin1 a.jww", "-j 0 a.jww",
+                           "--jobs=x a.jww", "-j", "info -j 2 a.jww",
                            "a.jww --encoding", "convert --json --encoding sjis a.jww", "info -o out a.jww",
                            "info --dry-run a.jww", "info -q a.jww", "convert a.jww -o", "convert --output-dir= a.jww",
                            "convert -o a.jww a.jww", "-r", "--dry-run -q"}) {
@@ -361,7 +362,7 @@ TEST_F(CliTest, UsageErrorsGiveStatusTwoAndConvertNothing) {
   EXPECT_EQ(Status, 0);
   // Each option with an example of its use.
   const std::vector<std::string> help = Lines(Out);
-  for (const std::string option : {"-r", "-o", "--dry-run", "--json", "-q", "--encoding", "--"}) {
+  for (const std::string option : {"-r", "-o", "--dry-run", "--json", "-q", "-j", "--encoding", "--"}) {
     const auto described = std::find_if(help.begin(), help.end(), [&](const std::string& line) {
       return line.starts_with("  " + option + " ") || line.starts_with("  " + option + ",");
     });
@@ -743,7 +744,9 @@ TEST_F(CliTest, JsonLinesTellEveryOutcomeOfTheFiles) {
 TEST_F(CliTest, AKilledRunKeepsTheLinesOfTheFilesItFinished) {
   constexpr int count = 60;  // their report is longer than the pipe holds
   for (int i = 0; i < count; ++i) Put("d" + std::to_string(100 + i) + ".jww", HiddenGroupDrawing(600));
-  const auto [child, reader] = Start({"convert", "--json", "."});
+  // One file at a time, so that only the file in progress can lack its line
+  // (with several at once, so can the files in flight).
+  const auto [child, reader] = Start({"convert", "-j", "1", "--json", "."});
   ASSERT_GT(child, 0);
   std::string text;
   ASSERT_TRUE(ReadFirstLine(reader, text)) << FileText(Io / "err");
@@ -794,14 +797,15 @@ TEST_F(CliTest, CtrlCEndsTheBatchAfterTheFileInProgressWithStatus130) {
 TEST_F(CliTest, AReportThatCannotBeWrittenStopsTheBatchWithStatusOne) {
   for (const char* name : {"a.jww", "b.jww", "c.jww"}) Put(name, HiddenGroupDrawing(600));
   for (const char* json : {"", "--json "}) {
-    Run(std::string("convert ") + json + "a.jww b.jww c.jww", "/dev/full");
+    // One file at a time: with several at once the files in flight are finished too.
+    Run(std::string("convert -j 1 ") + json + "a.jww b.jww c.jww", "/dev/full");
     EXPECT_EQ(Status, 1) << json;
     EXPECT_NE(Err.find("cannot write the report"), std::string::npos) << Err;
   }
   // Each run converted its first file and stopped.
   EXPECT_EQ(Dir.List(), (std::vector<std::string>{"a.jww", "a_2.JWW", "a_3.JWW", "b.jww", "c.jww"}));
 
-  const auto [child, reader] = Start({"convert", "b.jww", "c.jww"}, true);  // nobody reads
+  const auto [child, reader] = Start({"convert", "-j", "1", "b.jww", "c.jww"}, true);  // nobody reads
   ASSERT_GT(child, 0);
   EXPECT_EQ(reader, -1);
   int status = 0;

@@ -110,4 +110,120 @@ TEST(Concurrency, TwoThreadsConvertingAtOnceKeepTheirOwnImages) {
   EXPECT_TRUE(work.Empty());
 }
 
+// The same batch converted one file after another and on several threads
+// at once: the same outcomes, report lines and names, in list order, and the
+// same bytes in every output, also where several sources take names from one
+// base in one folder.
+TEST(Concurrency, ABatchOnSeveralThreadsIsTheBatchOneFileAfterAnother) {
+  testutil::TScopedWorkFolder work;
+  testutil::TTempDir one, many;
+  Drawing visible;
+  visible.Hdr.Version = 600;
+  visible.Elements = {Line(0, 0)};
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
+  for (int i = 0; i < 40; ++i) {
+    const std::string n = std::to_string(i);
+    switch (i % 5) {
+      case 0: files.push_back({"p" + n + ".jww", Build(HiddenGroupDrawing(600))}); break;
+      case 1: files.push_back({"i" + n + ".jww", WithImage(Filled(500 + static_cast<size_t>(i), 3))}); break;
+      case 2: files.push_back({"v" + n + ".jww", Build(visible)}); break;
+      case 3: files.push_back({"u" + n + ".jww", testutil::Bytes("JwwData. cut short")}); break;
+      default: files.push_back({"same.jww", Build(HiddenGroupDrawing(300 + i))}); break;  // one base, one folder
+    }
+  }
+  auto run = [&](const testutil::TTempDir& dir, int workers) {
+    std::vector<fs::path> sources;
+    for (size_t k = 0; k < files.size(); ++k) {
+      const fs::path folder = dir / ("s" + std::to_string(k));
+      fs::create_directories(folder);
+      testutil::WriteAll(folder / files[k].first, files[k].second);
+      sources.push_back(folder / files[k].first);
+    }
+    struct TOrder : qm::IBatchCallback {
+      std::vector<int> Started, Finished;
+      bool FileStarted(int k, const fs::path&) override {
+        Started.push_back(k);
+        return true;
+      }
+      bool FileFinished(int k, const qm::TFileResult&) override {
+        Finished.push_back(k);
+        return true;
+      }
+    } order;
+    qm::TOutputRule outputs;
+    outputs.FolderFor = [&dir](const fs::path&) { return dir / "out"; };
+    qm::TConvertOptions options;
+    options.WorkFolder = work.Path();
+    options.Workers = workers;
+    qm::TBatchResult batch = qm::ConvertBatch(sources, outputs, options, order);
+    std::vector<int> expected(files.size());
+    for (size_t k = 0; k < expected.size(); ++k) expected[k] = static_cast<int>(k);
+    EXPECT_EQ(order.Started, expected);
+    EXPECT_EQ(order.Finished, expected);
+    EXPECT_FALSE(batch.Interrupted);
+    return batch;
+  };
+  const qm::TBatchResult a = run(one, 1), b = run(many, 4);
+  ASSERT_EQ(a.Files.size(), files.size());
+  ASSERT_EQ(b.Files.size(), files.size());
+  auto relative = [](const std::vector<std::string>& lines, const fs::path& dir) {
+    std::vector<std::string> out;
+    for (std::string line : lines) {
+      for (size_t at; (at = line.find(dir.string())) != std::string::npos;) line.replace(at, dir.string().size(), "D");
+      out.push_back(line);
+    }
+    return out;
+  };
+  for (size_t k = 0; k < files.size(); ++k) {
+    EXPECT_EQ(a.Files[k].Outcome, b.Files[k].Outcome) << k;
+    EXPECT_EQ(relative(a.Files[k].Lines, one.Path()), relative(b.Files[k].Lines, many.Path())) << k;
+    EXPECT_EQ(a.Files[k].Output.filename(), b.Files[k].Output.filename()) << k;
+  }
+  EXPECT_EQ(one.ListOf(one / "out"), many.ListOf(many / "out"));
+  for (const std::string& name : one.ListOf(one / "out"))
+    EXPECT_TRUE(testutil::SameBytes(testutil::ReadAll(many / "out" / name), testutil::ReadAll(one / "out" / name)))
+        << name;
+  EXPECT_EQ(one.ListOf(one / "out").size(), 24u);  // 8 plain, 8 with images, 8 of one base (_2 .. _9)
+  EXPECT_TRUE(work.Empty());
+}
+
+// Told to stop, the batch starts no file after that, finishes and reports the
+// files already started, and says it was interrupted.
+TEST(Concurrency, AStopEndsAfterTheFilesInFlight) {
+  testutil::TScopedWorkFolder work;
+  testutil::TTempDir dir;
+  std::vector<fs::path> sources;
+  for (int i = 0; i < 30; ++i) {
+    sources.push_back(dir / ("d" + std::to_string(i) + ".jww"));
+    testutil::WriteAll(sources.back(), Build(HiddenGroupDrawing(600)));
+  }
+  struct TStopAt : qm::IBatchCallback {
+    int Started = 0;
+    std::vector<int> Finished;
+    bool FileStarted(int, const fs::path&) override {
+      ++Started;
+      return true;
+    }
+    bool FileFinished(int k, const qm::TFileResult& r) override {
+      EXPECT_EQ(r.Outcome, qm::TOutcome::Converted) << k;
+      Finished.push_back(k);
+      return k < 2;
+    }
+  } stop;
+  qm::TOutputRule outputs;
+  qm::TConvertOptions options;
+  options.WorkFolder = work.Path();
+  options.Workers = 2;
+  const qm::TBatchResult batch = qm::ConvertBatch(sources, outputs, options, stop);
+  EXPECT_TRUE(batch.Interrupted);
+  ASSERT_GE(stop.Started, 3);
+  EXPECT_LT(stop.Started, 30);
+  // Every file started was finished, reported in order, and has its output; no other has one.
+  ASSERT_EQ(static_cast<int>(stop.Finished.size()), stop.Started);
+  for (int k = 0; k < stop.Started; ++k) EXPECT_EQ(stop.Finished[static_cast<size_t>(k)], k);
+  for (int i = 0; i < 30; ++i)
+    EXPECT_EQ(fs::exists(dir / ("d" + std::to_string(i) + "_2.JWW")), i < stop.Started) << i;
+  EXPECT_EQ(batch.Files.size(), static_cast<size_t>(stop.Started));
+}
+
 }  // namespace

@@ -95,6 +95,9 @@ const char* const Usage =
     "                          quillmark convert --json project > report.jsonl\n"
     "  -q, --quiet           report only the files that failed\n"
     "                          quillmark convert -q -r project\n"
+    "  -j, --jobs N          convert N files at once (default: as many as the\n"
+    "                        machine has processors; the report keeps its order)\n"
+    "                          quillmark convert -j 1 -r project\n"
     "  --encoding ENC        text report in utf8 (default) or sjis (Shift-JIS)\n"
     "                          quillmark convert --encoding sjis a.jww > report.txt\n"
     "  -h, --help            show this help\n"
@@ -111,6 +114,7 @@ struct TOptions {
   std::string Command;
   bool Json = false, Sjis = false, Recursive = false, DryRun = false, Quiet = false;
   std::optional<fs::path> OutputDir;
+  int Jobs = 0;  // files converted at once; 0: as many as the machine has processors
   std::vector<fs::path> Paths;
 };
 
@@ -224,6 +228,7 @@ int Convert(const std::vector<qm::TSource>& sources, const TOptions& options) {
   }
   qm::TConvertOptions convert;
   convert.DryRun = options.DryRun;
+  convert.Workers = options.Jobs;
   if (work) convert.WorkFolder = work->Folder();
   TCliBatch observer(static_cast<int>(files.size()), options);
   const qm::TBatchResult batch = qm::ConvertBatch(files, outputs, convert, observer);
@@ -311,6 +316,13 @@ int UsageError(const std::string& message) {
 // (help, version, a usage error).
 int ParseArguments(const std::vector<std::string>& args, TOptions& o) {
   bool endOfOptions = false;
+  auto setJobs = [&](const std::string& value) {
+    if (value.empty() || value.size() > 2 || value.find_first_not_of("0123456789") != std::string::npos) return false;
+    const int n = std::stoi(value);
+    if (n < 1 || n > 64) return false;
+    o.Jobs = n;
+    return true;
+  };
   auto setEncoding = [&](const std::string& value) {
     if (value == "sjis" || value == "shift_jis" || value == "cp932") o.Sjis = true;
     else if (value == "utf8" || value == "utf-8") o.Sjis = false;
@@ -357,6 +369,10 @@ int ParseArguments(const std::vector<std::string>& args, TOptions& o) {
       std::string v = a.size() > 10 ? a.substr(11) : "";
       if (a == "--encoding" && !next(v)) return UsageError("--encoding needs a value (utf8 or sjis)");
       if (!setEncoding(v)) return UsageError("unknown encoding '" + v + "' (use utf8 or sjis)");
+    } else if (a == "--jobs" || a.starts_with("--jobs=")) {
+      std::string v = a.size() > 6 ? a.substr(7) : "";
+      if (a == "--jobs" && !next(v)) return UsageError("--jobs needs a number");
+      if (!setJobs(v)) return UsageError("--jobs needs a number from 1 to 64, not '" + qm::Printable(v) + "'");
     } else if (a == "--output-dir" || a.starts_with("--output-dir=")) {
       std::string v = a.size() > 12 ? a.substr(13) : "";
       if (a == "--output-dir" && !next(v)) return UsageError("--output-dir needs a folder");
@@ -378,6 +394,11 @@ int ParseArguments(const std::vector<std::string>& args, TOptions& o) {
           o.Recursive = true;
         } else if (c == 'q') {
           o.Quiet = true;
+        } else if (c == 'j') {
+          std::string v = a.substr(k + 1);
+          if (v.empty() && !next(v)) return UsageError("-j needs a number");
+          if (!setJobs(v)) return UsageError("-j needs a number from 1 to 64, not '" + qm::Printable(v) + "'");
+          break;
         } else if (c == 'o') {
           std::string v = a.substr(k + 1);
           if (v.empty() && !next(v)) return UsageError("-o needs a folder");
@@ -396,6 +417,7 @@ int ParseArguments(const std::vector<std::string>& args, TOptions& o) {
     if (o.OutputDir) return UsageError("-o is an option of 'convert'");
     if (o.DryRun) return UsageError("--dry-run is an option of 'convert'");
     if (o.Quiet) return UsageError("-q is an option of 'convert'");
+    if (o.Jobs) return UsageError("-j is an option of 'convert'");
   }
   if (o.Json && o.Sjis) return UsageError("--json is always UTF-8; --encoding sjis is for the text report");
   if (o.OutputDir) {
