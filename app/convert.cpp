@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -19,6 +20,10 @@ namespace qm {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Drawings up to this size are read into memory once; larger ones are read
+// as they are loaded, a piece at a time.
+constexpr uint64_t ReadOnceLimit = 32ull << 20;
 
 // The second line of a dry run's report for a drawing that would be converted.
 std::string DryRunLine(const TRemovedCounts& removed) {
@@ -130,13 +135,33 @@ void Decide(TPending& p, TJwwData& doc, const TOutputRule& outputs, const TConve
   // drawing's place after this test, the opens below refuse it too.
   if (entry != TEntryKind::File)
     return unreadable(PathToUtf8(r.Source) + ": not a regular file", TJwwFailure::IoError);
+  TLoadOptions load;
+  load.WorkFolder = options.WorkFolder;
+  load.Name = r.Source;
+  // A drawing of ordinary size is read once; the tests and both loads work
+  // on those bytes, which are then exactly the file as it was when opened.
+  std::vector<uint8_t> bytes;
+  if (std::error_code ec; std::filesystem::file_size(r.Source, ec) <= ReadOnceLimit && !ec) {
+    try {
+      bytes = ReadWholeFile(r.Source);
+    } catch (const EFileError& e) {
+      return unreadable(PathToUtf8(r.Source) + ": " + e.what(), TJwwFailure::IoError);
+    }
+    if (bytes.size() < 8 || std::memcmp(bytes.data(), "JwwData.", 8) != 0)
+      return unreadable(PathToUtf8(r.Source) + ": the file does not start with \"JwwData.\"", TJwwFailure::Corrupt);
+    if (const TJwwStatus quick = doc.LoadForLayerTest(bytes.data(), bytes.size(), 1, load); !quick)
+      return unreadable(quick.Error, quick.Failure);
+    if (!HasHiddenLayer(doc)) return Skip(r, TOutcome::NothingHidden, Msg::NothingHidden);
+    // A drawing that does not read completely is never written out.
+    if (const TJwwStatus full = doc.LoadDocument(bytes.data(), bytes.size(), load); !full)
+      return unreadable(full.Error, full.Failure);
+    bytes = {};
+    return ConvertFile(p, doc, outputs, options, runFlush);
+  }
   if (!doc.CheckSignature(r.Source))
     return unreadable(PathToUtf8(r.Source) + ": the file does not start with \"JwwData.\"", TJwwFailure::Corrupt);
   if (const TJwwStatus quick = doc.LoadForLayerTest(r.Source, 1); !quick) return unreadable(quick.Error, quick.Failure);
   if (!HasHiddenLayer(doc)) return Skip(r, TOutcome::NothingHidden, Msg::NothingHidden);
-  // A drawing that does not read completely is never written out.
-  TLoadOptions load;
-  load.WorkFolder = options.WorkFolder;
   if (const TJwwStatus full = doc.LoadDocument(r.Source, load); !full) return unreadable(full.Error, full.Failure);
   ConvertFile(p, doc, outputs, options, runFlush);
 }

@@ -1,5 +1,6 @@
-// The bytes of a document's images: files of the document's own folder,
-// named by their place in the image table (inside jww only).
+// The bytes of a document's images (inside jww only): small ones in memory,
+// the others in files of the document's own folder, named by their place in
+// the image table.
 #pragma once
 
 #include <memory>
@@ -14,8 +15,11 @@ class TJwwData::TImageFiles : public IImageSource {
   std::unique_ptr<qm::TImageFolder> Folder;  // none when nothing was extracted
   struct TKept {
     uint64_t Size = 0;
-    uint64_t Hash = 0;  // of the bytes as the drawing stored them
+    uint64_t Hash = 0;            // of the bytes as the drawing stored them (for a file)
+    std::vector<uint8_t> Memory;  // the bytes, when they are kept in memory
+    bool InMemory = false;
   };
+  uint64_t MemoryUsed = 0;
   std::vector<std::optional<TKept>> Kept;  // per entry of the table
 
   bool HasBytes(size_t index) const override { return index < Kept.size() && Kept[index].has_value(); }

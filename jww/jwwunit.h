@@ -320,6 +320,12 @@ struct TLoadOptions {
   // back. Empty: the images are checked and their table kept, but their
   // bytes are not kept (a save then fails when a remaining text shows one).
   std::filesystem::path WorkFolder;
+  // The file bytes in memory come from, named in messages.
+  std::filesystem::path Name;
+  // How many bytes of images a document keeps in memory rather than in files
+  // of its folder (an image of up to a sixteenth of it, until it is spent):
+  // the few small images of an ordinary drawing cost no files at all.
+  uint64_t ImagesInMemory = 16ull << 20;
 };
 
 // The bytes of a document's images, by their place in its image table.
@@ -392,7 +398,7 @@ class TJwwData : public TEntJwwElementLists, public TJwwHeaderSection {
   // As LoadDocument, but stops the entity section after MaxTags class tags and
   // never reads the image table: the quick load for the hidden-layer test.
   TJwwStatus LoadForLayerTest(const std::filesystem::path& path, int32_t MaxTags);
-  TJwwStatus LoadForLayerTest(const void* data, size_t size, int32_t MaxTags);
+  TJwwStatus LoadForLayerTest(const void* data, size_t size, int32_t MaxTags, const TLoadOptions& options = {});
   // Marks the block definitions that the block inserts reach and numbers them.
   void FinishLoad();
   // As FinishLoad, but only the top-level inserts still present in EntityOrder
@@ -493,6 +499,7 @@ class TJwwData : public TEntJwwElementLists, public TJwwHeaderSection {
 
   class TImageFiles;
   std::filesystem::path ExtractInto_;            // the work folder of the load in progress
+  uint64_t ImagesInMemory_ = 0;                  // of the load in progress
   std::unique_ptr<TImageFiles> ImageBytes_;      // the images' bytes, where kept
 };
 

@@ -56,6 +56,10 @@ uint64_t TJwwData::TImageFiles::ReadBytes(size_t index,
   if (!HasBytes(index))
     throw EJwwError("the bytes of image " + std::to_string(index) + " were not kept by the load", TJwwFailure::IoError);
   const TKept& kept = *Kept[index];
+  if (kept.InMemory) {
+    if (!kept.Memory.empty()) piece(kept.Memory.data(), kept.Memory.size());
+    return kept.Memory.size();
+  }
   const std::filesystem::path path = Folder->FileOf(index);
   TImageHash hash;
   uint64_t total = 0;
@@ -154,8 +158,21 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
       f.Skip(static_cast<uint64_t>(image.Size), "an image's data");
       continue;
     }
-    // Into the document's own folder, under the image's place in the table:
-    // no name from the drawing becomes a file name, no file is ever replaced.
+    // A small image is kept in memory while the document's share lasts.
+    const auto size = static_cast<uint64_t>(image.Size);
+    if (size <= ImagesInMemory_ / 16 && files.MemoryUsed + size <= ImagesInMemory_) {
+      TImageFiles::TKept kept;
+      kept.Size = size;
+      kept.InMemory = true;
+      kept.Memory.resize(static_cast<size_t>(size));
+      f.Bytes(kept.Memory.data(), kept.Memory.size(), "an image's data");
+      files.MemoryUsed += size;
+      files.Kept.back() = std::move(kept);
+      continue;
+    }
+    // The others go into the document's own folder, under the image's place
+    // in the table: no name from the drawing becomes a file name, no file is
+    // ever replaced.
     try {
       if (!files.Folder) files.Folder = std::make_unique<qm::TImageFolder>(ExtractInto_);
       qm::TFile out = files.Folder->Create(Images.size() - 1);
@@ -170,7 +187,7 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
         left -= piece;
       }
       out.Close();
-      files.Kept.back() = TImageFiles::TKept{static_cast<uint64_t>(image.Size), hash.Value()};
+      files.Kept.back() = TImageFiles::TKept{static_cast<uint64_t>(image.Size), hash.Value(), {}, false};
     } catch (const qm::EFileError& e) {
       throw EJwwError(sizeAt, std::string("cannot extract the image: ") + e.what(), TJwwFailure::IoError);
     }

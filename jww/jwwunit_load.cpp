@@ -55,8 +55,8 @@ TJwwStatus TJwwData::LoadForLayerTest(const std::filesystem::path& path, int32_t
   return Load(&path, nullptr, 0, true, MaxTags, {});
 }
 
-TJwwStatus TJwwData::LoadForLayerTest(const void* data, size_t size, int32_t MaxTags) {
-  return Load(nullptr, data, size, true, MaxTags, {});
+TJwwStatus TJwwData::LoadForLayerTest(const void* data, size_t size, int32_t MaxTags, const TLoadOptions& options) {
+  return Load(nullptr, data, size, true, MaxTags, options);
 }
 
 // The one load: from a file (path) or from memory (data, size).
@@ -64,8 +64,9 @@ TJwwStatus TJwwData::Load(const std::filesystem::path* path, const void* data, s
                           int32_t maxTags, const TLoadOptions& options) {
   ResetDocument();
   TJwwStatus status;
-  const std::string name = path ? qm::PathToUtf8(*path) : "(memory)";
+  const std::string name = path ? qm::PathToUtf8(*path) : options.Name.empty() ? "(memory)" : qm::PathToUtf8(options.Name);
   ExtractInto_ = forLayerTest ? std::filesystem::path() : options.WorkFolder;
+  ImagesInMemory_ = options.ImagesInMemory;
   try {
     TJwwReader file = path ? TJwwReader(*path) : TJwwReader(data, size);
     ReadHeaderSection(file);

@@ -29,6 +29,9 @@ std::vector<uint8_t> TJwwData::WriteToMemory(int32_t Version) const {
 
 namespace {
 
+// Outputs up to this size are read back whole into memory.
+constexpr uint64_t ReadBackLimit = 32ull << 20;
+
 // Every failure of a save as a status naming the output.
 template <typename Body>
 TJwwStatus Guarded(const std::filesystem::path& name, Body body) {
@@ -56,22 +59,30 @@ TJwwData::TWrittenOutput TJwwData::WriteOutput(const std::filesystem::path& fold
   TWrittenOutput out;
   out.Status = Guarded(name, [&] {
     auto temp = std::make_unique<qm::TTempFile>(folder);
+    std::vector<uint8_t> back;
     {
       TJwwWriter writer(temp->File());
       WriteAndCheck(
           writer, Version,
           [&] {
-            const auto flush = [&] {
-              temp->File().Sync();
-              temp->File().Close();
-            };
+            const auto flush = [&] { temp->File().Sync(); };
             if (runFlush)
               runFlush(flush);
             else
               flush();
           },
-          [&] { return TJwwReader(temp->Path()); });
+          [&] {
+            // Read back from the flushed file: through the open file when it
+            // is of ordinary size, else opened again and read a piece at a time.
+            if (writer.Offset() <= ReadBackLimit) {
+              back = qm::ReadBack(temp->File());
+              return TJwwReader(back.data(), back.size());
+            }
+            temp->File().Close();
+            return TJwwReader(temp->Path());
+          });
     }
+    temp->File().Close();
     out.File = std::move(temp);
   });
   return out;

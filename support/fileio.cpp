@@ -1,5 +1,6 @@
 // The platform-neutral parts of the file layer: temporary files that delete
 // themselves unless committed, and the removal of what crashed runs left.
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -17,8 +18,11 @@ TFileHook FileHook = nullptr;
 TTempFile::TTempFile(const std::filesystem::path& folder) {
   RemoveDeadTempFiles(folder);
   const std::string prefix = ".quillmark-" + std::to_string(ProcessId()) + "-";
+  // Numbered through the process, so that files written at once on several
+  // threads do not try each other's names first.
+  static std::atomic<uint32_t> serial{0};
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    Path_ = folder / (prefix + std::to_string(attempt) + ".tmp");
+    Path_ = folder / (prefix + std::to_string(serial++ % 1000000000u) + ".tmp");
     try {
       File_ = TFile::CreateNew(Path_);
       return;
@@ -145,8 +149,9 @@ bool TOncePerFolder::First(const std::filesystem::path& folder) noexcept {
     std::filesystem::path key = std::filesystem::weakly_canonical(folder.empty() ? "." : folder, ec);
     if (ec) key = folder;
     std::lock_guard<std::mutex> guard(Lock_);
+    const bool first = Done_.insert(key).second;
     Done_.insert(folder);
-    return Done_.insert(key).second;
+    return first;
   } catch (...) {
     return false;
   }

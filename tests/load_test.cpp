@@ -84,10 +84,11 @@ std::vector<std::string> Tree(const fs::path& root) {
   return v;
 }
 
-// Load options that extract into a given folder.
+// Load options that extract into files in a given folder.
 TLoadOptions ExtractInto(const fs::path& folder) {
   TLoadOptions o;
   o.WorkFolder = folder;
+  o.ImagesInMemory = 0;
   return o;
 }
 
@@ -476,6 +477,28 @@ TEST(LoadImages, ExtractedFilesHoldTheStoredBytes) {
   EXPECT_EQ(d.LineCount, 1);
   d.ClearDocument();
   EXPECT_TRUE(work.Empty());
+}
+
+// As a conversion loads them: small images stay in memory (no file at all),
+// and once the document's share is spent the rest go to its folder.
+TEST(LoadImages, SmallImagesStayInMemoryUntilTheShareIsSpent) {
+  testutil::TScopedWorkFolder work;
+  jwwtest::Drawing dr;
+  dr.Hdr.Version = 700;
+  for (uint32_t i = 0; i < 20; ++i) dr.Images.push_back({"m" + std::to_string(i) + ".bmp", Pattern(4000, i), {}});
+  dr.Images.push_back({"big.bmp", Pattern(4001, 99), {}});  // above a sixteenth of the share
+  const auto bytes = jwwtest::Build(dr);
+  TJwwData d;
+  TLoadOptions options = work.Ordinary();
+  options.ImagesInMemory = 16 * 4000;  // room for sixteen of the small ones
+  ASSERT_TRUE(testutil::Ok(d.LoadDocument(bytes.data(), bytes.size(), options)));
+  for (size_t i = 0; i < dr.Images.size(); ++i) EXPECT_EQ(testutil::ImageBytesOf(d, i), dr.Images[i].Data) << i;
+  EXPECT_EQ(work.FileCount(), 5u);  // the four small ones past the share, and the big one
+  d.ClearDocument();
+  EXPECT_TRUE(work.Empty());
+  ASSERT_TRUE(testutil::Ok(d.LoadDocument(bytes.data(), bytes.size(), work.Ordinary())));
+  EXPECT_EQ(work.FileCount(), 0u);
+  EXPECT_EQ(testutil::ImageBytesOf(d, 20), dr.Images[20].Data);
 }
 
 TEST(LoadImages, ExtractedBytesThatChangeAreRefused) {

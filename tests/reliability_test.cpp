@@ -310,7 +310,7 @@ TEST_F(Reliability, EveryInjectedFileFailureEndsCleanly) {
   }
   RecordProperty("trials", trials);
   RecordProperty("failures", failures);
-  EXPECT_GT(trials, 40);
+  EXPECT_GT(trials, 20);  // the drawing is read once, written once, read back once
   EXPECT_GT(failures, trials / 2);
 }
 

@@ -87,8 +87,15 @@ class TTempDir {
 class TScopedWorkFolder {
  public:
   const std::filesystem::path& Path() const { return Dir_.Path(); }
-  // Load options that extract the images into it.
+  // Load options that extract the images into files in it (none kept in memory).
   TLoadOptions Options() const {
+    TLoadOptions o;
+    o.WorkFolder = Dir_.Path();
+    o.ImagesInMemory = 0;
+    return o;
+  }
+  // Load options as a conversion uses them: small images in memory.
+  TLoadOptions Ordinary() const {
     TLoadOptions o;
     o.WorkFolder = Dir_.Path();
     return o;
