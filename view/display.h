@@ -36,6 +36,7 @@ struct TMatrix {
   static TMatrix Translate(double x, double y) noexcept { return {1, 0, 0, 1, x, y}; }
   static TMatrix Scale(double sx, double sy) noexcept { return {sx, 0, 0, sy, 0, 0}; }
   static TMatrix Rotate(double radians) noexcept {
+    if (radians == 0) return {};
     const double c = std::cos(radians), s = std::sin(radians);
     return {c, s, -s, c, 0, 0};
   }

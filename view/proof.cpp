@@ -10,7 +10,8 @@ namespace qm::view {
 namespace {
 
 // A 64-bit fingerprint of an item's kind, layer and every number and string
-// that decides how it looks.
+// that decides how it looks. Each step is a bijection of the state, so one
+// word that differs always changes the fingerprint.
 class THash {
  public:
   explicit THash(uint64_t kind) { Mix(kind); }
@@ -38,11 +39,23 @@ class THash {
     Mix(s.Width);
     for (size_t i = 0; i < s.DashCount; ++i) Mix(s.Dashes[i]);
   }
+  // A string's form and units, eight bytes at a time.
   void Mix(const TJwwString* s) noexcept {
     if (!s) return Mix(uint64_t{0});
     Mix(static_cast<uint64_t>(s->size()) << 1 | (s->IsWide() ? 1u : 0u));
     s->Visit([this](auto units) {
-      for (const auto u : units) Mix(static_cast<uint64_t>(u));
+      const auto* bytes = reinterpret_cast<const unsigned char*>(units.data());
+      size_t n = units.size() * sizeof(units[0]);
+      for (; n >= 8; n -= 8, bytes += 8) {
+        uint64_t word;
+        std::memcpy(&word, bytes, 8);
+        Mix(word);
+      }
+      if (n) {
+        uint64_t word = 0;
+        std::memcpy(&word, bytes, n);
+        Mix(word);
+      }
     });
   }
   uint64_t Value() const noexcept { return H_ ^ (H_ >> 31); }
@@ -182,7 +195,7 @@ TRenderOptions ProofOptions() {
 
 TVisualRecord TVisualRecord::Of(const TJwwData& source) {
   TVisualRecord record;
-  record.Hashes_.reserve(source.OrderEntries());
+  record.Hashes_.reserve(source.OrderEntries() + source.OrderEntries() / 4);  // dimensions make several items
   TRecorder recorder(record.Hashes_);
   TRenderOptions o = ProofOptions();
   o.Layers = TLayers::Shown;

@@ -161,7 +161,7 @@ class TRenderer {
   }
 
   void Arc(const TEntJwwEnko& e, const TMatrix& m, const TOrigin& o) {
-    const double c = std::cos(e.TiltAngle), s = std::sin(e.TiltAngle);
+    const double c = e.TiltAngle == 0 ? 1 : std::cos(e.TiltAngle), s = e.TiltAngle == 0 ? 0 : std::sin(e.TiltAngle);
     const double a = e.Radius, b = e.Radius * e.Flatness;
     TArc arc;
     arc.Center = m({e.CenterX, e.CenterY});

@@ -330,20 +330,26 @@ class TSvgWriter : public IDisplaySink {
     CloseGroup();
     Group_ = TGroup::Text;
     GroupColor_ = color;
-    GroupFont_ = name;
-    const std::string utf8 = ToUtf8(name);
-    const bool serif = utf8.find("\xE6\x98\x8E\xE6\x9C\x9D") != std::string::npos ||  // 明朝
-                       utf8.find("Mincho") != std::string::npos || utf8.find("MINCHO") != std::string::npos;
+    if (!(GroupFont_ == name) || Family_.empty()) {
+      GroupFont_ = name;
+      const std::string utf8 = ToUtf8(name);
+      const bool serif = utf8.find("\xE6\x98\x8E\xE6\x9C\x9D") != std::string::npos ||  // 明朝
+                         utf8.find("Mincho") != std::string::npos || utf8.find("MINCHO") != std::string::npos;
+      std::swap(B_, Family_);
+      B_.clear();
+      if (!utf8.empty()) {
+        B_ += '\'';
+        Escaped(name, true);
+        B_ += "', ";
+      }
+      B_ += serif ? "'MS Mincho', 'Yu Mincho', 'Hiragino Mincho ProN', 'Noto Serif CJK JP', 'IPAMincho', serif"
+                  : "'MS Gothic', 'Yu Gothic', 'Hiragino Sans', 'Noto Sans CJK JP', 'IPAGothic', sans-serif";
+      std::swap(B_, Family_);
+    }
     B_ += "<g fill=\"";
     Color(color);
     B_ += "\" stroke=\"none\" xml:space=\"preserve\" font-family=\"";
-    if (!utf8.empty()) {
-      B_ += '\'';
-      Escaped(name, true);
-      B_ += "', ";
-    }
-    B_ += serif ? "'MS Mincho', 'Yu Mincho', 'Hiragino Mincho ProN', 'Noto Serif CJK JP', 'IPAMincho', serif"
-                : "'MS Gothic', 'Yu Gothic', 'Hiragino Sans', 'Noto Sans CJK JP', 'IPAGothic', sans-serif";
+    B_ += Family_;
     B_ += "\">\n";
   }
 
@@ -392,7 +398,8 @@ class TSvgWriter : public IDisplaySink {
   TGroup Group_ = TGroup::None;
   TStroke GroupStroke_;
   uint32_t GroupColor_ = 0;
-  TJwwString GroupFont_;
+  TJwwString GroupFont_;  // the font of the last text group, and its font-family value
+  std::string Family_;
 };
 
 void Add(TRenderResult& total, const TRenderResult& r) {
