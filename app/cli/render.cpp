@@ -234,10 +234,8 @@ int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
     return 0;
   }
   try {
-    // Written beside its name and moved there only when complete; what an
-    // interrupted run left there is cleared once its process is gone.
-    const fs::path folder = fs::absolute(output).parent_path();
-    RemoveDeadLeftovers(folder);
+    // Written beside its name and moved there only when complete.
+    fs::path folder = fs::absolute(output).parent_path();
     TTempFile temp(folder);
     TFileBuffer buffer(temp.File());
     std::ostream stream(&buffer);
