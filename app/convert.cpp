@@ -13,6 +13,7 @@
 #include "Func_.h"
 #include "fileio.h"
 #include "messages.h"
+#include "proof.h"
 #include "textconv.h"
 
 namespace qm {
@@ -70,10 +71,22 @@ void Fail(TFileResult& r, std::string detail, TJwwFailure kind) {
 void ConvertFile(TPending& p, TJwwData& doc, const TOutputRule& outputs, const TConvertOptions& options,
                  const TJwwData::TFlushRunner& runFlush) {
   TFileResult& r = p.Result;
+  // What the source shows with its hidden layers off, before the purge.
+  const view::TVisualRecord shown = view::TVisualRecord::Of(doc);
   const TPurgeResult purge = PurgeHiddenMaterial(doc);
   r.Removed = {purge.RemovedElements, purge.RemovedBlockDefs, purge.RemovedImages};
   if (options.AfterPurge) options.AfterPurge(doc);
   p.Stage = TStage::Failed;
+  // The output, every layer on, must show exactly that: what the sender saw
+  // is what the recipient sees, and nothing more.
+  const std::optional<view::TVisualDifference> difference = shown.Compare(doc);
+  r.VisibleUnchanged = !difference;
+  if (difference) {
+    r.Detail = PathToUtf8(r.Output) + ": not written: the output would not show what the source shows: " +
+               difference->What;
+    r.Failure = TJwwFailure::Corrupt;
+    return;
+  }
   // Hidden material must never reach a file.
   if (const std::string leak = FindHiddenMaterial(doc); !leak.empty()) {
     r.Detail = PathToUtf8(r.Output) + ": not written: " + leak;

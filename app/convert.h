@@ -43,6 +43,11 @@ struct TFileResult {
   TJwwFailure Failure = TJwwFailure::None;  // what kind of failure made it unreadable or failed
   std::string Warning;  // what went wrong around a conversion that stands (UTF-8), else empty
   TRemovedCounts Removed;  // for Converted and WouldConvert
+  // The visual proof of the purge: true when the output, every layer on,
+  // shows item for item what the source shows with its hidden layers off;
+  // false when it would not (the file is then not written); nothing when the
+  // file was not purged.
+  std::optional<bool> VisibleUnchanged;
   double Seconds = 0;      // how long the file took
 };
 

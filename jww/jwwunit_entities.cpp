@@ -502,10 +502,13 @@ int32_t TFirstDefinitions::Find(int32_t number) const noexcept {
 }
 
 // The first definition of that number decides: used, its new number; unused,
-// the number as it is; none, 0.
+// the number as it is. An insert of a number no definition has stays one: its
+// number, when no written definition can have it, else the first number past
+// them (0 would make it show the first definition written, which the source
+// does not show).
 int32_t TBlockNumbers::Map(int32_t number) const {
   const int32_t i = First_.Find(number);
-  if (i < 0) return 0;
+  if (i < 0) return number < 0 || number >= Document_.UsedBlockDefCount ? number : Document_.UsedBlockDefCount;
   const TEntJwwBlockDef& d = Document_.BlockDefs[static_cast<size_t>(i)];
   return d.Used ? d.NewNumber : number;
 }

@@ -710,7 +710,8 @@ TEST_F(CliTest, JsonLinesTellEveryOutcomeOfTheFiles) {
   for (size_t i = 0; i < lines.size(); ++i) {
     const TJson& line = lines[i];
     EXPECT_EQ(line.Keys(),
-              (std::vector<std::string>{"source", "output", "outcome", "detail", "failure", "removed", "seconds"}));
+              (std::vector<std::string>{"source", "output", "outcome", "detail", "failure", "removed",
+                                        "visible_unchanged", "seconds"}));
     EXPECT_EQ(line["source"].Text, (Dir / names[i]).string()) << i;
     EXPECT_EQ(line["outcome"].Text, outcomes[i]) << i;
     const bool converted = outcomes[i] == "converted";
@@ -719,6 +720,13 @@ TEST_F(CliTest, JsonLinesTellEveryOutcomeOfTheFiles) {
       EXPECT_TRUE(Loaded(line["output"].Text)) << i;
     }
     EXPECT_EQ(line["removed"]["elements"].Value, converted ? 1 : 0) << i;
+    // The visual proof runs on every drawing that is purged.
+    if (converted) {
+      EXPECT_EQ(line["visible_unchanged"].Kind, TJson::Bool) << i;
+      EXPECT_TRUE(line["visible_unchanged"].Flag) << i;
+    } else {
+      EXPECT_TRUE(line["visible_unchanged"].IsNull()) << i;
+    }
     EXPECT_EQ(line["seconds"].Kind, TJson::Number) << i;
     EXPECT_GE(line["seconds"].Value, 0) << i;
   }

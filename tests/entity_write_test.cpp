@@ -435,9 +435,13 @@ TEST(BlockDefinitions, MapBlockNumber) {
   EXPECT_EQ(d.MapBlockNumber(5), 0);
   EXPECT_EQ(d.MapBlockNumber(9), 1);
   EXPECT_EQ(d.MapBlockNumber(7), 7);  // found but unused: unchanged
-  EXPECT_EQ(d.MapBlockNumber(3), 0);  // not found
+  // Not found: a number no written definition has.
+  EXPECT_EQ(d.MapBlockNumber(3), 3);
+  EXPECT_EQ(d.MapBlockNumber(-4), -4);
+  EXPECT_EQ(d.MapBlockNumber(1), 2);
+  EXPECT_EQ(d.MapBlockNumber(0), 2);
   d.BlockDefCount = 2;                // only the first BlockDefCount definitions count
-  EXPECT_EQ(d.MapBlockNumber(9), 0);
+  EXPECT_EQ(d.MapBlockNumber(9), 9);
 }
 
 TEST(BlockDefinitions, InconsistentDocumentsAreRefused) {

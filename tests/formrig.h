@@ -105,6 +105,10 @@ class TFakeObserver : public qm::IBatchObserver {
   }
   void FileFinished(int index, const qm::TFileResult& result) override {
     Events.push_back("done " + std::to_string(index) + " " + Name(result.Outcome));
+    // Every drawing converted by any test passes the visual proof.
+    if (result.Outcome == qm::TOutcome::Converted || result.Outcome == qm::TOutcome::WouldConvert) {
+      EXPECT_EQ(result.VisibleUnchanged, std::optional<bool>(true)) << result.Source;
+    }
   }
   void BatchFinished(bool interrupted) override { Events.push_back(interrupted ? "end interrupted" : "end"); }
   static std::string Name(qm::TOutcome outcome) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "convert.h"
 #include "drawings.h"
 #include "jwwunit.h"
 #include "proof.h"
@@ -216,22 +217,61 @@ TEST(ProofTest, ComparesEachDefinitionOnce) {
   EXPECT_EQ(TVisualRecord::Of(*doc).Items(), 1000u + 1u + 2u);
 }
 
-// An insert of a number that no definition has shows nothing; the writer
-// writes its number as 0, which in the output names the first definition
-// written. The proof reads the inserts as the file will.
+// An insert of a number that no definition has shows nothing, and the
+// writer keeps it so (its number becomes one no written definition has); the
+// proof reads the inserts as the file will, and holds.
 TEST(ProofTest, SeesTheNumbersTheWriterGivesTheInserts) {
   Drawing d;
   d.Hdr.Version = 700;
   d.Hdr.Layers[1].State = 0;
   d.Blocks = {Def(5, "a", {Line(0, 0, 1)})};
-  d.Elements = {Insert(0, 0, 5), Insert(0, 0, 77), Line(0, 1, 0)};
+  d.Elements = {Insert(0, 0, 5), Insert(0, 0, 77), Insert(0, 0, 0), Line(0, 1, 0)};
   auto doc = Load(d);
   const TVisualRecord before = TVisualRecord::Of(*doc);
   qm::PurgeHiddenMaterial(*doc);
+  EXPECT_FALSE(before.Compare(*doc).has_value());
+  EXPECT_EQ(doc->MapBlockNumber(5), 0);
+  EXPECT_EQ(doc->MapBlockNumber(77), 77);
+  EXPECT_EQ(doc->MapBlockNumber(0), 1);
+  // A written insert made to name another definition is seen.
+  doc->BlockInserts[1].BlockNumber = 5;
   const auto diff = before.Compare(*doc);
   ASSERT_TRUE(diff.has_value());
   EXPECT_EQ(diff->Item, 1u);
   EXPECT_EQ(diff->What, "item 1 differs from the source's: the output shows a block insert (element 1, layer 0-0)");
+}
+
+// In a conversion: an element of a hidden layer forced to survive the purge
+// is seen by the proof before anything is written, and the file is reported
+// not converted.
+TEST(ProofTest, AConversionWhoseOutputWouldShowMoreIsRefused) {
+  testutil::TTempDir dir;
+  Drawing d;
+  d.Hdr.Version = 600;
+  d.Hdr.Layers[1].State = 0;
+  d.Elements = {Line(0, 0, 1), Line(0, 1, 2), Arc(0, 0, 3)};
+  testutil::WriteAll(dir / "plan.jww", Build(d));
+  qm::TOutputRule outputs;
+  qm::TConvertOptions options;
+  TJwwData doc;
+  const qm::TFileResult fine = qm::ConvertOne(dir / "plan.jww", outputs, doc, options);
+  EXPECT_EQ(fine.Outcome, qm::TOutcome::Converted);
+  EXPECT_EQ(fine.VisibleUnchanged, std::optional<bool>(true));
+  // The hidden line back in the order list, past the purge, and moved to a
+  // visible layer so that the purge's own guard does not see it either.
+  options.AfterPurge = [](TJwwData& purged) {
+    purged.EntityOrder[1].Kind = KindSen;
+    ++purged.LineCount;
+    purged.Lines[1].Header.Layer = 0;
+  };
+  const qm::TFileResult forced = qm::ConvertOne(dir / "plan.jww", outputs, doc, options);
+  EXPECT_EQ(forced.Outcome, qm::TOutcome::Failed);
+  EXPECT_EQ(forced.VisibleUnchanged, std::optional<bool>(false));
+  EXPECT_NE(forced.Detail.find("would not show what the source shows"), std::string::npos) << forced.Detail;
+  EXPECT_EQ(forced.Failure, TJwwFailure::Corrupt);
+  ASSERT_EQ(forced.Lines.size(), 3u);
+  EXPECT_EQ(forced.Lines[2], "　変換出来ませんでした。");
+  EXPECT_EQ(testutil::TTempDir::ListOf(dir.Path()), (std::vector<std::string>{"plan.jww", "plan_2.JWW"}));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "drawings.h"
 #include "jwwunit.h"
+#include "proof.h"
 #include "purge.h"
 #include "testutil.h"
 
@@ -22,6 +23,16 @@ std::unique_ptr<TJwwData> Load(const Drawing& d) {
   auto doc = std::make_unique<TJwwData>();
   EXPECT_TRUE(testutil::Ok(doc->LoadDocument(dir / "d.jww")));
   return doc;
+}
+
+// The purge, with its visual proof: the purged drawing, every layer on,
+// shows exactly what the drawing showed with its hidden layers off.
+qm::TPurgeResult Purge(TJwwData& d) {
+  const qm::view::TVisualRecord before = qm::view::TVisualRecord::Of(d);
+  const qm::TPurgeResult r = qm::PurgeHiddenMaterial(d);
+  const auto difference = before.Compare(d);
+  EXPECT_FALSE(difference.has_value()) << difference->What;
+  return r;
 }
 
 std::vector<int32_t> Kinds(const TJwwData& d) {
@@ -49,7 +60,7 @@ TEST(PurgeTest, EmptiesTheNamesOfHiddenGroupsAndLayersAndKeepsEveryState) {
   for (const auto& x : doc->LayerGroups) before.push_back(x.State);
   for (const auto& x : doc->Layers) before.push_back(x.State);
 
-  qm::PurgeHiddenMaterial(*doc);
+  Purge(*doc);
 
   EXPECT_EQ(doc->LayerGroups[0].Name, "\x90\x7D\x96\xCA");
   EXPECT_EQ(doc->LayerGroups[3].Name, "");
@@ -81,7 +92,7 @@ TEST(PurgeTest, MarksEveryElementOnAHiddenGroupOrLayerAsDeletedAndLowersTheCount
   const auto orderBefore = doc->EntityOrder;
   const auto linesBefore = doc->Lines;
 
-  const qm::TPurgeResult r = qm::PurgeHiddenMaterial(*doc);
+  const qm::TPurgeResult r = Purge(*doc);
 
   EXPECT_EQ(r.RemovedElements, 5);
   EXPECT_EQ(Kinds(*doc), (std::vector<int32_t>{1, 0, 0, 4, 0, 6, 0, 3, 4, 0}));
@@ -109,7 +120,7 @@ TEST(PurgeTest, NothingHiddenChangesNothing) {
   d.Elements = {Line(15, 15), Insert(4, 4, 1)};
   d.Blocks = {Def(1, "A", {Point(0, 0)}), Def(2, "unused", {})};
   auto doc = Load(d);
-  const qm::TPurgeResult r = qm::PurgeHiddenMaterial(*doc);
+  const qm::TPurgeResult r = Purge(*doc);
   EXPECT_EQ(r.RemovedElements, 0);
   EXPECT_EQ(r.RemovedBlockDefs, 0);
   EXPECT_EQ(Kinds(*doc), (std::vector<int32_t>{1, 7}));
@@ -133,7 +144,7 @@ TEST(PurgeTest, DropsEveryBlockDefinitionWhenNoInsertRemains) {
     auto doc = Load(d);
     ASSERT_EQ(doc->BlockDefCount, 2);
 
-    const qm::TPurgeResult r = qm::PurgeHiddenMaterial(*doc);
+    const qm::TPurgeResult r = Purge(*doc);
 
     EXPECT_EQ(r.RemovedBlockDefs, withHiddenInserts ? 2 : 0);
     EXPECT_EQ(doc->BlockInsertCount, 0);
@@ -165,7 +176,7 @@ TEST(PurgeTest, KeepsExactlyTheDefinitionsThatRemainingInsertsReachAndLeavesThei
   ASSERT_EQ(doc->UsedBlockDefCount, 5);
   const std::vector<TEntJwwBlockDef> before = doc->BlockDefs;
 
-  const qm::TPurgeResult r = qm::PurgeHiddenMaterial(*doc);
+  const qm::TPurgeResult r = Purge(*doc);
 
   EXPECT_EQ(Kinds(*doc), (std::vector<int32_t>{7, 0, 0, 1}));
   EXPECT_EQ(doc->BlockInsertCount, 1);
@@ -209,7 +220,7 @@ TEST(PurgeTest, TestsLayerNumbersAbove15AsZero) {
   ASSERT_EQ(doc->Lines.size(), 5u);
   ASSERT_EQ(doc->Lines[1].Header.LayerGroup, 17);  // read as stored
 
-  qm::PurgeHiddenMaterial(*doc);
+  Purge(*doc);
 
   EXPECT_EQ(Kinds(*doc), (std::vector<int32_t>{1, 0, 1, 0, 1, 3}));
   EXPECT_EQ(doc->LineCount, 3);
@@ -262,7 +273,7 @@ TEST(PurgeGuard, NamesWhatWouldLeak) {
   src.Blocks = {Def(5, "kept", {Line(1, 0)}), Def(6, "hidden only", {Line(0, 0)})};
   auto d = Load(src);
   EXPECT_NE(qm::FindHiddenMaterial(*d).find("hidden layer group 1"), std::string::npos);
-  qm::PurgeHiddenMaterial(*d);
+  Purge(*d);
   EXPECT_EQ(qm::FindHiddenMaterial(*d), "");
 
   d->Layers[3].Name = "l3";

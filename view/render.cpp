@@ -73,7 +73,7 @@ TMatrix Placement(const TEntJwwBlock& b) {
 class TRenderer {
  public:
   TRenderer(const TJwwData& d, IDisplaySink& sink, const TRenderOptions& o)
-      : D_(d), Sink_(sink), O_(o), Look_(d), First_(d), Version_(d.Header.Version) {
+      : D_(d), Sink_(sink), O_(o), Look_(d), First_(d), Numbers_(d), Version_(d.Header.Version) {
     if (O_.WrittenNumbers) {
       for (size_t i = 0; i < D_.WrittenBlockDefEntries(); ++i) {
         const TEntJwwBlockDef& def = D_.BlockDefs[i];
@@ -126,14 +126,11 @@ class TRenderer {
   }
 
   // The definition an insert of that number places: the first of that
-  // number; by written numbers, the one the writer's renumbering makes it
-  // name (a number without a definition is written as 0).
+  // number; by written numbers, the one the number the writer gives the
+  // insert names among the definitions written.
   int32_t Resolve(int32_t number) const {
-    const int32_t first = First_.Find(number);
-    if (!O_.WrittenNumbers) return first;
-    const int32_t written = first < 0 ? 0 : D_.BlockDefs[static_cast<size_t>(first)].Used
-                                                ? D_.BlockDefs[static_cast<size_t>(first)].NewNumber
-                                                : number;
+    if (!O_.WrittenNumbers) return First_.Find(number);
+    const int32_t written = Numbers_.Map(number);
     return written >= 0 && static_cast<size_t>(written) < WrittenDefs_.size()
                ? WrittenDefs_[static_cast<size_t>(written)]
                : -1;
@@ -306,6 +303,7 @@ class TRenderer {
   const TRenderOptions O_;
   const TLook Look_;
   const TFirstDefinitions First_;
+  const TBlockNumbers Numbers_;  // the numbers the writer gives inserts
   const int32_t Version_;
   std::vector<int32_t> WrittenDefs_;  // BlockDefs index by the number the writer gives
   std::vector<bool> OnPath_;          // definitions on the path of the insert being expanded

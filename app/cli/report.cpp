@@ -77,6 +77,8 @@ std::string ResultJson(const TFileResult& r, double seconds) {
   line += ",\"removed\":{\"elements\":" + std::to_string(r.Removed.Elements) +
           ",\"blocks\":" + std::to_string(r.Removed.BlockDefs) + ",\"images\":" + std::to_string(r.Removed.Images) +
           "}";
+  line += ",\"visible_unchanged\":" +
+          std::string(!r.VisibleUnchanged ? "null" : *r.VisibleUnchanged ? "true" : "false");
   char buf[32];
   std::snprintf(buf, sizeof buf, "%.3f", seconds < 0 ? 0.0 : seconds);
   line += ",\"seconds\":" + std::string(buf) + "}";

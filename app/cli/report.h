@@ -25,7 +25,7 @@ bool IsFailure(TOutcome outcome) noexcept;
 
 // One file of a conversion as a JSON object on one line (without the line
 // break): source, output (null unless converted or, in a dry run, would
-// be), outcome, detail, failure, removed and seconds.
+// be), outcome, detail, failure, removed, visible_unchanged and seconds.
 std::string ResultJson(const TFileResult& result, double seconds);
 
 // Writes text to out and flushes it. False when the stream refused it (a
