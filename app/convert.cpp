@@ -25,6 +25,9 @@ using Clock = std::chrono::steady_clock;
 // Drawings up to this size are read into memory once; larger ones are read
 // as they are loaded, a piece at a time.
 constexpr uint64_t ReadOnceLimit = 32ull << 20;
+// From this many visible items on, the visual proof's comparison runs on a
+// thread of its own beside the write.
+constexpr size_t ProofBesideItems = 100000;
 
 // The second line of a dry run's report for a drawing that would be converted.
 std::string DryRunLine(const TRemovedCounts& removed) {
@@ -66,7 +69,7 @@ void Fail(TFileResult& r, std::string detail, TJwwFailure kind) {
 }
 
 // ConvertFile: purges the fully loaded document and writes it, guarded
-// before anything is written: to a temporary file that is flushed and read
+// before anything gets a name: to a temporary file that is flushed and read
 // back (its name comes at the commit), or, in a dry run, to memory.
 void ConvertFile(TPending& p, TJwwData& doc, const TOutputRule& outputs, const TConvertOptions& options,
                  const TJwwData::TFlushRunner& runFlush) {
@@ -77,24 +80,34 @@ void ConvertFile(TPending& p, TJwwData& doc, const TOutputRule& outputs, const T
   r.Removed = {purge.RemovedElements, purge.RemovedBlockDefs, purge.RemovedImages};
   if (options.AfterPurge) options.AfterPurge(doc);
   p.Stage = TStage::Failed;
-  // The output, every layer on, must show exactly that: what the sender saw
-  // is what the recipient sees, and nothing more.
-  const std::optional<view::TVisualDifference> difference = shown.Compare(doc);
-  r.VisibleUnchanged = !difference;
-  if (difference) {
-    r.Detail = PathToUtf8(r.Output) + ": not written: the output would not show what the source shows: " +
-               difference->What;
-    r.Failure = TJwwFailure::Corrupt;
-    return;
-  }
   // Hidden material must never reach a file.
   if (const std::string leak = FindHiddenMaterial(doc); !leak.empty()) {
     r.Detail = PathToUtf8(r.Output) + ": not written: " + leak;
     r.Failure = TJwwFailure::Corrupt;
     return;
   }
-  const int32_t version = doc.Header.Version;
   doc.Header.Signature = "JwwData.";
+  // The output, every layer on, must show exactly that: what the sender saw
+  // is what the recipient sees, and nothing more. The comparison only reads
+  // the document, as the writer does: for a large drawing it runs beside the
+  // write, and what it finds decides before the output gets its name.
+  std::optional<view::TVisualDifference> difference;
+  std::jthread beside;  // joined however this is left
+  if (shown.Items() >= ProofBesideItems)
+    beside = std::jthread([&] { difference = shown.Compare(doc); });
+  else
+    difference = shown.Compare(doc);
+  const auto proven = [&] {
+    if (beside.joinable()) beside.join();
+    r.VisibleUnchanged = !difference;
+    if (!difference) return true;
+    r.Detail = PathToUtf8(r.Output) + ": not written: the output would not show what the source shows: " +
+               difference->What;
+    r.Failure = TJwwFailure::Corrupt;
+    return false;
+  };
+  if (!beside.joinable() && !proven()) return;
+  const int32_t version = doc.Header.Version;
   if (options.DryRun) {
     // Written to memory, read back and compared exactly as a save checks its
     // file, so that what a save would refuse is refused here too.
@@ -108,24 +121,25 @@ void ConvertFile(TPending& p, TJwwData& doc, const TOutputRule& outputs, const T
       r.Detail = PathToUtf8(r.Output) + ": not enough memory";
       r.Failure = TJwwFailure::IoError;
     }
+    if (!proven()) p.Stage = TStage::Failed;
     return;
   }
+  TJwwData::TWrittenOutput written;
   const std::filesystem::path folder = outputs.FolderOf(r.Source);
-  if (outputs.FolderFor) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) {
-      r.Detail = PathToUtf8(folder) + ": cannot create the folder: " + ec.message();
-      r.Failure = TJwwFailure::IoError;
-      return;
+  std::error_code ec;
+  if (outputs.FolderFor) std::filesystem::create_directories(folder, ec);
+  if (ec) {
+    r.Detail = PathToUtf8(folder) + ": cannot create the folder: " + ec.message();
+    r.Failure = TJwwFailure::IoError;
+  } else {
+    written = doc.WriteOutput(folder, version, r.Output, runFlush);
+    if (!written.Status) {
+      r.Detail = written.Status.Error;
+      r.Failure = written.Status.Failure;
     }
   }
-  TJwwData::TWrittenOutput written = doc.WriteOutput(folder, version, r.Output, runFlush);
-  if (!written.Status) {
-    r.Detail = written.Status.Error;
-    r.Failure = written.Status.Failure;
-    return;
-  }
+  // The proof decides first: a failed one is the reason given.
+  if (!proven() || !written.Status || ec) return;  // a temporary file not kept goes with written
   p.Output = std::move(written.File);
   p.Stage = TStage::Written;
 }
@@ -153,20 +167,20 @@ void Decide(TPending& p, TJwwData& doc, const TOutputRule& outputs, const TConve
   load.Name = r.Source;
   // A drawing of ordinary size is read once; the tests and both loads work
   // on those bytes, which are then exactly the file as it was when opened.
-  std::vector<uint8_t> bytes;
   if (std::error_code ec; std::filesystem::file_size(r.Source, ec) <= ReadOnceLimit && !ec) {
+    TFileBytes bytes;
     try {
       bytes = ReadWholeFile(r.Source);
     } catch (const EFileError& e) {
       return unreadable(PathToUtf8(r.Source) + ": " + e.what(), TJwwFailure::IoError);
     }
-    if (bytes.size() < 8 || std::memcmp(bytes.data(), "JwwData.", 8) != 0)
+    if (bytes.Size < 8 || std::memcmp(bytes.Data.get(), "JwwData.", 8) != 0)
       return unreadable(PathToUtf8(r.Source) + ": the file does not start with \"JwwData.\"", TJwwFailure::Corrupt);
-    if (const TJwwStatus quick = doc.LoadForLayerTest(bytes.data(), bytes.size(), 1, load); !quick)
+    if (const TJwwStatus quick = doc.LoadForLayerTest(bytes.Data.get(), bytes.Size, 1, load); !quick)
       return unreadable(quick.Error, quick.Failure);
     if (!HasHiddenLayer(doc)) return Skip(r, TOutcome::NothingHidden, Msg::NothingHidden);
     // A drawing that does not read completely is never written out.
-    if (const TJwwStatus full = doc.LoadDocument(bytes.data(), bytes.size(), load); !full)
+    if (const TJwwStatus full = doc.LoadDocument(bytes.Data.get(), bytes.Size, load); !full)
       return unreadable(full.Error, full.Failure);
     bytes = {};
     return ConvertFile(p, doc, outputs, options, runFlush);

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -113,6 +114,7 @@ struct TRun {
   double Seconds = 0;
   long PeakKb = 0;
   int Status = -1;
+  double Cpu = 0;  // user and system seconds
 };
 // Runs argv[0] with its arguments in a child; its wall time and peak memory.
 TRun RunMeasured(char** argv) {
@@ -131,6 +133,8 @@ TRun RunMeasured(char** argv) {
   TRun r;
   r.Seconds = Now() - t;
   r.PeakKb = ru.ru_maxrss;
+  r.Cpu = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+          static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
   r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return r;
 }
@@ -160,7 +164,8 @@ TRun RunCli(const fs::path& cli, const std::vector<std::string>& args) {
   ::close(out[0]);
   waitpid(child, nullptr, 0);
   TRun r;
-  if (std::sscanf(text.c_str(), "%lf %ld %d", &r.Seconds, &r.PeakKb, &r.Status) != 3) Die("cannot measure " + cli.string());
+  if (std::sscanf(text.c_str(), "%lf %ld %d %lf", &r.Seconds, &r.PeakKb, &r.Status, &r.Cpu) != 4)
+    Die("cannot measure " + cli.string());
   return r;
 }
 
@@ -190,7 +195,7 @@ std::string Machine() {
 int main(int argc, char** argv) {
   if (argc > 2 && std::string(argv[1]) == "--measure") {
     const TRun r = RunMeasured(argv + 2);
-    std::printf("%f %ld %d\n", r.Seconds, r.PeakKb, r.Status);
+    std::printf("%f %ld %d %f\n", r.Seconds, r.PeakKb, r.Status, r.Cpu);
     return 0;
   }
   bool smoke = false;
@@ -428,6 +433,65 @@ int main(int argc, char** argv) {
               "conversion in process %.2f ms: **%.2f ms** per file on top of its conversion (target under 1 ms)\n\n",
               tenthBatch, fewSeconds, fewSeconds / tenthBatch * 1e3, batch, allSeconds, perFile * 1e3, work1 * 1e3,
               (perFile - work1) * 1e3);
+
+  // A folder of drawings as users convert them, against copying the folder.
+  {
+    const uint32_t count = smoke ? 100 : 1000;
+    const fs::path mix = folder / "mix", copyTo = folder / "mix-copy", outTo = folder / "mix-out";
+    const double megabytes = Mb(jwwgen::RealisticBatch(mix, count));
+    auto shell = [](const std::string& command) {
+      if (std::system(command.c_str()) != 0) Die("failed: " + command);
+    };
+    auto copyRun = [&] {
+      fs::remove_all(copyTo);
+      shell("sync");
+      return Time([&] { shell("cp -r '" + mix.string() + "' '" + copyTo.string() + "' && sync"); });
+    };
+    auto convertRun = [&](int jobs, double* cpu) {
+      fs::remove_all(outTo);
+      shell("sync");
+      const TRun r = RunCli(cli, {"convert", "-q", "-j", std::to_string(jobs), "-o", outTo.string(), mix.string()});
+      if (r.Status != 0) Die("the mixed batch failed");
+      if (cpu) *cpu = r.Cpu;
+      return r.Seconds;
+    };
+    const int jobs = static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+    auto measure = [&](const char* disk) {
+      std::vector<double> copied, converted, serial, cpus;
+      for (int i = 0; i < std::max(3, pairs); ++i) {
+        copied.push_back(copyRun());
+        double cpu = 0;
+        converted.push_back(convertRun(jobs, &cpu));
+        cpus.push_back(cpu);
+        serial.push_back(convertRun(1, nullptr));
+      }
+      std::printf("| %u drawings, %.1f MB, %s disk | %.2f s | %.2f s (%.1f×) | %.2f s (%.1f×) | %.2f ms |\n", count,
+                  megabytes, disk, Median(copied), Median(converted), Median(converted) / Median(copied),
+                  Median(serial), Median(serial) / Median(copied), Median(cpus) / count * 1e3);
+    };
+    std::printf("| batch (15–350 KB, median 50 KB, a third 7.00 with images) | `cp -r` + `sync` | convert, %d at "
+                "once | convert, one at a time | CPU a drawing |\n|---|---:|---:|---:|---:|\n",
+                jobs);
+    measure("idle");
+    // Another process writing to the same disk all the while, flushing as it goes.
+    const pid_t writer = fork();
+    if (writer == 0) {
+      const std::string path = (folder / "busy.bin").string();
+      std::vector<char> block(1 << 20, 'b');
+      for (;;) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        for (int k = 0; k < 64 && fd >= 0; ++k) {
+          if (::write(fd, block.data(), block.size()) < 0) break;
+          ::fdatasync(fd);
+        }
+        if (fd >= 0) ::close(fd);
+      }
+    }
+    measure("busy");
+    ::kill(writer, SIGKILL);
+    waitpid(writer, nullptr, 0);
+    std::printf("\n");
+  }
 
   // Adding files to the window's list.
   auto listing = [&](uint32_t n) {

@@ -472,7 +472,9 @@ class TJwwData : public TEntJwwElementLists, public TJwwHeaderSection {
   void ReadEntitySection(TJwwReader& file);
   void ReadEntitySectionForLayerTest(TJwwReader& file, int32_t MaxTags);
   void ReadEntityHeader(TJwwReader& file, TEntJwwEntityHeader& header) const;
-  void WriteHeaderSection(TJwwWriter& file, int32_t Version) const;
+  // normalised, when given, is the header as JwwNormalise makes it for
+  // Version (made once for a write and its check).
+  void WriteHeaderSection(TJwwWriter& file, int32_t Version, const TJwwHeaderSection* normalised = nullptr) const;
   // written, when given, receives the images as they were written.
   void WriteEntitySection(TJwwWriter& file, int32_t Version, std::vector<TWrittenImage>* written = nullptr) const;
   void WriteImageTable(TJwwWriter& file, std::vector<TWrittenImage>* written = nullptr) const;
@@ -484,12 +486,13 @@ class TJwwData : public TEntJwwElementLists, public TJwwHeaderSection {
   // bytes follow the end.
   void WriteAndCheck(TJwwWriter& out, int32_t Version, const std::function<void()>& finish,
                      const std::function<TJwwReader()>& reopen) const;
-  void CheckWrittenFile(TJwwReader& file, int32_t Version, const std::vector<TWrittenImage>& images) const;
+  void CheckWrittenFile(TJwwReader& file, int32_t Version, const std::vector<TWrittenImage>& images,
+                        const TJwwHeaderSection* normalised = nullptr) const;
   TJwwStatus Load(const std::filesystem::path* path, const void* data, size_t size, bool forLayerTest,
                   int32_t maxTags, const TLoadOptions& options);
   void ReadEntities(TJwwReader& file, bool limited, int32_t maxTags);
   void ReadImageTable(TJwwReader& file);
-  void CheckHeaderSection(TJwwReader& file, int32_t Version) const;
+  void CheckHeaderSection(TJwwReader& file, int32_t Version, const TJwwHeaderSection* normalised = nullptr) const;
   void CheckEntitySection(TJwwReader& file, int32_t Version, const std::vector<TWrittenImage>& images) const;
   void CheckImageTable(TJwwReader& file, const std::vector<TWrittenImage>& images) const;
   void ComputeBlockUsage(const std::vector<int32_t>& topLevelNumbers);

@@ -1,6 +1,7 @@
 // The header section: signature, version, memo, layer tables and settings,
 // read, written and checked along the one description in jwwwalk.h.
 #include <cstring>
+#include <optional>
 
 #include "jwwnormalise.h"
 #include "jwwunit.h"
@@ -41,18 +42,22 @@ void TJwwData::ReadHeaderSection(TJwwReader& f) {
   JwwWalk::WalkHeaderSection(io, *this, Header.Version);
 }
 
-void TJwwData::WriteHeaderSection(TJwwWriter& f, int32_t v) const {
+void TJwwData::WriteHeaderSection(TJwwWriter& f, int32_t v, const TJwwHeaderSection* normalised) const {
   if (!HasHeaderArrays()) f.Fail("the document holds no complete header to write");
   if (v < JwwLayout::MinVersion) f.Fail("version " + std::to_string(v) + " cannot be written");
-  TJwwHeaderSection written = JwwNormalise::HeaderSection(*this, v);
+  std::optional<TJwwHeaderSection> own;
+  if (!normalised) normalised = &own.emplace(JwwNormalise::HeaderSection(*this, v));
+  TJwwHeaderSection& written = const_cast<TJwwHeaderSection&>(*normalised);
   f.Bytes(Signature, 8);
   f.I32(v);
   JwwWalk::TWriteIo io(f, WideStrings());
   JwwWalk::WalkHeaderSection(io, written, v);
 }
 
-void TJwwData::CheckHeaderSection(TJwwReader& f, int32_t v) const {
-  TJwwHeaderSection written = JwwNormalise::HeaderSection(*this, v);
+void TJwwData::CheckHeaderSection(TJwwReader& f, int32_t v, const TJwwHeaderSection* normalised) const {
+  std::optional<TJwwHeaderSection> own;
+  if (!normalised) normalised = &own.emplace(JwwNormalise::HeaderSection(*this, v));
+  TJwwHeaderSection& written = const_cast<TJwwHeaderSection&>(*normalised);
   char sig[8];
   f.Bytes(sig, 8, "the signature");
   if (std::memcmp(sig, Signature, 8) != 0) throw EJwwError(0, "the written file does not start with \"JwwData.\"");
@@ -61,8 +66,9 @@ void TJwwData::CheckHeaderSection(TJwwReader& f, int32_t v) const {
   JwwWalk::WalkHeaderSection(io, written, v);
 }
 
-void TJwwData::CheckWrittenFile(TJwwReader& f, int32_t v, const std::vector<TWrittenImage>& images) const {
-  CheckHeaderSection(f, v);
+void TJwwData::CheckWrittenFile(TJwwReader& f, int32_t v, const std::vector<TWrittenImage>& images,
+                                const TJwwHeaderSection* normalised) const {
+  CheckHeaderSection(f, v, normalised);
   CheckEntitySection(f, v, images);
   if (f.Remaining() != 0) f.Fail(std::to_string(f.Remaining()) + " bytes follow what was written");
 }

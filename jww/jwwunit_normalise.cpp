@@ -12,8 +12,15 @@ namespace {
 
 // The name written for an extended colour or line type: the cleaned name, or
 // prefix + index when the name is blank.
+// A name as the writer writes it: without "^m" pairs and control characters
+// (most names have none, and are kept as they are).
+void Clean(TJwwString& name) {
+  if (Func_::HasCaretMOrControlChars(name)) name = Func_::RemoveCaretMOf(name);
+}
+
 TJwwString ExtendedName(const TJwwString& name, const char* prefix, size_t index) {
-  TJwwString cleaned = Func_::RemoveCaretMOf(name);
+  TJwwString cleaned = name;
+  Clean(cleaned);
   if (Func_::IsBlank(cleaned)) cleaned = prefix + std::to_string(index);
   return cleaned;
 }
@@ -87,8 +94,8 @@ TJwwHeaderSection HeaderSection(const TJwwHeaderSection& d, int32_t v) {
   h.Signature = "JwwData.";
   h.Version = v;
   if (JwwLayout::ClampsMaxDrawWidth(v) && h.MaxDrawWidth < -101) h.MaxDrawWidth = -101;
-  for (TEntJwwLayer& layer : n.Layers) layer.Name = Func_::RemoveCaretMOf(layer.Name);
-  for (TEntJwwLayerGroup& group : n.LayerGroups) group.Name = Func_::RemoveCaretMOf(group.Name);
+  for (TEntJwwLayer& layer : n.Layers) Clean(layer.Name);
+  for (TEntJwwLayerGroup& group : n.LayerGroups) Clean(group.Name);
   for (size_t i = 0; i < n.PenSettings.size(); ++i) {
     TEntJwwPenSetting& p = n.PenSettings[i];
     p.ScreenColor = ColorValue(p.ScreenColor);

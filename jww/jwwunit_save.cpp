@@ -1,19 +1,22 @@
 // SaveDocument: the output is written to a temporary file beside its final
 // name, flushed, read back and compared field by field with what was meant to
 // be written, and only then moved to its name, never over an existing file.
+#include "jwwnormalise.h"
 #include "jwwunit.h"
 #include "textconv.h"
 
 void TJwwData::WriteAndCheck(TJwwWriter& out, int32_t Version, const std::function<void()>& finish,
                              const std::function<TJwwReader()>& reopen) const {
   std::vector<TWrittenImage> images;
-  WriteHeaderSection(out, Version);
+  TJwwHeaderSection header = HasHeaderArrays() ? JwwNormalise::HeaderSection(*this, Version) : TJwwHeaderSection{};
+  const TJwwHeaderSection* normalised = HasHeaderArrays() ? &header : nullptr;
+  WriteHeaderSection(out, Version, normalised);
   WriteEntitySection(out, Version, &images);
   out.Flush();
   if (finish) finish();
   TJwwReader back = reopen();
   try {
-    CheckWrittenFile(back, Version, images);
+    CheckWrittenFile(back, Version, images, normalised);
     back.Close();
   } catch (const EJwwError& e) {
     throw EJwwError(e.Offset(), "the written file does not read back as it was written: " + e.Message(), e.Kind());
@@ -59,7 +62,7 @@ TJwwData::TWrittenOutput TJwwData::WriteOutput(const std::filesystem::path& fold
   TWrittenOutput out;
   out.Status = Guarded(name, [&] {
     auto temp = std::make_unique<qm::TTempFile>(folder);
-    std::vector<uint8_t> back;
+    qm::TFileBytes back;
     {
       TJwwWriter writer(temp->File());
       WriteAndCheck(
@@ -76,7 +79,7 @@ TJwwData::TWrittenOutput TJwwData::WriteOutput(const std::filesystem::path& fold
             // is of ordinary size, else opened again and read a piece at a time.
             if (writer.Offset() <= ReadBackLimit) {
               back = qm::ReadBack(temp->File());
-              return TJwwReader(back.data(), back.size());
+              return TJwwReader(back.Data.get(), back.Size);
             }
             temp->File().Close();
             return TJwwReader(temp->Path());

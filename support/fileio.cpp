@@ -1,5 +1,6 @@
 // The platform-neutral parts of the file layer: temporary files that delete
 // themselves unless committed, and the removal of what crashed runs left.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -97,14 +98,14 @@ constexpr auto QuietFor = std::chrono::minutes(10);
 
 }  // namespace
 
-std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path) {
+TFileBytes ReadWholeFile(const std::filesystem::path& path) {
   TFile f = TFile::OpenRead(path);
   const uint64_t size = f.Size();
   if (size > SIZE_MAX / 2) throw EFileError("cannot read " + path.string() + ": too large");
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  TFileBytes bytes{std::unique_ptr<uint8_t[]>(new uint8_t[std::max<uint64_t>(1, size)]), static_cast<size_t>(size)};
   size_t got = 0;
-  while (got < bytes.size()) {
-    const size_t n = f.Read(bytes.data() + got, bytes.size() - got);
+  while (got < bytes.Size) {
+    const size_t n = f.Read(bytes.Data.get() + got, bytes.Size - got);
     if (n == 0) throw EFileError("cannot read " + path.string() + ": it ended early (it changed while being read)");
     got += n;
   }
@@ -112,11 +113,12 @@ std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path) {
   return bytes;
 }
 
-std::vector<uint8_t> ReadBack(TFile& file) {
-  std::vector<uint8_t> bytes(static_cast<size_t>(file.Size()));
+TFileBytes ReadBack(TFile& file) {
+  const uint64_t size = file.Size();
+  TFileBytes bytes{std::unique_ptr<uint8_t[]>(new uint8_t[std::max<uint64_t>(1, size)]), static_cast<size_t>(size)};
   size_t got = 0;
-  while (got < bytes.size()) {
-    const size_t n = file.ReadAt(got, bytes.data() + got, bytes.size() - got);
+  while (got < bytes.Size) {
+    const size_t n = file.ReadAt(got, bytes.Data.get() + got, bytes.Size - got);
     if (n == 0) throw EFileError("the written file ended early when it was read back");
     got += n;
   }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -141,12 +142,17 @@ class TTempFile {
   bool Committed_ = false;
 };
 
+// Bytes read from a file, in a buffer that is not cleared before they come.
+struct TFileBytes {
+  std::unique_ptr<uint8_t[]> Data;
+  size_t Size = 0;
+};
 // The whole of a regular file, read once (never waiting on a FIFO or a
 // device): exactly the bytes it had when it was opened. Raises EFileError.
-std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path);
+TFileBytes ReadWholeFile(const std::filesystem::path& path);
 // The whole of a file this program has written and not closed, read back
 // from its start.
-std::vector<uint8_t> ReadBack(TFile& file);
+TFileBytes ReadBack(TFile& file);
 
 // True when the regular file at path can be read and begins with the drawing
 // signature "JwwData.". Never waits on a FIFO or device. Never raises.
