@@ -2,7 +2,8 @@
 # The main job on the bundled samples: builds the command line and the samples
 # (showing the build's progress), copies the sample drawings to build/demo
 # (made afresh on every run and kept afterwards to look at), shows what one
-# holds, converts the folder, shows what the output of that one holds, and
+# holds and draws a picture of what a purge removes, converts the folder,
+# shows what the output of that one holds, and
 # then tries the scripting options: a dry run into an output folder, the same
 # run for real with a JSON report.
 set -euo pipefail
@@ -25,6 +26,9 @@ ls -l "$demo/drawings"
 echo
 echo "== quillmark info $demo/drawings/plan_v700.jww (before)"
 "$q" info "$demo/drawings/plan_v700.jww"
+echo
+echo "== quillmark render --hidden mark $demo/drawings/plan_v700.jww (a picture of what a purge removes, in red)"
+"$q" render --hidden mark "$demo/drawings/plan_v700.jww"
 echo
 echo "== quillmark convert $demo/drawings (every drawing of the folder)"
 status=0
