@@ -1,5 +1,7 @@
 #include "proof.h"
 
+#include <deque>
+
 #include <cstring>
 #include <limits>
 
@@ -139,21 +141,25 @@ class TFingerprints : public IDisplaySink {
 
  protected:
   virtual void Take(uint64_t hash, const char* kind, const TOrigin& origin) = 0;
+  // Four bytes an item are kept: an item that differs passes unseen only
+  // when its fingerprint falls on the same 32 bits (2^-32), and one missing
+  // or added moves every item after it.
+  static uint32_t Folded(uint64_t hash) noexcept { return static_cast<uint32_t>(hash ^ (hash >> 32)); }
   int32_t Definition_ = -1;  // whose contents are coming, -1 at the top level
 };
 
 class TRecorder : public TFingerprints {
  public:
-  explicit TRecorder(std::vector<uint64_t>& hashes) : Hashes_(hashes) {}
+  explicit TRecorder(std::deque<uint32_t>& hashes) : Hashes_(hashes) {}
 
  private:
-  void Take(uint64_t hash, const char*, const TOrigin&) override { Hashes_.push_back(hash); }
-  std::vector<uint64_t>& Hashes_;
+  void Take(uint64_t hash, const char*, const TOrigin&) override { Hashes_.push_back(Folded(hash)); }
+  std::deque<uint32_t>& Hashes_;
 };
 
 class TComparer : public TFingerprints {
  public:
-  explicit TComparer(const std::vector<uint64_t>& hashes) : Hashes_(hashes) {}
+  explicit TComparer(const std::deque<uint32_t>& hashes) : Hashes_(hashes) {}
   std::optional<TVisualDifference> Finish() {
     if (!Found_ && N_ < Hashes_.size())
       Found_ = {N_, "the output shows " + std::to_string(N_) + " items, the source " + std::to_string(Hashes_.size())};
@@ -166,7 +172,7 @@ class TComparer : public TFingerprints {
     if (N_ >= Hashes_.size())
       Found_ = {N_, "item " + std::to_string(N_) + ", " + Describe(kind, o) + ", is not in the source (it shows " +
                         std::to_string(Hashes_.size()) + " items)"};
-    else if (Hashes_[N_] != hash)
+    else if (Hashes_[N_] != Folded(hash))
       Found_ = {N_, "item " + std::to_string(N_) + " differs from the source's: the output shows " + Describe(kind, o)};
     ++N_;
   }
@@ -178,7 +184,7 @@ class TComparer : public TFingerprints {
            std::to_string(o.LayerGroup) + "-" + std::to_string(o.Layer) + ")";
   }
 
-  const std::vector<uint64_t>& Hashes_;
+  const std::deque<uint32_t>& Hashes_;
   uint64_t N_ = 0;
   std::optional<TVisualDifference> Found_;
 };
@@ -195,7 +201,6 @@ TRenderOptions ProofOptions() {
 
 TVisualRecord TVisualRecord::Of(const TJwwData& source) {
   TVisualRecord record;
-  record.Hashes_.reserve(source.OrderEntries() + source.OrderEntries() / 4);  // dimensions make several items
   TRecorder recorder(record.Hashes_);
   TRenderOptions o = ProofOptions();
   o.Layers = TLayers::Shown;

@@ -11,7 +11,7 @@
 // colours out of range, older numbering, layers above 15, pens it clamps) the
 // renderer resolves alike on both sides, so that it must not differ.
 //
-// Use: record the source before the purge (8 bytes an item), compare the
+// Use: record the source before the purge (4 bytes an item), compare the
 // purged document after it; both are one pass over the drawing.
 //
 //   const qm::view::TVisualRecord before = qm::view::TVisualRecord::Of(doc);
@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,10 +44,10 @@ class TVisualRecord {
   std::optional<TVisualDifference> Compare(const TJwwData& purged) const;
 
   size_t Items() const noexcept { return Hashes_.size(); }
-  size_t MemoryBytes() const noexcept { return Hashes_.capacity() * sizeof(uint64_t); }
+  size_t MemoryBytes() const noexcept { return Hashes_.size() * sizeof(uint32_t); }
 
  private:
-  std::vector<uint64_t> Hashes_;  // one fingerprint per item, in order
+  std::deque<uint32_t> Hashes_;  // one fingerprint per item, in order (grown without copies)
 };
 
 }  // namespace qm::view
