@@ -176,12 +176,14 @@ void Decide(TPending& p, TJwwData& doc, const TOutputRule& outputs, const TConve
     }
     if (bytes.Size < 8 || std::memcmp(bytes.Data.get(), "JwwData.", 8) != 0)
       return unreadable(PathToUtf8(r.Source) + ": the file does not start with \"JwwData.\"", TJwwFailure::Corrupt);
-    if (const TJwwStatus quick = doc.LoadForLayerTest(bytes.Data.get(), bytes.Size, 1, load); !quick)
-      return unreadable(quick.Error, quick.Failure);
-    if (!HasHiddenLayer(doc)) return Skip(r, TOutcome::NothingHidden, Msg::NothingHidden);
+    // The layer test and the whole load in one reading: with nothing hidden
+    // the load stops where the quick load would, with what it found.
+    load.ContinueAfterHeader = [](const TJwwData& d) { return HasHiddenLayer(d); };
+    const TJwwStatus loaded = doc.LoadDocument(bytes.Data.get(), bytes.Size, load);
+    const bool hidden = HasHiddenLayer(doc);
     // A drawing that does not read completely is never written out.
-    if (const TJwwStatus full = doc.LoadDocument(bytes.Data.get(), bytes.Size, load); !full)
-      return unreadable(full.Error, full.Failure);
+    if (!loaded) return unreadable(loaded.Error, loaded.Failure);
+    if (!hidden) return Skip(r, TOutcome::NothingHidden, Msg::NothingHidden);
     bytes = {};
     return ConvertFile(p, doc, outputs, options, runFlush);
   }

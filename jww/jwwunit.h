@@ -297,6 +297,8 @@ class TImageHash {
   uint64_t Value_ = 0xCBF29CE484222325ull;
 };
 
+class TJwwData;
+
 // What a load or a save came to. True on success; on failure it says what
 // kind of failure it was and why: the path, the byte offset and what was
 // expected there.
@@ -326,6 +328,11 @@ struct TLoadOptions {
   // of its folder (an image of up to a sixteenth of it, until it is spent):
   // the few small images of an ordinary drawing cost no files at all.
   uint64_t ImagesInMemory = 16ull << 20;
+  // Asked once the header section is read: when it says no, the load goes
+  // on only as the quick load for the layer test does (one class tag of the
+  // entity section, no image table) and ends there. A drawing read into
+  // memory is so tested and loaded with one reading of its header.
+  std::function<bool(const TJwwData&)> ContinueAfterHeader;
 };
 
 // The bytes of a document's images, by their place in its image table.

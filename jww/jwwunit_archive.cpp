@@ -54,7 +54,7 @@ const char* FailureName(TJwwFailure kind) noexcept {
 TJwwReader::TJwwReader(const std::filesystem::path& path) {
   try {
     File_ = qm::TFile::OpenRead(path);
-    Size_ = File_.Size();
+    Size_ = File_.SizeAtOpen();
   } catch (const qm::EFileError& e) {
     throw EJwwError(e.what(), TJwwFailure::IoError);
   }

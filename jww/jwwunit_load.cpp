@@ -76,6 +76,11 @@ TJwwStatus TJwwData::Load(const std::filesystem::path* path, const void* data, s
                                                    " is older than the oldest readable (" +
                                                    std::to_string(JwwLayout::MinVersion) + ")"};
     }
+    if (!forLayerTest && options.ContinueAfterHeader && !options.ContinueAfterHeader(*this)) {
+      forLayerTest = true;
+      maxTags = 1;
+      ExtractInto_.clear();
+    }
     if (forLayerTest)
       ReadEntitySectionForLayerTest(file, maxTags);
     else

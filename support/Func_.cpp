@@ -142,8 +142,26 @@ TJwwString RemoveCaretMOf(const TJwwString& text) {
   return text.Transformed([](auto t) { return RemoveCaretM(t); });
 }
 
+// The same test as RemoveSpaces(text).empty(), without making the text.
 bool IsBlank(const TJwwString& text) {
-  return text.Visit([](auto t) { return RemoveSpaces(t).empty(); });
+  if (text.IsWide()) {
+    for (const char16_t u : text.Units())
+      if (u > 0x20 && u != 0x3000) return false;
+    return true;
+  }
+  const std::string_view t = text.Sjis();
+  for (size_t i = 0; i < t.size(); ++i) {
+    const unsigned char b = At(t, i);
+    if (IsLeadByte(b)) {
+      // A full-width space is dropped; any other two-byte character, or a
+      // lead byte at the end (kept by RemoveSpaces), is not blank.
+      if (i + 1 == t.size() || b != 0x81 || At(t, i + 1) != 0x40) return false;
+      ++i;
+    } else if (b > 0x20) {
+      return false;
+    }
+  }
+  return true;
 }
 
 int32_t StrToIntOrZero(std::string_view text) noexcept {

@@ -100,7 +100,7 @@ constexpr auto QuietFor = std::chrono::minutes(10);
 
 TFileBytes ReadWholeFile(const std::filesystem::path& path) {
   TFile f = TFile::OpenRead(path);
-  const uint64_t size = f.Size();
+  const uint64_t size = f.SizeAtOpen();
   if (size > SIZE_MAX / 2) throw EFileError("cannot read " + path.string() + ": too large");
   TFileBytes bytes{std::unique_ptr<uint8_t[]>(new uint8_t[std::max<uint64_t>(1, size)]), static_cast<size_t>(size)};
   size_t got = 0;

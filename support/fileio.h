@@ -58,6 +58,8 @@ class TFile {
 
   bool IsOpen() const noexcept;
   uint64_t Size() const;
+  // The size the file had when OpenRead opened it (no further system call).
+  uint64_t SizeAtOpen() const noexcept { return SizeAtOpen_; }
   // Reads up to n bytes; returns the number read (0 only at the end of the file).
   size_t Read(void* buffer, size_t n);
   // Writes all n bytes or raises.
@@ -70,6 +72,7 @@ class TFile {
   void Close();  // raises when closing reports a failure
 
  private:
+  uint64_t SizeAtOpen_ = 0;
 #ifdef _WIN32
   static TFile Create(const std::filesystem::path& path, bool replace);
   void* Handle_ = nullptr;

@@ -46,12 +46,13 @@ TFile::~TFile() {
   if (Fd_ >= 0) ::close(Fd_);
 }
 
-TFile::TFile(TFile&& other) noexcept : Fd_(other.Fd_) { other.Fd_ = -1; }
+TFile::TFile(TFile&& other) noexcept : SizeAtOpen_(other.SizeAtOpen_), Fd_(other.Fd_) { other.Fd_ = -1; }
 
 TFile& TFile::operator=(TFile&& other) noexcept {
   if (this != &other) {
     if (Fd_ >= 0) ::close(Fd_);
     Fd_ = other.Fd_;
+    SizeAtOpen_ = other.SizeAtOpen_;
     other.Fd_ = -1;
   }
   return *this;
@@ -72,8 +73,8 @@ TFile TFile::OpenRead(const std::filesystem::path& path) {
                          (S_ISDIR(st.st_mode) ? "a folder" : S_ISFIFO(st.st_mode) ? "a FIFO" : "a device or socket") +
                          ")",
                      EFileError::TKind::NotRegular);
-  const int flags = ::fcntl(f.Fd_, F_GETFL);
-  if (flags >= 0) ::fcntl(f.Fd_, F_SETFL, flags & ~O_NONBLOCK);
+  // O_NONBLOCK means nothing to a regular file's reads: it stays set.
+  f.SizeAtOpen_ = static_cast<uint64_t>(st.st_size);
   return f;
 }
 

@@ -73,12 +73,15 @@ TFile::~TFile() {
   if (Handle_) CloseHandle(Handle_);
 }
 
-TFile::TFile(TFile&& other) noexcept : Handle_(other.Handle_) { other.Handle_ = nullptr; }
+TFile::TFile(TFile&& other) noexcept : SizeAtOpen_(other.SizeAtOpen_), Handle_(other.Handle_) {
+  other.Handle_ = nullptr;
+}
 
 TFile& TFile::operator=(TFile&& other) noexcept {
   if (this != &other) {
     if (Handle_) CloseHandle(Handle_);
     Handle_ = other.Handle_;
+    SizeAtOpen_ = other.SizeAtOpen_;
     other.Handle_ = nullptr;
   }
   return *this;
@@ -94,6 +97,7 @@ TFile TFile::OpenRead(const std::filesystem::path& path) {
   if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
     throw EFileError("cannot read " + PathToUtf8(path) + ": not a regular file", EFileError::TKind::NotRegular);
+  f.SizeAtOpen_ = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
   return f;
 }
 

@@ -59,6 +59,17 @@ TEST(RemoveSpaces, DropsSpacesFullWidthSpacesAndControlBytes) {
   EXPECT_EQ(RemoveSpaces("\xA0 x"), "\xA0x");
 }
 
+// IsBlank says what RemoveSpaces leaving nothing says, without making the text.
+TEST(RemoveSpaces, IsBlankAgreesWithIt) {
+  for (const std::string& s : {std::string(""), std::string(" "), std::string("\x81\x40 \t"), std::string("\x81\x41"),
+                              std::string(" \x81"), std::string("\x82\x20"), std::string("\x81\x40\x81\x40"),
+                              std::string(1, '\0'), std::string("a"), std::string("\x7F"), std::string("\xA0")}) {
+    EXPECT_EQ(Func_::IsBlank(TJwwString(s)), Func_::RemoveSpaces(s).empty()) << testing::PrintToString(s);
+  }
+  for (const std::u16string& u : {std::u16string(u"\u3000 \t"), std::u16string(u"\u3001"), std::u16string(u"")})
+    EXPECT_EQ(Func_::IsBlank(TJwwString::Wide(u)), Func_::RemoveSpaces(u).empty());
+}
+
 TEST(RemoveCaretM, DropsCaretMPairsAndControlBytes) {
   EXPECT_EQ(RemoveCaretM("ab^mcd"), "abcd");
   EXPECT_EQ(RemoveCaretM("^m^m"), " ");  // never empty from a non-empty text

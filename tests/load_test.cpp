@@ -697,6 +697,35 @@ TEST(LoadLayerTest, ReadsTheLayerTablesAndOneElement) {
   EXPECT_FALSE(d.BlockDefs[0].Used);  // its insert of definition 2 was not read
 }
 
+// One reading for the layer test and the whole load: told not to go on
+// after the header, the load ends where the quick load would.
+TEST(LoadLayerTest, ALoadToldToStopAfterTheHeaderIsTheQuickLoad) {
+  testutil::TScopedWorkFolder work;
+  const auto bytes = jwwtest::Build(FullDrawing(700));
+  TJwwData quick, stopped, full;
+  ASSERT_TRUE(testutil::Ok(quick.LoadForLayerTest(bytes.data(), bytes.size(), 1)));
+  TLoadOptions options = work.Ordinary();
+  int asked = 0;
+  options.ContinueAfterHeader = [&](const TJwwData& d) {
+    ++asked;
+    EXPECT_EQ(d.LayerGroups.at(2).State, 0);  // the header is there to decide by
+    EXPECT_TRUE(d.EntityOrder.empty());
+    return false;
+  };
+  ASSERT_TRUE(testutil::Ok(stopped.LoadDocument(bytes.data(), bytes.size(), options)));
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(stopped.Header.EntityCount, quick.Header.EntityCount);
+  EXPECT_EQ(stopped.EntityOrder, quick.EntityOrder);
+  EXPECT_EQ(stopped.TotalCount(), 1);
+  EXPECT_TRUE(stopped.BlockDefs.empty());
+  EXPECT_TRUE(stopped.Images.empty());
+  EXPECT_TRUE(work.Empty());
+  options.ContinueAfterHeader = [](const TJwwData&) { return true; };
+  ASSERT_TRUE(testutil::Ok(full.LoadDocument(bytes.data(), bytes.size(), options)));
+  EXPECT_EQ(full.TotalCount(), 9);
+  EXPECT_EQ(full.Images.size(), 2u);
+}
+
 // ---------------------------------------------------------------------------
 // Speed
 
