@@ -122,13 +122,16 @@ void TForm1::FormClose() {
     std::error_code ec;
     std::filesystem::remove(WorkFolder, ec);  // stays when other files are in it
   }
-  if (!WriteSettings(SettingsPath_) && !UserSettingsPath_.empty() && SettingsPath_ != UserSettingsPath_) {
-    // The program folder has become read-only since the start.
-    std::error_code ec;
-    std::filesystem::create_directories(UserSettingsPath_.parent_path(), ec);
-    SettingsPath_ = UserSettingsPath_;
-    WriteSettings(SettingsPath_);
-  }
+  auto write = [this](const std::filesystem::path& path) {
+    if (path == UserSettingsPath_) {
+      std::error_code ec;
+      std::filesystem::create_directories(path.parent_path(), ec);  // made with the first settings it holds
+    }
+    return WriteSettings(path);
+  };
+  // A program folder that has become read-only since the start: the user's.
+  if (!write(SettingsPath_) && !UserSettingsPath_.empty() && SettingsPath_ != UserSettingsPath_)
+    write(SettingsPath_ = UserSettingsPath_);
   SaveViewSettings(ViewSettingsPathFor(SettingsPath_));
 }
 
@@ -190,6 +193,7 @@ void TForm1::ListFiles(const std::vector<std::filesystem::path>& files) {
   std::unordered_set<std::u16string> listed;
   listed.reserve(static_cast<size_t>(ListBox1_.Count()) + files.size());
   for (int i = 0; i < ListBox1_.Count(); ++i) listed.insert(ListKey(ListBox1_.Item(i)));
+  TListUpdate update(ListBox1_);
   for (const std::filesystem::path& file : files) {
     if (!CanList(file)) continue;
     std::u16string key = ListKey(file);
@@ -261,6 +265,7 @@ void TForm1::AddPaths(const std::vector<std::filesystem::path>& paths) {
 bool TForm1::Button2Click() {
   if (Busy_) return false;
   if (ListBox1_.Count() == 0 || ListBox1_.ItemIndex() < 0) return true;
+  TListUpdate update(ListBox1_);
   for (int i = ListBox1_.Count() - 1; i >= 0; --i) {
     if (!ListBox1_.Selected(i)) continue;
     Forget(ListBox1_.Item(i));
@@ -389,6 +394,7 @@ void TForm1::Button3Click() {
   };
   TDirectBatchRunner direct;
   Interrupted_ = (BatchRunner ? *BatchRunner : direct).Run(body, batch).Interrupted;
+  StopRequested_ = false;
   Form2_.FinishBatch(count, Interrupted_);
   StatusBar1_.SetSimpleText(std::string(Msg::IdleHint));
   Observer_.BatchFinished(Interrupted_);

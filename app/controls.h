@@ -39,6 +39,21 @@ class IListBox {
   virtual void Sort(const TLess& less) = 0;
   // What the list shows of its items beyond their names has changed.
   virtual void RowsChanged() {}
+  // Around many changes at once: the list is shown again after the last.
+  virtual void BeginUpdate() {}
+  virtual void EndUpdate() {}
+};
+
+// BeginUpdate and EndUpdate of a list for the lifetime of a scope.
+class TListUpdate {
+ public:
+  explicit TListUpdate(IListBox& list) : List_(list) { List_.BeginUpdate(); }
+  ~TListUpdate() { List_.EndUpdate(); }
+  TListUpdate(const TListUpdate&) = delete;
+  TListUpdate& operator=(const TListUpdate&) = delete;
+
+ private:
+  IListBox& List_;
 };
 
 // The main window's status bar with its one simple panel (UTF-8 text).
