@@ -18,6 +18,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -29,7 +31,10 @@
 #include "jwwgen.h"
 #include "jwwsections.h"
 #include "jwwunit.h"
+#include "proof.h"
 #include "purge.h"
+#include "render.h"
+#include "svg.h"
 #include "workfolder.h"
 
 namespace fs = std::filesystem;
@@ -278,6 +283,67 @@ int main(int argc, char** argv) {
   row("read-back check", Median(check));
   row("whole conversion", whole);
   std::printf("\nWhole conversion / copy: **%.2f×** (target at most 3×; medians of %d pairs)\n\n", whole / cat, pairs);
+
+  // Rendering, and the visual proof against the whole conversion.
+  {
+    TJwwData d;
+    if (const TJwwStatus loaded = d.LoadDocument(big); !loaded) Die(loaded.Error);
+    class TNullSink : public qm::view::IDisplaySink {
+     public:
+      void Polyline(const qm::view::TOrigin&, const qm::view::TStroke&, std::span<const qm::view::TPoint>) override {}
+      void Arc(const qm::view::TOrigin&, const qm::view::TStroke&, const qm::view::TArc&) override {}
+      void Polygon(const qm::view::TOrigin&, uint32_t, std::span<const qm::view::TPoint>) override {}
+      void Text(const qm::view::TOrigin&, const qm::view::TText&) override {}
+      void Image(const qm::view::TOrigin&, const qm::view::TImage&) override {}
+      void Dot(const qm::view::TOrigin&, const qm::view::TDot&) override {}
+    } none;
+    std::vector<double> produce, omit, mark, record, compare;
+    uint64_t items = 0, omitBytes = 0, markBytes = 0;
+    const fs::path svg = folder / "picture.svg";
+    auto picture = [&](qm::view::THidden mode, uint64_t& bytes) {
+      std::ofstream out(svg, std::ios::binary | std::ios::trunc);
+      qm::view::WriteSvg(d, out, {mode});
+      out.close();
+      if (!out) Die("cannot write " + svg.string());
+      bytes = fs::file_size(svg);
+    };
+    const int renders = std::max(3, pairs / 2);
+    for (int i = 0; i < renders; ++i) {
+      produce.push_back(Time([&] { items = qm::view::Render(d, none).Items; }));
+      omit.push_back(Time([&] { picture(qm::view::THidden::Omit, omitBytes); }));
+      mark.push_back(Time([&] { picture(qm::view::THidden::Mark, markBytes); }));
+    }
+    fs::remove(svg);
+    size_t recorded = 0, recordBytes = 0;
+    for (int i = 0; i < pairs; ++i) {
+      if (i > 0)
+        if (const TJwwStatus loaded = d.LoadDocument(big); !loaded) Die(loaded.Error);
+      std::optional<qm::view::TVisualRecord> before;
+      record.push_back(Time([&] { before = qm::view::TVisualRecord::Of(d); }));
+      recorded = before->Items();
+      recordBytes = before->MemoryBytes();
+      qm::PurgeHiddenMaterial(d);
+      std::optional<qm::view::TVisualDifference> difference;
+      compare.push_back(Time([&] { difference = before->Compare(d); }));
+      if (difference) Die("the visual proof fails on the benchmark drawing: " + difference->What);
+    }
+    const TRun cliRun = RunCli(cli, {"render", "--hidden", "mark", "-o", svg.string(), big.string()});
+    if (cliRun.Status != 0) Die("quillmark render failed");
+    fs::remove(svg);
+    const double proof = Median(record) + Median(compare);
+    std::printf("| rendering (every layer, inserts expanded) | median | |\n|---|---:|---|\n");
+    std::printf("| display items made, no output | %.1f ms | %llu items |\n", Median(produce) * 1e3,
+                static_cast<unsigned long long>(items));
+    std::printf("| SVG, `--hidden omit`, to a file | %.1f ms | %.1f MB |\n", Median(omit) * 1e3, Mb(omitBytes));
+    std::printf("| SVG, `--hidden mark`, to a file | %.1f ms | %.1f MB |\n", Median(mark) * 1e3, Mb(markBytes));
+    std::printf("| `quillmark render --hidden mark` (load and write) | %.0f ms | peak memory %.0f MB |\n",
+                cliRun.Seconds * 1e3, static_cast<double>(cliRun.PeakKb) / 1024);
+    std::printf("| visual proof: record the source (hidden off) | %.1f ms | %zu items, %.1f MB |\n",
+                Median(record) * 1e3, recorded, Mb(recordBytes));
+    std::printf("| visual proof: compare the purged document | %.1f ms | |\n", Median(compare) * 1e3);
+    std::printf("| **visual proof / whole conversion** | **%.1f ms / %.1f ms = %.0f %%** | |\n\n", proof * 1e3,
+                whole * 1e3, proof / whole * 100);
+  }
 
   // Peak memory of the command line.
   std::printf("| command line | wall | peak memory | bound (2 × file + 64 MB) |\n|---|---:|---:|---:|\n");

@@ -5,9 +5,13 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
+#include "Func_.h"
 #include "jwwtype.h"
 
 namespace JwwMeaning {
@@ -76,5 +80,225 @@ constexpr uint16_t PenColor(uint16_t c, int32_t kind, int32_t v) noexcept {
 
 // A pen width above this is not a width (written as 0).
 constexpr uint16_t MaxPenWidth = 30000;
+
+// ---------------------------------------------------------------------------
+// What the numbers look like on paper: the rules the renderer draws by.
+// Marked "measured" where real drawings confirmed them; the others are the
+// best knowledge we have, kept here so that a correction is one line.
+
+// Element coordinates are paper millimetres, origin at the sheet's centre,
+// +y up (measured: the A3 frame of a 1:100 drawing lies at x +-210, y +-148.5).
+// A layer group's Scale only turns paper mm into real mm for reading
+// dimensions; it plays no part in drawing.
+
+// The sheet of a PaperSize code, landscape, in mm; nothing for a code that
+// names no sheet (then the drawing's extent is shown).
+struct TPaper {
+  double Width = 0, Height = 0;
+};
+constexpr std::optional<TPaper> Paper(int32_t code) noexcept {
+  switch (code) {
+    case 0: return TPaper{1189, 841};  // A0
+    case 1: return TPaper{841, 594};   // A1
+    case 2: return TPaper{594, 420};   // A2
+    case 3: return TPaper{420, 297};   // A3
+    case 4: return TPaper{297, 210};   // A4
+    case 8: return TPaper{1682, 1189};   // 2A
+    case 9: return TPaper{2378, 1682};   // 3A
+    case 10: return TPaper{3364, 2378};  // 4A
+    case 11: return TPaper{4756, 3364};  // 5A
+    case 12: return TPaper{10000, 7071};    // 10 m
+    case 13: return TPaper{50000, 35355};   // 50 m
+    case 14: return TPaper{100000, 70711};  // 100 m
+    default: return std::nullopt;
+  }
+}
+
+// A layer is shown when neither its group's State nor its own is 0.
+constexpr bool IsShown(int32_t groupState, int32_t layerState) noexcept { return groupState != 0 && layerState != 0; }
+
+// Colours are stored as 0x00BBGGRR (measured: pen 2 black 0x000000, pen 6
+// blue 0xFF0000); PenSettings[0] is the background, PenSettings[1..9] pen
+// colours 1..9, ColorsEx[c - 100] the colours from 101, and a solid of pen
+// colour 10 carries its own value in the same form. As 0xRRGGBB:
+constexpr uint32_t Rgb(int32_t stored) noexcept {
+  const auto v = static_cast<uint32_t>(stored) & 0xFFFFFFu;
+  return ((v & 0xFFu) << 16) | (v & 0xFF00u) | ((v >> 16) & 0xFFu);
+}
+// The background's pen number.
+constexpr uint16_t BackgroundPen = 0;
+
+// Line widths: a pen's PrinterWidth, and an element's own PenWidth when it is
+// not 0 (it overrides the pen's), count hundredths of a millimetre.
+constexpr double WidthMm(int32_t hundredths) noexcept { return hundredths > 0 ? hundredths / 100.0 : 0.0; }
+// A point is a dot of its pen's PointRadius, in paper mm, whatever a block's
+// scale; a point whose Temporary is not 0 is a construction point, shown on
+// screen but never printed.
+constexpr bool IsConstructionPoint(int32_t temporary) noexcept { return temporary != 0; }
+
+// Line types as dash patterns in paper mm (on, off, on, off ...); none is a
+// solid line. 1 is solid, 2..9 the standard types, 16..19 the double-length
+// ones (those of 2..5 at twice the length), 11..15 the random lines (drawn
+// solid), 31..62 the extended types of version 4.20 (their Pitches in mm),
+// anything else solid.
+struct TDashes {
+  std::array<double, 10> Length{};
+  uint8_t Count = 0;  // 0: solid
+};
+constexpr TDashes StandardDashes(uint8_t style) noexcept {
+  switch (style) {
+    case 2: return {{0.5, 0.5}, 2};
+    case 3: return {{1, 1}, 2};
+    case 4: return {{3, 1}, 2};
+    case 5: return {{6, 1, 1, 1}, 4};
+    case 6: return {{10, 1.5, 1.5, 1.5}, 4};
+    case 7: return {{6, 1, 1, 1, 1, 1}, 6};
+    case 8: return {{10, 1.5, 1.5, 1.5, 1.5, 1.5}, 6};
+    case 9: return {{2, 2}, 2};
+    case 16: case 17: case 18: case 19: {
+      TDashes d = StandardDashes(static_cast<uint8_t>(style - 14));
+      for (double& x : d.Length) x *= 2;
+      return d;
+    }
+    default: return {};
+  }
+}
+constexpr bool IsExtendedLineType(uint8_t style) noexcept { return style >= 31 && style <= 62; }
+// The pattern of an extended line type from its entry (LineTypesEx[style - 30]):
+// its first SegmentCount pitches; a count outside 1..10, or a pattern that
+// draws nothing, is solid.
+constexpr TDashes ExtendedDashes(const TEntJwwLineTypeExNo& t) noexcept {
+  if (t.SegmentCount < 1 || t.SegmentCount > 10) return {};
+  TDashes d;
+  d.Count = static_cast<uint8_t>(t.SegmentCount);
+  double on = 0, sum = 0;
+  for (size_t i = 0; i < d.Count; ++i) {
+    const double x = t.Pitches[i];
+    if (!(x >= 0 && x < 1e6)) return {};
+    d.Length[i] = x;
+    sum += x;
+    if (i % 2 == 0) on += x;
+  }
+  if (on <= 0 || sum <= 0) return {};
+  if (d.Count % 2) d.Length[d.Count++] = 0;  // an odd list closes with a gap of 0
+  return d;
+}
+
+// Arcs: StartAngle, ArcAngle and TiltAngle in radians, counter-clockwise
+// (measured: within +-2 pi). Radius is the semi-axis along the tilt, Flatness
+// the other semi-axis over it (measured 0.1..2.0). A point of the ellipse is
+// centre + Radius cos(t) along the tilt + Radius Flatness sin(t) across it,
+// and the arc runs over t from StartAngle through ArcAngle (t is the angle on
+// the circle the ellipse is squeezed from). FullCircle 1 draws the whole.
+constexpr bool IsWholeEllipse(int32_t fullCircle) noexcept { return fullCircle == 1; }
+
+// Texts (measured): SizeX is the width of a full-width character in paper mm
+// (a half-width character is half of it), SizeY the height, Spacing the gap
+// between two characters; Angle in degrees, counter-clockwise; StartX/StartY
+// the lower left of the first character. Half-width are the one-byte
+// characters of Shift-JIS; of a wide string, units below U+0100 and the
+// half-width katakana U+FF61..U+FF9F (a surrogate pair is one full-width
+// character).
+constexpr double TextAngle(double degrees) noexcept { return degrees * 3.14159265358979323846 / 180.0; }
+struct TTextRun {
+  double Width = 0;   // from the first character's left to the last one's right, paper mm
+  uint32_t Characters = 0;
+};
+inline TTextRun TextRun(const TJwwString& text, double sizeX, double spacing) noexcept {
+  uint64_t halves = 0;
+  uint32_t chars = 0;
+  if (text.IsWide()) {
+    const std::u16string_view u = text.Units();
+    for (size_t i = 0; i < u.size(); ++i, ++chars) {
+      const char16_t c = u[i];
+      if (c >= 0xD800 && c <= 0xDBFF && i + 1 < u.size() && u[i + 1] >= 0xDC00 && u[i + 1] <= 0xDFFF) ++i;
+      halves += c < 0x100 || (c >= 0xFF61 && c <= 0xFF9F) ? 1 : 2;
+    }
+  } else {
+    const std::string_view s = text.Sjis();
+    for (size_t i = 0; i < s.size(); ++i, ++chars) {
+      const bool pair = Func_::IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size();
+      halves += pair ? 2 : 1;
+      i += pair;
+    }
+  }
+  TTextRun run;
+  run.Characters = chars;
+  run.Width = static_cast<double>(halves) * sizeX / 2 + (chars > 1 ? (chars - 1) * spacing : 0.0);
+  return run;
+}
+
+// A text that starts with "^@BM" shows an embedded image:
+// "^@BM[%temp%]NAME,WIDTH,HEIGHT,..." with the frame's width and height in
+// paper mm, its lower left at the text's start, turned by the text's angle.
+// Nothing when the text is not one; a size that does not read is 0.
+struct TImageRef {
+  TJwwString Name;
+  double Width = 0, Height = 0;
+};
+namespace Detail {
+template <class View>
+double Number(View s, size_t& i) noexcept {
+  while (i < s.size() && s[i] == ' ') ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+  double v = 0, scale = 0;
+  bool digits = false;
+  for (; i < s.size(); ++i) {
+    const auto c = static_cast<uint32_t>(s[i]);
+    if (c >= '0' && c <= '9') {
+      digits = true;
+      if (scale == 0) v = v * 10 + (c - '0');
+      else v += (c - '0') * (scale /= 10);
+    } else if (c == '.' && scale == 0) {
+      scale = 1;
+    } else {
+      break;
+    }
+  }
+  while (i < s.size() && s[i] != ',') ++i;
+  if (i < s.size()) ++i;
+  return digits && v < 1e9 ? (negative ? -v : v) : 0;
+}
+template <class View>
+std::optional<TImageRef> ImageRef(View s) {
+  constexpr char Prefix[] = "^@BM", Temp[] = "%temp%";
+  if (s.size() < 4) return std::nullopt;
+  for (size_t i = 0; i < 4; ++i)
+    if (static_cast<uint32_t>(s[i]) != static_cast<uint32_t>(Prefix[i])) return std::nullopt;
+  size_t from = 4;
+  bool temp = s.size() >= 10;
+  for (size_t i = 0; temp && i < 6; ++i) temp = static_cast<uint32_t>(s[4 + i]) == static_cast<uint32_t>(Temp[i]);
+  if (temp) from = 10;
+  size_t comma = from;
+  while (comma < s.size() && s[comma] != ',') {
+    if constexpr (sizeof(s[0]) == 1)
+      comma += Func_::IsLeadByte(static_cast<unsigned char>(s[comma])) && comma + 1 < s.size() ? 2u : 1u;
+    else
+      ++comma;
+  }
+  TImageRef r;
+  if constexpr (sizeof(s[0]) == 1) r.Name = TJwwString(std::string(s.substr(from, comma - from)));
+  else r.Name = TJwwString::Wide(std::u16string(s.substr(from, comma - from)));
+  size_t i = comma < s.size() ? comma + 1 : comma;
+  r.Width = Number(s, i);
+  r.Height = Number(s, i);
+  return r;
+}
+}  // namespace Detail
+inline std::optional<TImageRef> ImageRef(const TJwwString& text) {
+  return text.IsWide() ? Detail::ImageRef(text.Units()) : Detail::ImageRef(text.Sjis());
+}
+
+// Block inserts: the definition's elements, relative to its origin (the base
+// point), are scaled by ScaleX and ScaleY, turned by Angle (radians,
+// counter-clockwise) and moved to X, Y. An insert places the first
+// definition of its number.
+
+// Dimensions draw their line and value text, and from version 4.20 their two
+// extension lines and four points (older files hold none).
+constexpr bool HasDimensionExtension(int32_t v) noexcept { return v >= 420; }
+
+// Solids are filled quadrilaterals: Start, End, Point2, Point3 in that order.
 
 }  // namespace JwwMeaning

@@ -27,6 +27,7 @@
 #include "fileio.h"
 #include "info.h"
 #include "paths.h"
+#include "render.h"
 #include "report.h"
 #include "textconv.h"
 #include "workfolder.h"
@@ -52,6 +53,7 @@ constexpr bool ExpandWildcards = false;  // the shell has expanded them: a * is 
 const char* const Usage =
     "Usage: quillmark [convert] [OPTIONS] PATH...\n"
     "       quillmark info [--json] [--all] [-r] [--encoding ENC] PATH...\n"
+    "       quillmark render DRAWING.jww [-o OUT.svg] [--hidden omit|mark|only] [--layers-all]\n"
     "\n"
     "Removes the hidden content of JWW drawings. For every drawing that has a\n"
     "hidden layer group or layer, writes NAME_2.JWW (or _3, _4, ...: the first\n"
@@ -77,6 +79,9 @@ const char* const Usage =
     "                        hidden layers, and what a conversion would remove;\n"
     "                        paths in full\n"
     "                          quillmark info plans\n"
+    "  render DRAWING        draw it as an SVG picture, hidden material left out,\n"
+    "                        marked or alone (quillmark render --help)\n"
+    "                          quillmark render plans/a.jww --hidden mark\n"
     "\n"
     "Options:\n"
     "  -r, --recursive       folders with their subfolders\n"
@@ -414,8 +419,10 @@ int ParseArguments(const std::vector<std::string>& args, TOptions& o) {
 }
 
 int Main(int argc, char** argv) {
+  const std::vector<std::string> args = Arguments(argc, argv);
+  if (!args.empty() && args[0] == "render") return qm::RunRender({args.begin() + 1, args.end()}, std::cout, std::cerr);
   TOptions options;
-  if (const int status = ParseArguments(Arguments(argc, argv), options); status >= 0) return status;
+  if (const int status = ParseArguments(args, options); status >= 0) return status;
 
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);

@@ -87,8 +87,16 @@ EntHdr On(uint16_t group, uint16_t layer, uint16_t color = 1) {
   h.LayerGroup = group;
   h.Layer = layer;
   h.PenColor = color;
+  h.PenWidth = 0;  // the pen's width
   return h;
 }
+
+// The plan is a house of 4 m drawn at 1:25 on an A3 sheet: coordinates are
+// paper millimetres, origin at the sheet's centre. R gives the paper length
+// of a real length in mm, P the paper position of a point of the plan.
+constexpr double Scale = 25;
+double R(double real) { return real / Scale; }
+double P(double real) { return real / Scale - 80; }
 
 Sen Line(EntHdr h, double x1, double y1, double x2, double y2) {
   Sen s;
@@ -100,12 +108,15 @@ Sen Line(EntHdr h, double x1, double y1, double x2, double y2) {
   return s;
 }
 
+// A text 3 mm high; its run is half of 3 mm for every byte (a full-width
+// character is two bytes), so the end lies there.
 Moji Text(EntHdr h, double x, double y, std::string text) {
   Moji m;
   m.H = h;
   m.StartX = x;
   m.StartY = y;
-  m.EndX = x + 3.0 * static_cast<double>(text.size());
+  const size_t bytes = Wide ? 2 * text.size() / 3 : text.size();  // the UTF-8 samples are (mostly) 3 bytes a character
+  m.EndX = x + 1.5 * static_cast<double>(bytes);
   m.EndY = y;
   m.SizeX = m.SizeY = 3;
   m.FontName = Gothic;
@@ -120,6 +131,19 @@ Block Insert(EntHdr h, double x, double y, int32_t number) {
   b.Y = y;
   b.BlockNumber = number;
   return b;
+}
+
+// Screen colours as the CAD program's own drawings hold them (0x00BBGGRR,
+// background white) and printer widths in hundredths of a millimetre.
+void Pens(Header& h) {
+  const int32_t colors[10] = {0xFFFFFF, 0x505050, 0x000000, 0x00A000, 0x0080C0, 0xC000C0, 0xFF0000, 0x0000E0, 0x808000, 0x0060FF};
+  const int32_t widths[10] = {1, 13, 18, 25, 18, 18, 35, 18, 13, 50};
+  for (size_t i = 0; i < 10; ++i) {
+    h.PenSettings[i].ScreenColor = colors[i];
+    h.PenSettings[i].PrinterColor = i == 0 ? 0xFFFFFF : colors[i];
+    h.PenSettings[i].PrinterWidth = widths[i];
+    h.PenSettings[i].PointRadius = 0.5;
+  }
 }
 
 // The common plan: a visible floor plan on group 0, hidden equipment on group
@@ -138,73 +162,89 @@ Drawing Plan(int32_t version) {
   d.Hdr.Layers[0 * 16 + 5].State = 0;  // hidden layer
   d.Hdr.Layers[2 * 16 + 3].Name = Memo;
 
+  Pens(d.Hdr);
+  d.Hdr.LayerGroups[0].Scale = Scale;
+  d.Hdr.LayerGroups[2].Scale = Scale;
+
   for (int i = 0; i <= 4; ++i) {
-    d.Elements.push_back(Line(On(0, 0), i * 1000.0, 0, i * 1000.0, 4000));
-    d.Elements.push_back(Line(On(0, 0), 0, i * 1000.0, 4000, i * 1000.0));
+    d.Elements.push_back(Line(On(0, 0, 8), P(i * 1000.0), P(0), P(i * 1000.0), P(4000)));
+    d.Elements.push_back(Line(On(0, 0, 8), P(0), P(i * 1000.0), P(4000), P(i * 1000.0)));
   }
   Enko circle;
-  circle.H = On(0, 2);
-  circle.CenterX = 2000;
-  circle.CenterY = 2000;
-  circle.Radius = 300;
+  circle.H = On(0, 2, 6);
+  circle.CenterX = P(2000);
+  circle.CenterY = P(2000);
+  circle.Radius = R(300);
   d.Elements.push_back(circle);
   Ten point;
-  point.H = On(0, 2);
-  point.X = 500;
-  point.Y = 500;
+  point.H = On(0, 2, 6);
+  point.X = P(500);
+  point.Y = P(500);
   d.Elements.push_back(point);
-  d.Elements.push_back(Text(On(0, 3), 500, 3500, Ima));
-  d.Elements.push_back(Text(On(0, 3), 2500, 3500, Daidokoro));
+  d.Elements.push_back(Text(On(0, 3, 2), P(500), P(3500), Ima));
+  d.Elements.push_back(Text(On(0, 3, 2), P(2500), P(3500), Daidokoro));
   Sunpou dim;
-  dim.H = On(0, 1);
-  dim.Line = Line(On(0, 1), 0, -500, 4000, -500);
-  dim.ValueText = Text(On(0, 1), 1800, -450, "4000");
+  dim.H = On(0, 1, 5);
+  dim.Line = Line(On(0, 1, 5), P(0), P(-500), P(4000), P(-500));
+  dim.ValueText = Text(On(0, 1, 5), P(1800), P(-450), "4000");
+  dim.AuxLine1 = Line(On(0, 1, 5), P(0), P(-100), P(0), P(-600));
+  dim.AuxLine2 = Line(On(0, 1, 5), P(4000), P(-100), P(4000), P(-600));
+  dim.Point1.H = dim.Point2.H = On(0, 1, 5);
+  dim.Point1.X = dim.Point3.X = P(0);
+  dim.Point2.X = dim.Point4.X = P(4000);
+  dim.Point1.Y = dim.Point2.Y = dim.Point3.Y = dim.Point4.Y = P(-500);
+  dim.Point3.H = dim.Point4.H = On(0, 1, 5);
+  dim.Point3.Temporary = dim.Point4.Temporary = 1;
   d.Elements.push_back(dim);
   Solid solid;
   solid.H = On(0, 4, 10);
   solid.Color = 0xC0E0FF;
-  solid.EndX = 500;
-  solid.Point2X = 500;
-  solid.Point2Y = 500;
-  solid.Point3Y = 500;
+  solid.StartX = P(0);
+  solid.StartY = P(0);
+  solid.EndX = P(500);
+  solid.EndY = P(0);
+  solid.Point2X = P(500);
+  solid.Point2Y = P(500);
+  solid.Point3X = P(0);
+  solid.Point3Y = P(500);
   d.Elements.push_back(solid);
 
   // Hidden material: sketch lines and a note on layer 0-5, equipment on group 2.
-  d.Elements.push_back(Line(On(0, 5), 100, 100, 3900, 3900));
-  d.Elements.push_back(Text(On(0, 5), 100, 200, Memo));
-  d.Elements.push_back(Line(On(2, 0), 1500, 1500, 2500, 1500));
-  d.Elements.push_back(Text(On(2, 3), 1500, 1600, Setsubi));
+  d.Elements.push_back(Line(On(0, 5, 7), P(100), P(100), P(3900), P(3900)));
+  d.Elements.push_back(Text(On(0, 5, 7), P(100), P(200), Memo));
+  d.Elements.push_back(Line(On(2, 0, 3), P(1500), P(1500), P(2500), P(1500)));
+  d.Elements.push_back(Text(On(2, 3, 3), P(1500), P(1600), Setsubi));
 
   // Blocks: 0 door (holds a window block), 1 window, 2 fixture (inserted only
   // on the hidden group), 3 never inserted.
   BlockDef door;
   door.Number = 0;
   door.Name = Tobira;
-  door.Elements.push_back(Line(On(0, 6), 0, 0, 800, 0));
+  door.Elements.push_back(Line(On(0, 6, 2), 0, 0, R(800), 0));
   Enko swing;
-  swing.H = On(0, 6);
-  swing.Radius = 800;
+  swing.H = On(0, 6, 2);
+  swing.Radius = R(800);
   swing.ArcAngle = 1.5707963267948966;
   swing.FullCircle = 0;
   door.Elements.push_back(swing);
-  door.Elements.push_back(Insert(On(0, 6), 0, 900, 1));
+  door.Elements.push_back(Insert(On(0, 6), 0, R(900), 1));
   BlockDef window;
   window.Number = 1;
   window.Name = Mado;
-  window.Elements.push_back(Line(On(0, 6), 0, 0, 1200, 0));
-  window.Elements.push_back(Line(On(0, 6), 0, 60, 1200, 60));
+  window.Elements.push_back(Line(On(0, 6, 2), 0, 0, R(1200), 0));
+  window.Elements.push_back(Line(On(0, 6, 2), 0, R(60), R(1200), R(60)));
   BlockDef fixture;
   fixture.Number = 2;
   fixture.Name = Setsubi;
-  fixture.Elements.push_back(Line(On(2, 0), 0, 0, 300, 300));
+  fixture.Elements.push_back(Line(On(2, 0, 3), 0, 0, R(300), R(300)));
   BlockDef spare;
   spare.Number = 3;
   spare.Name = Tategu;
-  spare.Elements.push_back(Line(On(0, 6), 0, 0, 100, 0));
+  spare.Elements.push_back(Line(On(0, 6), 0, 0, R(100), 0));
   d.Blocks = {door, window, fixture, spare};
-  d.Elements.push_back(Insert(On(0, 6), 1000, 0, 0));
-  d.Elements.push_back(Insert(On(0, 6), 3000, 4000, 1));
-  d.Elements.push_back(Insert(On(2, 1), 2000, 2000, 2));
+  d.Elements.push_back(Insert(On(0, 6), P(1000), P(0), 0));
+  d.Elements.push_back(Insert(On(0, 6), P(3000), P(4000), 1));
+  d.Elements.push_back(Insert(On(2, 1), P(2000), P(2000), 2));
   return d;
 }
 
@@ -221,8 +261,8 @@ int main(int argc, char** argv) {
   // Version 7.00 with two embedded images: one shown on a visible layer, one
   // only on the hidden group.
   Drawing v700 = Plan(700);
-  v700.Elements.push_back(Text(On(0, 3), 3000, 300, "^@BM%temp%photo.bmp,100,100,0,0,1,0"));
-  v700.Elements.push_back(Text(On(2, 0), 3000, 300, "^@BM%temp%equipment.bmp,100,100,0,0,1,0"));
+  v700.Elements.push_back(Text(On(0, 3), 100, -60, "^@BM%temp%photo.bmp,40,30,0,0,1,0"));
+  v700.Elements.push_back(Text(On(2, 0), 100, 20, "^@BM%temp%equipment.bmp,40,30,0,0,1,0"));
   v700.Images.push_back({"photo.bmp", Bitmap(8, 8, 0x20, 0x80, 0xC0), {}});
   v700.Images.push_back({"equipment.bmp", Bitmap(4, 4, 0xC0, 0x20, 0x20), {}});
   WriteFile(out / "plan_v700.jww", Build(v700));
@@ -242,9 +282,9 @@ int main(int argc, char** argv) {
   Wide = true;
   Drawing wide = Plan(700);
   wide.Hdr.Layers[0 * 16 + 2].Name = "設備 ①② café";
-  wide.Elements.push_back(Text(On(0, 3), 500, 3000, "Ø 100 ①"));
-  wide.Elements.push_back(Text(On(2, 3), 1500, 1700, "점검 필요 ⚠"));
-  wide.Elements.push_back(Text(On(0, 3), 3000, 300, "^@BM%temp%写真①.bmp,100,100,0,0,1,0"));
+  wide.Elements.push_back(Text(On(0, 3), P(500), P(3000), "Ø 100 ①"));
+  wide.Elements.push_back(Text(On(2, 3), P(1500), P(1700), "점검 필요 ⚠"));
+  wide.Elements.push_back(Text(On(0, 3), 100, -60, "^@BM%temp%写真①.bmp,40,30,0,0,1,0"));
   wide.Images.push_back({"写真①.bmp", Bitmap(8, 8, 0x20, 0xC0, 0x80), {}});
   WriteFile(out / "plan_v700_wide.jww", Build(wide));
 

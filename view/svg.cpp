@@ -1,0 +1,492 @@
+#include "svg.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "bounds.h"
+#include "textconv.h"
+
+namespace qm::view {
+
+namespace {
+
+constexpr double Pi = 3.14159265358979323846;
+
+// The extent of what a pass draws.
+class TExtent : public IDisplaySink {
+ public:
+  explicit TExtent(bool construction) : Construction_(construction) {}
+  void Polyline(const TOrigin&, const TStroke&, std::span<const TPoint> points) override { Box.Merge(BoundsOf(points)); }
+  void Arc(const TOrigin&, const TStroke&, const TArc& arc) override { Box.Merge(BoundsOf(arc)); }
+  void Polygon(const TOrigin&, uint32_t, std::span<const TPoint> points) override { Box.Merge(BoundsOf(points)); }
+  void Text(const TOrigin&, const TText& text) override {
+    if (IsFinite(text.Frame)) Box.Merge(BoundsOf(text));
+  }
+  void Image(const TOrigin&, const TImage& image) override {
+    if (IsFinite(image.Frame)) Box.Merge(BoundsOf(image));
+  }
+  void Dot(const TOrigin&, const TDot& dot) override {
+    if (Construction_ || !dot.Construction) Box.Merge(BoundsOf(dot));
+  }
+  TBox Box;
+
+ private:
+  bool Construction_;
+};
+
+// The semi-axes and the turn of the ellipse of two conjugate semi-axes: the
+// singular values of the matrix [U V] and the direction of the first.
+struct TAxes {
+  double Rx = 0, Ry = 0, Turn = 0;
+};
+TAxes Axes(TPoint u, TPoint v) {
+  const double e = (u.X + v.Y) / 2, f = (u.X - v.Y) / 2, g = (u.Y + v.X) / 2, h = (u.Y - v.X) / 2;
+  const double q = std::hypot(e, h), r = std::hypot(f, g);
+  return {q + r, std::fabs(q - r), (std::atan2(h, e) + std::atan2(g, f)) / 2};
+}
+
+bool IsWholeArc(const TArc& a) { return a.Whole || std::fabs(a.Sweep) >= 2 * Pi; }
+
+class TSvgWriter : public IDisplaySink {
+ public:
+  explicit TSvgWriter(std::ostream& out) : Out_(out) { B_.reserve(1 << 20); }
+
+  // How the following pass draws: every colour replaced (marked hidden
+  // material), the thinnest line, construction points shown or not.
+  void Pass(std::optional<uint32_t> color, double thinnest, bool construction) {
+    Override_ = color;
+    Thinnest_ = thinnest;
+    Construction_ = construction;
+  }
+
+  void Polyline(const TOrigin& o, const TStroke& stroke, std::span<const TPoint> points) override {
+    if (points.size() < 2) return;
+    if (!IsFinite(points)) return Skip();
+    StrokeGroup(stroke);
+    B_ += "<path d=\"M";
+    Point(points[0]);
+    for (size_t i = 1; i < points.size(); ++i) {
+      B_ += 'L';
+      Point(points[i]);
+    }
+    B_ += "\"/>\n";
+    Count(o);
+  }
+
+  void Arc(const TOrigin& o, const TStroke& stroke, const TArc& a) override {
+    if (!IsFinite(a)) return Skip();
+    StrokeGroup(stroke);
+    const TAxes axes = Axes(a.U, a.V);
+    auto arcTo = [&](TPoint p, bool large, bool sweep) {
+      B_ += 'A';
+      Num(axes.Rx);
+      B_ += ' ';
+      Num(axes.Ry);
+      B_ += ' ';
+      Num(-axes.Turn * 180 / Pi);
+      B_ += large ? " 1 " : " 0 ";
+      B_ += sweep ? "1 " : "0 ";
+      Point(p);
+    };
+    B_ += "<path d=\"M";
+    if (IsWholeArc(a)) {
+      Point(a.At(0));
+      arcTo(a.At(Pi), false, true);
+      arcTo(a.At(0), false, true);
+      B_ += 'Z';
+    } else {
+      Point(a.At(a.Start));
+      // Counter-clockwise on paper is clockwise once y points down.
+      const bool counterClockwise = (a.Sweep >= 0) == (a.U.X * a.V.Y - a.U.Y * a.V.X >= 0);
+      arcTo(a.At(a.Start + a.Sweep), std::fabs(a.Sweep) > Pi, !counterClockwise);
+    }
+    B_ += "\"/>\n";
+    Count(o);
+  }
+
+  void Polygon(const TOrigin& o, uint32_t color, std::span<const TPoint> points) override {
+    if (points.size() < 3) return;
+    if (!IsFinite(points)) return Skip();
+    FillGroup(color);
+    B_ += "<path d=\"M";
+    Point(points[0]);
+    for (size_t i = 1; i < points.size(); ++i) {
+      B_ += 'L';
+      Point(points[i]);
+    }
+    B_ += "Z\"/>\n";
+    Count(o);
+  }
+
+  // A text's glyphs are laid out in their own space (baseline at 0, y down,
+  // an em of SizeY): full-width glyphs SizeY wide, stretched across to SizeX,
+  // the baseline raised above the cell's bottom. Browsers fit the run to its
+  // width exactly (textLength); others follow the monospaced layout.
+  void Text(const TOrigin& o, const TText& t) override {
+    if (!t.Text || t.Text->empty()) return;
+    if (!IsFinite(t.Frame) || !(t.SizeY > 0 && t.SizeX > 0 && std::isfinite(t.SizeX) && std::isfinite(t.SizeY) &&
+                                std::isfinite(t.Spacing) && std::isfinite(t.Width)))
+      return Skip();
+    TextGroup(t.Color, t.Font);
+    const double across = t.SizeX / t.SizeY;
+    B_ += "<text transform=\"matrix(";
+    GlyphMatrix(t.Frame, across, Svg::BaselineRaise * t.SizeY);
+    B_ += ")\" font-size=\"";
+    Num(t.SizeY);
+    if (t.Spacing != 0) {
+      B_ += "\" letter-spacing=\"";
+      Num(t.Spacing / across);
+    }
+    if (t.Width > 0) {
+      B_ += "\" textLength=\"";
+      Num(t.Width / across);
+      B_ += "\" lengthAdjust=\"spacingAndGlyphs";
+    }
+    B_ += "\">";
+    Escaped(*t.Text, false);
+    B_ += "</text>\n";
+    Count(o);
+  }
+
+  // The frame with its diagonals, and the image's name inside at the lower left.
+  void Image(const TOrigin& o, const TImage& i) override {
+    if (!IsFinite(i.Frame) || !std::isfinite(i.Width) || !std::isfinite(i.Height)) return Skip();
+    CloseGroup();
+    const uint32_t color = Override_.value_or(i.Color);
+    const TPoint c[4] = {i.Frame({0, 0}), i.Frame({i.Width, 0}), i.Frame({i.Width, i.Height}), i.Frame({0, i.Height})};
+    B_ += "<g stroke=\"";
+    Color(color);
+    B_ += "\" stroke-width=\"";
+    Num(Thinnest_);
+    B_ += "\"><path d=\"M";
+    for (int k = 0; k < 4; ++k) {
+      if (k) B_ += 'L';
+      Point(c[k]);
+    }
+    B_ += "ZM";
+    Point(c[0]);
+    B_ += 'L';
+    Point(c[2]);
+    B_ += 'M';
+    Point(c[1]);
+    B_ += 'L';
+    Point(c[3]);
+    B_ += "\"/>";
+    if (i.Name && !i.Name->empty()) {
+      const double size = std::clamp(std::fabs(i.Height) / 10, 1.5, 5.0);
+      B_ += "<text stroke=\"none\" fill=\"";
+      Color(color);
+      B_ += "\" font-family=\"sans-serif\" font-size=\"";
+      Num(size);
+      B_ += "\" transform=\"matrix(";
+      GlyphMatrix(i.Frame * TMatrix::Translate(size / 2, size / 2), 1, 0);
+      B_ += ")\">";
+      Escaped(*i.Name, false);
+      B_ += "</text>";
+    }
+    B_ += "</g>\n";
+    Count(o);
+  }
+
+  void Dot(const TOrigin& o, const TDot& d) override {
+    if (d.Construction && !Construction_) return;
+    if (!std::isfinite(d.At.X) || !std::isfinite(d.At.Y) || !std::isfinite(d.Radius)) return Skip();
+    FillGroup(d.Color);
+    B_ += "<circle cx=\"";
+    Num(d.At.X);
+    B_ += "\" cy=\"";
+    Num(-d.At.Y);
+    B_ += "\" r=\"";
+    Num(std::max(d.Radius, Svg::Hairline / 2));
+    B_ += "\"/>\n";
+    Count(o);
+  }
+
+  void Raw(std::string_view s) {
+    CloseGroup();
+    B_ += s;
+    Drain();
+  }
+  void Rect(const TBox& b, uint32_t fill, std::optional<uint32_t> outline, double width) {
+    CloseGroup();
+    B_ += "<rect x=\"";
+    Num(b.Left);
+    B_ += "\" y=\"";
+    Num(-b.Top);
+    B_ += "\" width=\"";
+    Num(b.Width());
+    B_ += "\" height=\"";
+    Num(b.Height());
+    B_ += "\" fill=\"";
+    Color(fill);
+    if (outline) {
+      B_ += "\" stroke=\"";
+      Color(*outline);
+      B_ += "\" stroke-width=\"";
+      Num(width);
+    }
+    B_ += "\"/>\n";
+  }
+  void Num(double v) {
+    char buf[64];
+    if (std::fabs(v) < 1e9) {
+      char* end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 3).ptr;
+      while (end[-1] == '0') --end;
+      if (end[-1] == '.') --end;
+      std::string_view s(buf, static_cast<size_t>(end - buf));
+      B_ += s == "-0" ? "0" : s;
+    } else {
+      B_.append(buf, std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 12).ptr);
+    }
+  }
+  void Finish() {
+    CloseGroup();
+    Drain(true);
+  }
+
+  uint64_t Shown = 0, Hidden = 0, Skipped = 0;
+
+ private:
+  enum class TGroup { None, Stroke, Fill, Text };
+
+  void Count(const TOrigin& o) {
+    ++(o.Visible ? Shown : Hidden);
+    Drain();
+  }
+  void Skip() { ++Skipped; }
+  void Drain(bool always = false) {
+    if (!always && B_.size() < (1u << 20)) return;
+    Out_.write(B_.data(), static_cast<std::streamsize>(B_.size()));
+    B_.clear();
+  }
+
+  void Point(TPoint p) {
+    Num(p.X);
+    B_ += ' ';
+    Num(-p.Y);
+  }
+  void Color(uint32_t rgb) {
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    B_ += '#';
+    for (int shift = 20; shift >= 0; shift -= 4) B_ += Hex[(rgb >> shift) & 0xF];
+  }
+  // The glyph space of a text in its frame, as an SVG matrix: x stretched
+  // by `across`, y down, the baseline `raise` above the frame's origin.
+  void GlyphMatrix(const TMatrix& f, double across, double raise) {
+    const double m[6] = {f.A * across, -f.B * across, -f.C, f.D, f.C * raise + f.E, -(f.D * raise + f.F)};
+    for (int k = 0; k < 6; ++k) {
+      if (k) B_ += ' ';
+      Num(m[k]);
+    }
+  }
+
+  void CloseGroup() {
+    if (Group_ != TGroup::None) B_ += "</g>\n";
+    Group_ = TGroup::None;
+  }
+  void StrokeGroup(const TStroke& s) {
+    TStroke key = s;
+    key.Color = Override_.value_or(s.Color);
+    key.Width = s.Width > Thinnest_ ? s.Width : Thinnest_;
+    key.LineType = 0;
+    if (Group_ == TGroup::Stroke && key == GroupStroke_) return;
+    CloseGroup();
+    Group_ = TGroup::Stroke;
+    GroupStroke_ = key;
+    B_ += "<g stroke=\"";
+    Color(key.Color);
+    B_ += "\" stroke-width=\"";
+    Num(key.Width);
+    if (key.DashCount) {
+      B_ += "\" stroke-dasharray=\"";
+      for (size_t i = 0; i < key.DashCount; ++i) {
+        if (i) B_ += ' ';
+        Num(key.Dashes[i]);
+      }
+    }
+    B_ += "\">\n";
+  }
+  void FillGroup(uint32_t color) {
+    color = Override_.value_or(color);
+    if (Group_ == TGroup::Fill && GroupColor_ == color) return;
+    CloseGroup();
+    Group_ = TGroup::Fill;
+    GroupColor_ = color;
+    B_ += "<g fill=\"";
+    Color(color);
+    B_ += "\" stroke=\"none\">\n";
+  }
+  // Texts of one colour and font share a group; the font's name comes first,
+  // then Japanese fonts of its kind (明朝 or Mincho: serif), then the generic.
+  void TextGroup(uint32_t color, const TJwwString* font) {
+    color = Override_.value_or(color);
+    static const TJwwString none;
+    const TJwwString& name = font ? *font : none;
+    if (Group_ == TGroup::Text && GroupColor_ == color && GroupFont_ == name) return;
+    CloseGroup();
+    Group_ = TGroup::Text;
+    GroupColor_ = color;
+    if (!(GroupFont_ == name) || Family_.empty()) {
+      GroupFont_ = name;
+      const std::string utf8 = ToUtf8(name);
+      const bool serif = utf8.find("\xE6\x98\x8E\xE6\x9C\x9D") != std::string::npos ||  // 明朝
+                         utf8.find("Mincho") != std::string::npos || utf8.find("MINCHO") != std::string::npos;
+      std::swap(B_, Family_);
+      B_.clear();
+      if (!utf8.empty()) {
+        B_ += '\'';
+        Escaped(name, true);
+        B_ += "', ";
+      }
+      B_ += serif ? "'MS Mincho', 'Yu Mincho', 'Hiragino Mincho ProN', 'Noto Serif CJK JP', 'IPAMincho', serif"
+                  : "'MS Gothic', 'Yu Gothic', 'Hiragino Sans', 'Noto Sans CJK JP', 'IPAGothic', sans-serif";
+      std::swap(B_, Family_);
+    }
+    B_ += "<g fill=\"";
+    Color(color);
+    B_ += "\" stroke=\"none\" xml:space=\"preserve\" font-family=\"";
+    B_ += Family_;
+    B_ += "\">\n";
+  }
+
+  // A drawing's string as XML character data (or, quoted, an attribute value
+  // in single quotes): UTF-8, control characters and the two non-characters
+  // XML forbids left out. Texts of ASCII alone skip the conversion.
+  void Escaped(const TJwwString& s, bool quoted) {
+    const bool ascii = s.Visit([](auto units) {
+      for (const auto u : units)
+        if (static_cast<uint32_t>(u) >= 0x80) return false;
+      return true;
+    });
+    if (ascii) {
+      s.Visit([&](auto units) {
+        for (const auto u : units) EscapedChar(static_cast<char>(u), quoted);
+      });
+      return;
+    }
+    const std::string utf8 = ToUtf8(s);
+    for (size_t i = 0; i < utf8.size(); ++i) {
+      if (utf8.compare(i, 2, "\xEF\xBF") == 0 && i + 2 < utf8.size() &&
+          (utf8[i + 2] == '\xBE' || utf8[i + 2] == '\xBF')) {
+        i += 2;
+        continue;
+      }
+      EscapedChar(utf8[i], quoted);
+    }
+  }
+  void EscapedChar(char c, bool quoted) {
+    switch (c) {
+      case '&': B_ += "&amp;"; break;
+      case '<': B_ += "&lt;"; break;
+      case '>': B_ += "&gt;"; break;
+      case '"': B_ += quoted ? "&quot;" : "\""; break;
+      case '\'': B_ += quoted ? "&apos;" : "'"; break;
+      default:
+        if (static_cast<unsigned char>(c) >= 0x20) B_ += c;
+    }
+  }
+
+  std::ostream& Out_;
+  std::string B_;
+  std::optional<uint32_t> Override_;
+  double Thinnest_ = Svg::Hairline;
+  bool Construction_ = false;
+  TGroup Group_ = TGroup::None;
+  TStroke GroupStroke_;
+  uint32_t GroupColor_ = 0;
+  TJwwString GroupFont_;  // the font of the last text group, and its font-family value
+  std::string Family_;
+};
+
+void Add(TRenderResult& total, const TRenderResult& r) {
+  total.Items += r.Items;
+  total.Placements += r.Placements;
+  total.BudgetCut = total.BudgetCut || r.BudgetCut;
+  total.DepthCuts += r.DepthCuts;
+  total.CycleCuts += r.CycleCuts;
+  total.Unresolved += r.Unresolved;
+}
+
+}  // namespace
+
+TSvgResult WriteSvg(const TJwwData& drawing, std::ostream& out, const TSvgOptions& options) {
+  TSvgResult result;
+  const bool mark = options.Hidden == THidden::Mark && !options.AllLayers;
+  const bool only = options.Hidden == THidden::Only && !options.AllLayers;
+  TRenderOptions render;
+  render.Budget = options.Budget;
+  render.AllShown = options.AllLayers;
+
+  // The view: the sheet and every item drawn.
+  TExtent extent(mark);
+  render.Layers = options.AllLayers || mark ? TLayers::All : only ? TLayers::Hidden : TLayers::Shown;
+  Render(drawing, extent, render);
+  TBox sheet;
+  if (const auto paper = Sheet(drawing)) {
+    sheet.Add(TPoint{-paper->Width / 2, -paper->Height / 2});
+    sheet.Add(TPoint{paper->Width / 2, paper->Height / 2});
+  }
+  TBox view = sheet;
+  view.Merge(extent.Box);
+  if (view.Empty()) view = {-50, -50, 50, 50};
+  const double margin = std::max(view.Width(), view.Height()) * 0.02 + 1;
+  view = {view.Left - margin, view.Bottom - margin, view.Right + margin, view.Top + margin};
+
+  TSvgWriter w(out);
+  w.Raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"");
+  w.Num(view.Width());
+  w.Raw("mm\" height=\"");
+  w.Num(view.Height());
+  w.Raw("mm\" viewBox=\"");
+  w.Num(view.Left);
+  w.Raw(" ");
+  w.Num(-view.Top);
+  w.Raw(" ");
+  w.Num(view.Width());
+  w.Raw(" ");
+  w.Num(view.Height());
+  w.Raw("\">\n");
+  w.Raw(mark   ? "<!-- the shown drawing faint, hidden layers in red above it -->\n"
+        : only ? "<!-- the material on hidden layers alone -->\n"
+               : options.AllLayers ? "<!-- every layer, hidden ones too -->\n"
+                                   : "<!-- the drawing as shown: hidden layers left out -->\n");
+  const uint32_t background = Background(drawing);
+  if (!sheet.Empty()) w.Rect(sheet, background, Svg::SheetOutline, 0.3);
+  else w.Rect(view, background, std::nullopt, 0);
+
+  w.Raw("<g fill=\"none\" stroke-linecap=\"round\" stroke-linejoin=\"round\">\n");
+  if (mark) {
+    w.Raw("<g opacity=\"");
+    w.Num(Svg::FaintOpacity);
+    w.Raw("\">\n");
+    render.Layers = TLayers::Shown;
+    w.Pass(std::nullopt, Svg::Hairline, true);
+    Add(result.Render, Render(drawing, w, render));
+    w.Raw("</g>\n<g opacity=\"");
+    w.Num(Svg::HiddenOpacity);
+    w.Raw("\">\n");
+    render.Layers = TLayers::Hidden;
+    w.Pass(Svg::HiddenColor, Svg::MarkedLine, true);
+    Add(result.Render, Render(drawing, w, render));
+    w.Raw("</g>\n");
+  } else {
+    w.Pass(std::nullopt, Svg::Hairline, false);
+    Add(result.Render, Render(drawing, w, render));
+  }
+  w.Raw("</g>\n");
+  if (!result.Render.Complete())
+    w.Raw("<!-- not complete: block inserts nested too deep, inserting themselves, or more than the renderer's "
+          "budget -->\n");
+  w.Raw("</svg>\n");
+  w.Finish();
+  result.ShownItems = w.Shown;
+  result.HiddenItems = w.Hidden;
+  result.Skipped = w.Skipped;
+  return result;
+}
+
+}  // namespace qm::view

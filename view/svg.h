@@ -1,0 +1,50 @@
+// The SVG writer: a drawing as an SVG document, streamed to an ostream as it
+// is rendered. The picture is in paper millimetres: the sheet (filled with
+// the drawing's background, its outline grey), then the elements, with y
+// turned to point down as SVG's does. Its view holds the sheet and every
+// element drawn, also those off the sheet.
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+
+#include "jwwunit.h"
+#include "render.h"
+
+namespace qm::view {
+
+// What happens to the material on hidden layer groups and layers.
+enum class THidden {
+  Omit,  // left out: what the CAD program shows
+  Mark,  // the shown drawing faint, the hidden material above it in red at 60 % opacity
+  Only,  // the hidden material alone, in its own colours
+};
+
+struct TSvgOptions {
+  THidden Hidden = THidden::Omit;
+  // Every layer drawn as if shown (nothing counts as hidden).
+  bool AllLayers = false;
+  uint64_t Budget = TRenderOptions{}.Budget;  // for each pass over the drawing
+};
+
+struct TSvgResult {
+  TRenderResult Render;  // of the passes together: cuts and counts
+  uint64_t ShownItems = 0, HiddenItems = 0;  // items written of either kind
+  uint64_t Skipped = 0;  // items left out as not drawable (numbers that are not finite, a text of no height)
+};
+
+// Writes the document; the stream's state tells whether it was written.
+TSvgResult WriteSvg(const TJwwData& drawing, std::ostream& out, const TSvgOptions& options = {});
+
+// How the writer draws what the drawing leaves to the medium.
+namespace Svg {
+constexpr double Hairline = 0.1;          // mm: the thinnest line drawn (a width of 0 or less)
+constexpr double MarkedLine = 0.3;        // mm: the thinnest line of marked hidden material
+constexpr double BaselineRaise = 0.12;    // of a text's height: its baseline above the cell's bottom
+constexpr double FaintOpacity = 0.35;     // the shown drawing under marked hidden material
+constexpr double HiddenOpacity = 0.6;     // marked hidden material
+constexpr uint32_t HiddenColor = 0xFF0000;
+constexpr uint32_t SheetOutline = 0x808080;
+}  // namespace Svg
+
+}  // namespace qm::view
