@@ -155,6 +155,7 @@ void TForm1::StartWork(const std::filesystem::path& workParent) {
 
 std::string TForm1::EndWork() {
   Inspector_.reset();  // its workers use the work folder: they end first
+  PreviewTicket_ = 0;
   for (auto& [key, row] : Rows_) row.Ticket = 0;
   Tickets_.clear();
   Uninspected_ = 0;
@@ -283,6 +284,13 @@ void TForm1::TakeInspections() {
   if (!Inspector_) return;
   bool changed = false;
   for (TInspector::TDone& done : Inspector_->Take()) {
+    if (done.Preview) {
+      if (done.Ticket == PreviewTicket_) {
+        Preview_ = std::move(done.Preview);
+        PreviewTicket_ = 0;
+      }
+      continue;
+    }
     const auto ticket = Tickets_.find(done.Ticket);
     if (ticket == Tickets_.end()) continue;  // removed from the list meanwhile
     TRow& row = Rows_.at(ticket->second);
@@ -293,6 +301,13 @@ void TForm1::TakeInspections() {
     changed = true;
   }
   if (changed) ListBox1_.RowsChanged();
+}
+
+void TForm1::RequestPreview(const std::filesystem::path& item) {
+  if (!Inspector_ || (Preview_ && Preview_->Source == item && !PreviewTicket_)) return;
+  if (PreviewTicket_) Inspector_->Cancel(PreviewTicket_);
+  Preview_.reset();
+  PreviewTicket_ = Inspector_->SubmitPreview(item);
 }
 
 bool TForm1::SortBy(int column) {

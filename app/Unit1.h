@@ -128,6 +128,11 @@ class TForm1 {
   void TakeInspections();
   // Drawings listed and not inspected yet.
   int Uninspected() const noexcept { return Uninspected_; }
+  // Asks for the picture of a listed drawing (when inspections run); the one
+  // asked for last replaces any other not drawn yet.
+  void RequestPreview(const std::filesystem::path& item);
+  // The picture last asked for, once it is drawn (TakeInspections takes it).
+  std::shared_ptr<const TPreview> Preview() const noexcept { return Preview_; }
   // Sorts the list by a column, ascending; again by the same column,
   // descending. Refused while a batch runs (it walks the list's order).
   bool SortBy(int column);
@@ -178,6 +183,8 @@ class TForm1 {
   std::unordered_map<std::u16string, TRow> Rows_;
   std::unordered_map<uint64_t, std::u16string> Tickets_;
   std::vector<std::filesystem::path> Deferred_;
+  std::shared_ptr<const TPreview> Preview_;
+  uint64_t PreviewTicket_ = 0;
   std::vector<TFileResult> Results_;
   int Uninspected_ = 0;
   int SortColumn_ = -1;

@@ -17,11 +17,18 @@ int TInspector::DefaultWorkers() {
   return static_cast<int>(std::clamp(n, 1u, 4u));
 }
 
-uint64_t TInspector::Submit(const std::filesystem::path& source) {
+uint64_t TInspector::Submit(const std::filesystem::path& source) { return Queue(source, false); }
+
+uint64_t TInspector::SubmitPreview(const std::filesystem::path& source) { return Queue(source, true); }
+
+uint64_t TInspector::Queue(const std::filesystem::path& source, bool preview) {
   std::lock_guard<std::mutex> guard(Lock_);
   if (Stopping_) return 0;
   const uint64_t ticket = Next_++;
-  Queue_.emplace_back(ticket, source);
+  if (preview)
+    Queue_.push_front({ticket, source, true});
+  else
+    Queue_.push_back({ticket, source, false});
   if (Threads_.size() < static_cast<size_t>(Workers_) && Threads_.size() < Queue_.size() + Running_.size())
     Threads_.emplace_back([this] { Work(); });
   Ready_.notify_one();
@@ -30,7 +37,7 @@ uint64_t TInspector::Submit(const std::filesystem::path& source) {
 
 void TInspector::Cancel(uint64_t ticket) {
   std::lock_guard<std::mutex> guard(Lock_);
-  const auto queued = std::find_if(Queue_.begin(), Queue_.end(), [ticket](const auto& job) { return job.first == ticket; });
+  const auto queued = std::find_if(Queue_.begin(), Queue_.end(), [ticket](const TJob& job) { return job.Ticket == ticket; });
   if (queued != Queue_.end()) {
     Queue_.erase(queued);
     return;
@@ -70,21 +77,26 @@ void TInspector::Stop() {
 void TInspector::Work() {
   auto document = std::make_unique<TJwwData>();
   for (;;) {
-    std::pair<uint64_t, std::filesystem::path> job;
+    TJob job;
     {
       std::unique_lock<std::mutex> lock(Lock_);
       Ready_.wait(lock, [this] { return Stopping_ || !Queue_.empty(); });
       if (Stopping_) return;
       job = std::move(Queue_.front());
       Queue_.pop_front();
-      Running_.insert(job.first);
+      Running_.insert(job.Ticket);
     }
-    TDone done{job.first, Inspect(job.second, *document, WorkFolder_)};
+    TDone done;
+    done.Ticket = job.Ticket;
+    if (job.Preview)
+      done.Preview = MakePreview(job.Source, *document);
+    else
+      done.Inspection = Inspect(job.Source, *document, WorkFolder_);
     bool wake = false;
     {
       std::lock_guard<std::mutex> guard(Lock_);
-      Running_.erase(job.first);
-      if (Cancelled_.erase(job.first) == 0 && !Stopping_) {
+      Running_.erase(job.Ticket);
+      if (Cancelled_.erase(job.Ticket) == 0 && !Stopping_) {
         Done_.push_back(std::move(done));
         wake = !std::exchange(WakePending_, true);
       }

@@ -1,6 +1,7 @@
 // Inspection off the window's thread: a few workers, each with a document of
 // its own, take the listed drawings in the order they were asked for and
-// inspect them (inspect.h); the window's thread collects what is done. The
+// inspect them (inspect.h), or draw the picture of one (preview.h) before
+// anything else; the window's thread collects what is done. The
 // workers touch nothing but their own documents and the run's work folder
 // they are given.
 #pragma once
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "inspect.h"
+#include "preview.h"
 
 namespace qm {
 
@@ -24,7 +26,8 @@ class TInspector {
  public:
   struct TDone {
     uint64_t Ticket = 0;
-    TInspection Inspection;
+    TInspection Inspection;                   // of a drawing asked for with Submit
+    std::shared_ptr<const TPreview> Preview;  // of one asked for with SubmitPreview
   };
 
   // wake is called from a worker when something is done and waits to be
@@ -38,6 +41,8 @@ class TInspector {
 
   // Asks for a drawing's inspection; the ticket names it in what Take returns.
   uint64_t Submit(const std::filesystem::path& source);
+  // Asks for a drawing's picture, before the inspections waiting.
+  uint64_t SubmitPreview(const std::filesystem::path& source);
   // Forgets a drawing: not inspected when it has not begun, and its result
   // never taken when it has.
   void Cancel(uint64_t ticket);
@@ -53,6 +58,12 @@ class TInspector {
   static int DefaultWorkers();
 
  private:
+  struct TJob {
+    uint64_t Ticket = 0;
+    std::filesystem::path Source;
+    bool Preview = false;
+  };
+  uint64_t Queue(const std::filesystem::path& source, bool preview);
   void Work();
 
   const std::filesystem::path WorkFolder_;
@@ -60,7 +71,7 @@ class TInspector {
   const int Workers_;
   mutable std::mutex Lock_;
   std::condition_variable Ready_;
-  std::deque<std::pair<uint64_t, std::filesystem::path>> Queue_;
+  std::deque<TJob> Queue_;
   std::unordered_set<uint64_t> Running_, Cancelled_;
   std::vector<TDone> Done_;
   std::vector<std::thread> Threads_;
