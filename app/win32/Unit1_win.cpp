@@ -191,18 +191,6 @@ LRESULT TNotesWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 // ---------------------------------------------------------------------------
-// The preview's place.
-
-bool TPreviewWindow::Create(HWND parent, int id) {
-  return CreateWindowOfClass(L"QuillmarkPreview", CS_HREDRAW | CS_VREDRAW, GetSysColorBrush(COLOR_WINDOW), nullptr,
-                             WS_EX_CLIENTEDGE, WS_CHILD | WS_VISIBLE, L"", 0, 0, 0, 0, parent, id);
-}
-
-LRESULT TPreviewWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  return TWindow::WndProc(message, wParam, lParam);
-}
-
-// ---------------------------------------------------------------------------
 // The main window.
 
 TMainWindow::TMainWindow(TForm2& form2, TResultWindow& resultWindow)
@@ -432,8 +420,8 @@ void TMainWindow::LayoutPane(int x, int top, int width, int height) {
   }
   PaneTitle_.SetBounds(x + pad, y, inner, s(15));
   y += s(17);
-  const int notes = s(28), room = std::max(0, bottom - y - notes - 2 * s(2));
-  const int preview = room * 11 / 20;
+  const int notes = s(42), room = std::max(0, bottom - y - notes - 2 * s(2));
+  const int preview = room * 2 / 3;
   MoveWindow(Preview_.Hwnd(), x + pad, y, inner, preview, TRUE);
   y += preview + s(2);
   PaneNotes_.SetBounds(x + pad, y, inner, notes);
@@ -478,7 +466,10 @@ void TMainWindow::UpdatePane(bool force) {
   if (!row) {
     PaneTitle_.SetText(L"");
     PaneNotes_.SetText(Text::PaneHint);
+    Preview_.Show(nullptr);
   } else {
+    Form1_.RequestPreview(item);  // drawn by the inspector's workers, before what waits
+    ShowPreview();
     PaneTitle_.SetText(Widen(CellText(*row, ColName)));
     if (!row->Inspected) {
       PaneNotes_.SetText(Text::PaneInspecting);
@@ -521,6 +512,17 @@ void TMainWindow::RowsChanged() {
   } else if (!RepaintTimer_) {
     RepaintTimer_ = SetTimer(Hwnd_, RepaintTimerId, static_cast<UINT>(RepaintEvery - since), nullptr);
   }
+}
+
+// The picture of the pane's drawing, once it is drawn.
+void TMainWindow::ShowPreview() {
+  const std::filesystem::path item = PaneItem();
+  if (item.empty()) return;
+  const std::shared_ptr<const TPreview> picture = Form1_.Preview();
+  if (picture && picture->Source == item)
+    Preview_.Show(picture);
+  else
+    Preview_.Show(nullptr, Text::PreviewComing);
 }
 
 void TMainWindow::ShowSortArrow() {
@@ -699,6 +701,7 @@ LRESULT TMainWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     case WmInspected:
       Form1_.TakeInspections();
+      ShowPreview();
       return 0;
     case WM_TIMER:
       if (wParam == RepaintTimerId) {

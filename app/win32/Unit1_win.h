@@ -20,6 +20,7 @@
 #include "Unit2_win.h"
 #include "batchthread.h"
 #include "controls_win.h"
+#include "preview_win.h"
 
 namespace qm::win {
 
@@ -71,15 +72,6 @@ class TNotesWindow : public TWindow {
   HFONT Font_ = nullptr;
 };
 
-// The preview's place in the detail pane: paints the selected drawing.
-class TPreviewWindow : public TWindow {
- public:
-  bool Create(HWND parent, int id);
-
- protected:
-  LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-};
-
 class TMainWindow : public TWindow, public IApplication, public IBatchObserver, public IMessageLoop {
  public:
   static constexpr int MinWidth = 300, MinHeight = 250;  // pixels at 96 DPI
@@ -97,6 +89,7 @@ class TMainWindow : public TWindow, public IApplication, public IBatchObserver, 
 
   TForm1& Form1() noexcept { return Form1_; }
   TNotesWindow& Notes() noexcept { return Notes_; }
+  TPreviewWindow& Preview() noexcept { return Preview_; }
   // Where the settings go when the program folder cannot be written; the
   // user's application data folder unless set before Show (tests).
   std::filesystem::path AppDataFolder;
@@ -136,6 +129,7 @@ class TMainWindow : public TWindow, public IApplication, public IBatchObserver, 
   void KeepView();
   void UpdatePane(bool force);
   void RowsChanged();
+  void ShowPreview();
   void ShowSortArrow();
   bool OnListNotify(const NMHDR& header, LRESULT& result);
   // The list's width in the window's normal (not maximised) size, pixels at

@@ -17,6 +17,7 @@ inline constexpr const wchar_t* HelpButton = L"使い方(&H)";
 inline constexpr const wchar_t* StopButton = L"中止(&S)";
 inline constexpr const wchar_t* PaneHint = L"一覧で図面を選ぶと、非表示のグループとレイヤ、削除されるものをここに表示します。";
 inline constexpr const wchar_t* PaneInspecting = L"検査中…";
+inline constexpr const wchar_t* PreviewComing = L"プレビューを作成中…";
 inline constexpr const wchar_t* LayerColumns[] = {L"非表示", L"名前", L"要素"};
 inline constexpr int LayerColumnWidths[] = {80, 110, 44};  // pixels at 96 DPI
 inline constexpr const wchar_t* NoName = L"（名前なし）";

@@ -418,7 +418,8 @@ TEST_F(WindowTest, ControlsCaptionsFontAndTabOrder) {
   EXPECT_STREQ(lf.lfFaceName, L"ＭＳ ゴシック");  // mapped to a Japanese font in the test prefix
 
   // Tab walks the list, the buttons, the pane, the top strip and round again.
-  const int order[] = {IdListBox1, IdButton1, IdButton2, IdButton3, IdButton4, IdLayers, IdAddFolder, IdHelp, IdListBox1};
+  const int order[] = {IdListBox1, IdButton1, IdButton2, IdButton3, IdButton4, IdPreview,
+                       IdLayers,   IdAddFolder, IdHelp, IdListBox1};
   for (size_t i = 0; i + 1 < std::size(order); ++i)
     EXPECT_EQ(GetNextDlgTabItem(Main(), Control(order[i]), FALSE), Control(order[i + 1])) << i;
   EXPECT_EQ(WindowText(GetDlgItem(Form2(), IdForm2Button2)), L"閉じる(&C)");
@@ -507,6 +508,38 @@ TEST_F(WindowTest, RowsShowTheHiddenCountsBeforeConvertAndTheOutcomeAfter) {
   EXPECT_EQ(Narrow(CellOf(layers, 1, 0)) + " " + Narrow(CellOf(layers, 1, 1)) + " " + Narrow(CellOf(layers, 1, 2)),
             "レイヤ 0-4 寸法 1");
   EXPECT_NE(Narrow(WindowText(Control(IdPaneNotes))).find("削除するもの：要素 3"), std::string::npos);
+
+  // Its picture: drawn off the window's thread, the hidden material in red;
+  // the wheel zooms, a double click fits it again.
+  TPreviewWindow& preview = App->MainWindow().Preview();
+  MSG msg;
+  while (!preview.Shown() && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchUiMessage(msg);
+  ASSERT_NE(preview.Shown(), nullptr);
+  EXPECT_EQ(preview.Shown()->Source, b);
+  EXPECT_EQ(preview.Shown()->HiddenItems, 3u);  // the line and the arc on group 1, the line on layer 0-4
+  auto redPixels = [&] {
+    RECT rc{};
+    GetClientRect(Control(IdPreview), &rc);
+    HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    SendMessageW(Control(IdPreview), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    int red = 0;
+    for (int y = 0; y < rc.bottom; ++y)
+      for (int x = 0; x < rc.right; ++x) red += GetPixel(dc, x, y) == TPreviewWindow::HiddenColor;
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return red;
+  };
+  EXPECT_GT(redPixels(), 20);
+  RECT box = ScreenRect(Control(IdPreview));
+  SendMessageW(Control(IdPreview), WM_MOUSEWHEEL, MAKEWPARAM(0, 2 * WHEEL_DELTA),
+               MAKELPARAM((box.left + box.right) / 2, (box.top + box.bottom) / 2));
+  EXPECT_NEAR(preview.Zoom(), 1.25 * 1.25, 1e-9);
+  SendMessageW(Control(IdPreview), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+  EXPECT_EQ(preview.Zoom(), 1);
 
   TReportSeen report;
   CloseReportWith(VK_ESCAPE, report);
@@ -700,7 +733,7 @@ TEST_F(WindowTest, DropDeleteConvertReportAndSettings) {
                                 "\\\r\n");
   EXPECT_FALSE(fs::exists(Program / L"TEMP"));
   const std::string view = ReadBytes(Program / L"Quillmark.ini");
-  EXPECT_TRUE(view.starts_with("[Quillmark]\r\nMaximized=0\r\nColumns=")) << view;
+  EXPECT_TRUE(view.starts_with("[Quillmark]\r\nMaximized=0\r\nColumns=150,220,80,150,200,320\r\nPaneWidth=")) << view;
 
   Start();
   EXPECT_EQ(ScreenRect(Main()), (RECT{150, 120, 670, 440}));
