@@ -14,7 +14,7 @@ namespace {
 
 constexpr std::array<std::string_view, ColumnCount> Titles = {"ファイル名", "フォルダ", "バージョン",
                                                               "非表示 グループ/レイヤ", "削除するもの", "結果"};
-constexpr std::array<int, ColumnCount> Widths = {150, 220, 80, 150, 200, 320};
+constexpr std::array<int, ColumnCount> Widths = {150, 220, 90, 180, 210, 320};
 
 std::string Shown(const std::filesystem::path& path) { return Printable(PathToUtf8(path)); }
 

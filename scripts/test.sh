@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds with warnings as errors and runs every test twice: in an optimised
 # build and under AddressSanitizer and UndefinedBehaviorSanitizer; the tests
-# of conversions running at once also under ThreadSanitizer; the
+# of work on several threads also under ThreadSanitizer; the
 # benchmark runs once at a small size (a smoke test: nothing about time is
 # asserted).
 set -euo pipefail

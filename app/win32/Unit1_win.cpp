@@ -427,6 +427,12 @@ void TMainWindow::LayoutPane(int x, int top, int width, int height) {
   PaneNotes_.SetBounds(x + pad, y, inner, notes);
   y += notes + s(2);
   Layers_.SetBounds(x + pad, y, inner, std::max(0, bottom - y));
+  // The name column takes what the other two leave.
+  HWND layers = Layers_.Hwnd();
+  const int others = static_cast<int>(SendMessageW(layers, LVM_GETCOLUMNWIDTH, 0, 0) +
+                                      SendMessageW(layers, LVM_GETCOLUMNWIDTH, 2, 0));
+  const int name = inner - others - GetSystemMetricsForDpi(SM_CXVSCROLL, Dpi_) - s(4);
+  SendMessageW(layers, LVM_SETCOLUMNWIDTH, 1, std::max(s(60), name));
 }
 
 void TMainWindow::SetBusy(bool busy) {

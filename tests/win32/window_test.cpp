@@ -733,7 +733,7 @@ TEST_F(WindowTest, DropDeleteConvertReportAndSettings) {
                                 "\\\r\n");
   EXPECT_FALSE(fs::exists(Program / L"TEMP"));
   const std::string view = ReadBytes(Program / L"Quillmark.ini");
-  EXPECT_TRUE(view.starts_with("[Quillmark]\r\nMaximized=0\r\nColumns=150,220,80,150,200,320\r\nPaneWidth=")) << view;
+  EXPECT_TRUE(view.starts_with("[Quillmark]\r\nMaximized=0\r\nColumns=150,220,90,180,210,320\r\nPaneWidth=")) << view;
 
   Start();
   EXPECT_EQ(ScreenRect(Main()), (RECT{150, 120, 670, 440}));
