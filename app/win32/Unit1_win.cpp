@@ -767,7 +767,15 @@ LRESULT TMainWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam && Shown_ && !Closed_) {
         Closed_ = true;
         KeepView();
-        Form1_.FormClose();
+        if (Form1_.Busy()) {
+          // The batch's thread still holds the document: only the settings
+          // are kept, the session ends with the process.
+          Form1_.StopBatch();
+          Form1_.SaveSettings(Form1_.SettingsPath());
+          Form1_.SaveViewSettings(TForm1::ViewSettingsPathFor(Form1_.SettingsPath()));
+        } else {
+          Form1_.FormClose();
+        }
       }
       return 0;
     case WM_DESTROY:

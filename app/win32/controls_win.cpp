@@ -449,6 +449,12 @@ void BringIntoView(HWND hwnd) {
 
 void DispatchUiMessage(MSG& msg) {
   HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+  if (root && msg.message == WM_KEYDOWN && msg.wParam == VK_F1) {
+    // F1 asks the window for its help, whichever of its controls has the focus.
+    HELPINFO help{sizeof help, HELPINFO_WINDOW, 0, msg.hwnd, 0, {}};
+    SendMessageW(root, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
+    return;
+  }
   if (root && IsDialogMessageW(root, &msg)) return;
   TranslateMessage(&msg);
   DispatchMessageW(&msg);

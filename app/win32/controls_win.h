@@ -211,7 +211,7 @@ class TWindowBounds : public IWindowBounds {
 void BringIntoView(HWND hwnd);
 
 // Hands a message to the keyboard navigation of its top-level window (Tab,
-// access keys, Enter and Esc) or else to its window.
+// access keys, Enter and Esc; F1 becomes its WM_HELP) or else to its window.
 void DispatchUiMessage(MSG& msg);
 
 }  // namespace qm::win

@@ -463,6 +463,10 @@ TEST_F(WindowTest, ControlsCaptionsFontAndTabOrder) {
   PostKey(GetFocus(), VK_ESCAPE);
   Pump();
   EXPECT_FALSE(IsWindowVisible(notes));
+  SetFocus(List());
+  PostKey(List(), VK_F1);  // F1 shows them too
+  Pump();
+  EXPECT_TRUE(IsWindowVisible(notes));
   Close();
 }
 
