@@ -297,6 +297,7 @@ void TMainWindow::Show(const std::filesystem::path& executable, int showCommand,
   UpdateWindow(Hwnd_);
   SetFocus(ListBox1_.Hwnd());
   if (!paths.empty()) Form1_.AddPaths(paths);
+  ShowSortArrow();
 }
 
 // The view settings: the columns' widths and the part right of the splitter.
@@ -587,6 +588,7 @@ void TMainWindow::Button1Click() {
               OFN_EXPLORER | OFN_NOCHANGEDIR;
   if (!GetOpenFileNameW(&ofn)) return;  // cancelled
   Form1_.Button1Click(ChosenFiles(buffer.data()));
+  ShowSortArrow();  // new items come last: the list is no longer sorted
 }
 
 void TMainWindow::AddFolderClick() {
@@ -606,6 +608,7 @@ void TMainWindow::AddFolderClick() {
   if (!named) return;
   folder.resize(wcslen(folder.c_str()));
   Form1_.AddFolder(std::filesystem::path(folder));
+  ShowSortArrow();
 }
 
 void TMainWindow::Button2Click() {
@@ -615,6 +618,7 @@ void TMainWindow::Button2Click() {
 
 void TMainWindow::Button3Click() {
   Form1_.Button3Click();
+  ShowSortArrow();  // what a second start handed over meanwhile came last
   if (Form1_.CloseRequested()) PostMessageW(Hwnd_, WM_CLOSE, 0, 0);
 }
 
@@ -632,6 +636,7 @@ void TMainWindow::WMDropFiles(HDROP drop) {
   }
   DragFinish(drop);
   Form1_.WMDropFiles(names);  // refused while a batch runs
+  ShowSortArrow();
 }
 
 void TMainWindow::Close() {
@@ -739,6 +744,7 @@ LRESULT TMainWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
         at = end + 1;
       }
       Form1_.AddPaths(paths);  // once the batch is over, when one runs
+      ShowSortArrow();
       return TRUE;
     }
     case WM_DROPFILES:
