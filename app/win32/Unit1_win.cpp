@@ -422,7 +422,7 @@ void TMainWindow::LayoutPane(int x, int top, int width, int height) {
   PaneTitle_.SetBounds(x + pad, y, inner, s(15));
   y += s(17);
   const int notes = s(42), room = std::max(0, bottom - y - notes - 2 * s(2));
-  const int preview = room * 2 / 3;
+  const int preview = std::max(0, std::min(room * 2 / 3, room - s(60)));  // the layers keep a few rows
   MoveWindow(Preview_.Hwnd(), x + pad, y, inner, preview, TRUE);
   y += preview + s(2);
   PaneNotes_.SetBounds(x + pad, y, inner, notes);
