@@ -1,6 +1,9 @@
 #include "Unit1.h"
 
 #include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <optional>
 #include <fstream>
 #include <functional>
 #include <system_error>
@@ -9,6 +12,7 @@
 #include "Func_.h"
 #include "fileio.h"
 #include "messages.h"
+#include "paths.h"
 #include "purge.h"
 #include "textconv.h"
 
@@ -36,6 +40,31 @@ std::filesystem::path FolderFromSettingsLine(const std::string& line) {
   return PathFromUtf8(line);
 }
 
+// True when a file can be made in folder (tried, and removed again).
+bool FolderWritable(const std::filesystem::path& folder) {
+  try {
+    TTempFile probe(folder);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+// A settings text written beside path and moved over it when complete, so a
+// failure leaves the previous file (or none), never a partial one.
+bool WriteWhole(const std::filesystem::path& path, const std::string& text) {
+  if (path.empty()) return false;
+  try {
+    TTempFile temp(path.parent_path());
+    temp.File().Write(text.data(), text.size());
+    temp.File().Sync();
+    temp.CommitReplacing(path);
+    return true;
+  } catch (const std::exception&) {
+    return false;  // the temporary file has gone with temp
+  }
+}
+
 }  // namespace
 
 TForm1::TForm1(IListBox& list, IStatusBar& status, IApplication& application, IWindowBounds& bounds, TForm2& form2,
@@ -55,10 +84,31 @@ std::filesystem::path TForm1::SettingsPathFor(const std::filesystem::path& execu
   return p;
 }
 
+std::filesystem::path TForm1::ViewSettingsPathFor(const std::filesystem::path& settings) {
+  std::filesystem::path p = settings;
+  p.replace_extension(".ini");
+  return p;
+}
+
+std::filesystem::path TForm1::UserSettingsPath(const std::filesystem::path& executable) const {
+  if (AppDataFolder.empty()) return {};
+  return AppDataFolder / "Quillmark" / SettingsPathFor(executable).filename();
+}
+
 void TForm1::FormShow(const std::filesystem::path& executable) {
   ProgramFolder = executable.parent_path() / "";
+  // Beside the executable, unless its folder cannot be written (an installed
+  // program): then in the user's application data folder, which is read
+  // first once it holds settings.
+  UserSettingsPath_ = UserSettingsPath(executable);
   SettingsPath_ = SettingsPathFor(executable);
-  LoadSettings(SettingsPath_);
+  std::filesystem::path readFrom = SettingsPath_;
+  if (!UserSettingsPath_.empty()) {
+    if (FileExists(UserSettingsPath_)) readFrom = SettingsPath_ = UserSettingsPath_;
+    else if (!FolderWritable(ProgramFolder)) SettingsPath_ = UserSettingsPath_;
+  }
+  LoadSettings(readFrom);
+  LoadViewSettings(ViewSettingsPathFor(readFrom));
   WorkFolder = ProgramFolder / "TEMP";
   std::error_code ec;
   std::filesystem::create_directory(WorkFolder, ec);  // may exist already or be refused
@@ -67,12 +117,22 @@ void TForm1::FormShow(const std::filesystem::path& executable) {
 }
 
 void TForm1::FormClose() {
-  EndWork();  // the document, then everything of ours in the run's work folder, then the folder
+  EndWork();  // the inspections, the document, then everything of ours in the run's work folder, then the folder
   if (!WorkFolder.empty()) {
     std::error_code ec;
     std::filesystem::remove(WorkFolder, ec);  // stays when other files are in it
   }
-  SaveSettings(SettingsPath_);
+  auto write = [this](const std::filesystem::path& path) {
+    if (path == UserSettingsPath_) {
+      std::error_code ec;
+      std::filesystem::create_directories(path.parent_path(), ec);  // made with the first settings it holds
+    }
+    return WriteSettings(path);
+  };
+  // A program folder that has become read-only since the start: the user's.
+  if (!write(SettingsPath_) && !UserSettingsPath_.empty() && SettingsPath_ != UserSettingsPath_)
+    write(SettingsPath_ = UserSettingsPath_);
+  SaveViewSettings(ViewSettingsPathFor(SettingsPath_));
 }
 
 void TForm1::StartWork(const std::filesystem::path& workParent) {
@@ -90,9 +150,15 @@ void TForm1::StartWork(const std::filesystem::path& workParent) {
     }
   }
   Document = std::make_unique<TJwwData>();
+  if (InspectionsReady) Inspector_ = std::make_unique<TInspector>(RunFolder(), InspectionsReady, InspectionWorkers);
 }
 
 std::string TForm1::EndWork() {
+  Inspector_.reset();  // its workers use the work folder: they end first
+  PreviewTicket_ = 0;
+  for (auto& [key, row] : Rows_) row.Ticket = 0;
+  Tickets_.clear();
+  Uninspected_ = 0;
   Document.reset();
   std::string problem;
   if (WorkScope_) problem = WorkScope_->Close();  // removes what is ours in it, then the folder
@@ -128,8 +194,43 @@ void TForm1::ListFiles(const std::vector<std::filesystem::path>& files) {
   std::unordered_set<std::u16string> listed;
   listed.reserve(static_cast<size_t>(ListBox1_.Count()) + files.size());
   for (int i = 0; i < ListBox1_.Count(); ++i) listed.insert(ListKey(ListBox1_.Item(i)));
-  for (const std::filesystem::path& file : files)
-    if (CanList(file) && listed.insert(ListKey(file)).second) ListBox1_.Add(file);
+  TListUpdate update(ListBox1_);
+  for (const std::filesystem::path& file : files) {
+    if (!CanList(file)) continue;
+    std::u16string key = ListKey(file);
+    if (!listed.insert(key).second) continue;
+    ListBox1_.Add(file);
+    TRow& row = Rows_[key] = TRow{};
+    row.Path = file;
+    if (Inspector_) {
+      row.Ticket = Inspector_->Submit(file);
+      Tickets_.emplace(row.Ticket, std::move(key));
+      ++Uninspected_;
+    }
+    SortColumn_ = -1;  // the new items are at the end: the list is no longer in sorted order
+  }
+}
+
+void TForm1::ListExpanded(const std::vector<std::filesystem::path>& paths) {
+  std::vector<std::filesystem::path> named;
+  for (const std::filesystem::path& p : paths)
+    if (!p.empty()) named.push_back(p);
+  // A folder stands for its drawings as on the command line; anything else
+  // is taken as it is named.
+  const std::atomic<bool> never{false};
+  std::vector<std::filesystem::path> files;
+  for (const TSource& source : ExpandPaths(named, TPathRules{}, never).Sources) files.push_back(source.Path);
+  ListFiles(files);
+}
+
+void TForm1::Forget(const std::filesystem::path& item) {
+  const auto row = Rows_.find(ListKey(item));
+  if (row == Rows_.end()) return;
+  if (row->second.Ticket && Tickets_.erase(row->second.Ticket)) {
+    if (Inspector_) Inspector_->Cancel(row->second.Ticket);
+    --Uninspected_;
+  }
+  Rows_.erase(row);
 }
 
 bool TForm1::Button1Click(const std::vector<std::filesystem::path>& chosen) {
@@ -142,16 +243,89 @@ bool TForm1::Button1Click(const std::vector<std::filesystem::path>& chosen) {
 
 bool TForm1::WMDropFiles(const std::vector<std::filesystem::path>& dropped) {
   if (Busy_) return false;
-  ListFiles(dropped);
+  ListExpanded(dropped);
   return true;
+}
+
+bool TForm1::AddFolder(const std::filesystem::path& folder) {
+  if (Busy_) return false;
+  if (folder.empty()) return true;  // the dialog was cancelled
+  LastFolder = folder / "";
+  ListExpanded({folder});
+  return true;
+}
+
+void TForm1::AddPaths(const std::vector<std::filesystem::path>& paths) {
+  if (Busy_) {
+    Deferred_.insert(Deferred_.end(), paths.begin(), paths.end());
+    return;
+  }
+  ListExpanded(paths);
 }
 
 bool TForm1::Button2Click() {
   if (Busy_) return false;
   if (ListBox1_.Count() == 0 || ListBox1_.ItemIndex() < 0) return true;
-  for (int i = ListBox1_.Count() - 1; i >= 0; --i)
-    if (ListBox1_.Selected(i)) ListBox1_.Delete(i);
+  TListUpdate update(ListBox1_);
+  for (int i = ListBox1_.Count() - 1; i >= 0; --i) {
+    if (!ListBox1_.Selected(i)) continue;
+    Forget(ListBox1_.Item(i));
+    ListBox1_.Delete(i);
+  }
   return true;
+}
+
+const TRow* TForm1::RowOf(const std::filesystem::path& item) const {
+  const auto row = Rows_.find(ListKey(item));
+  return row == Rows_.end() ? nullptr : &row->second;
+}
+
+void TForm1::TakeInspections() {
+  if (!Inspector_) return;
+  bool changed = false;
+  for (TInspector::TDone& done : Inspector_->Take()) {
+    if (done.Preview) {
+      if (done.Ticket == PreviewTicket_) {
+        Preview_ = std::move(done.Preview);
+        PreviewTicket_ = 0;
+      }
+      continue;
+    }
+    const auto ticket = Tickets_.find(done.Ticket);
+    if (ticket == Tickets_.end()) continue;  // removed from the list meanwhile
+    TRow& row = Rows_.at(ticket->second);
+    row.Inspection = std::move(done.Inspection);
+    row.Inspected = true;
+    Tickets_.erase(ticket);
+    --Uninspected_;
+    changed = true;
+  }
+  if (changed) ListBox1_.RowsChanged();
+}
+
+void TForm1::RequestPreview(const std::filesystem::path& item) {
+  if (!Inspector_ || (Preview_ && Preview_->Source == item && !PreviewTicket_)) return;
+  if (PreviewTicket_) Inspector_->Cancel(PreviewTicket_);
+  Preview_.reset();
+  PreviewTicket_ = Inspector_->SubmitPreview(item);
+}
+
+bool TForm1::SortBy(int column) {
+  if (Busy_ || column < 0 || column >= ColumnCount) return false;
+  SortAscending_ = column == SortColumn_ ? !SortAscending_ : true;
+  SortColumn_ = column;
+  const bool ascending = SortAscending_;
+  ListBox1_.Sort([this, column, ascending](const std::filesystem::path& a, const std::filesystem::path& b) {
+    const TRow *x = RowOf(a), *y = RowOf(b);
+    if (!x || !y) return x && !y;
+    const int c = CompareRows(*x, *y, column);
+    return ascending ? c < 0 : c > 0;
+  });
+  return true;
+}
+
+void TForm1::StopBatch() {
+  if (Busy_) StopRequested_ = true;
 }
 
 bool TForm1::Button4Click() {
@@ -175,16 +349,20 @@ class TForm1::TBatch : public IBatchCallback {
     F_.StatusBar1_.SetSimpleText(std::string(Msg::Converting) + Printable(PathToUtf8(name)) +
                                  std::string(Msg::ConvertingEnd));
     F_.Observer_.FileStarted(k, name);
-    if (F_.Application_.ProcessMessages()) return true;
+    if (F_.Application_.ProcessMessages() && !F_.StopRequested_) return true;
     Select(k, false);
     return false;
   }
   bool FileFinished(int k, const TFileResult& result) override {
-    for (const std::string& line : result.Lines) F_.Form2_.AppendLine(line);
+    F_.Form2_.AppendFile(result);
     F_.Results_.push_back(result);
+    if (const auto row = F_.Rows_.find(ListKey(result.Source)); row != F_.Rows_.end()) {
+      row->second.Result = result;
+      F_.ListBox1_.RowsChanged();
+    }
     Select(k, false);
     F_.Observer_.FileFinished(k, result);
-    return F_.Application_.ProcessMessages();
+    return F_.Application_.ProcessMessages() && !F_.StopRequested_;
   }
 
  private:
@@ -201,11 +379,15 @@ class TForm1::TBatch : public IBatchCallback {
 
 void TForm1::Button3Click() {
   if (Busy_ || ListBox1_.Count() == 0) return;
+  {
   TFlagGuard busy(Busy_);
   Interrupted_ = false;
+  StopRequested_ = false;
   Results_.clear();
   Form2_.ClearLines();
   ListBox1_.ClearSelection();
+  for (auto& [key, row] : Rows_) row.Result.reset();
+  ListBox1_.RowsChanged();
   if (!Document) Document = std::make_unique<TJwwData>();
 
   std::vector<std::filesystem::path> names;
@@ -219,9 +401,21 @@ void TForm1::Button3Click() {
   if (WorkScope_) options.WorkFolder = WorkScope_->Folder();
 
   Observer_.BatchStarted(count);
-  Interrupted_ = ConvertBatch(batch.Names(), outputs, options, batch, Document.get()).Interrupted;
+  // The batch works on the list's names, its outputs' rule and the document
+  // alone, so a runner may run it on a thread of its own.
+  TJwwData* document = Document.get();
+  const IBatchRunner::TBody body = [&batch, &outputs, &options, document](IBatchCallback& callback) {
+    return ConvertBatch(batch.Names(), outputs, options, callback, document);
+  };
+  TDirectBatchRunner direct;
+  Interrupted_ = (BatchRunner ? *BatchRunner : direct).Run(body, batch).Interrupted;
+  StopRequested_ = false;
+  Form2_.FinishBatch(count, Interrupted_);
   StatusBar1_.SetSimpleText(std::string(Msg::IdleHint));
   Observer_.BatchFinished(Interrupted_);
+  }
+  // What a second start handed over meanwhile.
+  if (!Deferred_.empty()) ListExpanded(std::exchange(Deferred_, {}));
   Form2_.ShowModal();
 }
 
@@ -265,8 +459,8 @@ void TForm1::LoadSettings(const std::filesystem::path& path) {
   LastFolder = FolderFromSettingsLine(line);
 }
 
-void TForm1::SaveSettings(const std::filesystem::path& path) {
-  if (path.empty()) return;
+bool TForm1::WriteSettings(const std::filesystem::path& path) {
+  if (path.empty()) return false;
   std::string text;
   auto add = [&](const std::string& line) {
     text += line;
@@ -283,16 +477,53 @@ void TForm1::SaveSettings(const std::filesystem::path& path) {
   add(std::to_string(result.Width()));
   add(std::to_string(result.Height()));
   add(PathToUtf8(LastFolder));
-  // Written beside the settings file and moved over it when complete, so a
-  // failure leaves the previous settings (or none), never a partial file.
-  try {
-    TTempFile temp(path.parent_path());
-    temp.File().Write(text.data(), text.size());
-    temp.File().Sync();
-    temp.CommitReplacing(path);
-  } catch (const std::exception&) {
-    // The temporary file has gone with temp; the settings stay as they were.
+  return WriteWhole(path, text);
+}
+
+void TForm1::LoadViewSettings(const std::filesystem::path& path) {
+  if (!FileExists(path)) return;
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  auto number = [](std::string_view text, int low, int high) -> std::optional<int> {
+    int v = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (error != std::errc() || end != text.data() + text.size() || v < low || v > high) return std::nullopt;
+    return v;
+  };
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string_view key = std::string_view(line).substr(0, eq), value = std::string_view(line).substr(eq + 1);
+    if (key == "Maximized") {
+      if (const auto v = number(value, 0, 1)) View.Maximized = *v == 1;
+    } else if (key == "PaneWidth") {
+      if (const auto v = number(value, 0, 20000)) View.PaneWidth = *v;
+    } else if (key == "Columns") {
+      std::vector<int> widths;
+      size_t start = 0;
+      for (;;) {
+        const size_t comma = value.find(',', start);
+        const auto v = number(value.substr(start, comma == value.npos ? value.npos : comma - start), 0, 20000);
+        if (!v) break;
+        widths.push_back(*v);
+        if (comma == value.npos) break;
+        start = comma + 1;
+      }
+      if (widths.size() == static_cast<size_t>(ColumnCount)) View.ColumnWidths = widths;
+    }
   }
+}
+
+bool TForm1::SaveViewSettings(const std::filesystem::path& path) const {
+  std::string text = "[Quillmark]\r\nMaximized=" + std::string(View.Maximized ? "1" : "0") + "\r\n";
+  if (View.ColumnWidths.size() == static_cast<size_t>(ColumnCount)) {
+    text += "Columns=";
+    for (size_t c = 0; c < View.ColumnWidths.size(); ++c) text += (c ? "," : "") + std::to_string(View.ColumnWidths[c]);
+    text += "\r\n";
+  }
+  if (View.PaneWidth > 0) text += "PaneWidth=" + std::to_string(View.PaneWidth) + "\r\n";
+  return WriteWhole(path, text);
 }
 
 }  // namespace qm

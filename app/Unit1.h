@@ -1,5 +1,6 @@
-// The main window's logic, free of any window toolkit: the file list's rules,
-// the settings file, the work folder and document lifecycle, and the batch
+// The main window's logic, free of any window toolkit: the file list's rules
+// and what it shows of each drawing, the inspection of listed drawings, the
+// settings files, the work folder and document lifecycle, and the batch
 // conversion driver. Front ends hand it their controls through controls.h.
 #pragma once
 
@@ -7,16 +8,29 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "Unit2.h"
+#include "batchthread.h"
 #include "controls.h"
 #include "convert.h"
+#include "filerows.h"
+#include "inspector.h"
 #include "jwwunit.h"
 #include "workfolder.h"
 
 namespace qm {
+
+// What the window keeps beyond the ten lines of the settings file, in a file
+// of its own beside it (the settings file's name with ".ini").
+struct TViewSettings {
+  bool Maximized = false;
+  std::vector<int> ColumnWidths;  // pixels at 96 DPI, by column; empty: the designed ones
+  int PaneWidth = 0;  // the part right of the splitter, pixels at 96 DPI; 0: what the list width leaves
+  bool operator==(const TViewSettings&) const = default;
+};
 
 class TForm1 {
  public:
@@ -41,15 +55,32 @@ class TForm1 {
   // and creates no file (see TConvertOptions).
   bool DryRun = false;
 
+  // Set by a front end before FormShow. The user's application data folder:
+  // the settings go there when the program folder cannot be written (and
+  // are read from there first once they exist there). Empty: always beside
+  // the executable.
+  std::filesystem::path AppDataFolder;
+  // Called from a worker thread when inspections are done; the front end then
+  // calls TakeInspections on the window's thread. Unset: listed drawings are
+  // not inspected.
+  std::function<void()> InspectionsReady;
+  int InspectionWorkers = TInspector::DefaultWorkers();
+  // Runs Convert's batch; unset, on the window's thread itself.
+  IBatchRunner* BatchRunner = nullptr;
+  // Read by FormShow, written by FormClose; the front end applies and fills it.
+  TViewSettings View;
+
   // The settings file of an executable: its path with the extension ".dat".
   static std::filesystem::path SettingsPathFor(const std::filesystem::path& executable);
   std::filesystem::path SettingsPath() const { return SettingsPath_; }
+  // The file of the view settings beside a settings file.
+  static std::filesystem::path ViewSettingsPathFor(const std::filesystem::path& settings);
 
   // On showing the main window: program folder, settings, work folder under
   // the program folder's "TEMP", the document, an empty list.
   void FormShow(const std::filesystem::path& executable);
-  // On closing: cleans and removes the work folder, frees the document, saves
-  // the settings.
+  // On closing: ends the inspections, cleans and removes the work folder,
+  // frees the document, saves the settings.
   void FormClose();
   // The work folder and document without the window parts (the command line):
   // a private work folder inside workParent and a fresh document.
@@ -65,19 +96,48 @@ class TForm1 {
   // letter case), its extension is ".JWW" in any case, and it exists.
   // Refused (false) while a batch runs.
   bool Button1Click(const std::vector<std::filesystem::path>& chosen);
-  // Files dropped on the window, under the same three conditions; empty
-  // names are skipped. Refused (false) while a batch runs.
+  // Files and folders dropped on the window: a folder stands for its
+  // drawings (paths.h: without the outputs of earlier runs); each is listed
+  // under the same three conditions; empty names are skipped. Refused
+  // (false) while a batch runs.
   bool WMDropFiles(const std::vector<std::filesystem::path>& dropped);
+  // A folder chosen to be added: its drawings, as a dropped folder's.
+  // LastFolder becomes it. Refused (false) while a batch runs.
+  bool AddFolder(const std::filesystem::path& folder);
+  // Files and folders named on the command line, or handed over by a second
+  // start: listed as dropped ones, or once the running batch is over.
+  void AddPaths(const std::vector<std::filesystem::path>& paths);
   // Delete: removes every selected item (when there is a current item).
   // Refused (false) while a batch runs.
   bool Button2Click();
   // Convert: the batch. A second Convert while one runs is refused.
   void Button3Click();
+  // Stop: the running batch ends after the file in progress and its report
+  // is shown.
+  void StopBatch();
+  bool StopRequested() const noexcept { return StopRequested_; }
   // Exit: true when the window may close now; while a batch runs the close
   // is remembered (CloseRequested) and the front end closes after the batch.
   bool Button4Click();
   bool CloseRequested() const noexcept { return CloseRequested_; }
   bool Busy() const noexcept { return Busy_; }
+
+  // What the list shows of a listed drawing; null for one it does not hold.
+  const TRow* RowOf(const std::filesystem::path& item) const;
+  // On the window's thread: takes the inspections that are done into the rows.
+  void TakeInspections();
+  // Drawings listed and not inspected yet.
+  int Uninspected() const noexcept { return Uninspected_; }
+  // Asks for the picture of a listed drawing (when inspections run); the one
+  // asked for last replaces any other not drawn yet.
+  void RequestPreview(const std::filesystem::path& item);
+  // The picture last asked for, once it is drawn (TakeInspections takes it).
+  std::shared_ptr<const TPreview> Preview() const noexcept { return Preview_; }
+  // Sorts the list by a column, ascending; again by the same column,
+  // descending. Refused while a batch runs (it walks the list's order).
+  bool SortBy(int column);
+  int SortColumn() const noexcept { return SortColumn_; }
+  bool SortAscending() const noexcept { return SortAscending_; }
 
   // The first name folder/base_N.JWW (N = 2, 3, ...) that is not taken; the
   // folder is the source's own unless given.
@@ -89,7 +149,11 @@ class TForm1 {
   static std::string UpperExtension(const std::filesystem::path& path) { return qm::UpperExtension(path); }
 
   void LoadSettings(const std::filesystem::path& path);
-  void SaveSettings(const std::filesystem::path& path);
+  void SaveSettings(const std::filesystem::path& path) { WriteSettings(path); }
+  // The view settings: a missing file, or a line that does not read, leaves
+  // what View holds.
+  void LoadViewSettings(const std::filesystem::path& path);
+  bool SaveViewSettings(const std::filesystem::path& path) const;
 
   // How each file of the last batch ended, in list order.
   const std::vector<TFileResult>& Results() const noexcept { return Results_; }
@@ -101,6 +165,10 @@ class TForm1 {
   static std::u16string ListKey(const std::filesystem::path& file);
   bool CanList(const std::filesystem::path& file) const;
   void ListFiles(const std::vector<std::filesystem::path>& files);
+  void ListExpanded(const std::vector<std::filesystem::path>& paths);
+  void Forget(const std::filesystem::path& item);
+  bool WriteSettings(const std::filesystem::path& path);
+  std::filesystem::path UserSettingsPath(const std::filesystem::path& executable) const;
 
   IListBox& ListBox1_;
   IStatusBar& StatusBar1_;
@@ -108,12 +176,22 @@ class TForm1 {
   IWindowBounds& Bounds_;
   TForm2& Form2_;
   IBatchObserver& Observer_;
-  std::filesystem::path SettingsPath_;
+  std::filesystem::path SettingsPath_, UserSettingsPath_;
   std::filesystem::path FallbackTempFolder_;
   std::unique_ptr<TWorkFolderScope> WorkScope_;
+  std::unique_ptr<TInspector> Inspector_;
+  std::unordered_map<std::u16string, TRow> Rows_;
+  std::unordered_map<uint64_t, std::u16string> Tickets_;
+  std::vector<std::filesystem::path> Deferred_;
+  std::shared_ptr<const TPreview> Preview_;
+  uint64_t PreviewTicket_ = 0;
   std::vector<TFileResult> Results_;
+  int Uninspected_ = 0;
+  int SortColumn_ = -1;
+  bool SortAscending_ = true;
   bool Busy_ = false;
   bool CloseRequested_ = false;
+  bool StopRequested_ = false;
   bool Interrupted_ = false;
 };
 

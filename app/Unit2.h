@@ -1,11 +1,15 @@
 // The result window's logic: the report of the last batch, three lines per
-// file, shown modally when the batch is done.
+// file, each unreadable or failed file followed by the reason, and the
+// batch's totals; shown modally when the batch is done.
 #pragma once
 
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "controls.h"
+#include "convert.h"
 
 namespace qm {
 
@@ -18,20 +22,42 @@ class TForm2 {
 
   TForm2(IResultView& view, IWindowBounds& bounds) : View_(view), Bounds_(bounds) {}
 
-  // The report box's lines (UTF-8), cleared by every batch.
-  const std::vector<std::string>& Lines() const noexcept { return Lines_; }
-  void ClearLines() { Lines_.clear(); }
+  // The driver's report lines (UTF-8): three a file, cleared by every batch.
+  const std::vector<std::string> & Lines() const noexcept { return Lines_; }
+  void ClearLines();
   void AppendLine(std::string line) { Lines_.push_back(std::move(line)); }
+  // A file's three lines, and what the report adds to them: the reason a
+  // file could not be read or written, and the file in the totals.
+  void AppendFile(const TFileResult& result);
+  // The batch is over: of total files, those appended were done; the rest
+  // were not reached because the batch was stopped.
+  void FinishBatch(int total, bool interrupted);
+
+  // What the report box shows: each file's three lines with its reason line
+  // after it, then the totals ("RE1" before the first batch).
+  std::vector<std::string> DisplayLines() const;
   // The report as one text, lines separated by line breaks.
   std::string Text(const char* lineBreak = "\n") const;
+  // The output of the file whose lines hold the given line of DisplayLines
+  // when it was converted, else the first output of the batch; nothing when
+  // no file was converted.
+  std::optional<std::filesystem::path> OutputAt(int displayLine) const;
 
   void ShowModal() { View_.ShowModal(*this); }
   IWindowBounds& Bounds() noexcept { return Bounds_; }
 
  private:
+  struct TFileEntry {
+    size_t FirstLine = 0;  // in Lines_
+    TOutcome Outcome = TOutcome::Failed;
+    std::filesystem::path Output;
+    std::string Reason;  // shown after the lines, empty for none
+  };
   IResultView& View_;
   IWindowBounds& Bounds_;
   std::vector<std::string> Lines_{"RE1"};
+  std::vector<TFileEntry> Files_;
+  std::vector<std::string> Summary_;
 };
 
 }  // namespace qm

@@ -4,7 +4,10 @@
 // with the plain models below and the terminal, the tests with recorders.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -30,6 +33,27 @@ class IListBox {
   // The list's width in pixels at 96 DPI (as the settings file keeps it).
   virtual int Width() const = 0;
   virtual void SetWidth(int width) = 0;
+  // Puts the items in a new order, equal items keeping theirs; selection and
+  // the current item go with their items.
+  using TLess = std::function<bool(const std::filesystem::path&, const std::filesystem::path&)>;
+  virtual void Sort(const TLess& less) = 0;
+  // What the list shows of its items beyond their names has changed.
+  virtual void RowsChanged() {}
+  // Around many changes at once: the list is shown again after the last.
+  virtual void BeginUpdate() {}
+  virtual void EndUpdate() {}
+};
+
+// BeginUpdate and EndUpdate of a list for the lifetime of a scope.
+class TListUpdate {
+ public:
+  explicit TListUpdate(IListBox& list) : List_(list) { List_.BeginUpdate(); }
+  ~TListUpdate() { List_.EndUpdate(); }
+  TListUpdate(const TListUpdate&) = delete;
+  TListUpdate& operator=(const TListUpdate&) = delete;
+
+ private:
+  IListBox& List_;
 };
 
 // The main window's status bar with its one simple panel (UTF-8 text).
@@ -115,6 +139,26 @@ class TPlainListBox : public IListBox {
   void SetItemIndex(int index) { Index_ = index; }
   int Width() const override { return Width_; }
   void SetWidth(int width) override { Width_ = width; }
+  void Sort(const TLess& less) override { SortItems(Items_, Selected_, Index_, less); }
+
+  // Sorts items stably by less, and the selection and current index with them.
+  static void SortItems(std::vector<std::filesystem::path>& items, std::vector<bool>& selected, int& index,
+                        const TLess& less) {
+    std::vector<size_t> order(items.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return less(items[a], items[b]); });
+    std::vector<std::filesystem::path> sortedItems;
+    std::vector<bool> sortedSelected;
+    int sortedIndex = -1;
+    for (size_t k = 0; k < order.size(); ++k) {
+      sortedItems.push_back(std::move(items[order[k]]));
+      sortedSelected.push_back(selected[order[k]]);
+      if (static_cast<int>(order[k]) == index) sortedIndex = static_cast<int>(k);
+    }
+    items = std::move(sortedItems);
+    selected = std::move(sortedSelected);
+    index = sortedIndex;
+  }
 
  private:
   std::vector<std::filesystem::path> Items_;

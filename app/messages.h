@@ -24,4 +24,26 @@ inline constexpr std::string_view Failed = "　変換出来ませんでした。
 inline constexpr std::string_view AppTitle = "Quillmark";
 inline constexpr std::string_view ResultCaption = "変換結果";
 
+// Beyond the driver's report: what the window shows of a drawing before and
+// after Convert, the reason line and the totals of the result window.
+inline constexpr std::string_view WarnAllHidden = "全要素が非表示です：出力は空の図面になります";
+inline constexpr std::string_view WarnHiddenEmpty = "非表示レイヤに要素はありません：名前だけを消去します";
+inline constexpr std::string_view WarnIncomplete = "最後まで読めない図面です：";
+inline constexpr std::string_view Inspecting = "検査中…";
+inline constexpr std::string_view RowNothingHidden = "非表示レイヤはありません";
+inline constexpr std::string_view RowNotFound = "ファイルがありません";
+inline constexpr std::string_view RowNotJww = "JWW形式ファイルではありません";
+inline constexpr std::string_view RowUnreadable = "読み込めません：";
+inline constexpr std::string_view RowWouldFail = "変換できません：";
+inline constexpr std::string_view RowFailed = "変換出来ませんでした：";
+inline constexpr std::string_view RowConverted = "→ ";
+inline constexpr std::string_view RowNone = "なし";
+inline constexpr std::string_view Reason = "　理由：";
+inline constexpr std::string_view Stopped = "中止しました";
+inline constexpr std::string_view Totals = "集計";
+inline constexpr std::string_view TotalConverted = "変換";
+inline constexpr std::string_view TotalNothingHidden = "非表示レイヤなし";
+inline constexpr std::string_view TotalUnreadable = "読み込めない";
+inline constexpr std::string_view TotalFailed = "変換出来ない";
+
 }  // namespace qm::Msg

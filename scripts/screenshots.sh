@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Takes the screenshots of the README (docs/quillmark-main.png and
-# docs/quillmark-result.png): Quillmark.exe in a Wine desktop on a virtual X
-# server, with three sample drawings added through the open dialog and
-# converted. Run after scripts/wintest.sh has built build/win.
+# Takes the screenshots of the README: Quillmark.exe in a Wine desktop on a
+# virtual X server, started with a folder of four drawings on its command
+# line (nothing hidden, hidden material, everything hidden, a damaged file):
+#   docs/quillmark-main.png       the list inspected, the detail pane with its preview
+#   docs/quillmark-result.png     the result window after Convert
+#   docs/quillmark-converted.png  the list with the outcomes
+# Run after scripts/wintest.sh has built build/win.
 set -euo pipefail
 # A Linux path as Wine's programs name it: the prefix maps drive Z: to /.
 # (winepath does the same but, on a prefix's first start, may fail silently.)
@@ -16,7 +19,7 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
 for n in $(seq 90 130); do
   if [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
 done
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1440x800x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/quillmark-shots.XXXXXX")
 trap 'wineserver -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true; rm -f "$WINEPREFIX/dosdevices/d:"; rm -rf "$scratch"' EXIT
@@ -25,28 +28,26 @@ for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
 # The drawings on a drive D: of their own, for short paths in the pictures.
 ln -sfn "$scratch" "$WINEPREFIX/dosdevices/d:"
-mkdir -p "$scratch/prog" "$scratch/samples"
+mkdir -p "$scratch/prog"
 cp build/win/app/win32/Quillmark.exe "$scratch/prog/"
-wine build/win/tools/makesamples/makesamples.exe "$(winpath "$scratch/samples")" >/dev/null
+wine build/win/tools/makesamples/makesamples.exe --window "$(winpath "$scratch/samples")" >/dev/null
 mv "$scratch/samples" "$scratch/図面"
-# The open dialog starts in the drawings' folder (line 10 of the settings).
-printf '192\r\n107\r\n478\r\n264\r\n176\r\n222\r\n129\r\n456\r\n293\r\n%s\\\r\n' "$(winpath "$scratch/図面")" \
-  >"$scratch/prog/Quillmark.dat"
-(cd "$scratch/prog" && wine explorer /desktop=quillmark,720x460 Quillmark.exe >/dev/null 2>&1) &
+# The main window at (10, 10), 1400 × 560; the result window at (320, 180), 640 × 330.
+printf '10\r\n10\r\n1400\r\n560\r\n1000\r\n320\r\n180\r\n640\r\n330\r\nD:\\図面\\\r\n' >"$scratch/prog/Quillmark.dat"
+printf '[Quillmark]\r\nMaximized=0\r\nColumns=150,80,90,180,220,280\r\nPaneWidth=380\r\n' >"$scratch/prog/Quillmark.ini"
+(cd "$scratch/prog" && wine explorer /desktop=quillmark,1420x720 Quillmark.exe 'D:\図面' >/dev/null 2>&1) &
 desktop=$(timeout 60 xdotool search --sync --name '^quillmark - Wine desktop$' | head -1)
-xdotool mousemove --window "$desktop" 10 10
+xdotool mousemove --window "$desktop" 1415 715
+sleep 4
+xdotool key Down Down Down  # plan_v600.jww, third in name order
 sleep 3
-xdotool key alt+a
-sleep 2
-xdotool type --delay 10 '"plan_v600.jww" "plan_v700.jww" "visible_v420.jww"'
-xdotool key Return
-sleep 2
-import -window "$desktop" -crop 500x285+182+97 +repage docs/quillmark-main.png
+import -window "$desktop" -crop 1400x560+10+10 +repage docs/quillmark-main.png
 xdotool key alt+t
-sleep 3
-import -window "$desktop" -crop 476x315+212+119 +repage docs/quillmark-result.png
+sleep 4
+import -window "$desktop" -crop 640x330+320+180 +repage docs/quillmark-result.png
 xdotool key Escape
-sleep 1
+sleep 2
+import -window "$desktop" -crop 1400x560+10+10 +repage docs/quillmark-converted.png
 xdotool key alt+x
 sleep 2
-echo "docs/quillmark-main.png docs/quillmark-result.png written"
+echo "docs/quillmark-main.png docs/quillmark-result.png docs/quillmark-converted.png written"

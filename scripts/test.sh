@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds with warnings as errors and runs every test twice: in an optimised
 # build and under AddressSanitizer and UndefinedBehaviorSanitizer; the tests
-# of conversions running at once also under ThreadSanitizer; the
+# of work on several threads also under ThreadSanitizer; the
 # benchmark runs once at a small size (a smoke test: nothing about time is
 # asserted).
 set -euo pipefail
@@ -18,8 +18,10 @@ build/release/bench/jwwbench --smoke >/dev/null
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_WERROR=ON -DQUILLMARK_SANITIZE=ON >/dev/null
 cmake --build build/asan -j"$jobs"
 (cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j"$jobs")
-# The tests of conversions running at once, under ThreadSanitizer.
+# The tests of work on several threads (conversions at once, the window's
+# inspections, pictures and batch), under ThreadSanitizer.
 cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_WERROR=ON -DQUILLMARK_TSAN=ON >/dev/null
-cmake --build build/tsan -j"$jobs" --target concurrency_test
-TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/concurrency_test
+threaded=(concurrency_test inspect_test rows_test preview_test)
+cmake --build build/tsan -j"$jobs" --target "${threaded[@]}"
+for t in "${threaded[@]}"; do TSAN_OPTIONS=halt_on_error=1 "build/tsan/tests/$t"; done
 echo "All tests passed."

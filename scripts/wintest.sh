@@ -2,8 +2,10 @@
 # Cross-builds the Windows programs with mingw-w64 (build/win) and tests them
 # under Wine on a virtual X server:
 #   1. the window tests (the windows of Quillmark.exe driven in-process),
-#   2. Quillmark.exe as a user meets it: Alt+A, pick a drawing, Alt+T,
-#      close the report, Alt+X; then the output and the settings file,
+#   2. Quillmark.exe as a user meets it: Alt+A, pick a drawing, a second
+#      start that hands another drawing to the running window (as "Send to"
+#      does), Alt+T, close the report, Alt+X; then the outputs and the
+#      settings files,
 #   3. quillmark-cli.exe: the report as UTF-8 or Shift-JIS bytes when
 #      redirected, as text on a console whose code page stays as it was;
 #      wildcard patterns and folders expanded by the program itself, -r, -o
@@ -73,6 +75,10 @@ xdotool windowfocus --sync "$dialog"
 xdotool type --delay 10 "$drawing_w"
 xdotool key Return
 gone Open
+# A second start with a drawing on its command line hands it over and ends.
+(cd "$scratch/prog" && timeout 60 wine Quillmark.exe "$(winpath "$scratch/data/plan_v600.jww")") ||
+  fail "the second start did not end by itself"
+[ "$(xdotool search --onlyvisible --name '^Quillmark$' | wc -l)" = 1 ] || fail "a second main window opened"
 xdotool windowfocus --sync "$main" key --window "$main" alt+t
 report=$(window 変換結果) || fail "Alt+T showed no report"
 xdotool windowfocus --sync "$report" key Escape
@@ -82,11 +88,13 @@ for _ in $(seq 600); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$app" 2>/dev/null && fail "Alt+X did not end the program"
 wait "$app" || fail "Quillmark.exe ended with status $?"
 [ -f "$scratch/data/plan_v700_2.JWW" ] || fail "no plan_v700_2.JWW"
+[ -f "$scratch/data/plan_v600_2.JWW" ] || fail "no plan_v600_2.JWW: the second start's drawing was not listed"
+grep -q '^Maximized=0' "$scratch/prog/Quillmark.ini" || fail "no view settings beside the settings file"
 printf '192\r\n107\r\n478\r\n264\r\n176\r\n222\r\n129\r\n456\r\n293\r\n%s\r\n' "$(winpath "$scratch/data")\\" \
   >"$scratch/expected.dat"
 cmp "$scratch/prog/Quillmark.dat" "$scratch/expected.dat" || fail "unexpected settings file"
 [ ! -e "$scratch/prog/TEMP" ] || fail "the work folder is left behind"
-echo "converted, report closed, settings written"
+echo "converted (also what a second start handed over), report closed, settings written"
 
 echo "== quillmark-cli.exe under Wine"
 data_w=$(winpath "$scratch/data")

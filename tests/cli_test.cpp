@@ -506,14 +506,56 @@ TEST_F(CliTest, InfoNamesTheHiddenGroupsAndLayersWithTheirElements) {
   EXPECT_EQ(Dir.List(), std::vector<std::string>{"d.jww"});
 }
 
+// Hidden layers that hold nothing and have no name are left out of the text
+// unless --all asks for them; JSON names every one; paths are shown in full.
+TEST_F(CliTest, InfoTextLeavesOutEmptyUnnamedLayersUnlessAll) {
+  Drawing d;
+  d.Hdr.Version = 600;
+  d.Hdr.Layers[1] = {.State = 0, .Name = ""};                         // (0,1): empty, no name
+  d.Hdr.Layers[2] = {.State = 0, .Name = ""};                         // (0,2): holds a line
+  d.Hdr.Layers[3] = {.State = 0, .Name = qm::Utf8ToSjis("下書き")};  // (0,3): empty, named
+  d.Hdr.LayerGroups[5] = {.State = 0, .Name = ""};                    // group 5: empty, no name
+  d.Elements = {Line(0, 2), Line(0, 0)};
+  Put("d.jww", d);
+  auto layerLines = [&] {
+    std::vector<std::string> out;
+    for (const auto& line : Lines(Out))
+      if (line.starts_with("    ")) out.push_back(line);
+    return out;
+  };
+  Run("info d.jww");
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_EQ(Lines(Out).front(), (Dir / "d.jww").string());
+  EXPECT_EQ(layerLines(), (std::vector<std::string>{
+                              "    (1 more without elements or names; --all shows them)",
+                              "    layer 0-2 (no name): 1 elements", "    layer 0-3 \"下書き\": 0 elements",
+                              "    (1 more without elements or names; --all shows them)"}));
+  EXPECT_NE(Out.find("hidden layers:      3"), std::string::npos) << Out;
+
+  Run("info --all d.jww");
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_EQ(layerLines(), (std::vector<std::string>{"    group 5 (no name): 0 elements",
+                                                    "    layer 0-1 (no name): 0 elements",
+                                                    "    layer 0-2 (no name): 1 elements",
+                                                    "    layer 0-3 \"下書き\": 0 elements"}));
+  Run("info --json d.jww");
+  const auto json = ParseJson(Out);
+  ASSERT_TRUE(json && json->Kind == TJson::Array && json->Items.size() == 1) << Out;
+  EXPECT_EQ(json->Items[0]["hiddenLayers"].Items.size(), 3u) << Out;
+  EXPECT_EQ(json->Items[0]["hiddenGroups"].Items.size(), 1u) << Out;
+  Run("convert --all d.jww");
+  EXPECT_EQ(Status, 2);
+}
+
 TEST_F(CliTest, InfoAsJson) {
   Put("d.jww", InfoDrawing());
   Run("info --json d.jww missing.jww");
   EXPECT_EQ(Status, 1);
   const auto json = ParseJson(Out);
   ASSERT_TRUE(json && json->Kind == TJson::Array && json->Items.size() == 2) << Out;
-  EXPECT_EQ(json->Items[0]["path"].Text, "d.jww");
-  EXPECT_EQ(json->Items[1]["path"].Text, "missing.jww");
+  // Named in full, as convert's JSON names them.
+  EXPECT_EQ(json->Items[0]["path"].Text, (Dir / "d.jww").string());
+  EXPECT_EQ(json->Items[1]["path"].Text, (Dir / "missing.jww").string());
   for (const char* key : {"\"version\":600", "\"ok\":true", "\"ok\":false", "\"total\":5",
                           "\"hiddenGroups\":[{\"group\":1,", "\"name\":\"隠しグループ\",\"elements\":2",
                           "{\"group\":0,\"layer\":3,\"name\":\"壁\",\"elements\":1}", "\"convert\":true",
@@ -837,7 +879,8 @@ TEST_F(CliTest, InfoFollowsThePathRulesAndAlwaysWritesValidJson) {
   ASSERT_TRUE(json && json->Kind == TJson::Array) << Out;
   std::vector<std::string> paths;
   for (const TJson& item : json->Items) paths.push_back(item["path"].Text);
-  EXPECT_EQ(paths, (std::vector<std::string>{"plans/a.jww", odd, "plans/sub/b.jww"}));
+  EXPECT_EQ(paths, (std::vector<std::string>{(Dir / "plans/a.jww").string(), (Dir / odd).string(),
+                                             (Dir / "plans/sub/b.jww").string()}));
   EXPECT_NE(Out.find("\\udc82\\udca0\\udcff"), std::string::npos) << Out;
 
   fs::remove(Dir / odd);

@@ -1,13 +1,20 @@
 // Several documents, and several conversions, alive at once: each keeps its
-// own images. Run under ThreadSanitizer as well (scripts/test.sh).
+// own images; the window's batch on a thread of its own, its calls made on
+// the window's thread, while inspections run beside it. Run under
+// ThreadSanitizer as well (scripts/test.sh).
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <thread>
 #include <vector>
 
+#include "batchthread.h"
 #include "convert.h"
 #include "drawings.h"
+#include "formrig.h"
 #include "testutil.h"
 
 namespace {
@@ -224,6 +231,91 @@ TEST(Concurrency, AStopEndsAfterTheFilesInFlight) {
   for (int i = 0; i < 30; ++i)
     EXPECT_EQ(fs::exists(dir / ("d" + std::to_string(i) + "_2.JWW")), i < stop.Started) << i;
   EXPECT_EQ(batch.Files.size(), static_cast<size_t>(stop.Started));
+}
+
+// A window's message loop without a window: Wake posts a message that
+// delivers the batch's call, RunUntil handles messages until done.
+class TFakeLoop : public qm::IMessageLoop {
+ public:
+  qm::TThreadedBatchRunner* Runner = nullptr;
+  std::thread::id Thread = std::this_thread::get_id();
+  int Delivered = 0;
+  void Wake() override {
+    std::lock_guard<std::mutex> guard(Lock_);
+    ++Posted_;
+    Arrived_.notify_one();
+  }
+  void RunUntil(const std::function<bool()>& done) override {
+    EXPECT_EQ(std::this_thread::get_id(), Thread);
+    while (!done()) {
+      {
+        std::unique_lock<std::mutex> lock(Lock_);
+        Arrived_.wait(lock, [this] { return Posted_ > 0; });
+        --Posted_;
+      }
+      Runner->Deliver();
+      ++Delivered;
+    }
+  }
+
+ private:
+  std::mutex Lock_;
+  std::condition_variable Arrived_;
+  int Posted_ = 0;
+};
+
+TEST(Concurrency, TheWindowsBatchRunsOnAThreadOfItsOwnWithItsCallsOnTheWindowsThread) {
+  testutil::TTempDir dir, work;
+  std::vector<fs::path> items;
+  for (int k = 0; k < 6; ++k) {
+    items.push_back(dir / ("d" + std::to_string(k) + ".jww"));
+    testutil::WriteAll(items.back(), k % 2 ? Build(HiddenGroupDrawing(600)) : WithImage(Filled(500, 3)));
+  }
+  rig::TRig r;
+  r.Form1.InspectionsReady = [] {};  // inspections run beside the batch
+  r.Form1.StartWork(work.Path());
+  TFakeLoop loop;
+  qm::TThreadedBatchRunner runner(loop);
+  loop.Runner = &runner;
+  r.Form1.BatchRunner = &runner;
+  r.Form1.Button1Click(items);
+  const std::thread::id window = std::this_thread::get_id();
+  bool elsewhere = false;
+  r.Extra = [&](int call) {
+    elsewhere = elsewhere || std::this_thread::get_id() != window;
+    if (call == 5) r.Form1.StopBatch();  // after the third file is done
+    return true;
+  };
+  r.Form1.Button3Click();
+  EXPECT_FALSE(elsewhere);
+  EXPECT_GE(loop.Delivered, 6);  // six calls (and the wake at the end, unless the loop saw the end first)
+  EXPECT_TRUE(r.Form1.Interrupted());
+  ASSERT_EQ(r.Form1.Results().size(), 3u);
+  std::vector<std::string> expected;
+  for (size_t k = 0; k < 3; ++k)
+    for (const std::string& line : rig::Converted(items[k], dir / ("d" + std::to_string(k) + "_2.JWW")))
+      expected.push_back(line);
+  EXPECT_EQ(r.Report(), expected);
+  EXPECT_EQ(r.Observer.Events.size(), 2 + 2 * 3u);
+  EXPECT_EQ(r.View.Shown, 1);
+  EXPECT_FALSE(fs::exists(dir / "d3_2.JWW"));
+  r.Form1.EndWork();
+  EXPECT_TRUE(work.List().empty());
+}
+
+TEST(Concurrency, AFailingBatchBodyRaisesOnTheWindowsThread) {
+  TFakeLoop loop;
+  qm::TThreadedBatchRunner runner(loop);
+  loop.Runner = &runner;
+  struct : qm::IBatchCallback {
+    bool FileStarted(int, const fs::path&) override { return true; }
+    bool FileFinished(int, const qm::TFileResult&) override { return true; }
+  } window;
+  EXPECT_THROW(runner.Run([](qm::IBatchCallback& c) -> qm::TBatchResult {
+                 c.FileStarted(0, "x");
+                 throw std::runtime_error("broken");
+               }, window),
+               std::runtime_error);
 }
 
 }  // namespace

@@ -55,6 +55,9 @@ class TFakeList : public qm::IListBox {
   int ItemIndex() const override { return Index; }
   int Width() const override { return ListWidth; }
   void SetWidth(int w) override { ListWidth = w; }
+  void Sort(const TLess& less) override { qm::TPlainListBox::SortItems(Items, Sel, Index, less); }
+  void RowsChanged() override { ++Repaints; }
+  int Repaints = 0;
 
   void Set(const std::vector<fs::path>& items) {
     Clear();

@@ -9,6 +9,7 @@
 
 #include "displaylist.h"
 #include "drawings.h"
+#include "testutil.h"
 #include "jwwunit.h"
 #include "render.h"
 #include "testutil.h"

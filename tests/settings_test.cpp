@@ -149,6 +149,74 @@ TEST_F(SettingsTest, AFailedSaveKeepsThePreviousSettings) {
   EXPECT_EQ(Dir.List(), std::vector<std::string>{"Quillmark.dat"});
 }
 
+
+// An installed program's folder cannot be written: the settings go to the
+// user's application data folder and are read from there at the next start.
+TEST_F(SettingsTest, AReadOnlyProgramFolderKeepsTheSettingsInTheUsersFolder) {
+  const fs::path app = Dir / "app", user = Dir / "user";
+  fs::create_directories(app);
+  fs::create_directories(user);
+  testutil::WriteAll(app / "Quillmark.dat", Bytes("11\r\n12\r\n613\r\n414\r\n215\r\n16\r\n17\r\n518\r\n319\r\n/x/\r\n"));
+  fs::permissions(app, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read | fs::perms::others_exec |
+                           fs::perms::group_read | fs::perms::group_exec);
+  fs::permissions(Dir.Path(), fs::perms::all);
+  fs::permissions(user, fs::perms::all);
+  const fs::path saved = user / "Quillmark" / "Quillmark.dat";
+  // As an ordinary user (no permission stops the superuser).
+  EXPECT_TRUE(testutil::RunAsOrdinaryUser([&] {
+    rig::TRig first;
+    first.Form1.AppDataFolder = user;
+    first.Form1.FormShow(app / "Quillmark.exe");
+    // Read from beside the program while the user's folder holds none.
+    const bool seeded = first.MainBounds.Left() == 11 && first.Form1.SettingsPath() == saved;
+    first.MainBounds.SetLeft(33);
+    first.Form1.View.Maximized = true;
+    first.Form1.FormClose();
+    rig::TRig second;
+    second.Form1.AppDataFolder = user;
+    second.Form1.FormShow(app / "Quillmark.exe");
+    const bool kept = second.MainBounds.Left() == 33 && second.MainBounds.Top() == 12 && second.Form1.View.Maximized;
+    second.Form1.FormClose();
+    return seeded && kept;
+  }));
+  fs::permissions(app, fs::perms::owner_all);
+  EXPECT_EQ(testutil::ReadAll(app / "Quillmark.dat"),
+            Bytes("11\r\n12\r\n613\r\n414\r\n215\r\n16\r\n17\r\n518\r\n319\r\n/x/\r\n"));
+  EXPECT_EQ(testutil::TTempDir::ListOf(app), std::vector<std::string>{"Quillmark.dat"});
+  EXPECT_EQ(testutil::TTempDir::ListOf(user / "Quillmark"), (std::vector<std::string>{"Quillmark.dat", "Quillmark.ini"}));
+
+  // Once the user's folder holds settings they are read first and kept
+  // there, even when the program folder can be written again.
+  rig::TRig third;
+  third.Form1.AppDataFolder = user;
+  third.Form1.FormShow(app / "Quillmark.exe");
+  EXPECT_EQ(third.MainBounds.Left(), 33);
+  EXPECT_EQ(third.Form1.SettingsPath(), saved);
+  third.Form1.FormClose();
+  EXPECT_EQ(testutil::TTempDir::ListOf(app), std::vector<std::string>{"Quillmark.dat"});
+}
+
+TEST_F(SettingsTest, ViewSettingsLiveInAFileOfTheirOwn) {
+  const fs::path ini = Dir / "Quillmark.ini";
+  R.Form1.View = {true, {10, 20, 30, 40, 50, 60}, 300};
+  ASSERT_TRUE(R.Form1.SaveViewSettings(ini));
+  EXPECT_EQ(testutil::ReadAll(ini),
+            Bytes("[Quillmark]\r\nMaximized=1\r\nColumns=10,20,30,40,50,60\r\nPaneWidth=300\r\n"));
+  rig::TRig other;
+  other.Form1.LoadViewSettings(ini);
+  EXPECT_EQ(other.Form1.View, R.Form1.View);
+
+  // What does not read leaves what was there: five columns, a negative
+  // width, letters, an unknown key.
+  testutil::WriteAll(ini, Bytes("Maximized=yes\r\nColumns=1,2,3,4,5\r\nPaneWidth=-4\r\nColour=red\r\n"));
+  other.Form1.LoadViewSettings(ini);
+  EXPECT_EQ(other.Form1.View, R.Form1.View);
+  testutil::WriteAll(ini, Bytes("Maximized=0\nColumns=1,2,3,4,5,x\nPaneWidth=0\n"));
+  other.Form1.LoadViewSettings(ini);
+  EXPECT_EQ(other.Form1.View, (qm::TViewSettings{false, {10, 20, 30, 40, 50, 60}, 0}));
+  EXPECT_EQ(qm::TForm1::ViewSettingsPathFor(Dir / "Quillmark.dat"), ini);
+}
+
 // ---------------------------------------------------------------------------
 // The file list.
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "drawings.h"
+#include "testutil.h"
 #include "jwwunit.h"
 #include "svg.h"
 #include "testutil.h"

@@ -8,7 +8,7 @@
 
 #include "jwwmeaning.h"
 #include "jwwunit.h"
-#include "purge.h"
+#include "inspect.h"
 #include "report.h"
 #include "textconv.h"
 
@@ -21,31 +21,16 @@ constexpr std::array<const char*, 8> KindNames = {"", "lines", "arcs", "points",
 constexpr std::array<const char*, 8> KindKeys = {"", "lines", "arcs", "points", "texts", "dimensions", "solids",
                                                  "blockInserts"};
 
-struct THiddenLayer {
-  int Group = 0, Layer = -1;  // Layer -1 for a whole group
-  std::string Name;
-  int Elements = 0;
-};
-
 struct TInfo {
   std::string Path;
   bool Ok = false;
   std::string Error;
-  int32_t Version = 0;
-  bool Wide = false;  // strings in the archive's wide form
-  std::array<int32_t, 8> Counts{};
-  int32_t Total = 0;
-  int32_t BlockDefs = 0, UsedBlockDefs = 0;
-  std::vector<std::string> UnusedBlockNames;
-  std::vector<TBindImageType> Images;
-  std::vector<THiddenLayer> HiddenGroups, HiddenLayers;
-  int32_t PurgeElements = 0, PurgeBlockDefs = 0, PurgeImages = 0;
-  bool WouldConvert = false;
+  TDrawingFacts Facts;
 };
 
 char Hex(int n) { return "0123456789ABCDEF"[n & 15]; }
 
-TInfo Inspect(const std::filesystem::path& path) {
+TInfo Describe(const std::filesystem::path& path) {
   TInfo info;
   info.Path = PathToUtf8(path);
   TJwwData doc;
@@ -54,43 +39,7 @@ TInfo Inspect(const std::filesystem::path& path) {
     return info;
   }
   info.Ok = true;
-  info.Version = doc.Header.Version;
-  info.Wide = doc.WideStrings();
-  for (int32_t k = KindSen; k <= KindBlock; ++k) info.Counts[static_cast<size_t>(k)] = doc.CountOf(k);
-  info.Total = doc.TotalCount();
-  info.BlockDefs = doc.BlockDefCount;
-  info.UsedBlockDefs = doc.UsedBlockDefCount;
-  for (const TEntJwwBlockDef& d : doc.BlockDefs)
-    if (!d.Used) info.UnusedBlockNames.push_back(ToUtf8(d.Name));
-  info.Images = doc.Images;
-
-  // Elements per written layer, for the hidden ones.
-  std::map<std::pair<int, int>, int> perLayer;
-  std::array<int, 16> perGroup{};
-  for (size_t i = 0; i < doc.OrderEntries(); ++i) {
-    if (const TEntJwwEntityHeader* h = doc.HeaderOf(doc.EntityOrder[i].Kind, doc.EntityOrder[i].Index)) {
-      const int g = JwwMeaning::LayerNumber(h->LayerGroup), l = JwwMeaning::LayerNumber(h->Layer);
-      ++perLayer[{g, l}];
-      ++perGroup[static_cast<size_t>(g)];
-    }
-  }
-  for (int g = 0; g < 16; ++g) {
-    const TEntJwwLayerGroup& group = doc.LayerGroups[static_cast<size_t>(g)];
-    if (group.State == 0) info.HiddenGroups.push_back({g, -1, ToUtf8(group.Name), perGroup[static_cast<size_t>(g)]});
-    for (int l = 0; l < 16; ++l) {
-      const TEntJwwLayer& layer = doc.Layers[static_cast<size_t>(g * 16 + l)];
-      if (layer.State == 0) info.HiddenLayers.push_back({g, l, ToUtf8(layer.Name), perLayer[{g, l}]});
-    }
-  }
-
-  // What the purge would take away: run it on this copy.
-  info.WouldConvert = HasHiddenLayer(doc);
-  if (info.WouldConvert) {
-    const TPurgeResult purge = PurgeHiddenMaterial(doc);
-    info.PurgeElements = purge.RemovedElements;
-    info.PurgeBlockDefs = purge.RemovedBlockDefs;
-    info.PurgeImages = purge.RemovedImages;
-  }
+  info.Facts = DescribeAndPurge(doc);  // what the purge would take away, on this copy
   return info;
 }
 
@@ -101,8 +50,25 @@ std::string LayerLabel(const THiddenLayer& h) {
   return s;
 }
 
-void PrintText(const TInfo& i, std::ostream& out) {
-  out << Printable(i.Path) << "\n";
+// A hidden group or layer that neither holds an element nor has a name says
+// nothing a user needs; the text leaves such ones out unless all are asked for.
+bool Telling(const THiddenLayer& h) { return h.Elements > 0 || !h.Name.empty(); }
+
+void PrintLayers(const char* title, const std::vector<THiddenLayer>& list, bool all, std::ostream& out) {
+  out << title << list.size() << "\n";
+  size_t left = 0;
+  for (const THiddenLayer& h : list) {
+    if (all || Telling(h))
+      out << "    " << LayerLabel(h) << ": " << h.Elements << " elements\n";
+    else
+      ++left;
+  }
+  if (left) out << "    (" << left << " more without elements or names; --all shows them)\n";
+}
+
+void PrintText(const TInfo& info, bool all, std::ostream& out) {
+  const TDrawingFacts& i = info.Facts;
+  out << Printable(info.Path) << "\n";
   char version[32];
   std::snprintf(version, sizeof version, "%d (Ver.%d.%02d)", i.Version, i.Version / 100, i.Version % 100);
   out << "  version:            " << version << "\n";
@@ -123,23 +89,22 @@ void PrintText(const TInfo& i, std::ostream& out) {
     for (const TBindImageType& image : i.Images)
       out << "    " << Printable(ToUtf8(image.FileName)) << "  " << image.Size << " bytes\n";
   }
-  out << "  hidden groups:      " << i.HiddenGroups.size() << "\n";
-  for (const THiddenLayer& h : i.HiddenGroups) out << "    " << LayerLabel(h) << ": " << h.Elements << " elements\n";
-  out << "  hidden layers:      " << i.HiddenLayers.size() << "\n";
-  for (const THiddenLayer& h : i.HiddenLayers) out << "    " << LayerLabel(h) << ": " << h.Elements << " elements\n";
-  if (i.WouldConvert)
-    out << "  a purge removes:    " << i.PurgeElements << " element(s), " << i.PurgeBlockDefs
-        << " block definition(s), " << i.PurgeImages << " image(s)\n";
+  PrintLayers("  hidden groups:      ", i.HiddenGroups, all, out);
+  PrintLayers("  hidden layers:      ", i.HiddenLayers, all, out);
+  if (i.HasHidden)
+    out << "  a purge removes:    " << i.Removed.Elements << " element(s), " << i.Removed.BlockDefs
+        << " block definition(s), " << i.Removed.Images << " image(s)\n";
   else
     out << "  nothing is hidden:  no file would be written\n";
 }
 
-void PrintJson(const TInfo& i, std::ostream& out) {
-  out << "{\"path\":" << JsonString(i.Path) << ",\"ok\":" << (i.Ok ? "true" : "false");
-  if (!i.Ok) {
-    out << ",\"error\":" << JsonString(i.Error) << "}";
+void PrintJson(const TInfo& info, std::ostream& out) {
+  out << "{\"path\":" << JsonString(info.Path) << ",\"ok\":" << (info.Ok ? "true" : "false");
+  if (!info.Ok) {
+    out << ",\"error\":" << JsonString(info.Error) << "}";
     return;
   }
+  const TDrawingFacts& i = info.Facts;
   out << ",\"version\":" << i.Version << ",\"strings\":" << (i.Wide ? "\"utf16\"" : "\"sjis\"")
       << ",\"elements\":{\"total\":" << i.Total;
   for (size_t k = 1; k < 8; ++k) out << ",\"" << KindKeys[k] << "\":" << i.Counts[k];
@@ -161,14 +126,14 @@ void PrintJson(const TInfo& i, std::ostream& out) {
   out << "]";
   layers("hiddenGroups", i.HiddenGroups);
   layers("hiddenLayers", i.HiddenLayers);
-  out << ",\"purge\":{\"convert\":" << (i.WouldConvert ? "true" : "false") << ",\"elements\":" << i.PurgeElements
-      << ",\"blockDefinitions\":" << i.PurgeBlockDefs << ",\"images\":" << i.PurgeImages << "}}";
+  out << ",\"purge\":{\"convert\":" << (i.HasHidden ? "true" : "false") << ",\"elements\":" << i.Removed.Elements
+      << ",\"blockDefinitions\":" << i.Removed.BlockDefs << ",\"images\":" << i.Removed.Images << "}}";
 }
 
 }  // namespace
 
-int RunInfo(const std::vector<std::filesystem::path>& files, bool json, bool sjis, const std::atomic<bool>& stop,
-            std::ostream& out, std::ostream& err) {
+int RunInfo(const std::vector<std::filesystem::path>& files, bool json, bool sjis, bool all,
+            const std::atomic<bool>& stop, std::ostream& out, std::ostream& err) {
   int status = 0;
   std::string problem;
   auto write = [&](const std::string& text) {
@@ -181,7 +146,7 @@ int RunInfo(const std::vector<std::filesystem::path>& files, bool json, bool sji
       err << "quillmark: interrupted; " << n << " of " << files.size() << " files were shown\n";
       break;
     }
-    const TInfo info = Inspect(files[n]);
+    const TInfo info = Describe(files[n]);
     if (!info.Ok) {
       status = 1;
       err << "quillmark: " << Printable(info.Error) << "\n";
@@ -192,7 +157,7 @@ int RunInfo(const std::vector<std::filesystem::path>& files, bool json, bool sji
       PrintJson(info, text);
     } else if (info.Ok) {
       if (n) text << "\n";
-      PrintText(info, text);
+      PrintText(info, all, text);
     }
     written = write(text.str());
   }

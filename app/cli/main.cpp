@@ -52,7 +52,7 @@ constexpr bool ExpandWildcards = false;  // the shell has expanded them: a * is 
 
 const char* const Usage =
     "Usage: quillmark [convert] [OPTIONS] PATH...\n"
-    "       quillmark info [--json] [-r] [--encoding ENC] PATH...\n"
+    "       quillmark info [--json] [--all] [-r] [--encoding ENC] PATH...\n"
     "       quillmark render DRAWING.jww [-o OUT.svg] [--hidden omit|mark|only] [--layers-all]\n"
     "\n"
     "Removes the hidden content of JWW drawings. For every drawing that has a\n"
@@ -76,7 +76,8 @@ const char* const Usage =
     "                        (the default when the first argument is a path)\n"
     "                          quillmark convert plans/a.jww plans/b.jww\n"
     "  info PATH...          show version, elements, block definitions, images and\n"
-    "                        hidden layers, and what a conversion would remove\n"
+    "                        hidden layers, and what a conversion would remove;\n"
+    "                        paths in full\n"
     "                          quillmark info plans\n"
     "  render DRAWING        draw it as an SVG picture, hidden material left out,\n"
     "                        marked or alone (quillmark render --help)\n"
@@ -92,6 +93,8 @@ const char* const Usage =
     "  --dry-run             load and check every drawing, report the output name\n"
     "                        and what would be removed, write nothing\n"
     "                          quillmark convert --dry-run -r project\n"
+    "  --all                 info: every hidden group and layer, also those that\n"
+    "                        hold no element and have no name\n"
     "  --json                one JSON object a line on stdout, written as each file\n"
     "                        is done (convert: source, output, outcome, detail,\n"
     "                        failure, removed, visible_unchanged, seconds; info:\n"
@@ -118,7 +121,7 @@ const char* const Usage =
 
 struct TOptions {
   std::string Command;
-  bool Json = false, Sjis = false, Recursive = false, DryRun = false, Quiet = false;
+  bool Json = false, Sjis = false, Recursive = false, DryRun = false, Quiet = false, All = false;
   std::optional<fs::path> OutputDir;
   int Jobs = 0;  // files converted at once; 0: as many as the machine has processors
   std::vector<fs::path> Paths;
@@ -367,6 +370,8 @@ int ParseArguments(const std::vector<std::string>& args, TOptions& o) {
       o.Json = true;
     } else if (a == "--dry-run") {
       o.DryRun = true;
+    } else if (a == "--all") {
+      o.All = true;
     } else if (a == "--quiet") {
       o.Quiet = true;
     } else if (a == "--recursive") {
@@ -424,6 +429,8 @@ int ParseArguments(const std::vector<std::string>& args, TOptions& o) {
     if (o.DryRun) return UsageError("--dry-run is an option of 'convert'");
     if (o.Quiet) return UsageError("-q is an option of 'convert'");
     if (o.Jobs) return UsageError("-j is an option of 'convert'");
+  } else if (o.All) {
+    return UsageError("--all is an option of 'info'");
   }
   if (o.Json && o.Sjis) return UsageError("--json is always UTF-8; --encoding sjis is for the text report");
   if (o.OutputDir) {
@@ -462,11 +469,11 @@ int Main(int argc, char** argv) {
       std::cerr << "quillmark: no drawings found\n";
       return walked;
     }
-    std::vector<fs::path> files;
-    for (const qm::TSource& source : expansion.Sources) files.push_back(source.Path);
+    std::vector<fs::path> files;  // info names them in full, as convert's JSON does
+    for (const qm::TSource& source : expansion.Sources) files.push_back(Absolute(source.Path));
     const int status = options.Command == "info"
                            ? qm::RunInfo(files, options.Json, options.Sjis && !qm::IsConsole(qm::TStdStream::Out),
-                                         g_Interrupted, std::cout, std::cerr)
+                                         options.All, g_Interrupted, std::cout, std::cerr)
                            : Convert(expansion.Sources, options);
     return status == 0 ? walked : status;
   } catch (const std::exception& e) {

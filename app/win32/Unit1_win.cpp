@@ -2,13 +2,16 @@
 
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "messages.h"
 #include "texts_win.h"
+#include "textconv.h"
 #include "wintext_win.h"
 
 namespace qm::win {
@@ -17,6 +20,13 @@ namespace {
 
 // Panel4's buttons: top edge (pixels at 96 DPI, in the middle panel).
 constexpr int ButtonTops[] = {8, 40, 96, 144};
+// The top strip's buttons: widths (pixels at 96 DPI).
+constexpr int AddFolderWidth = 124, HelpWidth = 76;
+// What a second start hands over in WM_COPYDATA: paths, each ended by a zero.
+constexpr ULONG_PTR PathsTag = 0x514D4B31;  // "QMK1"
+constexpr wchar_t MainClass[] = L"QuillmarkForm1";
+constexpr UINT_PTR RepaintTimerId = 1;
+constexpr ULONGLONG RepaintEvery = 250;  // milliseconds
 
 // The names the open dialog returns: one full path, or a folder followed by
 // the chosen names, each ended by a zero and the list by a second one.
@@ -32,47 +42,43 @@ std::vector<std::filesystem::path> ChosenFiles(const wchar_t* buffer) {
   return files;
 }
 
-}  // namespace
-
-TMainWindow::TMainWindow(TForm2& form2, TResultWindow& resultWindow)
-    : ResultWindow_(resultWindow), Bounds_(*this), Form1_(ListBox1_, StatusBar1_, *this, Bounds_, form2, *this) {}
-
-TMainWindow::~TMainWindow() {
-  if (Font_) DeleteObject(Font_);
+std::filesystem::path UserAppData() {
+  wchar_t path[MAX_PATH] = {};
+  if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path)))
+    return std::filesystem::path(path);
+  return {};
 }
 
-bool TMainWindow::Create() {
-  if (!CreateWindowOfClass(L"QuillmarkForm1", 0, GetSysColorBrush(COLOR_BTNFACE), nullptr, 0,
-                           WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, Widen(Msg::AppTitle), TForm1::DesignLeft,
-                           TForm1::DesignTop, TForm1::DesignWidth, TForm1::DesignHeight, nullptr, 0))
-    return false;
-  // Created on the monitor it will show on: its scale gives the real size.
-  const UINT dpi = DpiOf(Hwnd_);
-  if (dpi != 96)
-    SetWindowPos(Hwnd_, nullptr, 0, 0, Scale(TForm1::DesignWidth, dpi), Scale(TForm1::DesignHeight, dpi),
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+std::wstring HexDigit(int n) { return std::wstring(1, L"0123456789ABCDEF"[n & 15]); }
 
-  // Created in Tab order.
-  Label1_.Create(Hwnd_, IdLabel1, Text::Label1);
-  ListBox1_.Create(Hwnd_, IdListBox1);
-  ListBox1_.OnWidthChange = [this] { Layout(); };
-  Splitter1_.Create(Hwnd_, IdSplitter1);
-  Splitter1_.OnDrag = [this](int x) {
-    RECT rc{};
-    GetClientRect(Hwnd_, &rc);
-    const UINT scale = DpiOf(Hwnd_);
-    const int widest = std::max(20, Unscale(static_cast<int>(rc.right) - Scale(3, scale), scale));
-    ListBox1_.SetWidth(std::clamp(Unscale(x, scale), 20, std::min(2000, widest)));
-  };
-  Button1_.Create(Hwnd_, IdButton1, Text::Button1);
-  Button1_.OnClick = [this] { Button1Click(); };
-  Button2_.Create(Hwnd_, IdButton2, Text::Button2);
-  Button2_.OnClick = [this] { Button2Click(); };
-  Button3_.Create(Hwnd_, IdButton3, Text::Button3);
-  Button3_.OnClick = [this] { Button3Click(); };
-  Button4_.Create(Hwnd_, IdButton4, Text::Button4);
-  Button4_.OnClick = [this] { Button4Click(); };
-  ProgressBar1_.Create(Hwnd_, IdProgressBar1);
+// A hidden group or layer as the pane names it: "グループ 2", "レイヤ 0-4".
+std::wstring LayerLabel(const THiddenLayer& h) {
+  return h.Layer < 0 ? L"グループ " + HexDigit(h.Group) : L"レイヤ " + HexDigit(h.Group) + L"-" + HexDigit(h.Layer);
+}
+
+void SetCell(HWND list, int row, int column, const std::wstring& text) {
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = const_cast<wchar_t*>(text.c_str());
+  SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+int CALLBACK StartInFolder(HWND dialog, UINT message, LPARAM, LPARAM folder) {
+  if (message == BFFM_INITIALIZED && folder) SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, folder);
+  return 0;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The usage notes' window.
+
+bool TNotesWindow::Create(HWND owner) {
+  Owner_ = owner;
+  if (!CreateWindowOfClass(L"QuillmarkNotes", 0, GetSysColorBrush(COLOR_BTNFACE), nullptr, WS_EX_DLGMODALFRAME,
+                           WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN, Text::HelpCaption, CW_USEDEFAULT,
+                           CW_USEDEFAULT, 300, 300, owner, 0))
+    return false;
   Memo1_.Create(Hwnd_, IdMemo1);
   std::wstring notes;
   for (const wchar_t* line : Text::UsageNotes) {
@@ -80,72 +86,489 @@ bool TMainWindow::Create() {
     notes += line;
   }
   Memo1_.SetText(notes);
-  StatusBar1_.Create(Hwnd_, IdStatusBar1);
-  StatusBar1_.SetSimpleText(std::string(Msg::IdleHint));
+  Close_.Create(Hwnd_, IdHelpClose, Text::HelpClose, true);
   ApplyFont();
-  Layout();
   return true;
 }
 
-void TMainWindow::Show(const std::filesystem::path& executable, int showCommand) {
+void TNotesWindow::ApplyFont() {
+  HFONT font = CreateUiFont(DpiOf(Hwnd_));
+  Memo1_.SetFont(font);
+  Close_.SetFont(font);
+  if (Font_) DeleteObject(Font_);
+  Font_ = font;
+}
+
+SIZE TNotesWindow::NotesSize() const {
+  const UINT dpi = DpiOf(Hwnd_);
+  HDC dc = GetDC(Memo1_.Hwnd());
+  HGDIOBJ old = SelectObject(dc, Font_);
+  int widest = 0;
+  for (const wchar_t* line : Text::UsageNotes) {
+    SIZE size{};
+    GetTextExtentPoint32W(dc, line, lstrlenW(line), &size);
+    widest = std::max(widest, static_cast<int>(size.cx));
+  }
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc, &tm);
+  SelectObject(dc, old);
+  ReleaseDC(Memo1_.Hwnd(), dc);
+  const auto margins = SendMessageW(Memo1_.Hwnd(), EM_GETMARGINS, 0, 0);
+  const int edges = 2 * GetSystemMetricsForDpi(SM_CXEDGE, dpi) + LOWORD(margins) + HIWORD(margins) + Scale(8, dpi);
+  const int lines = static_cast<int>(std::size(Text::UsageNotes));
+  return {widest + edges + GetSystemMetricsForDpi(SM_CXVSCROLL, dpi),
+          lines * tm.tmHeight + 2 * GetSystemMetricsForDpi(SM_CYEDGE, dpi) + GetSystemMetricsForDpi(SM_CYHSCROLL, dpi) +
+              Scale(8 + 31, dpi)};
+}
+
+void TNotesWindow::Show() {
+  // Sized to the notes (as tall as the screen lets it), beside the owner.
+  const UINT dpi = DpiOf(Hwnd_);
+  RECT rc{0, 0, NotesSize().cx, NotesSize().cy};
+  AdjustWindowRectExForDpi(&rc, static_cast<DWORD>(GetWindowLongW(Hwnd_, GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongW(Hwnd_, GWL_EXSTYLE)), dpi);
+  RECT owner{};
+  GetWindowRect(Owner_, &owner);
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  GetMonitorInfoW(MonitorFromWindow(Owner_, MONITOR_DEFAULTTONEAREST), &mi);
+  const int width = rc.right - rc.left, height = std::min<int>(rc.bottom - rc.top, mi.rcWork.bottom - mi.rcWork.top);
+  int left = owner.right;
+  if (left + width > mi.rcWork.right) left = std::max<int>(mi.rcWork.left, owner.left - width);
+  const int top = std::clamp<int>(owner.top, mi.rcWork.top, mi.rcWork.bottom - height);
+  if (!IsWindowVisible(Hwnd_)) SetWindowPos(Hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  ShowWindow(Hwnd_, SW_SHOW);
+  SetForegroundWindow(Hwnd_);
+  SetFocus(Memo1_.Hwnd());
+}
+
+void TNotesWindow::Layout() {
+  RECT rc{};
+  GetClientRect(Hwnd_, &rc);
+  const UINT dpi = DpiOf(Hwnd_);
+  const int strip = Scale(31, dpi);
+  Memo1_.SetBounds(0, 0, rc.right, std::max(0, static_cast<int>(rc.bottom) - strip));
+  Close_.SetBounds(std::max(0, static_cast<int>(rc.right) - Scale(97, dpi)), std::max(0, static_cast<int>(rc.bottom) - Scale(28, dpi)),
+                   Scale(89, dpi), Scale(24, dpi));
+}
+
+LRESULT TNotesWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IdHelpClose || LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK) {
+        ShowWindow(Hwnd_, SW_HIDE);
+        if (Owner_) SetActiveWindow(Owner_);
+        return 0;
+      }
+      break;
+    case DM_GETDEFID:
+      return MAKELRESULT(IdHelpClose, DC_HASDEFID);
+    case WM_CLOSE:
+      ShowWindow(Hwnd_, SW_HIDE);
+      return 0;
+    case WM_SIZE:
+      Layout();
+      return 0;
+    case WM_GETMINMAXINFO:
+      SetMinimumTrackSize(Hwnd_, lParam, 160, 120);
+      return 0;
+    case WM_DPICHANGED:
+      ApplyFont();
+      MoveToSuggestedRect(Hwnd_, lParam);
+      Layout();
+      return 0;
+    case WM_CTLCOLORSTATIC:  // the read-only memo on a window background
+      SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+    case WM_DESTROY:
+      if (Font_) DeleteObject(Font_);
+      Font_ = nullptr;
+      break;
+    default:
+      break;
+  }
+  return TWindow::WndProc(message, wParam, lParam);
+}
+
+// ---------------------------------------------------------------------------
+// The main window.
+
+TMainWindow::TMainWindow(TForm2& form2, TResultWindow& resultWindow)
+    : ResultWindow_(resultWindow),
+      Bounds_(*this),
+      Form1_(ListBox1_, StatusBar1_, *this, Bounds_, form2, *this),
+      Runner_(*this) {}
+
+TMainWindow::~TMainWindow() {
+  if (Font_) DeleteObject(Font_);
+}
+
+bool TMainWindow::Create() {
+  if (!CreateWindowOfClass(MainClass, 0, GetSysColorBrush(COLOR_BTNFACE), nullptr, 0,
+                           WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, Widen(Msg::AppTitle), TForm1::DesignLeft,
+                           TForm1::DesignTop, TForm1::DesignWidth, TForm1::DesignHeight, nullptr, 0))
+    return false;
+  // Created on the monitor it will show on: its scale gives the real size.
+  Dpi_ = DpiOf(Hwnd_);
+  if (Dpi_ != 96)
+    SetWindowPos(Hwnd_, nullptr, 0, 0, Scale(TForm1::DesignWidth, Dpi_), Scale(TForm1::DesignHeight, Dpi_),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+  // Created in Tab order: the list, the buttons, the pane, the top strip.
+  Label1_.Create(Hwnd_, IdLabel1, Text::Label1);
+  ListBox1_.Create(Hwnd_, IdListBox1);
+  for (int c = 0; c < ColumnCount; ++c) ListBox1_.AddColumn(Widen(ColumnTitle(c)), Scale(DesignColumnWidth(c), Dpi_));
+  ListBox1_.TextOf = [this](const std::filesystem::path& item, int column) {
+    if (const TRow* row = Form1_.RowOf(item)) return CellText(*row, column);
+    TRow bare;
+    bare.Path = item;
+    return column == ColName || column == ColFolder ? CellText(bare, column) : std::string();
+  };
+  ListBox1_.TipOf = [this](const std::filesystem::path& item) {
+    std::string tip = PathToUtf8(item);
+    if (const TRow* row = Form1_.RowOf(item))
+      if (const std::string outcome = CellText(*row, ColOutcome); !outcome.empty()) tip += "\r\n" + outcome;
+    return tip;
+  };
+  ListBox1_.WidthOf = [this] { return ListWidth96(); };
+  ListBox1_.OnSetWidth = [this](int width) { SetListWidth96(width); };
+  ListBox1_.OnRowsChanged = [this] { RowsChanged(); };
+  Splitter1_.Create(Hwnd_, IdSplitter1);
+  Splitter1_.OnDrag = [this](int x) {
+    RECT rc{};
+    GetClientRect(Hwnd_, &rc);
+    const int room = std::max(Scale(20, Dpi_), static_cast<int>(rc.right) - Scale(3 + Panel4Width, Dpi_));
+    Sidebar_ = static_cast<int>(rc.right) - Scale(3, Dpi_) - std::clamp(x, Scale(20, Dpi_), room);
+    Layout();
+  };
+  Button1_.Create(Hwnd_, IdButton1, Text::Button1);
+  Button2_.Create(Hwnd_, IdButton2, Text::Button2);
+  Button3_.Create(Hwnd_, IdButton3, Text::Button3);
+  Button4_.Create(Hwnd_, IdButton4, Text::Button4);
+  ProgressText_.Create(Hwnd_, IdProgressText, L"");
+  ProgressText_.Show(false);
+  Stop_.Create(Hwnd_, IdStop, Text::StopButton);
+  Stop_.Show(false);
+  ProgressBar1_.Create(Hwnd_, IdProgressBar1);
+  PaneTitle_.Create(Hwnd_, IdPaneTitle, L"");
+  SetWindowLongW(PaneTitle_.Hwnd(), GWL_STYLE, GetWindowLongW(PaneTitle_.Hwnd(), GWL_STYLE) | SS_ENDELLIPSIS);
+  Preview_.Create(Hwnd_, IdPreview);
+  PaneNotes_.Create(Hwnd_, IdPaneNotes, Text::PaneHint);
+  Layers_.Create(Hwnd_, IdLayers, WC_LISTVIEWW, L"",
+                 WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER | LVS_SHOWSELALWAYS,
+                 WS_EX_CLIENTEDGE);
+  SendMessageW(Layers_.Hwnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_DOUBLEBUFFER,
+               LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_DOUBLEBUFFER);
+  for (size_t c = 0; c < std::size(Text::LayerColumns); ++c) {
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+    column.fmt = c == 2 ? LVCFMT_RIGHT : LVCFMT_LEFT;
+    column.pszText = const_cast<wchar_t*>(Text::LayerColumns[c]);
+    column.cx = Scale(Text::LayerColumnWidths[c], Dpi_);
+    SendMessageW(Layers_.Hwnd(), LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&column));
+  }
+  AddFolder_.Create(Hwnd_, IdAddFolder, Text::AddFolderButton);
+  Help_.Create(Hwnd_, IdHelp, Text::HelpButton);
+  StatusBar1_.Create(Hwnd_, IdStatusBar1);
+  StatusBar1_.SetSimpleText(std::string(Msg::IdleHint));
+  Notes_.Create(Hwnd_);
+  ApplyFont();
+  RECT rc{};
+  GetClientRect(Hwnd_, &rc);
+  Sidebar_ = static_cast<int>(rc.right) - Scale(3 + TForm1::DesignListWidth, Dpi_);
+  Layout();
+  UpdatePane(true);
+  return true;
+}
+
+void TMainWindow::Show(const std::filesystem::path& executable, int showCommand,
+                       const std::vector<std::filesystem::path>& paths) {
+  Form1_.AppDataFolder = AppDataFolder.empty() ? UserAppData() : AppDataFolder;
+  Form1_.InspectionsReady = [hwnd = Hwnd_] { PostMessageW(hwnd, WmInspected, 0, 0); };
+  Form1_.BatchRunner = &Runner_;
   Form1_.FormShow(executable);
+  ApplyView();
   BringIntoView(Hwnd_);
   BringIntoView(ResultWindow_.Hwnd());
   DragAcceptFiles(Hwnd_, TRUE);
   Shown_ = true;
-  ShowWindow(Hwnd_, showCommand);
+  const bool plain = showCommand == SW_SHOWNORMAL || showCommand == SW_SHOWDEFAULT || showCommand == SW_SHOW;
+  ShowWindow(Hwnd_, Form1_.View.Maximized && plain ? SW_SHOWMAXIMIZED : showCommand);
   UpdateWindow(Hwnd_);
   SetFocus(ListBox1_.Hwnd());
+  if (!paths.empty()) Form1_.AddPaths(paths);
+  ShowSortArrow();
+}
+
+// The view settings: the columns' widths and the part right of the splitter.
+void TMainWindow::ApplyView() {
+  const TViewSettings& view = Form1_.View;
+  if (view.ColumnWidths.size() == static_cast<size_t>(ColumnCount))
+    for (int c = 0; c < ColumnCount; ++c)
+      SendMessageW(ListBox1_.Hwnd(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c),
+                   Scale(view.ColumnWidths[static_cast<size_t>(c)], Dpi_));
+  if (view.PaneWidth > 0) {
+    Sidebar_ = Scale(view.PaneWidth, Dpi_);
+    Layout();
+  }
+}
+
+void TMainWindow::KeepView() {
+  TViewSettings& view = Form1_.View;
+  view.Maximized = IsZoomed(Hwnd_) != 0;
+  view.ColumnWidths.clear();
+  for (int c = 0; c < ColumnCount; ++c)
+    view.ColumnWidths.push_back(
+        Unscale(static_cast<int>(SendMessageW(ListBox1_.Hwnd(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0)), Dpi_));
+  view.PaneWidth = Unscale(std::max(Sidebar_, Scale(Panel4Width, Dpi_)), Dpi_);
 }
 
 void TMainWindow::ApplyFont() {
-  HFONT font = CreateUiFont(DpiOf(Hwnd_));
-  for (TControl* c : std::initializer_list<TControl*>{&Label1_, &ListBox1_, &Button1_, &Button2_, &Button3_, &Button4_,
-                                                      &Memo1_, &StatusBar1_})
+  const UINT dpi = DpiOf(Hwnd_);
+  if (dpi != Dpi_) {
+    // The part right of the splitter and the columns keep their apparent size.
+    Sidebar_ = MulDiv(Sidebar_, static_cast<int>(dpi), static_cast<int>(Dpi_));
+    for (HWND list : {ListBox1_.Hwnd(), Layers_.Hwnd()}) {
+      HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+      const int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+      for (int c = 0; c < columns; ++c) {
+        const int width = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0));
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c), MulDiv(width, static_cast<int>(dpi), static_cast<int>(Dpi_)));
+      }
+    }
+    Dpi_ = dpi;
+  }
+  HFONT font = CreateUiFont(dpi);
+  for (TControl* c : std::initializer_list<TControl*>{&Label1_, &AddFolder_, &Help_, &ListBox1_, &Button1_, &Button2_,
+                                                      &Button3_, &Button4_, &ProgressText_, &Stop_, &PaneTitle_,
+                                                      &PaneNotes_, &Layers_, &StatusBar1_})
     c->SetFont(font);
-  SendMessageW(ListBox1_.Hwnd(), LB_SETITEMHEIGHT, 0, Scale(13, DpiOf(Hwnd_)));
-  ListBox1_.UpdateExtent();
   if (Font_) DeleteObject(Font_);
   Font_ = font;
+}
+
+int TMainWindow::NormalClientWidth() const {
+  if (!IsZoomed(Hwnd_) && !IsIconic(Hwnd_)) {
+    RECT rc{};
+    GetClientRect(Hwnd_, &rc);
+    return rc.right;
+  }
+  WINDOWPLACEMENT wp{};
+  wp.length = sizeof wp;
+  GetWindowPlacement(Hwnd_, &wp);
+  RECT frame{0, 0, 0, 0};
+  AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongW(Hwnd_, GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongW(Hwnd_, GWL_EXSTYLE)), Dpi_);
+  return (wp.rcNormalPosition.right - wp.rcNormalPosition.left) - (frame.right - frame.left);
+}
+
+// The list takes what the part right of the splitter leaves, at least 20
+// pixels (at 96 DPI) as long as Panel4's buttons stay whole.
+int TMainWindow::ListWidthAt(int clientWidth) const {
+  const int splitter = Scale(3, Dpi_), panel4 = Scale(Panel4Width, Dpi_), least = Scale(20, Dpi_);
+  const int list = clientWidth - splitter - std::max(Sidebar_, panel4);
+  if (list >= least) return list;
+  return std::max(0, std::min(least, clientWidth - splitter - panel4));
+}
+
+int TMainWindow::ListWidth96() const { return Unscale(ListWidthAt(NormalClientWidth()), Dpi_); }
+
+void TMainWindow::SetListWidth96(int width) {
+  // The part right of the splitter keeps its width when the window grows:
+  // what it is now follows from the normal window's width.
+  Sidebar_ = NormalClientWidth() - Scale(3, Dpi_) - Scale(width, Dpi_);
+  Layout();
 }
 
 void TMainWindow::Layout() {
   if (!Hwnd_) return;
   RECT rc{};
   GetClientRect(Hwnd_, &rc);
-  const UINT dpi = DpiOf(Hwnd_);
-  auto s = [dpi](int v) { return Scale(v, dpi); };
+  auto s = [this](int v) { return Scale(v, Dpi_); };
   const int width = rc.right, height = rc.bottom;
 
   const int statusHeight = s(19);
   StatusBar1_.SetBounds(0, std::max(0, height - statusHeight), width, statusHeight);
   Panel3_ = {0, 0, width, s(20)};
-  Label1_.SetBounds(s(8), s(4), std::max(0, width - s(16)), s(14));
+  const int helpLeft = width - s(4) - s(HelpWidth), folderLeft = helpLeft - s(4) - s(AddFolderWidth);
+  Help_.SetBounds(helpLeft, s(1), s(HelpWidth), s(18));
+  AddFolder_.SetBounds(folderLeft, s(1), s(AddFolderWidth), s(18));
+  Label1_.SetBounds(s(8), s(4), std::max(0, std::min(width - s(16), folderLeft - s(12))), s(14));
   InvalidateRect(Hwnd_, &Panel3_, TRUE);
 
-  // Panel2: the list, the splitter and Panel1 side by side.
+  // Panel2: the list, the splitter and Panel1 (Panel4 and the pane) side by side.
   const int top = Panel3_.bottom, middle = std::max(0, height - statusHeight - top);
-  const int listWidth = std::min(s(ListBox1_.Width()), std::max(0, width - s(3)));
+  const int listWidth = ListWidthAt(width);
   ListBox1_.SetBounds(0, top, listWidth, middle);
   MoveWindow(Splitter1_.Hwnd(), listWidth, top, s(3), middle, TRUE);
   const int panel1 = listWidth + s(3);
   HWND buttons[] = {Button1_.Hwnd(), Button2_.Hwnd(), Button3_.Hwnd(), Button4_.Hwnd()};
   for (size_t i = 0; i < 4; ++i) MoveWindow(buttons[i], panel1 + s(8), top + s(ButtonTops[i]), s(75), s(25), TRUE);
-  ProgressBar1_.SetBounds(panel1 + s(8), top + s(176), s(75), s(12));
-  Memo1_.SetBounds(panel1 + s(88), top, std::max(0, width - panel1 - s(88)), middle);
+  const int pane = panel1 + s(Panel4Width);
+  LayoutPane(pane, top, std::max(0, width - pane), middle);
+}
+
+void TMainWindow::LayoutPane(int x, int top, int width, int height) {
+  auto s = [this](int v) { return Scale(v, Dpi_); };
+  const int pad = s(4), inner = std::max(0, width - 2 * pad), bottom = top + height - pad;
+  int y = top + pad;
+  if (Form1_.Busy()) {
+    Stop_.SetBounds(x + width - pad - s(75), y, s(75), s(25));
+    ProgressText_.SetBounds(x + pad, y, std::max(0, inner - s(79)), s(28));
+    y += s(30);
+    ProgressBar1_.SetBounds(x + pad, y, inner, s(12));
+    y += s(12) + pad;
+  }
+  PaneTitle_.SetBounds(x + pad, y, inner, s(15));
+  y += s(17);
+  const int notes = s(42), room = std::max(0, bottom - y - notes - 2 * s(2));
+  const int preview = std::max(0, std::min(room * 2 / 3, room - s(60)));  // the layers keep a few rows
+  MoveWindow(Preview_.Hwnd(), x + pad, y, inner, preview, TRUE);
+  y += preview + s(2);
+  PaneNotes_.SetBounds(x + pad, y, inner, notes);
+  y += notes + s(2);
+  Layers_.SetBounds(x + pad, y, inner, std::max(0, bottom - y));
+  // The name column takes what the other two leave.
+  HWND layers = Layers_.Hwnd();
+  const int others = static_cast<int>(SendMessageW(layers, LVM_GETCOLUMNWIDTH, 0, 0) +
+                                      SendMessageW(layers, LVM_GETCOLUMNWIDTH, 2, 0));
+  const int name = inner - others - GetSystemMetricsForDpi(SM_CXVSCROLL, Dpi_) - s(4);
+  SendMessageW(layers, LVM_SETCOLUMNWIDTH, 1, std::max(s(60), name));
 }
 
 void TMainWindow::SetBusy(bool busy) {
   if (busy) FocusBeforeBatch_ = GetFocus();
-  Button1_.Enable(!busy);
-  Button2_.Enable(!busy);
-  Button3_.Enable(!busy);
+  for (TButton* b : {&Button1_, &Button2_, &Button3_, &AddFolder_}) b->Enable(!busy);
   DragAcceptFiles(Hwnd_, busy ? FALSE : TRUE);
   ProgressBar1_.Show(busy);
+  ProgressText_.Show(busy);
+  Stop_.Enable(busy);
+  Stop_.Show(busy);
+  Layout();
   if (!busy && FocusBeforeBatch_ && IsWindow(FocusBeforeBatch_) && IsWindowEnabled(FocusBeforeBatch_))
     SetFocus(FocusBeforeBatch_);
   else if (busy && !IsWindowEnabled(FocusBeforeBatch_))
     SetFocus(ListBox1_.Hwnd());  // the focus must not stay on a disabled button
+}
+
+// The drawing the pane shows: the focused one when it is selected, else the
+// first selected one.
+std::filesystem::path TMainWindow::PaneItem() const {
+  HWND list = ListBox1_.Hwnd();
+  auto focused = SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED | LVNI_SELECTED);
+  if (focused < 0) focused = SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+  return focused < 0 ? std::filesystem::path() : ListBox1_.Item(static_cast<int>(focused));
+}
+
+void TMainWindow::UpdatePane(bool force) {
+  const std::filesystem::path item = PaneItem();
+  const TRow* row = item.empty() ? nullptr : Form1_.RowOf(item);
+  auto key = std::make_tuple(item, row && row->Inspected, row && row->Result.has_value());
+  if (!force && key == PaneKey_) return;
+  PaneKey_ = std::move(key);
+
+  HWND layers = Layers_.Hwnd();
+  SendMessageW(layers, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(layers, LVM_DELETEALLITEMS, 0, 0);
+  if (!row) {
+    PaneTitle_.SetText(L"");
+    PaneNotes_.SetText(Text::PaneHint);
+    Preview_.Show(nullptr);
+  } else {
+    Form1_.RequestPreview(item);  // drawn by the inspector's workers, before what waits
+    ShowPreview();
+    PaneTitle_.SetText(Widen(CellText(*row, ColName)));
+    if (!row->Inspected) {
+      PaneNotes_.SetText(Text::PaneInspecting);
+    } else {
+      const TInspection& i = row->Inspection;
+      std::string notes;
+      if (i.Facts.Version > 0) notes = "Ver." + VersionText(i.Facts.Version) + "　";
+      if (i.Loaded) notes += "削除するもの：" + CellText(*row, ColRemoves);
+      if (const std::string outcome = CellText(*row, ColOutcome); !outcome.empty()) notes += "\n" + outcome;
+      PaneNotes_.SetText(Widen(notes));
+      int n = 0;
+      for (const auto* list : {&i.Facts.HiddenGroups, &i.Facts.HiddenLayers}) {
+        for (const THiddenLayer& h : *list) {
+          const std::wstring label = LayerLabel(h);
+          LVITEMW it{};
+          it.mask = LVIF_TEXT;
+          it.iItem = n;
+          it.pszText = const_cast<wchar_t*>(label.c_str());
+          SendMessageW(layers, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it));
+          SetCell(layers, n, 1, h.Name.empty() ? std::wstring(Text::NoName) : Widen(Printable(h.Name)));
+          SetCell(layers, n, 2, std::to_wstring(h.Elements));
+          ++n;
+        }
+      }
+    }
+  }
+  SendMessageW(layers, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(layers, nullptr, TRUE);
+}
+
+// What the rows show has changed: they are painted again a few times a
+// second at most, so that a thousand drawings coming in keep the processor
+// for their inspection rather than for painting.
+void TMainWindow::RowsChanged() {
+  const ULONGLONG now = GetTickCount64(), since = now - LastRepaint_;
+  if (since >= RepaintEvery) {
+    LastRepaint_ = now;
+    InvalidateRect(ListBox1_.Hwnd(), nullptr, FALSE);
+    UpdatePane(false);
+  } else if (!RepaintTimer_) {
+    RepaintTimer_ = SetTimer(Hwnd_, RepaintTimerId, static_cast<UINT>(RepaintEvery - since), nullptr);
+  }
+}
+
+// The picture of the pane's drawing, once it is drawn.
+void TMainWindow::ShowPreview() {
+  const std::filesystem::path item = PaneItem();
+  if (item.empty()) return;
+  const std::shared_ptr<const TPreview> picture = Form1_.Preview();
+  if (picture && picture->Source == item)
+    Preview_.Show(picture);
+  else
+    Preview_.Show(nullptr, Text::PreviewComing);
+}
+
+void TMainWindow::ShowSortArrow() {
+  HWND header = reinterpret_cast<HWND>(SendMessageW(ListBox1_.Hwnd(), LVM_GETHEADER, 0, 0));
+  for (int c = 0; c < ColumnCount; ++c) {
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&item));
+    item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+    if (c == Form1_.SortColumn()) item.fmt |= Form1_.SortAscending() ? HDF_SORTUP : HDF_SORTDOWN;
+    SendMessageW(header, HDM_SETITEMW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&item));
+  }
+}
+
+bool TMainWindow::OnListNotify(const NMHDR& header, LRESULT& result) {
+  if (ListBox1_.Notify(header, result)) return true;
+  if (header.hwndFrom != ListBox1_.Hwnd()) return false;
+  switch (header.code) {
+    case LVN_KEYDOWN: {
+      const auto& key = reinterpret_cast<const NMLVKEYDOWN&>(header);
+      if (key.wVKey == VK_DELETE) {
+        Button2Click();
+      } else if (key.wVKey == 'A' && (GetKeyState(VK_CONTROL) & 0x8000)) {
+        ListBox1_.SelectAll();
+      }
+      result = 0;
+      return true;
+    }
+    case LVN_COLUMNCLICK:
+      if (Form1_.SortBy(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem)) ShowSortArrow();
+      result = 0;
+      return true;
+    case LVN_ITEMCHANGED:
+      if (reinterpret_cast<const NMLISTVIEW&>(header).uChanged & LVIF_STATE) UpdatePane(false);
+      result = 0;
+      return true;
+    default:
+      return false;
+  }
 }
 
 void TMainWindow::Button1Click() {
@@ -165,12 +588,37 @@ void TMainWindow::Button1Click() {
               OFN_EXPLORER | OFN_NOCHANGEDIR;
   if (!GetOpenFileNameW(&ofn)) return;  // cancelled
   Form1_.Button1Click(ChosenFiles(buffer.data()));
+  ShowSortArrow();  // new items come last: the list is no longer sorted
 }
 
-void TMainWindow::Button2Click() { Form1_.Button2Click(); }
+void TMainWindow::AddFolderClick() {
+  if (Form1_.Busy()) return;
+  const std::wstring start = Form1_.LastFolder.native();
+  BROWSEINFOW bi{};
+  bi.hwndOwner = Hwnd_;
+  bi.lpszTitle = Text::FolderDialogTitle;
+  bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  bi.lpfn = StartInFolder;
+  bi.lParam = start.empty() ? 0 : reinterpret_cast<LPARAM>(start.c_str());
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&bi);
+  if (!chosen) return;  // cancelled
+  std::wstring folder(MAX_PATH * 8, L'\0');
+  const bool named = SHGetPathFromIDListEx(chosen, folder.data(), static_cast<DWORD>(folder.size()), GPFIDL_DEFAULT);
+  CoTaskMemFree(chosen);
+  if (!named) return;
+  folder.resize(wcslen(folder.c_str()));
+  Form1_.AddFolder(std::filesystem::path(folder));
+  ShowSortArrow();
+}
+
+void TMainWindow::Button2Click() {
+  Form1_.Button2Click();
+  UpdatePane(false);
+}
 
 void TMainWindow::Button3Click() {
   Form1_.Button3Click();
+  ShowSortArrow();  // what a second start handed over meanwhile came last
   if (Form1_.CloseRequested()) PostMessageW(Hwnd_, WM_CLOSE, 0, 0);
 }
 
@@ -188,46 +636,53 @@ void TMainWindow::WMDropFiles(HDROP drop) {
   }
   DragFinish(drop);
   Form1_.WMDropFiles(names);  // refused while a batch runs
+  ShowSortArrow();
 }
 
 void TMainWindow::Close() {
   if (Closed_) return;
   Closed_ = true;
-  if (Shown_) Form1_.FormClose();
+  if (Shown_) {
+    KeepView();
+    Form1_.FormClose();
+  }
   DestroyWindow(Hwnd_);
 }
 
-bool TMainWindow::ProcessMessages() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      return false;
-    }
-    DispatchUiMessage(msg);
-  }
-  return !(Form1_.CloseRequested() && !InFile_);
-}
-
 void TMainWindow::BatchStarted(int count) {
+  Total_ = count;
   ProgressBar1_.SetRange(count);
   ProgressBar1_.SetPosition(0);
+  ProgressText_.SetText(L"");
   SetBusy(true);
 }
 
-void TMainWindow::FileStarted(int index, const std::filesystem::path&) {
-  InFile_ = true;
+void TMainWindow::FileStarted(int index, const std::filesystem::path& name) {
   ProgressBar1_.SetPosition(index);
+  ProgressText_.SetText(std::to_wstring(index + 1) + L" / " + std::to_wstring(Total_) + L"\r\n" +
+                        Widen(Printable(PathToUtf8(name.filename()))));
 }
 
-void TMainWindow::FileFinished(int index, const TFileResult&) {
-  InFile_ = false;
-  ProgressBar1_.SetPosition(index + 1);
-}
+void TMainWindow::FileFinished(int index, const TFileResult&) { ProgressBar1_.SetPosition(index + 1); }
 
-void TMainWindow::BatchFinished(bool) {
-  InFile_ = false;
-  SetBusy(false);
+void TMainWindow::BatchFinished(bool) { SetBusy(false); }
+
+void TMainWindow::Wake() { PostMessageW(Hwnd_, WmBatchCall, 0, 0); }
+
+void TMainWindow::RunUntil(const std::function<bool()>& done) {
+  MSG msg;
+  int quit = -1;
+  while (!done()) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == -1) continue;
+    if (got == 0) {  // the program is asked to end: the batch stops after its file
+      quit = static_cast<int>(msg.wParam);
+      Form1_.StopBatch();
+      continue;
+    }
+    DispatchUiMessage(msg);
+  }
+  if (quit >= 0) PostQuitMessage(quit);
 }
 
 LRESULT TMainWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -235,27 +690,98 @@ LRESULT TMainWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED) {
         switch (LOWORD(wParam)) {
-          case IdButton1: Button1_.OnClick(); return 0;
-          case IdButton2: Button2_.OnClick(); return 0;
-          case IdButton3: Button3_.OnClick(); return 0;
-          case IdButton4: Button4_.OnClick(); return 0;
+          case IdButton1: Button1Click(); return 0;
+          case IdButton2: Button2Click(); return 0;
+          case IdButton3: Button3Click(); return 0;
+          case IdButton4: Button4Click(); return 0;
+          case IdAddFolder: AddFolderClick(); return 0;
+          case IdHelp: Notes_.Show(); return 0;
+          case IdStop: Form1_.StopBatch(); return 0;
+          case IDCANCEL: Form1_.StopBatch(); return 0;  // Esc
           default: break;
         }
       }
       break;
+    case WM_NOTIFY: {
+      LRESULT result = 0;
+      if (OnListNotify(*reinterpret_cast<const NMHDR*>(lParam), result)) return result;
+      break;
+    }
+    case WM_HELP:  // F1
+      Notes_.Show();
+      return TRUE;
+    case WmInspected:
+      Form1_.TakeInspections();
+      ShowPreview();
+      return 0;
+    case WM_TIMER:
+      if (wParam == RepaintTimerId) {
+        KillTimer(Hwnd_, RepaintTimerId);
+        RepaintTimer_ = 0;
+        LastRepaint_ = GetTickCount64();
+        InvalidateRect(ListBox1_.Hwnd(), nullptr, FALSE);
+        UpdatePane(false);
+        return 0;
+      }
+      break;
+    case WmBatchCall:
+      // While the user is asked whether to stop and close, the batch waits.
+      if (Asking_) {
+        CallWaiting_ = true;
+        return 0;
+      }
+      Runner_.Deliver();
+      return 0;
+    case WM_COPYDATA: {
+      const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+      if (!data || data->dwData != PathsTag || !Shown_ || Closed_) return FALSE;
+      const auto* text = static_cast<const wchar_t*>(data->lpData);
+      const size_t units = data->cbData / sizeof(wchar_t);
+      std::vector<std::filesystem::path> paths;
+      for (size_t at = 0; at < units;) {
+        const auto end = static_cast<size_t>(std::find(text + at, text + units, L'\0') - text);
+        if (end > at) paths.emplace_back(std::wstring(text + at, end - at));
+        at = end + 1;
+      }
+      Form1_.AddPaths(paths);  // once the batch is over, when one runs
+      ShowSortArrow();
+      return TRUE;
+    }
     case WM_DROPFILES:
       WMDropFiles(reinterpret_cast<HDROP>(wParam));
       return 0;
     case WM_CLOSE:
-      // A close while the report is shown waits for it; during a batch it
-      // waits for the file in progress (see ProcessMessages).
+      // A close while the report is shown waits for it; during a batch the
+      // user is asked, and the batch ends after the file in progress.
       if (ResultWindow_.Modal()) return 0;
+      if (Form1_.Busy()) {
+        if (Form1_.CloseRequested() || Asking_) return 0;  // asked already
+        Asking_ = true;
+        const int answer = MessageBoxW(Hwnd_, Text::ConfirmClose, Widen(Msg::AppTitle).c_str(),
+                                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+        Asking_ = false;
+        if (answer == IDYES) {
+          Form1_.Button4Click();  // remembered: the window closes when the batch is over (Button3Click)
+          Form1_.StopBatch();
+        }
+        if (std::exchange(CallWaiting_, false)) Runner_.Deliver();
+        return 0;
+      }
       if (Form1_.Button4Click()) Close();
       return 0;
     case WM_ENDSESSION:
       if (wParam && Shown_ && !Closed_) {
         Closed_ = true;
-        Form1_.FormClose();
+        KeepView();
+        if (Form1_.Busy()) {
+          // The batch's thread still holds the document: only the settings
+          // are kept, the session ends with the process.
+          Form1_.StopBatch();
+          Form1_.SaveSettings(Form1_.SettingsPath());
+          Form1_.SaveViewSettings(TForm1::ViewSettingsPathFor(Form1_.SettingsPath()));
+        } else {
+          Form1_.FormClose();
+        }
       }
       return 0;
     case WM_DESTROY:
@@ -281,16 +807,33 @@ LRESULT TMainWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_CTLCOLORSTATIC:
-      if (reinterpret_cast<HWND>(lParam) == Memo1_.Hwnd()) {
-        SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
-      }
       SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     default:
       break;
   }
   return TWindow::WndProc(message, wParam, lParam);
+}
+
+bool HandToRunningWindow(const std::vector<std::filesystem::path>& paths) {
+  HWND running = FindWindowW(MainClass, nullptr);
+  if (!running || paths.empty()) return false;
+  std::wstring payload;
+  for (const std::filesystem::path& p : paths) {
+    // In full: the running window has a current folder of its own.
+    std::wstring full(32768, L'\0');
+    const DWORD n = GetFullPathNameW(p.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    payload += n > 0 && n < full.size() ? full.substr(0, n) : p.native();
+    payload += L'\0';
+  }
+  COPYDATASTRUCT data{PathsTag, static_cast<DWORD>(payload.size() * sizeof(wchar_t)), payload.data()};
+  DWORD_PTR taken = FALSE;
+  if (!SendMessageTimeoutW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 10000, &taken) ||
+      !taken)
+    return false;
+  if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
+  SetForegroundWindow(running);
+  return true;
 }
 
 }  // namespace qm::win

@@ -1,16 +1,26 @@
-// The main window Form1: Panel3 with Label1 along the top, ListBox1 and
-// Splitter1 on the left, the four buttons (Panel4) and Memo1 on the right,
-// StatusBar1 along the bottom. Its logic is TForm1; this class gives TForm1
-// its controls, runs the open dialog and the shell drop, keeps the window
-// painted during a batch and refuses what a running batch cannot take.
+// The main window Form1: Panel3 with Label1 along the top (and, at its right
+// end, the buttons to add a folder and to show the usage notes), ListBox1 (a
+// report list: each drawing's inspection and outcome) and Splitter1 on the
+// left, the four buttons (Panel4) and the detail pane of the selected drawing
+// on the right, StatusBar1 along the bottom. A larger window gives its extra
+// width to the list. Its logic is TForm1; this class gives TForm1 its
+// controls, runs the open dialogs, the shell drop and what a second start
+// hands over, runs the batch on a thread of its own while the window answers
+// (Stop and Esc end it after the file in progress), and brings the
+// inspections of listed drawings in as they are done.
 #pragma once
 
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include "Unit1.h"
 #include "Unit2_win.h"
+#include "batchthread.h"
 #include "controls_win.h"
+#include "preview_win.h"
 
 namespace qm::win {
 
@@ -25,65 +35,147 @@ enum : int {
   IdMemo1,
   IdStatusBar1,
   IdProgressBar1,
+  IdAddFolder,
+  IdHelp,
+  IdStop,
+  IdProgressText,
+  IdPaneTitle,
+  IdPreview,
+  IdPaneNotes,
+  IdLayers,
+  IdHelpClose,
 };
 
-class TMainWindow : public TWindow, public IApplication, public IBatchObserver {
+// Posted to the main window: inspections are done; the batch waits for a call.
+enum : UINT { WmInspected = WM_APP + 1, WmBatchCall };
+
+// The usage notes (Memo1) in a window of their own, owned by the main
+// window, wide enough for every line: opened with 使い方(&H) or F1, closed
+// with its button, Enter or Esc.
+class TNotesWindow : public TWindow {
+ public:
+  bool Create(HWND owner);
+  // Shows the window beside its owner, sized to the notes, with the focus in them.
+  void Show();
+  HWND Memo() const noexcept { return Memo1_.Hwnd(); }
+
+ protected:
+  LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  void ApplyFont();
+  void Layout();
+  SIZE NotesSize() const;  // the client size that shows every line whole
+  HWND Owner_ = nullptr;
+  TMemo Memo1_;
+  TButton Close_;
+  HFONT Font_ = nullptr;
+};
+
+class TMainWindow : public TWindow, public IApplication, public IBatchObserver, public IMessageLoop {
  public:
   static constexpr int MinWidth = 300, MinHeight = 250;  // pixels at 96 DPI
+  static constexpr int Panel4Width = 88;                 // the buttons' strip, pixels at 96 DPI
 
   TMainWindow(TForm2& form2, TResultWindow& resultWindow);
   ~TMainWindow() override;
 
   // Creates the window (hidden) at the designed place and size.
   bool Create();
-  // FormShow with the executable's path, the drop registration, then the
-  // window is shown.
-  void Show(const std::filesystem::path& executable, int showCommand);
+  // FormShow with the executable's path, the view settings, the drop
+  // registration; then the window is shown (maximised when it was) and the
+  // paths named on the command line are listed.
+  void Show(const std::filesystem::path& executable, int showCommand, const std::vector<std::filesystem::path>& paths);
 
   TForm1& Form1() noexcept { return Form1_; }
+  TNotesWindow& Notes() noexcept { return Notes_; }
+  TPreviewWindow& Preview() noexcept { return Preview_; }
+  // Where the settings go when the program folder cannot be written; the
+  // user's application data folder unless set before Show (tests).
+  std::filesystem::path AppDataFolder;
 
   // The commands, as the buttons and the shell call them.
   void Button1Click();
   void Button2Click();
   void Button3Click();
   void Button4Click();
+  void AddFolderClick();
   void WMDropFiles(HDROP drop);
 
-  // IApplication: handles the messages pending now. While a batch runs, a
-  // close request lets the file in progress finish and then stops the batch.
-  bool ProcessMessages() override;
+  // IApplication: the window answers its messages all along (the batch runs
+  // on a thread of its own), so there is nothing to handle here.
+  bool ProcessMessages() override { return true; }
 
-  // IBatchObserver: the busy state and the progress bar.
+  // IBatchObserver: the busy state, Stop and the progress.
   void BatchStarted(int count) override;
   void FileStarted(int index, const std::filesystem::path& name) override;
   void FileFinished(int index, const TFileResult& result) override;
   void BatchFinished(bool interrupted) override;
+
+  // IMessageLoop: the batch's thread posts its calls here.
+  void Wake() override;
+  void RunUntil(const std::function<bool()>& done) override;
 
  protected:
   LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
   void Layout();
+  void LayoutPane(int x, int top, int width, int height);
   void ApplyFont();
   void SetBusy(bool busy);
   void Close();
+  void ApplyView();
+  void KeepView();
+  void UpdatePane(bool force);
+  void RowsChanged();
+  void ShowPreview();
+  void ShowSortArrow();
+  bool OnListNotify(const NMHDR& header, LRESULT& result);
+  // The list's width in the window's normal (not maximised) size, pixels at
+  // 96 DPI, as the settings file keeps it; and setting it.
+  int ListWidth96() const;
+  void SetListWidth96(int width);
+  int NormalClientWidth() const;
+  int ListWidthAt(int clientWidth) const;  // pixels
+  std::filesystem::path PaneItem() const;  // the drawing the pane shows
 
   TResultWindow& ResultWindow_;
   TWindowBounds Bounds_;
   TLabel Label1_;
-  TListBox ListBox1_;
+  TButton AddFolder_, Help_;
+  TListView ListBox1_;
   TSplitter Splitter1_;
   TButton Button1_, Button2_, Button3_, Button4_;
+  TLabel ProgressText_;
+  TButton Stop_;
   TProgressBar ProgressBar1_;
-  TMemo Memo1_;
+  TLabel PaneTitle_;
+  TPreviewWindow Preview_;
+  TLabel PaneNotes_;
+  TControl Layers_;
   TStatusBar StatusBar1_;
+  TNotesWindow Notes_;
   TForm1 Form1_;
+  TThreadedBatchRunner Runner_;
   HFONT Font_ = nullptr;
+  UINT Dpi_ = 96;
   HWND FocusBeforeBatch_ = nullptr;
   RECT Panel3_{};
-  bool InFile_ = false;
+  int Sidebar_ = 0;  // pixels right of the splitter: Panel4 and the pane
+  int Total_ = 0;    // files of the running batch
+  std::tuple<std::filesystem::path, bool, bool> PaneKey_;
   bool Shown_ = false;
   bool Closed_ = false;
+  UINT_PTR RepaintTimer_ = 0;  // the rows are painted again when it fires
+  ULONGLONG LastRepaint_ = 0;
+  bool Asking_ = false;       // the user is asked whether to stop and close
+  bool CallWaiting_ = false;  // a call of the batch waits for the answer
 };
+
+// Hands paths named on a command line to a Quillmark window that runs
+// already (a second start, "Send to", a drop on the program's icon), which
+// lists them; false when none runs or it does not take them.
+bool HandToRunningWindow(const std::vector<std::filesystem::path>& paths);
 
 }  // namespace qm::win

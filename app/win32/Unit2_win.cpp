@@ -1,6 +1,7 @@
 #include "Unit2_win.h"
 
 #include <richedit.h>
+#include <shellapi.h>
 
 #include <algorithm>
 
@@ -10,19 +11,6 @@
 
 namespace qm::win {
 
-namespace {
-
-// RE1 leaves Enter, Esc and Tab to the window: they press Button2 or move
-// the focus, and never insert text.
-LRESULT CALLBACK ReportBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-  if (message == WM_GETDLGCODE) {
-    LRESULT code = DefSubclassProc(hwnd, message, wParam, lParam);
-    return code & ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_WANTMESSAGE);
-  }
-  return DefSubclassProc(hwnd, message, wParam, lParam);
-}
-
-}  // namespace
 
 bool TResultWindow::Create(HWND owner) {
   Owner_ = owner;
@@ -38,9 +26,15 @@ bool TResultWindow::Create(HWND owner) {
               WS_EX_CLIENTEDGE);
   SendMessageW(RE1_.Hwnd(), EM_EXLIMITTEXT, 0, static_cast<LPARAM>(TForm2::TextCapacity));
   SendMessageW(RE1_.Hwnd(), EM_SETTARGETDEVICE, 0, 1);  // no word wrap
-  SetWindowSubclass(RE1_.Hwnd(), ReportBoxProc, 1, 0);
+  LeaveDialogKeysToTheWindow(RE1_.Hwnd());  // Enter, Esc and Tab press Button2 or move on
   Button2_.Create(Hwnd_, IdForm2Button2, Text::Form2Button2, true);
   Button2_.OnClick = [this] { Button2Click(); };
+  OpenFolder_.Create(Hwnd_, IdOpenFolder, Text::OpenOutputFolder);
+  Copy_.Create(Hwnd_, IdCopy, Text::CopyReport);
+  OpenFolder = [](const std::filesystem::path& file) {
+    const std::wstring args = L"/select,\"" + file.native() + L"\"";
+    ShellExecuteW(nullptr, L"open", L"explorer.exe", args.c_str(), nullptr, SW_SHOWNORMAL);
+  };
   StatusBar1_.Create(Hwnd_, IdForm2StatusBar1, STATUSCLASSNAMEW, L"",
                      WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER);
   SendMessageW(StatusBar1_.Hwnd(), SB_SIMPLE, TRUE, 0);
@@ -54,8 +48,7 @@ bool TResultWindow::Create(HWND owner) {
 
 void TResultWindow::ApplyFont() {
   HFONT font = CreateUiFont(DpiOf(Hwnd_));
-  RE1_.SetFont(font);
-  Button2_.SetFont(font);
+  for (TControl* c : std::initializer_list<TControl*>{&RE1_, &Button2_, &OpenFolder_, &Copy_}) c->SetFont(font);
   if (Font_) DeleteObject(Font_);
   Font_ = font;
 }
@@ -69,17 +62,21 @@ void TResultWindow::Layout() {
   const int panelTop = std::max(0, statusTop - panelHeight);
   StatusBar1_.SetBounds(0, statusTop, width, statusHeight);
   Button2_.SetBounds(0, panelTop, Scale(89, dpi), Scale(22, dpi));
+  OpenFolder_.SetBounds(Scale(95, dpi), panelTop, Scale(160, dpi), Scale(22, dpi));
+  Copy_.SetBounds(Scale(261, dpi), panelTop, Scale(89, dpi), Scale(22, dpi));
   RE1_.SetBounds(0, 0, width, panelTop);
 }
 
 void TResultWindow::ShowModal(const TForm2& form) {
   if (MayShow && !MayShow()) return;
+  Form_ = &form;
   std::wstring text;
-  for (const std::string& line : form.Lines()) {
+  for (const std::string& line : form.DisplayLines()) {
     if (!text.empty()) text += L"\r\n";
     text += Widen(line);
   }
   SetWindowTextW(RE1_.Hwnd(), text.c_str());
+  OpenFolder_.Enable(form.OutputAt(0).has_value());
   BringIntoView(Hwnd_);
   EnableWindow(Owner_, FALSE);
   ShowWindow(Hwnd_, SW_SHOW);
@@ -103,11 +100,46 @@ void TResultWindow::ShowModal(const TForm2& form) {
 
 void TResultWindow::Button2Click() { Modal_ = false; }
 
+void TResultWindow::OpenFolderClick() {
+  if (!Form_ || !OpenFolder) return;
+  CHARRANGE selection{};
+  SendMessageW(RE1_.Hwnd(), EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+  const auto line = SendMessageW(RE1_.Hwnd(), EM_EXLINEFROMCHAR, 0, selection.cpMin);
+  if (const auto output = Form_->OutputAt(static_cast<int>(line))) OpenFolder(*output);
+}
+
+void TResultWindow::CopyClick() {
+  CHARRANGE selection{};
+  SendMessageW(RE1_.Hwnd(), EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+  if (selection.cpMin != selection.cpMax) {
+    SendMessageW(RE1_.Hwnd(), WM_COPY, 0, 0);
+    return;
+  }
+  if (!Form_ || !OpenClipboard(Hwnd_)) return;
+  const std::wstring text = Widen(Form_->Text("\r\n"));
+  EmptyClipboard();
+  if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t))) {
+    auto* to = static_cast<wchar_t*>(GlobalLock(memory));
+    std::copy(text.c_str(), text.c_str() + text.size() + 1, to);
+    GlobalUnlock(memory);
+    if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
+  }
+  CloseClipboard();
+}
+
 LRESULT TResultWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
       if (LOWORD(wParam) == IdForm2Button2 || LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
         Button2Click();
+        return 0;
+      }
+      if (LOWORD(wParam) == IdOpenFolder) {
+        OpenFolderClick();
+        return 0;
+      }
+      if (LOWORD(wParam) == IdCopy) {
+        CopyClick();
         return 0;
       }
       break;

@@ -1,5 +1,7 @@
 #include "app_win.h"
 
+#include <shellapi.h>
+
 #include <string>
 
 namespace qm::win {
@@ -9,9 +11,10 @@ TQuillmark::TQuillmark() : Form2_(ResultWindow_, ResultWindow_.Bounds()), MainWi
   ResultWindow_.MayShow = [this] { return !Form1().CloseRequested(); };
 }
 
-bool TQuillmark::Start(const std::filesystem::path& executable, int showCommand) {
+bool TQuillmark::Start(const std::filesystem::path& executable, int showCommand,
+                       const std::vector<std::filesystem::path>& paths) {
   if (!MainWindow_.Create() || !ResultWindow_.Create(MainWindow_.Hwnd())) return false;
-  MainWindow_.Show(executable, showCommand);
+  MainWindow_.Show(executable, showCommand, paths);
   return true;
 }
 
@@ -36,6 +39,21 @@ std::filesystem::path ExecutablePath() {
     }
     path.resize(path.size() * 2);
   }
+}
+
+}  // namespace qm::win
+
+namespace qm::win {
+
+std::vector<std::filesystem::path> CommandLinePaths() {
+  std::vector<std::filesystem::path> paths;
+  int n = 0;
+  if (wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &n)) {
+    for (int i = 1; i < n; ++i)
+      if (args[i][0]) paths.emplace_back(args[i]);
+    LocalFree(args);
+  }
+  return paths;
 }
 
 }  // namespace qm::win

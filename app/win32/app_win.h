@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <vector>
 
 #include "Unit1_win.h"
 #include "Unit2_win.h"
@@ -18,9 +19,10 @@ class TQuillmark {
 
   // Creates the main window and then the hidden result window, runs
   // FormShow for the given executable (its folder holds the settings file and
-  // the work folder) and shows the main window. False when a window cannot
-  // be created.
-  bool Start(const std::filesystem::path& executable, int showCommand);
+  // the work folder), shows the main window and lists the drawings and
+  // folders of paths. False when a window cannot be created.
+  bool Start(const std::filesystem::path& executable, int showCommand,
+             const std::vector<std::filesystem::path>& paths = {});
   // The message loop, until the main window has closed; the exit code.
   int Run();
 
@@ -37,5 +39,7 @@ class TQuillmark {
 
 // The full path of the running executable.
 std::filesystem::path ExecutablePath();
+// The paths named on the program's command line.
+std::vector<std::filesystem::path> CommandLinePaths();
 
 }  // namespace qm::win

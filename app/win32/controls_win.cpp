@@ -74,7 +74,7 @@ HFONT CreateUiFont(UINT dpi) {
 
 void InitControls() {
   static const bool done = [] {
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&icc);
     LoadLibraryW(L"Msftedit.dll");  // the rich-text box of the result window
     return true;
@@ -165,74 +165,183 @@ void TStatusBar::SetSimpleText(const std::string& text) {
 
 // ---------------------------------------------------------------------------
 
-bool TListBox::Create(HWND parent, int id) {
-  return TControl::Create(parent, id, L"LISTBOX", L"",
-                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_EXTENDEDSEL |
-                              LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-                          WS_EX_CLIENTEDGE);
+TListView::~TListView() {
+  if (Hwnd_ && IsWindow(Hwnd_)) SendMessageW(Hwnd_, LVM_DELETEALLITEMS, 0, 0);
 }
 
-int TListBox::Count() const { return static_cast<int>(SendMessageW(Hwnd_, LB_GETCOUNT, 0, 0)); }
-
-std::filesystem::path TListBox::Item(int index) const {
-  const LRESULT n = SendMessageW(Hwnd_, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-  if (n == LB_ERR) return {};
-  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-  const LRESULT got =
-      SendMessageW(Hwnd_, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(got == LB_ERR ? 0 : static_cast<size_t>(got));
-  return std::filesystem::path(text);
+bool TListView::Create(HWND parent, int id) {
+  if (!TControl::Create(parent, id, WC_LISTVIEWW, L"",
+                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS, WS_EX_CLIENTEDGE))
+    return false;
+  const DWORD ex = LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP;
+  SendMessageW(Hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, ex, ex);
+  return true;
 }
 
-void TListBox::Add(const std::filesystem::path& item) {
-  SendMessageW(Hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
-  UpdateExtent();
+void TListView::AddColumn(std::wstring_view title, int width) {
+  std::wstring text(title);
+  LVCOLUMNW column{};
+  column.mask = LVCF_TEXT | LVCF_WIDTH;
+  column.pszText = text.data();
+  column.cx = width;
+  const auto count = SendMessageW(reinterpret_cast<HWND>(SendMessageW(Hwnd_, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0);
+  SendMessageW(Hwnd_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(&column));
 }
 
-void TListBox::Delete(int index) {
-  SendMessageW(Hwnd_, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
-  UpdateExtent();
+int TListView::Count() const { return static_cast<int>(SendMessageW(Hwnd_, LVM_GETITEMCOUNT, 0, 0)); }
+
+TListView::TItem* TListView::At(int index) const {
+  LVITEMW item{};
+  item.mask = LVIF_PARAM;
+  item.iItem = index;
+  if (!SendMessageW(Hwnd_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
+  return reinterpret_cast<TItem*>(item.lParam);
 }
 
-void TListBox::Clear() {
-  SendMessageW(Hwnd_, LB_RESETCONTENT, 0, 0);
-  UpdateExtent();
+std::filesystem::path TListView::Item(int index) const {
+  const TItem* item = At(index);
+  return item ? item->Path : std::filesystem::path();
 }
 
-bool TListBox::Selected(int index) const {
-  return SendMessageW(Hwnd_, LB_GETSEL, static_cast<WPARAM>(index), 0) > 0;
+void TListView::Add(const std::filesystem::path& path) {
+  Owned_.push_back(std::make_unique<TItem>(TItem{path, 0}));
+  LVITEMW item{};
+  item.mask = LVIF_TEXT | LVIF_PARAM;
+  item.iItem = Count();
+  item.pszText = LPSTR_TEXTCALLBACKW;
+  item.lParam = reinterpret_cast<LPARAM>(Owned_.back().get());
+  if (SendMessageW(Hwnd_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) < 0) Owned_.pop_back();
 }
 
-void TListBox::SetSelected(int index, bool selected) {
-  SendMessageW(Hwnd_, LB_SETSEL, selected ? TRUE : FALSE, index);
+void TListView::Delete(int index) {
+  const TItem* item = At(index);
+  SendMessageW(Hwnd_, LVM_DELETEITEM, static_cast<WPARAM>(index), 0);
+  const auto owned = std::find_if(Owned_.begin(), Owned_.end(), [item](const auto& p) { return p.get() == item; });
+  if (owned == Owned_.end()) return;
+  std::swap(*owned, Owned_.back());
+  Owned_.pop_back();
 }
 
-void TListBox::ClearSelection() { SendMessageW(Hwnd_, LB_SETSEL, FALSE, -1); }
-
-int TListBox::ItemIndex() const {
-  if (Count() == 0) return -1;
-  const LRESULT caret = SendMessageW(Hwnd_, LB_GETCARETINDEX, 0, 0);
-  return caret == LB_ERR ? -1 : static_cast<int>(caret);
+void TListView::Clear() {
+  SendMessageW(Hwnd_, LVM_DELETEALLITEMS, 0, 0);
+  Owned_.clear();
 }
 
-void TListBox::SetWidth(int width) {
-  Width_ = width;
-  if (OnWidthChange) OnWidthChange();
+bool TListView::Selected(int index) const {
+  return SendMessageW(Hwnd_, LVM_GETITEMSTATE, static_cast<WPARAM>(index), LVIS_SELECTED) != 0;
 }
 
-void TListBox::UpdateExtent() {
-  HDC dc = GetDC(Hwnd_);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(Hwnd_, WM_GETFONT, 0, 0)));
-  int widest = 0;
-  for (int i = 0, n = Count(); i < n; ++i) {
-    const std::wstring text = Item(i).native();
-    SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    widest = std::max(widest, static_cast<int>(size.cx));
+void TListView::SetSelected(int index, bool selected) {
+  LVITEMW item{};
+  item.stateMask = LVIS_SELECTED;
+  item.state = selected ? LVIS_SELECTED : 0;
+  SendMessageW(Hwnd_, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+}
+
+void TListView::ClearSelection() { SetSelected(-1, false); }
+
+void TListView::SelectAll() { SetSelected(-1, true); }
+
+int TListView::ItemIndex() const {
+  const auto focused = SendMessageW(Hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED);
+  if (focused >= 0) return static_cast<int>(focused);
+  return static_cast<int>(SendMessageW(Hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+void TListView::Sort(const TLess& less) {
+  for (int i = 0, n = Count(); i < n; ++i)
+    if (TItem* item = At(i)) item->Place = static_cast<size_t>(i);
+  struct TContext {
+    const TLess* Less;
+  } context{&less};
+  auto compare = [](LPARAM a, LPARAM b, LPARAM c) -> int {
+    const auto* x = reinterpret_cast<const TItem*>(a);
+    const auto* y = reinterpret_cast<const TItem*>(b);
+    const TLess& before = *reinterpret_cast<const TContext*>(c)->Less;
+    if (before(x->Path, y->Path)) return -1;
+    if (before(y->Path, x->Path)) return 1;
+    return x->Place < y->Place ? -1 : x->Place > y->Place ? 1 : 0;
+  };
+  SendMessageW(Hwnd_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&context),
+               reinterpret_cast<LPARAM>(static_cast<PFNLVCOMPARE>(compare)));
+  const auto focused = SendMessageW(Hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED);
+  if (focused >= 0) SendMessageW(Hwnd_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(focused), FALSE);
+}
+
+void TListView::BeginUpdate() {
+  if (Updating_++ == 0) SendMessageW(Hwnd_, WM_SETREDRAW, FALSE, 0);
+}
+
+void TListView::EndUpdate() {
+  if (--Updating_ > 0) return;
+  SendMessageW(Hwnd_, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(Hwnd_, nullptr, TRUE);
+}
+
+void TListView::RowsChanged() {
+  if (OnRowsChanged)
+    OnRowsChanged();  // which repaints them
+  else
+    InvalidateRect(Hwnd_, nullptr, FALSE);
+}
+
+namespace {
+
+void CopyText(const std::wstring& text, wchar_t* buffer, int capacity) {
+  if (!buffer || capacity <= 0) return;
+  const size_t n = std::min(text.size(), static_cast<size_t>(capacity - 1));
+  std::copy_n(text.data(), n, buffer);
+  buffer[n] = L'\0';
+}
+
+}  // namespace
+
+bool TListView::Notify(const NMHDR& header, LRESULT& result) {
+  if (header.hwndFrom != Hwnd_) return false;
+  switch (header.code) {
+    case LVN_GETDISPINFOW: {
+      auto& info = const_cast<NMLVDISPINFOW&>(reinterpret_cast<const NMLVDISPINFOW&>(header));
+      const auto* item = reinterpret_cast<const TItem*>(info.item.lParam);
+      if ((info.item.mask & LVIF_TEXT) && item && TextOf)
+        CopyText(Widen(TextOf(item->Path, info.item.iSubItem)), info.item.pszText, info.item.cchTextMax);
+      result = 0;
+      return true;
+    }
+    case LVN_GETINFOTIPW: {
+      auto& tip = const_cast<NMLVGETINFOTIPW&>(reinterpret_cast<const NMLVGETINFOTIPW&>(header));
+      if (const TItem* item = At(tip.iItem); item && TipOf) CopyText(Widen(TipOf(item->Path)), tip.pszText, tip.cchTextMax);
+      result = 0;
+      return true;
+    }
+    default:
+      return false;
   }
-  SelectObject(dc, old);
-  ReleaseDC(Hwnd_, dc);
-  SendMessageW(Hwnd_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + Scale(4, DpiOf(Hwnd_))), 0);
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+LRESULT CALLBACK DialogKeysProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  if (message == WM_GETDLGCODE) {
+    const LRESULT code = DefSubclassProc(hwnd, message, wParam, lParam);
+    return code & ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_WANTMESSAGE);
+  }
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+void LeaveDialogKeysToTheWindow(HWND control) { SetWindowSubclass(control, DialogKeysProc, 1, 0); }
+
+bool TMemo::Create(HWND parent, int id) {
+  if (!TControl::Create(parent, id, L"EDIT", L"",
+                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
+                            ES_AUTOHSCROLL | ES_READONLY | ES_NOHIDESEL,
+                        WS_EX_CLIENTEDGE))
+    return false;
+  LeaveDialogKeysToTheWindow(Hwnd_);
+  return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -340,6 +449,12 @@ void BringIntoView(HWND hwnd) {
 
 void DispatchUiMessage(MSG& msg) {
   HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+  if (root && msg.message == WM_KEYDOWN && msg.wParam == VK_F1) {
+    // F1 asks the window for its help, whichever of its controls has the focus.
+    HELPINFO help{sizeof help, HELPINFO_WINDOW, 0, msg.hwnd, 0, {}};
+    SendMessageW(root, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
+    return;
+  }
   if (root && IsDialogMessageW(root, &msg)) return;
   TranslateMessage(&msg);
   DispatchMessageW(&msg);

@@ -10,9 +10,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "controls.h"
 
@@ -91,15 +94,15 @@ class TLabel : public TControl {
 };
 
 // The usage notes: read-only multi-line text with both scroll bars, no wrap.
+// Tab, Enter and Esc are left to the window (Tab moves on, Esc closes).
 class TMemo : public TControl {
  public:
-  bool Create(HWND parent, int id) {
-    return TControl::Create(parent, id, L"EDIT", L"",
-                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
-                                ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_READONLY | ES_NOHIDESEL,
-                            WS_EX_CLIENTEDGE);
-  }
+  bool Create(HWND parent, int id);
 };
+
+// Keeps Tab, Enter and Esc from a multi-line text control, so that they move
+// the focus or press the window's buttons.
+void LeaveDialogKeysToTheWindow(HWND control);
 
 class TProgressBar : public TControl {
  public:
@@ -115,11 +118,16 @@ class TStatusBar : public TControl, public IStatusBar {
   void SetSimpleText(const std::string& text) override;
 };
 
-// The file list: multiple selection, extended with Shift and Ctrl. Its width
-// (pixels at 96 DPI) is kept here; the window lays the list out.
-class TListBox : public TControl, public IListBox {
+// The file list: a report list (list-view) with one row an item, multiple
+// selection extended with Shift and Ctrl. It keeps each item's path; the
+// texts of its columns come from TextOf when they are painted. Its width
+// (pixels at 96 DPI) is the window's business: WidthOf answers for it and
+// OnSetWidth takes it.
+class TListView : public TControl, public IListBox {
  public:
+  ~TListView();
   bool Create(HWND parent, int id);
+  void AddColumn(std::wstring_view title, int width);
   int Count() const override;
   std::filesystem::path Item(int index) const override;
   void Add(const std::filesystem::path& item) override;
@@ -128,16 +136,38 @@ class TListBox : public TControl, public IListBox {
   bool Selected(int index) const override;
   void SetSelected(int index, bool selected) override;
   void ClearSelection() override;
+  // The focused item, else the first selected one, else -1.
   int ItemIndex() const override;
-  int Width() const override { return Width_; }
-  void SetWidth(int width) override;
-  // Called when SetWidth changes the width.
-  std::function<void()> OnWidthChange;
-  // Lets the list scroll sideways to its longest entry.
-  void UpdateExtent();
+  int Width() const override { return WidthOf ? WidthOf() : 0; }
+  void SetWidth(int width) override {
+    if (OnSetWidth) OnSetWidth(width);
+  }
+  void Sort(const TLess& less) override;
+  void RowsChanged() override;
+  void BeginUpdate() override;
+  void EndUpdate() override;
+  void SelectAll();
+
+  std::function<int()> WidthOf;
+  std::function<void(int width)> OnSetWidth;
+  // The text of an item's cell (UTF-8).
+  std::function<std::string(const std::filesystem::path& item, int column)> TextOf;
+  // The tip of an item (UTF-8).
+  std::function<std::string(const std::filesystem::path& item)> TipOf;
+  // Takes over RowsChanged: the window decides when the rows are painted.
+  std::function<void()> OnRowsChanged;
+
+  // The parent hands the list's notifications here; true when taken.
+  bool Notify(const NMHDR& header, LRESULT& result);
 
  private:
-  int Width_ = 176;
+  struct TItem {
+    std::filesystem::path Path;
+    size_t Place = 0;  // its place before a sort, so that equal items keep their order
+  };
+  TItem* At(int index) const;
+  std::vector<std::unique_ptr<TItem>> Owned_;  // the items' data, in no particular order
+  int Updating_ = 0;
 };
 
 // A vertical bar the user drags to change the width of the control on its
@@ -181,7 +211,7 @@ class TWindowBounds : public IWindowBounds {
 void BringIntoView(HWND hwnd);
 
 // Hands a message to the keyboard navigation of its top-level window (Tab,
-// access keys, Enter and Esc) or else to its window.
+// access keys, Enter and Esc; F1 becomes its WM_HELP) or else to its window.
 void DispatchUiMessage(MSG& msg);
 
 }  // namespace qm::win

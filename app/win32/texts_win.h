@@ -10,6 +10,24 @@ inline constexpr const wchar_t* Button3 = L"変換(&T)";
 inline constexpr const wchar_t* Button4 = L"終了(&X)";
 inline constexpr const wchar_t* Form2Button2 = L"閉じる(&C)";
 
+// Beyond the designed controls: the folder and help buttons along the top,
+// the detail pane, Stop, the usage notes' window, the result window's actions.
+inline constexpr const wchar_t* AddFolderButton = L"フォルダ追加(&F)...";
+inline constexpr const wchar_t* HelpButton = L"使い方(&H)";
+inline constexpr const wchar_t* StopButton = L"中止(&S)";
+inline constexpr const wchar_t* PaneHint = L"一覧で図面を選ぶと、非表示のグループとレイヤ、削除されるものをここに表示します。";
+inline constexpr const wchar_t* PaneInspecting = L"検査中…";
+inline constexpr const wchar_t* PreviewComing = L"プレビューを作成中…";
+inline constexpr const wchar_t* LayerColumns[] = {L"非表示", L"名前", L"要素"};
+inline constexpr int LayerColumnWidths[] = {80, 110, 44};  // pixels at 96 DPI
+inline constexpr const wchar_t* NoName = L"（名前なし）";
+inline constexpr const wchar_t* HelpCaption = L"使い方";
+inline constexpr const wchar_t* HelpClose = L"閉じる(&C)";
+inline constexpr const wchar_t* OpenOutputFolder = L"出力フォルダを開く(&O)";
+inline constexpr const wchar_t* CopyReport = L"コピー(&P)";
+inline constexpr const wchar_t* ConfirmClose = L"変換中です。\r\n今のファイルが終わったところで変換を中止し、終了しますか？";
+inline constexpr const wchar_t* FolderDialogTitle = L"図面のあるフォルダを選んでください";
+
 // OpenDialog1: filter pairs (text, pattern), each ended by a zero, the list by a second one.
 inline constexpr wchar_t OpenFilter[] = L"JWW Files(*.jww)\0*.jww\0All Files(*.*)\0*.*\0";
 inline constexpr const wchar_t* OpenDefaultExt = L"jww";

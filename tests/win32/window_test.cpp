@@ -1,7 +1,10 @@
-// Quillmark.exe's two windows, built by the same code, driven in-process
-// through their handles with real messages: a shell drop, the list, the
-// buttons and access keys, the batch with its busy state, the modal report,
-// the settings file beside the executable and what a restart makes of it.
+// Quillmark.exe's windows, built by the same code, driven in-process through
+// their handles with real messages: a shell drop, the report list with each
+// drawing's inspection and outcome, the detail pane, the buttons, keys and
+// access keys, the batch on its own thread with Stop, Esc and a close that
+// asks, the modal report with its reasons, totals and actions, the command
+// line and a second start, the settings beside the executable (or in the
+// user's folder) and what a restart makes of them.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -9,14 +12,18 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "app_win.h"
 #include "drawings.h"
 #include "jwwunit.h"
+#include "textconv.h"
 #include "wintext_win.h"
 
 // Rectangles compare and print in the assertions (RECT lives in the global
@@ -101,15 +108,38 @@ std::wstring StatusText(HWND bar) {
   return text;
 }
 
+// The text of a report list's cell (asked of the list, which asks its window).
+std::wstring CellOf(HWND list, int row, int column) {
+  std::wstring text(1024, L'\0');
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = text.data();
+  item.cchTextMax = static_cast<int>(text.size());
+  text.resize(static_cast<size_t>(SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item))));
+  return text;
+}
+
+int RowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+// The paths the list shows: its folder and name columns.
 std::vector<std::wstring> ListItems(HWND list) {
   std::vector<std::wstring> items;
-  const auto count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-  for (WPARAM i = 0; i < static_cast<WPARAM>(count); ++i) {
-    std::wstring text(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
-    text.resize(static_cast<size_t>(SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()))));
-    items.push_back(text);
-  }
+  for (int i = 0, n = RowCount(list); i < n; ++i) items.push_back(CellOf(list, i, 1) + L"\\" + CellOf(list, i, 0));
   return items;
+}
+
+void SelectRow(HWND list, int row, bool on = true) {
+  LVITEMW item{};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  item.state = on ? LVIS_SELECTED | LVIS_FOCUSED : 0;
+  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+std::vector<int> SelectedRows(HWND list) {
+  std::vector<int> rows;
+  for (int i = -1; (i = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(i), LVNI_SELECTED))) >= 0;)
+    rows.push_back(i);
+  return rows;
 }
 
 // Lines of a control's text (UTF-8), whatever line breaks it keeps.
@@ -159,24 +189,29 @@ void PostKey(HWND target, WPARAM key, bool alt = false) {
 class TWatcher {
  public:
   explicit TWatcher(std::function<bool()> step) : Step_(std::move(step)) {
-    Current_ = this;
     Timer_ = SetTimer(nullptr, 0, 10, Tick);
+    Active()[Timer_] = this;
   }
-  ~TWatcher() {
-    if (Timer_) KillTimer(nullptr, Timer_);
-    if (Current_ == this) Current_ = nullptr;
-  }
+  ~TWatcher() { Stop(); }
   TWatcher(const TWatcher&) = delete;
   TWatcher& operator=(const TWatcher&) = delete;
 
  private:
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD) {
-    if (Current_ && Current_->Timer_ == timer && Current_->Step_()) {
-      KillTimer(nullptr, Current_->Timer_);
-      Current_->Timer_ = 0;
-    }
+  // Several watch at once, each on its own timer.
+  static std::map<UINT_PTR, TWatcher*>& Active() {
+    static std::map<UINT_PTR, TWatcher*> active;
+    return active;
   }
-  static inline TWatcher* Current_ = nullptr;
+  void Stop() {
+    if (!Timer_) return;
+    KillTimer(nullptr, Timer_);
+    Active().erase(Timer_);
+    Timer_ = 0;
+  }
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD) {
+    const auto it = Active().find(timer);
+    if (it != Active().end() && it->second->Step_()) it->second->Stop();
+  }
   std::function<bool()> Step_;
   UINT_PTR Timer_ = 0;
 };
@@ -244,7 +279,7 @@ class TProbe {
 
 class WindowTest : public ::testing::Test {
  protected:
-  TTempFolder Program, Data;
+  TTempFolder Program, Data, AppData;
   fs::path Exe = Program / L"Quillmark.exe";
   fs::path Dat = Program / L"Quillmark.dat";
   std::unique_ptr<TQuillmark> App;
@@ -256,9 +291,10 @@ class WindowTest : public ::testing::Test {
   // The next time the report is shown modally: read it, then press key.
   void CloseReportWith(WPARAM key, TReportSeen& seen) { Watcher = WatchReport(*App, key, seen); }
 
-  void Start() {
+  void Start(const std::vector<fs::path>& paths = {}, const fs::path& exe = {}) {
     App = std::make_unique<TQuillmark>();
-    ASSERT_TRUE(App->Start(Exe, SW_SHOWNORMAL));
+    App->MainWindow().AppDataFolder = AppData.Path();  // never the prefix's own
+    ASSERT_TRUE(App->Start(exe.empty() ? Exe : exe, SW_SHOWNORMAL, paths));
     Pump();
   }
   // Closes the main window as its close box does and lets it go.
@@ -273,23 +309,62 @@ class WindowTest : public ::testing::Test {
     App.reset();
     Pump();  // the loop's WM_QUIT
   }
+  // Handles messages until every listed drawing is inspected.
+  void PumpUntilInspected() {
+    MSG msg;
+    while (App->Form1().Uninspected() > 0 && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchUiMessage(msg);
+    Pump();
+  }
   HWND Main() const { return App->MainWindow().Hwnd(); }
   HWND Form2() const { return App->ResultWindow().Hwnd(); }
   HWND Control(int id) const { return GetDlgItem(Main(), id); }
+  HWND List() const { return Control(IdListBox1); }
   void Click(int id) { SendMessageW(Control(id), BM_CLICK, 0, 0); }
   void Drop(const std::vector<fs::path>& files) {
     PostMessageW(Main(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(files)), 0);
   }
   std::vector<fs::path> Items() const {
     std::vector<fs::path> out;
-    for (const std::wstring& item : ListItems(Control(IdListBox1))) out.emplace_back(item);
+    for (const std::wstring& item : ListItems(List())) out.emplace_back(item);
     return out;
+  }
+  std::string Cell(int row, int column) const { return Narrow(CellOf(List(), row, column)); }
+  // The row's version, hidden groups / layers, what a purge removes and outcome.
+  std::vector<std::string> Row(int row) const {
+    return {Cell(row, qm::ColVersion), Cell(row, qm::ColHidden), Cell(row, qm::ColRemoves), Cell(row, qm::ColOutcome)};
+  }
+  // The client rectangle of the main window.
+  RECT Client() const {
+    RECT rc{};
+    GetClientRect(Main(), &rc);
+    return rc;
+  }
+  // True when each of Panel4's buttons lies whole inside the client area.
+  bool ButtonsVisible() const {
+    const RECT client = Client();
+    for (int id : {IdButton1, IdButton2, IdButton3, IdButton4}) {
+      const RECT b = PlaceInParent(Control(id));
+      if (b.left < 0 || b.right > client.right || b.bottom > client.bottom || !IsWindowVisible(Control(id)))
+        return false;
+    }
+    return true;
   }
 };
 
 const std::string kIdle = "[追加]又はドラッグ＆ドロップで JWWファイルを指示し、[変換]をクリックして下さい";
 
 std::string U8(const fs::path& p) { return Narrow(p.native()); }
+
+std::wstring HeaderTitle(HWND list, int column) {
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  wchar_t text[128] = {};
+  HDITEMW item{};
+  item.mask = HDI_TEXT;
+  item.pszText = text;
+  item.cchTextMax = 128;
+  SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+  return text;
+}
 
 // ---------------------------------------------------------------------------
 
@@ -311,36 +386,224 @@ TEST_F(WindowTest, ControlsCaptionsFontAndTabOrder) {
     // Panel4 starts after the list (176) and the splitter (3), below Panel3 (20).
     EXPECT_EQ(PlaceInParent(b), (RECT{179 + 8, 20 + tops[i], 179 + 8 + 75, 20 + tops[i] + 25})) << i;
   }
-  RECT client{};
-  GetClientRect(Main(), &client);
-  EXPECT_EQ(PlaceInParent(Control(IdListBox1)), (RECT{0, 20, 176, client.bottom - 19}));
+  const RECT client = Client();
+  EXPECT_EQ(PlaceInParent(List()), (RECT{0, 20, 176, client.bottom - 19}));
   EXPECT_EQ(PlaceInParent(Control(IdSplitter1)), (RECT{176, 20, 179, client.bottom - 19}));
-  EXPECT_EQ(PlaceInParent(Control(IdMemo1)), (RECT{179 + 88, 20, client.right, client.bottom - 19}));
   EXPECT_EQ(PlaceInParent(Control(IdStatusBar1)), (RECT{0, client.bottom - 19, client.right, client.bottom}));
-  EXPECT_TRUE(GetWindowLongW(Control(IdListBox1), GWL_STYLE) & LBS_EXTENDEDSEL);
+  // The pane takes the rest of Panel1, right of Panel4.
+  const RECT layers = PlaceInParent(Control(IdLayers)), preview = PlaceInParent(Control(IdPreview));
+  EXPECT_EQ(preview.left, 179 + 88 + 4);
+  EXPECT_EQ(preview.right, client.right - 4);
+  EXPECT_GT(layers.top, preview.bottom);
+  EXPECT_EQ(layers.bottom, client.bottom - 19 - 4);
+  EXPECT_EQ(WindowText(Control(IdAddFolder)), L"フォルダ追加(&F)...");
+  EXPECT_EQ(WindowText(Control(IdHelp)), L"使い方(&H)");
+  EXPECT_EQ(PlaceInParent(Control(IdHelp)).right, client.right - 4);
+  EXPECT_LE(PlaceInParent(Control(IdLabel1)).right, PlaceInParent(Control(IdAddFolder)).left);
+  EXPECT_FALSE(IsWindowVisible(Control(IdStop)));
+
+  // The report list: many rows may be selected, one column a thing it shows.
+  const LONG style = GetWindowLongW(List(), GWL_STYLE);
+  EXPECT_EQ(style & LVS_TYPEMASK, LVS_REPORT);
+  EXPECT_FALSE(style & LVS_SINGLESEL);
+  const std::vector<std::wstring> titles = {L"ファイル名", L"フォルダ", L"バージョン", L"非表示 グループ/レイヤ",
+                                            L"削除するもの", L"結果"};
+  for (int c = 0; c < 6; ++c) EXPECT_EQ(HeaderTitle(List(), c), titles[static_cast<size_t>(c)]) << c;
   EXPECT_EQ(Narrow(StatusText(Control(IdStatusBar1))), kIdle);
 
-  const std::vector<std::string> notes = Lines(WindowText(Control(IdMemo1)));
-  ASSERT_EQ(notes.size(), 38u);
-  EXPECT_EQ(notes[0], "・指定したJWW形式ファイル内の");
-  EXPECT_EQ(notes[12], "\u3000");
-  EXPECT_EQ(notes[22], "\u3000\u3000Ver.2.20\uFF5E7.00");
-  EXPECT_EQ(notes[29], "\u3000ファイルは作成しません。\u3000");
-  EXPECT_EQ(notes[33], "\u3000");
-  EXPECT_EQ(notes[37], "\u3000行って下さい。");
-
   LOGFONTW lf{};
-  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Control(IdMemo1), WM_GETFONT, 0, 0)), sizeof lf, &lf);
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(List(), WM_GETFONT, 0, 0)), sizeof lf, &lf);
   EXPECT_EQ(lf.lfHeight, -13);
   EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
   EXPECT_STREQ(lf.lfFaceName, L"ＭＳ ゴシック");  // mapped to a Japanese font in the test prefix
 
-  // Tab walks list, buttons, memo and round again.
-  const int order[] = {IdListBox1, IdButton1, IdButton2, IdButton3, IdButton4, IdMemo1, IdListBox1};
+  // Tab walks the list, the buttons, the pane, the top strip and round again.
+  const int order[] = {IdListBox1, IdButton1, IdButton2, IdButton3, IdButton4, IdPreview,
+                       IdLayers,   IdAddFolder, IdHelp, IdListBox1};
   for (size_t i = 0; i + 1 < std::size(order); ++i)
     EXPECT_EQ(GetNextDlgTabItem(Main(), Control(order[i]), FALSE), Control(order[i + 1])) << i;
   EXPECT_EQ(WindowText(GetDlgItem(Form2(), IdForm2Button2)), L"閉じる(&C)");
   EXPECT_EQ(GetNextDlgTabItem(Form2(), GetDlgItem(Form2(), IdRE1), FALSE), GetDlgItem(Form2(), IdForm2Button2));
+
+  // The usage notes, behind 使い方(&H): every line whole without scrolling
+  // sideways; Tab leaves them, Esc closes their window.
+  SetFocus(List());
+  PostKey(List(), 'h', true);
+  Pump();
+  HWND notes = App->MainWindow().Notes().Hwnd();
+  ASSERT_TRUE(IsWindowVisible(notes));
+  EXPECT_EQ(WindowText(notes), L"使い方");
+  HWND memo = GetDlgItem(notes, IdMemo1);
+  EXPECT_EQ(GetFocus(), memo);
+  const std::vector<std::string> lines = Lines(WindowText(memo));
+  ASSERT_EQ(lines.size(), 38u);
+  EXPECT_EQ(lines[0], "・指定したJWW形式ファイル内の");
+  EXPECT_EQ(lines[12], "\u3000");
+  EXPECT_EQ(lines[22], "\u3000\u3000Ver.2.20\uFF5E7.00");
+  EXPECT_EQ(lines[29], "\u3000ファイルは作成しません。\u3000");
+  EXPECT_EQ(lines[33], "\u3000");
+  EXPECT_EQ(lines[37], "\u3000行って下さい。");
+  const LONG memoStyle = GetWindowLongW(memo, GWL_STYLE);
+  EXPECT_TRUE((memoStyle & WS_HSCROLL) && (memoStyle & WS_VSCROLL) && (memoStyle & ES_AUTOHSCROLL));  // no wrap
+  RECT shown{};
+  SendMessageW(memo, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&shown));
+  HDC dc = GetDC(memo);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(memo, WM_GETFONT, 0, 0)));
+  for (const std::string& line : lines) {
+    const std::wstring wide = Widen(line);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+    EXPECT_LE(size.cx, shown.right - shown.left) << line;
+  }
+  SelectObject(dc, old);
+  ReleaseDC(memo, dc);
+  PostKey(memo, VK_TAB);
+  Pump();
+  EXPECT_EQ(GetFocus(), GetDlgItem(notes, IdHelpClose));
+  PostKey(GetFocus(), VK_ESCAPE);
+  Pump();
+  EXPECT_FALSE(IsWindowVisible(notes));
+  SetFocus(List());
+  PostKey(List(), VK_F1);  // F1 shows them too
+  Pump();
+  EXPECT_TRUE(IsWindowVisible(notes));
+  Close();
+}
+
+// A drawing's row shows what inspection found before Convert and what became
+// of it after; the pane shows the selected drawing's hidden groups and layers.
+TEST_F(WindowTest, RowsShowTheHiddenCountsBeforeConvertAndTheOutcomeAfter) {
+  jwwtest::Drawing visible;
+  visible.Hdr.Version = 600;
+  visible.Elements = {draw::Line(0, 0)};
+  jwwtest::Drawing mixed = HiddenGroupDrawing(700);
+  mixed.Hdr.Layers[4] = {.State = 0, .Name = qm::Utf8ToSjis("寸法")};
+  mixed.Elements = {draw::Line(0, 0), draw::Line(1, 2), draw::Line(0, 4), draw::Arc(1, 0)};
+  jwwtest::Drawing all = HiddenGroupDrawing(420);
+  all.Elements = {draw::Line(1, 0)};
+  const fs::path a = Data / L"a_visible.jww", b = Data / L"b_mixed.jww", c = Data / L"c_all.jww";
+  const fs::path d = Data / L"d_cut.jww";
+  Put(a, visible);
+  Put(b, mixed);
+  Put(c, all);
+  auto cut = jwwtest::Build(HiddenGroupDrawing(600));
+  cut.resize(cut.size() - 5);
+  jwwtest::WriteFile(d, cut);
+
+  Start();
+  Drop({Data.Path()});
+  Pump();
+  ASSERT_EQ(Items(), (std::vector<fs::path>{a, b, c, d}));
+  PumpUntilInspected();
+  EXPECT_EQ(Row(0), (std::vector<std::string>{"6.00", "0 / 0", "なし", "非表示レイヤはありません"}));
+  EXPECT_EQ(Row(1), (std::vector<std::string>{"7.00", "1 / 1", "要素 3、ブロック定義 0、画像 0", ""}));
+  EXPECT_EQ(Row(2), (std::vector<std::string>{"4.20", "1 / 0", "要素 1、ブロック定義 0、画像 0",
+                                              "全要素が非表示です：出力は空の図面になります"}));
+  EXPECT_TRUE(Cell(3, qm::ColOutcome).starts_with("読み込めません：at byte ")) << Cell(3, qm::ColOutcome);
+
+  // The pane: the selected drawing's hidden groups and layers with names and counts.
+  SelectRow(List(), 1);
+  Pump();
+  EXPECT_EQ(Narrow(WindowText(Control(IdPaneTitle))), "b_mixed.jww");
+  HWND layers = Control(IdLayers);
+  ASSERT_EQ(RowCount(layers), 2);
+  EXPECT_EQ(Narrow(CellOf(layers, 0, 0)) + " " + Narrow(CellOf(layers, 0, 1)) + " " + Narrow(CellOf(layers, 0, 2)),
+            "グループ 1 hidden 2");
+  EXPECT_EQ(Narrow(CellOf(layers, 1, 0)) + " " + Narrow(CellOf(layers, 1, 1)) + " " + Narrow(CellOf(layers, 1, 2)),
+            "レイヤ 0-4 寸法 1");
+  EXPECT_NE(Narrow(WindowText(Control(IdPaneNotes))).find("削除するもの：要素 3"), std::string::npos);
+
+  // Its picture: drawn off the window's thread, the hidden material in red;
+  // the wheel zooms, a double click fits it again.
+  TPreviewWindow& preview = App->MainWindow().Preview();
+  MSG msg;
+  while (!preview.Shown() && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchUiMessage(msg);
+  ASSERT_NE(preview.Shown(), nullptr);
+  EXPECT_EQ(preview.Shown()->Source, b);
+  EXPECT_EQ(preview.Shown()->HiddenItems, 3u);  // the line and the arc on group 1, the line on layer 0-4
+  auto redPixels = [&] {
+    RECT rc{};
+    GetClientRect(Control(IdPreview), &rc);
+    HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    SendMessageW(Control(IdPreview), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    int red = 0;
+    for (int y = 0; y < rc.bottom; ++y)
+      for (int x = 0; x < rc.right; ++x) red += GetPixel(dc, x, y) == TPreviewWindow::HiddenColor;
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return red;
+  };
+  EXPECT_GT(redPixels(), 20);
+  RECT box = ScreenRect(Control(IdPreview));
+  SendMessageW(Control(IdPreview), WM_MOUSEWHEEL, MAKEWPARAM(0, 2 * WHEEL_DELTA),
+               MAKELPARAM((box.left + box.right) / 2, (box.top + box.bottom) / 2));
+  EXPECT_NEAR(preview.Zoom(), 1.25 * 1.25, 1e-9);
+  SendMessageW(Control(IdPreview), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+  EXPECT_EQ(preview.Zoom(), 1);
+
+  TReportSeen report;
+  CloseReportWith(VK_ESCAPE, report);
+  Click(IdButton3);
+  ASSERT_TRUE(report.Shown);
+  EXPECT_EQ(Cell(0, qm::ColOutcome), "非表示レイヤはありません");
+  EXPECT_EQ(Cell(1, qm::ColOutcome), "→ b_mixed_2.JWW");
+  EXPECT_EQ(Cell(2, qm::ColOutcome), "→ c_all_2.JWW／全要素が非表示です：出力は空の図面になります");
+  EXPECT_TRUE(Cell(3, qm::ColOutcome).starts_with("読み込めません：at byte ")) << Cell(3, qm::ColOutcome);
+  EXPECT_EQ(Cell(1, qm::ColHidden), "1 / 1");
+  // The report: the driver's lines, the reason after the unreadable file, the totals.
+  ASSERT_EQ(report.Lines.size(), 4 * 3 + 1 + 2u);
+  EXPECT_EQ(report.Lines[9], "【" + U8(d) + "】");
+  EXPECT_EQ(report.Lines[10], "　読み込めないファイルですので");
+  EXPECT_TRUE(report.Lines[12].starts_with("　理由：at byte ")) << report.Lines[12];
+  EXPECT_EQ(report.Lines[14], "集計：変換 2、非表示レイヤなし 1、読み込めない 1、変換出来ない 0");
+  Close();
+}
+
+// A thousand drawings listed at once fill in while the window keeps
+// handling its messages.
+TEST_F(WindowTest, AThousandDrawingsFillInWhileTheWindowAnswers) {
+  const auto bytes = jwwtest::Build(HiddenGroupDrawing(600));
+  for (int k = 0; k < 1000; ++k) {
+    wchar_t name[32];
+    swprintf(name, 32, L"plan%04d.jww", k);
+    jwwtest::WriteFile(Data / name, bytes);
+  }
+  Start();
+  struct {
+    int Listed = 0, Uninspected = 0;
+  } seen;
+  const auto started = std::chrono::steady_clock::now();
+  double listedAfter = 0;
+  TProbe probe([&] {
+    listedAfter = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    seen.Listed = RowCount(List());
+    seen.Uninspected = App->Form1().Uninspected();
+  });
+  Drop({Data.Path()});
+  probe.Post();  // handled right after the drop
+  MSG msg;
+  while (probe.Runs == 0 && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchUiMessage(msg);
+  EXPECT_EQ(seen.Listed, 1000);
+  EXPECT_GT(seen.Uninspected, 0);  // answered while the inspections run
+  // The window keeps handling its messages (here a timer's, which come only
+  // when nothing else waits) until the last row is filled in.
+  int answered = 0;
+  TWatcher ticks([&] {
+    ++answered;
+    return false;
+  });
+  while (App->Form1().Uninspected() > 0 && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchUiMessage(msg);
+  Pump();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  std::printf("1000 drawings listed in %.2f s and inspected in %.2f s, %d timer messages answered meanwhile\n",
+              listedAfter, seconds, answered);
+  EXPECT_GT(answered, 0);
+  EXPECT_EQ(Cell(0, qm::ColHidden), "1 / 0");
+  EXPECT_EQ(Cell(999, qm::ColRemoves), "要素 1、ブロック定義 0、画像 0");
   Close();
 }
 
@@ -372,10 +635,9 @@ TEST_F(WindowTest, DropDeleteConvertReportAndSettings) {
   EXPECT_EQ(Items(), (std::vector<fs::path>{plan, longName, keep, bad, gone}));
 
   // Select the long one and delete it with its access key.
-  HWND list = Control(IdListBox1);
+  HWND list = List();
   SetFocus(list);
-  SendMessageW(list, LB_SETSEL, TRUE, 1);
-  SendMessageW(list, LB_SETCARETINDEX, 1, FALSE);
+  SelectRow(list, 1);
   PostKey(list, 'd', true);
   Pump();
   EXPECT_EQ(Items(), (std::vector<fs::path>{plan, keep, bad, gone}));
@@ -383,34 +645,39 @@ TEST_F(WindowTest, DropDeleteConvertReportAndSettings) {
 
   // While the batch runs: the commands are refused and the progress shows.
   struct {
-    bool Add = true, Delete = true, Convert = true, Exit = false, Progress = false;
-    std::string Status;
-    int Selected = -1;
+    bool Add = true, Delete = true, Convert = true, Exit = false, Progress = false, Stop = false;
+    std::string Status, Count;
+    std::vector<int> Selected;
   } busy;
+  TProbe* self = nullptr;
   TProbe probe([&] {
+    // Handled again until the first file is in progress.
+    if (!StatusText(Control(IdStatusBar1)).starts_with(L"ファイル")) return self->Post();
     busy.Add = IsWindowEnabled(Control(IdButton1));
     busy.Delete = IsWindowEnabled(Control(IdButton2));
     busy.Convert = IsWindowEnabled(Control(IdButton3));
     busy.Exit = IsWindowEnabled(Control(IdButton4));
     busy.Progress = IsWindowVisible(Control(IdProgressBar1));
+    busy.Stop = IsWindowVisible(Control(IdStop)) && IsWindowEnabled(Control(IdStop));
     busy.Status = Narrow(StatusText(Control(IdStatusBar1)));
-    int selected = -1;
-    SendMessageW(list, LB_GETSELITEMS, 1, reinterpret_cast<LPARAM>(&selected));
-    busy.Selected = SendMessageW(list, LB_GETSELCOUNT, 0, 0) == 1 ? selected : -1;
+    busy.Count = Narrow(WindowText(Control(IdProgressText)));
+    busy.Selected = SelectedRows(list);
   });
+  self = &probe;
   probe.Post();
-  Drop({late});  // ignored: handled while the first file is in progress
+  Drop({late});  // ignored: handled while the batch runs
   TReportSeen report;
   CloseReportWith(VK_ESCAPE, report);
   Click(IdButton3);
-  EXPECT_EQ(probe.Runs, 1);
   EXPECT_FALSE(busy.Add);
   EXPECT_FALSE(busy.Delete);
   EXPECT_FALSE(busy.Convert);
   EXPECT_TRUE(busy.Exit);
   EXPECT_TRUE(busy.Progress);
+  EXPECT_TRUE(busy.Stop);
   EXPECT_EQ(busy.Status, "ファイル【" + U8(plan) + "】変換中");
-  EXPECT_EQ(busy.Selected, 0);
+  EXPECT_EQ(busy.Count, "1 / 4\r\n" + U8(plan.filename()));
+  EXPECT_EQ(busy.Selected, std::vector<int>{0});
 
   ASSERT_TRUE(report.Shown);
   EXPECT_FALSE(report.OwnerEnabled);
@@ -421,7 +688,9 @@ TEST_F(WindowTest, DropDeleteConvertReportAndSettings) {
       "【" + U8(plan) + "】", "　→ " + U8(out),                     "　変換を行いました。",
       "【" + U8(keep) + "】", "　非表示レイヤはありませんので",       "　変換をパスします。",
       "【" + U8(bad) + "】",  "　読み込めないファイルですので",       "　変換をパスします。",
-      "【" + U8(gone) + "】", "　指定したファイルは存在しませんので", "　変換をパスします。"};
+      "　理由：the file does not start with \"JwwData.\"",
+      "【" + U8(gone) + "】", "　指定したファイルは存在しませんので", "　変換をパスします。",
+      "",                     "集計：変換 1、非表示レイヤなし 1、読み込めない 2、変換出来ない 0"};
   EXPECT_EQ(report.Lines, expected);
 
   // After Esc: the report is hidden, the window usable again.
@@ -430,7 +699,8 @@ TEST_F(WindowTest, DropDeleteConvertReportAndSettings) {
   EXPECT_TRUE(IsWindowEnabled(Control(IdButton1)));
   EXPECT_TRUE(IsWindowEnabled(Control(IdButton3)));
   EXPECT_FALSE(IsWindowVisible(Control(IdProgressBar1)));
-  EXPECT_EQ(SendMessageW(list, LB_GETSELCOUNT, 0, 0), 0);
+  EXPECT_FALSE(IsWindowVisible(Control(IdStop)));
+  EXPECT_TRUE(SelectedRows(list).empty());
   EXPECT_EQ(Narrow(StatusText(Control(IdStatusBar1))), kIdle);
   EXPECT_EQ(Items(), (std::vector<fs::path>{plan, keep, bad, gone}));
   TJwwData converted;
@@ -447,28 +717,32 @@ TEST_F(WindowTest, DropDeleteConvertReportAndSettings) {
   CloseReportWith(VK_RETURN, second);
   Click(IdButton3);
   ASSERT_TRUE(second.Shown);
-  ASSERT_EQ(second.Lines.size(), 12u);
+  ASSERT_EQ(second.Lines.size(), 15u);
   EXPECT_EQ(second.Lines[1], "　→ " + U8(Data / L"plan図面ŝ_3.JWW"));
   EXPECT_FALSE(IsWindowVisible(Form2()));
 
-  // New geometry: the window, the report window, and the list dragged wider.
+  // New geometry: the window (its extra width goes to the list), the report
+  // window, and the list dragged wider.
   SetWindowPos(Main(), nullptr, 150, 120, 520, 320, SWP_NOZORDER);
   SetWindowPos(Form2(), nullptr, 300, 200, 400, 250, SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_EQ(PlaceInParent(list).right, 176 + 42);
   HWND splitter = Control(IdSplitter1);
   SendMessageW(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 5));
   SendMessageW(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(41, 5));
   SendMessageW(splitter, WM_LBUTTONUP, 0, MAKELPARAM(41, 5));
-  EXPECT_EQ(PlaceInParent(Control(IdButton1)).left, 216 + 3 + 8);
+  EXPECT_EQ(PlaceInParent(Control(IdButton1)).left, 258 + 3 + 8);
   Close();
 
-  EXPECT_EQ(ReadBytes(Dat), "150\r\n120\r\n520\r\n320\r\n216\r\n300\r\n200\r\n400\r\n250\r\n" + U8(Program.Path()) +
+  EXPECT_EQ(ReadBytes(Dat), "150\r\n120\r\n520\r\n320\r\n258\r\n300\r\n200\r\n400\r\n250\r\n" + U8(Program.Path()) +
                                 "\\\r\n");
   EXPECT_FALSE(fs::exists(Program / L"TEMP"));
+  const std::string view = ReadBytes(Program / L"Quillmark.ini");
+  EXPECT_TRUE(view.starts_with("[Quillmark]\r\nMaximized=0\r\nColumns=150,220,90,180,210,320\r\nPaneWidth=")) << view;
 
   Start();
   EXPECT_EQ(ScreenRect(Main()), (RECT{150, 120, 670, 440}));
   EXPECT_EQ(ScreenRect(Form2()), (RECT{300, 200, 700, 450}));
-  EXPECT_EQ(PlaceInParent(Control(IdListBox1)).right, 216);
+  EXPECT_EQ(PlaceInParent(List()).right, 258);
   EXPECT_TRUE(Items().empty());
   Close();
 }
@@ -489,7 +763,8 @@ TEST_F(WindowTest, DamagedSettingsGiveUsableWindows) {
     EXPECT_GE(rc.bottom - rc.top, w == Main() ? TMainWindow::MinHeight : TResultWindow::MinHeight) << rc;
   }
   EXPECT_EQ(ScreenRect(Main()).left, 0);
-  EXPECT_EQ(PlaceInParent(Control(IdListBox1)).right, 20);
+  EXPECT_EQ(PlaceInParent(List()).right, 20);
+  EXPECT_TRUE(ButtonsVisible());
 
   const fs::path a = Data / L"a.jww";
   Put(a, HiddenGroupDrawing(420));
@@ -505,27 +780,265 @@ TEST_F(WindowTest, DamagedSettingsGiveUsableWindows) {
   EXPECT_TRUE(saved.ends_with("\r\n\r\n")) << saved;  // line 10, the folder, was missing: empty
 }
 
-// Closing while a batch runs lets the file in progress finish, then the
-// program ends without showing the report.
-TEST_F(WindowTest, CloseDuringABatchFinishesTheCurrentFileThenCloses) {
-  const fs::path a = Data / L"a.jww", b = Data / L"b.jww";
-  Put(a, HiddenGroupDrawing(600));
-  Put(b, HiddenGroupDrawing(600));
+// A list width saved for a larger window never pushes the buttons out; the
+// maximised state and the list's width in it come back after a restart.
+TEST_F(WindowTest, ASavedListWidthNeverHidesTheButtonsAndMaximisedIsRemembered) {
+  std::ofstream(Dat, std::ios::binary) << "192\r\n107\r\n478\r\n264\r\n699\r\n222\r\n129\r\n456\r\n293\r\nC:\\\r\n";
   Start();
-  Drop({a, b});
+  EXPECT_TRUE(ButtonsVisible());
+  EXPECT_EQ(PlaceInParent(Control(IdButton4)).right, Client().right - 88 + 8 + 75);
+
+  ShowWindow(Main(), SW_MAXIMIZE);
   Pump();
-  ASSERT_EQ(Items().size(), 2u);
-  TReportSeen report;
-  CloseReportWith(VK_ESCAPE, report);
-  PostMessageW(Main(), WM_CLOSE, 0, 0);  // handled while a is in progress
-  Click(IdButton3);
-  PumpUntilClosed();
-  EXPECT_FALSE(report.Shown);
-  EXPECT_TRUE(fs::exists(Data / L"a_2.JWW"));
-  EXPECT_FALSE(fs::exists(Data / L"b_2.JWW"));
-  EXPECT_TRUE(fs::exists(Dat));
+  const int wide = Client().right;
+  ASSERT_GT(wide, 700);
+  HWND splitter = Control(IdSplitter1);
+  const int from = PlaceInParent(splitter).left;
+  SendMessageW(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 5));
+  SendMessageW(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(static_cast<WORD>(1 + 700 - from), 5));
+  SendMessageW(splitter, WM_LBUTTONUP, 0, MAKELPARAM(static_cast<WORD>(1 + 700 - from), 5));
+  EXPECT_EQ(PlaceInParent(List()).right, 700);
+  Close();
+  const std::string saved = ReadBytes(Dat);
+  EXPECT_TRUE(saved.starts_with("192\r\n107\r\n478\r\n264\r\n")) << saved;  // the normal place
+  EXPECT_NE(ReadBytes(Program / L"Quillmark.ini").find("Maximized=1"), std::string::npos);
+
+  Start();
+  EXPECT_TRUE(IsZoomed(Main()));
+  EXPECT_EQ(Client().right, wide);
+  EXPECT_EQ(PlaceInParent(List()).right, 700);
+  EXPECT_TRUE(ButtonsVisible());
+  Close();
+  // The same settings in a normal window (the restore itself is left to the
+  // window manager, which the virtual X server of the tests lacks).
+  const std::string view = ReadBytes(Program / L"Quillmark.ini");
+  ASSERT_NE(view.find("Maximized=1"), std::string::npos) << view;
+  std::ofstream(Program / L"Quillmark.ini", std::ios::binary)
+      << view.substr(0, view.find("Maximized=1")) << "Maximized=0" << view.substr(view.find("Maximized=1") + 11);
+  Start();
+  EXPECT_FALSE(IsZoomed(Main()));
+  EXPECT_EQ(ScreenRect(Main()), (RECT{192, 107, 192 + 478, 107 + 264}));
+  EXPECT_TRUE(ButtonsVisible());
+  Close();
 }
 
+// Delete removes the selected entries, Ctrl+A selects every one, a column's
+// header sorts by it.
+TEST_F(WindowTest, DeleteKeyCtrlAAndSortingByAColumn) {
+  std::vector<fs::path> files;
+  for (const wchar_t* name : {L"c.jww", L"a.jww", L"b.jww", L"d.jww"}) {
+    files.push_back(Data / name);
+    Put(files.back(), HiddenGroupDrawing(600));
+  }
+  Start();
+  Drop(files);
+  Pump();
+  HWND list = List();
+  SetFocus(list);
+  SelectRow(list, 1);
+  SelectRow(list, 3);
+  PostKey(list, VK_DELETE);
+  Pump();
+  EXPECT_EQ(Items(), (std::vector<fs::path>{files[0], files[2]}));
+
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0x80;  // Ctrl is held
+  SetKeyboardState(keys);
+  PostKey(list, 'A');
+  Pump();
+  keys[VK_CONTROL] = 0;
+  SetKeyboardState(keys);
+  EXPECT_EQ(SelectedRows(list), (std::vector<int>{0, 1}));
+
+  NMLISTVIEW click{};
+  click.hdr = {list, static_cast<UINT_PTR>(IdListBox1), LVN_COLUMNCLICK};
+  click.iItem = -1;
+  click.iSubItem = 0;
+  SendMessageW(Main(), WM_NOTIFY, IdListBox1, reinterpret_cast<LPARAM>(&click));
+  EXPECT_EQ(Items(), (std::vector<fs::path>{files[2], files[0]}));  // b, c
+  EXPECT_EQ(SelectedRows(list), (std::vector<int>{0, 1}));
+  SendMessageW(Main(), WM_NOTIFY, IdListBox1, reinterpret_cast<LPARAM>(&click));
+  EXPECT_EQ(Items(), (std::vector<fs::path>{files[0], files[2]}));
+  Close();
+}
+
+// Stop, or Esc, ends a batch after the file in progress and shows the report
+// of what was done.
+TEST_F(WindowTest, StopAndEscEndTheBatchAfterTheFileInProgress) {
+  std::vector<fs::path> files;
+  for (int k = 0; k < 12; ++k) {
+    files.push_back(Data / (L"p" + std::to_wstring(k + 10) + L".jww"));
+    Put(files.back(), HiddenGroupDrawing(600));
+  }
+  Start();
+  Drop(files);
+  Pump();
+  for (const bool esc : {false, true}) {
+    SCOPED_TRACE(esc ? "Esc" : "Stop");
+    // Stopped as soon as the first file has its outcome.
+    TProbe* self = nullptr;
+    TProbe stop([&] {
+      if (App->Form1().Results().empty()) return self->Post();
+      if (esc) {
+        SetFocus(List());
+        PostKey(List(), VK_ESCAPE);
+      } else {
+        Click(IdStop);
+      }
+    });
+    self = &stop;
+    stop.Post();
+    TReportSeen report;
+    CloseReportWith(VK_ESCAPE, report);
+    Click(IdButton3);
+    ASSERT_TRUE(report.Shown);
+    const size_t done = App->Form1().Results().size();
+    EXPECT_TRUE(App->Form1().Interrupted());
+    EXPECT_GE(done, 1u);
+    EXPECT_LT(done, files.size());
+    ASSERT_GE(report.Lines.size(), 2u);
+    EXPECT_EQ(report.Lines[report.Lines.size() - 2], "中止しました（" + std::to_string(done) + " / 12）");
+    EXPECT_EQ(report.Lines.size(), 3 * done + 3);
+    EXPECT_FALSE(IsWindowVisible(Control(IdStop)));
+  }
+  Close();
+}
+
+// The message box a window owns that is shown now, and its text.
+HWND ShownMessageBox(HWND owner) {
+  struct TFind {
+    HWND Owner, Found = nullptr;
+  } find{owner};
+  EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL {
+    auto* f = reinterpret_cast<TFind*>(p);
+    wchar_t cls[16] = {};
+    GetClassNameW(w, cls, 16);
+    if (GetWindow(w, GW_OWNER) == f->Owner && IsWindowVisible(w) && std::wstring(cls) == L"#32770") f->Found = w;
+    return f->Found == nullptr;
+  }, reinterpret_cast<LPARAM>(&find));
+  return find.Found;
+}
+
+std::wstring StaticTexts(HWND dialog) {
+  std::wstring all;
+  EnumChildWindows(dialog, [](HWND w, LPARAM p) -> BOOL {
+    wchar_t cls[16] = {};
+    GetClassNameW(w, cls, 16);
+    if (std::wstring(cls) == L"Static") *reinterpret_cast<std::wstring*>(p) += WindowText(w);
+    return TRUE;
+  }, reinterpret_cast<LPARAM>(&all));
+  return all;
+}
+
+// Closing while a batch runs asks first, and the batch waits for the answer:
+// no lets it go on to its report; yes ends it after the file in progress and
+// closes without the report.
+TEST_F(WindowTest, CloseDuringABatchAsksFirst) {
+  std::vector<fs::path> files;
+  for (int k = 0; k < 8; ++k) {
+    files.push_back(Data / (L"f" + std::to_wstring(k) + L".jww"));
+    Put(files.back(), HiddenGroupDrawing(600));
+  }
+  Start();
+  Drop(files);
+  Pump();
+  for (const int answer : {IDNO, IDYES}) {
+    SCOPED_TRACE(answer == IDYES ? "yes" : "no");
+    std::wstring question;
+    size_t doneWhenAsked = 99;
+    auto watcher = std::make_unique<TWatcher>([&] {
+      HWND box = ShownMessageBox(Main());
+      if (!box) return false;
+      question = StaticTexts(box);
+      doneWhenAsked = App->Form1().Results().size();
+      PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(answer), 0);
+      return true;
+    });
+    TReportSeen report;
+    CloseReportWith(VK_ESCAPE, report);
+    PostMessageW(Main(), WM_CLOSE, 0, 0);  // handled as the batch begins
+    Click(IdButton3);
+    EXPECT_NE(question.find(L"中止し、終了しますか"), std::wstring::npos) << Narrow(question);
+    EXPECT_EQ(doneWhenAsked, 0u);  // the batch waited for the answer
+    if (answer == IDNO) {
+      EXPECT_TRUE(report.Shown);
+      EXPECT_FALSE(App->Form1().Interrupted());
+      EXPECT_TRUE(fs::exists(Data / L"f7_2.JWW"));
+      EXPECT_TRUE(IsWindow(Main()));
+    } else {
+      PumpUntilClosed();
+      EXPECT_FALSE(report.Shown);
+      EXPECT_FALSE(fs::exists(Data / L"f0_3.JWW"));  // asked before the first file began
+      EXPECT_TRUE(fs::exists(Dat));
+    }
+  }
+}
+
+// Drawings and folders named on the command line are listed at the start; a
+// second start hands its own to the running window.
+TEST_F(WindowTest, CommandLinePathsAndASecondStart) {
+  const fs::path a = Data / L"a.jww", sub = Data / L"sub", b = Data / L"sub" / L"b.jww";
+  fs::create_directories(sub);
+  Put(a, HiddenGroupDrawing(600));
+  Put(b, HiddenGroupDrawing(600));
+  Put(sub / L"b_2.JWW", HiddenGroupDrawing(600));  // an earlier output: left out
+  Start({a});
+  EXPECT_EQ(Items(), std::vector<fs::path>{a});
+  const fs::path current = fs::current_path();
+  fs::current_path(Data.Path());  // relative paths are made whole by the second start
+  EXPECT_TRUE(HandToRunningWindow({L"sub", L"a.jww"}));
+  fs::current_path(current);
+  Pump();
+  EXPECT_EQ(Items(), (std::vector<fs::path>{a, b}));
+  Close();
+  EXPECT_FALSE(HandToRunningWindow({a}));  // none runs
+}
+
+// A program folder that cannot be written (an installed program): the
+// settings go to the user's folder and come back from there.
+TEST_F(WindowTest, AReadOnlyProgramFolderKeepsTheSettingsAcrossARestart) {
+  // /proc takes no new files, whoever asks (the tests run as the superuser).
+  const fs::path readOnly = L"Z:\\proc\\self\\Quillmark.exe";
+  Start({}, readOnly);
+  SetWindowPos(Main(), nullptr, 140, 90, 500, 300, SWP_NOZORDER);
+  Close();
+  const fs::path saved = AppData / L"Quillmark" / L"Quillmark.dat";
+  ASSERT_TRUE(fs::exists(saved));
+  EXPECT_TRUE(ReadBytes(saved).starts_with("140\r\n90\r\n500\r\n300\r\n"));
+  Start({}, readOnly);
+  EXPECT_EQ(ScreenRect(Main()), (RECT{140, 90, 640, 390}));
+  Close();
+}
+
+// The result window copies its report and opens the output's folder.
+TEST_F(WindowTest, TheReportIsCopiedAndItsOutputFolderOpened) {
+  const fs::path a = Data / L"a.jww";
+  Put(a, HiddenGroupDrawing(600));
+  Start({a});
+  fs::path opened;
+  App->ResultWindow().OpenFolder = [&](const fs::path& file) { opened = file; };
+  std::wstring copied;
+  auto watcher = std::make_unique<TWatcher>([&] {
+    if (!App->ResultWindow().Modal()) return false;
+    SendMessageW(GetDlgItem(Form2(), IdCopy), BM_CLICK, 0, 0);
+    if (OpenClipboard(nullptr)) {
+      if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        copied = static_cast<const wchar_t*>(GlobalLock(data));
+        GlobalUnlock(data);
+      }
+      CloseClipboard();
+    }
+    SendMessageW(GetDlgItem(Form2(), IdOpenFolder), BM_CLICK, 0, 0);
+    PostMessageW(Form2(), WM_CLOSE, 0, 0);
+    return true;
+  });
+  Click(IdButton3);
+  EXPECT_EQ(opened, Data / L"a_2.JWW");
+  EXPECT_EQ(Narrow(copied), "【" + U8(a) + "】\r\n　→ " + U8(Data / L"a_2.JWW") + "\r\n　変換を行いました。\r\n\r\n" +
+                                "集計：変換 1、非表示レイヤなし 0、読み込めない 0、変換出来ない 0\r\n");
+  Close();
+}
 
 // On a monitor at 144 DPI the design geometry and the font grow by half and
 // the settings keep 96-DPI sizes. Runs on its own with the system scale at
@@ -539,6 +1052,7 @@ TEST(WindowDpiTest, DISABLED_DesignGeometryIsScaledAndSavedAt96Dpi) {
   ASSERT_EQ(GetDpiForSystem(), 144u) << "the system scale is not 150 %";
   TTempFolder program;
   auto app = std::make_unique<TQuillmark>();
+  app->MainWindow().AppDataFolder = program.Path();
   ASSERT_TRUE(app->Start(program / L"Quillmark.exe", SW_SHOWNORMAL));
   Pump();
   HWND main = app->MainWindow().Hwnd();
@@ -548,7 +1062,7 @@ TEST(WindowDpiTest, DISABLED_DesignGeometryIsScaledAndSavedAt96Dpi) {
   const RECT button = PlaceInParent(GetDlgItem(main, IdButton1));
   EXPECT_EQ(button, (RECT{264 + 5 + 12, 30 + 12, 264 + 5 + 12 + 113, 30 + 12 + 38}));
   LOGFONTW lf{};
-  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(main, IdMemo1), WM_GETFONT, 0, 0)), sizeof lf, &lf);
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(main, IdListBox1), WM_GETFONT, 0, 0)), sizeof lf, &lf);
   EXPECT_EQ(lf.lfHeight, -20);
   PostMessageW(main, WM_CLOSE, 0, 0);
   MSG msg;

@@ -1,6 +1,9 @@
 // Writes the bundled sample drawings into a folder: several versions, hidden
 // layer groups and layers, nested blocks, and embedded images.
 //   makesamples OUTPUT_FOLDER
+//   makesamples --window OUTPUT_FOLDER    the four drawings the window's
+//     pictures show: nothing hidden, hidden material, everything hidden,
+//     and a damaged file
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -248,11 +251,30 @@ Drawing Plan(int32_t version) {
   return d;
 }
 
+// What the window's pictures show, one drawing a row.
+int WindowSamples(const std::filesystem::path& out) {
+  std::filesystem::create_directories(out);
+  Drawing visible = Plan(420);
+  visible.Hdr.LayerGroups[2].State = 2;
+  visible.Hdr.Layers[5].State = 2;
+  WriteFile(out / "visible_v420.jww", Build(visible));
+  WriteFile(out / "plan_v600.jww", Build(Plan(600)));
+  Drawing all = Plan(600);  // group 0 hidden too: every element lies on a hidden group
+  all.Hdr.LayerGroups[0].State = 0;
+  WriteFile(out / "allhidden_v600.jww", Build(all));
+  auto damaged = Build(Plan(351));
+  damaged.resize(damaged.size() * 2 / 3);
+  WriteFile(out / "damaged_v351.jww", damaged);
+  std::printf("window samples written to %s\n", out.string().c_str());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string_view(argv[1]) == "--window") return WindowSamples(argv[2]);
   if (argc != 2) {
-    std::fprintf(stderr, "usage: makesamples OUTPUT_FOLDER\n");
+    std::fprintf(stderr, "usage: makesamples [--window] OUTPUT_FOLDER\n");
     return 2;
   }
   const std::filesystem::path out = argv[1];

@@ -1,0 +1,379 @@
+#include "preview_win.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <tuple>
+#include <vector>
+
+#include "textconv.h"
+#include "wintext_win.h"
+
+namespace qm::win {
+
+namespace {
+
+constexpr double Pi = 3.14159265358979323846;
+constexpr double WheelStep = 1.25;        // zoom a notch of the wheel, or + and -
+constexpr double Faint = 0.35;            // of its colour the shown drawing keeps under the hidden material
+constexpr double BaselineRaise = 0.12;    // of a text's height: its baseline above its cell's bottom
+
+COLORREF Colour(uint32_t rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+// A colour moved towards the background, keeping share of itself.
+COLORREF Towards(COLORREF c, COLORREF background, double share) {
+  auto mix = [share](int a, int b) { return static_cast<BYTE>(std::lround(a * share + b * (1 - share))); };
+  return RGB(mix(GetRValue(c), GetRValue(background)), mix(GetGValue(c), GetGValue(background)),
+             mix(GetBValue(c), GetBValue(background)));
+}
+
+bool Finite(view::TPoint p) { return std::isfinite(p.X) && std::isfinite(p.Y); }
+
+// Plays the display list back on a device context: one pass for the shown
+// drawing (faint), one for the hidden material (red). Pens, brushes and
+// fonts are made once a paint.
+class TPainter {
+ public:
+  TPainter(HDC dc, const TPreview& p, const TPreviewView& view) : Dc_(dc), P_(p), View_(view) {
+    Background_ = Colour(p.Background);
+  }
+  ~TPainter() {
+    for (auto& [key, pen] : Pens_) DeleteObject(pen);
+    for (auto& [key, brush] : Brushes_) DeleteObject(brush);
+    for (auto& [key, font] : Fonts_) DeleteObject(font);
+  }
+  TPainter(const TPainter&) = delete;
+  TPainter& operator=(const TPainter&) = delete;
+
+  void Pass(bool hidden, const std::vector<uint32_t>& items) {
+    Hidden_ = hidden;
+    for (uint32_t i : items) {
+      const view::TDisplayList::TEntry& e = P_.Items[i];
+      if (e.Origin.Visible == hidden) continue;
+      Item(e);
+    }
+  }
+
+ private:
+  COLORREF Tint(uint32_t rgb) const { return Hidden_ ? TPreviewWindow::HiddenColor : Towards(Colour(rgb), Background_, Faint); }
+
+  POINT Px(view::TPoint mm) const {
+    const view::TPoint p = View_.ToPixels(mm);
+    auto clamp = [](double v) { return static_cast<LONG>(std::lround(std::clamp(v, -1e7, 1e7))); };
+    return {clamp(p.X), clamp(p.Y)};
+  }
+
+  void UsePen(const view::TDisplayList::TEntry& e) {
+    const view::TStroke& s = P_.Items.Stroke(e);
+    int width = std::max(1, static_cast<int>(std::lround(s.Width * View_.Scale())));
+    if (Hidden_) width = std::max(width, 2);
+    std::vector<DWORD> dashes;
+    double pattern = 0;
+    for (int k = 0; k < s.DashCount && k < 10; ++k) pattern += s.Dashes[static_cast<size_t>(k)] * View_.Scale();
+    if (!IsSolid(s) && pattern >= 4)
+      for (int k = 0; k < s.DashCount && k < 10; ++k)
+        dashes.push_back(std::max<DWORD>(1, static_cast<DWORD>(std::lround(s.Dashes[static_cast<size_t>(k)] * View_.Scale()))));
+    const auto key = std::make_tuple(Tint(s.Color), width, dashes);
+    auto it = Pens_.find(key);
+    if (it == Pens_.end()) {
+      LOGBRUSH brush{BS_SOLID, Tint(s.Color), 0};
+      HPEN pen = dashes.empty()
+                     ? ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND | PS_JOIN_ROUND, static_cast<DWORD>(width),
+                                    &brush, 0, nullptr)
+                     : ExtCreatePen(PS_GEOMETRIC | PS_USERSTYLE | PS_ENDCAP_FLAT, static_cast<DWORD>(width), &brush,
+                                    static_cast<DWORD>(dashes.size()), dashes.data());
+      it = Pens_.emplace(key, pen).first;
+    }
+    SelectObject(Dc_, it->second);
+  }
+
+  void UseBrush(COLORREF c) {
+    auto it = Brushes_.find(c);
+    if (it == Brushes_.end()) it = Brushes_.emplace(c, CreateSolidBrush(c)).first;
+    SelectObject(Dc_, it->second);
+  }
+
+  void Line(const std::vector<view::TPoint>& points) {
+    Points_.clear();
+    for (const view::TPoint& p : points)
+      if (Finite(p)) Points_.push_back(Px(p));
+    if (Points_.size() >= 2) Polyline(Dc_, Points_.data(), static_cast<int>(Points_.size()));
+  }
+
+  void Item(const view::TDisplayList::TEntry& e) {
+    switch (e.Kind) {
+      case view::TItemKind::Polyline: {
+        UsePen(e);
+        const auto points = P_.Items.Points(e);
+        Line(std::vector<view::TPoint>(points.begin(), points.end()));
+        break;
+      }
+      case view::TItemKind::Arc:
+        UsePen(e);
+        Line(FlattenArc(P_.Items.Arc(e), View_.Scale()));
+        break;
+      case view::TItemKind::Polygon: {
+        Points_.clear();
+        for (const view::TPoint& p : P_.Items.Points(e))
+          if (Finite(p)) Points_.push_back(Px(p));
+        if (Points_.size() < 3) break;
+        UseBrush(Tint(P_.Items.Fill(e)));
+        SelectObject(Dc_, GetStockObject(NULL_PEN));
+        Polygon(Dc_, Points_.data(), static_cast<int>(Points_.size()));
+        break;
+      }
+      case view::TItemKind::Text: Text(P_.Items.Text(e)); break;
+      case view::TItemKind::Image: {
+        const view::TImage image = P_.Items.Image(e);
+        Frame(image.Frame, image.Width, image.Height, image.Color);
+        break;
+      }
+      case view::TItemKind::Dot: {
+        const view::TDot& d = P_.Items.Dot(e);
+        const POINT at = Px(d.At);
+        const int r = std::max(1, static_cast<int>(std::lround(d.Radius * View_.Scale())));
+        UseBrush(Tint(d.Color));
+        SelectObject(Dc_, GetStockObject(NULL_PEN));
+        Ellipse(Dc_, at.x - r, at.y - r, at.x + r + 1, at.y + r + 1);
+        break;
+      }
+      default:
+        break;  // inserts are expanded: no Insert or Definition item reaches here
+    }
+  }
+
+  // The outline of the rectangle (0, 0)-(width, height) of a frame.
+  void Frame(const view::TMatrix& frame, double width, double height, uint32_t colour) {
+    LOGBRUSH brush{BS_SOLID, Tint(colour), 0};
+    HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID, Hidden_ ? 2 : 1, &brush, 0, nullptr);
+    HGDIOBJ old = SelectObject(Dc_, pen);
+    Line({frame({0, 0}), frame({width, 0}), frame({width, height}), frame({0, height}), frame({0, 0})});
+    SelectObject(Dc_, old);
+    DeleteObject(pen);
+  }
+
+  void Text(const view::TText& t) {
+    if (!t.Text || !std::isfinite(t.SizeY) || !std::isfinite(t.Angle())) return;
+    const double scale = std::hypot(t.Frame.A, t.Frame.B) * View_.Scale();  // pixels a millimetre of the text
+    const int height = static_cast<int>(std::lround(t.SizeY * scale));
+    if (height < 4) {  // too small to read: the run as a line
+      LOGBRUSH brush{BS_SOLID, Tint(t.Color), 0};
+      HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID, Hidden_ ? 2 : 1, &brush, 0, nullptr);
+      HGDIOBJ old = SelectObject(Dc_, pen);
+      Line({t.Frame({0, t.SizeY / 3}), t.Frame({t.Width, t.SizeY / 3})});
+      SelectObject(Dc_, old);
+      DeleteObject(pen);
+      return;
+    }
+    const int tenths = static_cast<int>(std::lround(t.Angle() * 1800 / Pi));
+    const std::wstring face = t.Font && !t.Font->empty() ? Widen(ToUtf8(*t.Font)) : UiFontFace();
+    const int width = std::max(1, static_cast<int>(std::lround(t.SizeX * scale / 2)));
+    const auto key = std::make_tuple(height, width, tenths, face);
+    auto it = Fonts_.find(key);
+    if (it == Fonts_.end()) {
+      LOGFONTW lf{};
+      lf.lfHeight = -height;
+      lf.lfWidth = width;
+      lf.lfEscapement = lf.lfOrientation = tenths;
+      lf.lfCharSet = DEFAULT_CHARSET;
+      lf.lfQuality = ANTIALIASED_QUALITY;
+      lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
+      it = Fonts_.emplace(key, CreateFontIndirectW(&lf)).first;
+    }
+    SelectObject(Dc_, it->second);
+    SetTextColor(Dc_, Tint(t.Color));
+    SetTextCharacterExtra(Dc_, static_cast<int>(std::lround(t.Spacing * scale)));
+    const POINT at = Px(t.Frame({0, BaselineRaise * t.SizeY}));
+    const std::wstring text = Widen(Printable(ToUtf8(*t.Text)));
+    TextOutW(Dc_, at.x, at.y, text.c_str(), static_cast<int>(text.size()));
+  }
+
+  HDC Dc_;
+  const TPreview& P_;
+  const TPreviewView& View_;
+  COLORREF Background_ = RGB(255, 255, 255);
+  bool Hidden_ = false;
+  std::vector<POINT> Points_;
+  std::map<std::tuple<COLORREF, int, std::vector<DWORD>>, HPEN> Pens_;
+  std::map<COLORREF, HBRUSH> Brushes_;
+  std::map<std::tuple<int, int, int, std::wstring>, HFONT> Fonts_;
+};
+
+}  // namespace
+
+bool TPreviewWindow::Create(HWND parent, int id) {
+  return CreateWindowOfClass(L"QuillmarkPreview", CS_DBLCLKS, nullptr, nullptr, WS_EX_CLIENTEDGE,
+                             WS_CHILD | WS_VISIBLE | WS_TABSTOP, L"", 0, 0, 0, 0, parent, id);
+}
+
+void TPreviewWindow::Show(std::shared_ptr<const TPreview> preview, std::wstring note) {
+  if (preview == Preview_ && note == Note_) return;
+  Preview_ = std::move(preview);
+  Note_ = std::move(note);
+  Fit();
+}
+
+void TPreviewWindow::Fit() {
+  RECT rc{};
+  GetClientRect(Hwnd_, &rc);
+  View_.reset();
+  if (Preview_ && Preview_->Error.empty()) View_.emplace(Preview_->Extent, rc.right, rc.bottom);
+  InvalidateRect(Hwnd_, nullptr, FALSE);
+}
+
+void TPreviewWindow::ZoomAt(double factor, POINT at) {
+  if (!View_) return;
+  View_->ZoomAt(factor, {static_cast<double>(at.x), static_cast<double>(at.y)});
+  InvalidateRect(Hwnd_, nullptr, FALSE);
+}
+
+void TPreviewWindow::Paint(HDC dc, const RECT& area) {
+  const int saved = SaveDC(dc);
+  FillRect(dc, &area, GetSysColorBrush(COLOR_BTNSHADOW));
+  SetBkMode(dc, TRANSPARENT);
+  if (!View_ || !Preview_) {
+    // A note in the picture's place: the drawing is being drawn, or cannot be.
+    FillRect(dc, &area, GetSysColorBrush(COLOR_WINDOW));
+    std::wstring note = Note_;
+    if (Preview_ && !Preview_->Error.empty()) note = L"プレビューできません：" + Widen(Printable(Preview_->Error));
+    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(GetParent(Hwnd_), WM_GETFONT, 0, 0)));
+    SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    RECT box = area;
+    InflateRect(&box, -4, -4);
+    DrawTextW(dc, note.c_str(), -1, &box, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+  } else {
+    const TPreview& p = *Preview_;
+    const COLORREF background = Colour(p.Background);
+    HBRUSH paper = CreateSolidBrush(background);
+    if (p.Sheet) {
+      const view::TPoint a = View_->ToPixels({-p.Sheet->Width / 2, p.Sheet->Height / 2});
+      const view::TPoint b = View_->ToPixels({p.Sheet->Width / 2, -p.Sheet->Height / 2});
+      RECT sheet{static_cast<LONG>(std::lround(a.X)), static_cast<LONG>(std::lround(a.Y)),
+                 static_cast<LONG>(std::lround(b.X)) + 1, static_cast<LONG>(std::lround(b.Y)) + 1};
+      IntersectRect(&sheet, &sheet, &area);
+      FillRect(dc, &sheet, paper);
+    } else {
+      FillRect(dc, &area, paper);
+    }
+    DeleteObject(paper);
+    const std::vector<uint32_t> items = p.Items.ItemsIn(View_->Visible());
+    {
+      TPainter painter(dc, p, *View_);
+      painter.Pass(false, items);
+      painter.Pass(true, items);
+    }
+    if (p.HiddenItems > 0 || !p.Complete) {
+      // What the red means, and whether the picture is whole.
+      SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(GetParent(Hwnd_), WM_GETFONT, 0, 0)));
+      const std::wstring legend = std::wstring(p.HiddenItems ? L"赤：削除されるもの" : L"") +
+                                  (p.Complete ? L"" : L"（一部のみ表示）");
+      SetTextColor(dc, p.HiddenItems ? HiddenColor : GetSysColor(COLOR_GRAYTEXT));
+      SetBkMode(dc, OPAQUE);
+      SetBkColor(dc, background);
+      TextOutW(dc, area.left + 3, area.top + 2, legend.c_str(), static_cast<int>(legend.size()));
+    }
+  }
+  if (GetFocus() == Hwnd_) {
+    RECT focus = area;
+    InflateRect(&focus, -1, -1);
+    DrawFocusRect(dc, &focus);
+  }
+  RestoreDC(dc, saved);
+}
+
+LRESULT TPreviewWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(Hwnd_, &ps);
+      RECT rc{};
+      GetClientRect(Hwnd_, &rc);
+      // Drawn aside and copied in one piece: no flicker while it is moved.
+      HDC memory = CreateCompatibleDC(dc);
+      HBITMAP bitmap = CreateCompatibleBitmap(dc, std::max(1L, rc.right), std::max(1L, rc.bottom));
+      HGDIOBJ old = SelectObject(memory, bitmap);
+      Paint(memory, rc);
+      BitBlt(dc, 0, 0, rc.right, rc.bottom, memory, 0, 0, SRCCOPY);
+      SelectObject(memory, old);
+      DeleteObject(bitmap);
+      DeleteDC(memory);
+      EndPaint(Hwnd_, &ps);
+      return 0;
+    }
+    case WM_PRINTCLIENT: {
+      RECT rc{};
+      GetClientRect(Hwnd_, &rc);
+      Paint(reinterpret_cast<HDC>(wParam), rc);
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_SIZE:
+      if (View_) View_->Resize(LOWORD(lParam), HIWORD(lParam));
+      InvalidateRect(Hwnd_, nullptr, FALSE);
+      return 0;
+    case WM_MOUSEWHEEL: {
+      POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      ScreenToClient(Hwnd_, &at);
+      ZoomAt(std::pow(WheelStep, GET_WHEEL_DELTA_WPARAM(wParam) / static_cast<double>(WHEEL_DELTA)), at);
+      return 0;
+    }
+    case WM_LBUTTONDOWN:
+      SetFocus(Hwnd_);
+      Dragging_ = true;
+      Last_ = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      SetCapture(Hwnd_);
+      return 0;
+    case WM_MOUSEMOVE:
+      if (Dragging_ && View_) {
+        const POINT now{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        View_->Pan(now.x - Last_.x, now.y - Last_.y);
+        Last_ = now;
+        InvalidateRect(Hwnd_, nullptr, FALSE);
+      }
+      return 0;
+    case WM_LBUTTONUP:
+      if (Dragging_) ReleaseCapture();
+      Dragging_ = false;
+      return 0;
+    case WM_CAPTURECHANGED:
+      Dragging_ = false;
+      return 0;
+    case WM_LBUTTONDBLCLK:
+      Fit();
+      return 0;
+    case WM_GETDLGCODE:
+      return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      InvalidateRect(Hwnd_, nullptr, FALSE);
+      return 0;
+    case WM_KEYDOWN: {
+      RECT rc{};
+      GetClientRect(Hwnd_, &rc);
+      const POINT middle{rc.right / 2, rc.bottom / 2};
+      const double step = std::max(rc.right, rc.bottom) / 10.0;
+      switch (wParam) {
+        case VK_ADD: case VK_OEM_PLUS: ZoomAt(WheelStep, middle); return 0;
+        case VK_SUBTRACT: case VK_OEM_MINUS: ZoomAt(1 / WheelStep, middle); return 0;
+        case '0': case VK_NUMPAD0: case VK_HOME: Fit(); return 0;
+        case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN:
+          if (View_) {
+            View_->Pan(wParam == VK_LEFT ? step : wParam == VK_RIGHT ? -step : 0,
+                       wParam == VK_UP ? step : wParam == VK_DOWN ? -step : 0);
+            InvalidateRect(Hwnd_, nullptr, FALSE);
+          }
+          return 0;
+        default: break;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return TWindow::WndProc(message, wParam, lParam);
+}
+
+}  // namespace qm::win

@@ -1,0 +1,188 @@
+// The detail pane's picture: the renderer's items with the hidden material
+// tagged, the sheet, the mapping of paper millimetres onto pixels (checked
+// against numbers worked out by hand) and the arcs as polylines; drawn
+// before the inspections waiting, and kept for the drawing asked for last.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+
+#include "drawings.h"
+#include "formrig.h"
+#include "inspector.h"
+#include "preview.h"
+#include "testutil.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace draw;
+using qm::view::TPoint;
+
+bool Near(TPoint a, TPoint b) { return std::fabs(a.X - b.X) < 1e-9 && std::fabs(a.Y - b.Y) < 1e-9; }
+
+TEST(PreviewTest, TagsTheHiddenMaterialAndHoldsTheSheet) {
+  testutil::TTempDir dir;
+  Drawing d = HiddenGroupDrawing(600);  // group 1 hidden: one of the two lines
+  d.Hdr.PaperSize = 4;                  // A4
+  d.Elements.push_back(Point(0, 0, 3));
+  testutil::WriteAll(dir / "d.jww", Build(d));
+  TJwwData doc;
+  const auto p = qm::MakePreview(dir / "d.jww", doc);
+  ASSERT_TRUE(p->Error.empty()) << p->Error;
+  EXPECT_TRUE(p->Complete);
+  ASSERT_EQ(p->Items.Size(), 3u);
+  EXPECT_EQ(p->HiddenItems, 1u);
+  EXPECT_TRUE(p->Items[0].Origin.Visible);
+  EXPECT_FALSE(p->Items[1].Origin.Visible);  // the line on group 1
+  ASSERT_TRUE(p->Sheet.has_value());
+  EXPECT_EQ(p->Sheet->Width, 297);
+  EXPECT_EQ(p->Extent.Left, -148.5);
+  EXPECT_EQ(p->Extent.Top, 105);
+  EXPECT_EQ(doc.TotalCount(), 0);  // the document is left empty
+
+  testutil::WriteAll(dir / "bad.jww", testutil::Bytes("JwwData.broken"));
+  const auto bad = qm::MakePreview(dir / "bad.jww", doc);
+  EXPECT_FALSE(bad->Error.empty());
+  EXPECT_EQ(bad->Items.Size(), 0u);
+}
+
+TEST(PreviewTest, PaperToPixelsFitsZoomsAboutAPointAndPans) {
+  qm::view::TBox extent;
+  extent.Add({-10, -5});
+  extent.Add({10, 5});
+  qm::TPreviewView v(extent, 200, 100);
+  EXPECT_DOUBLE_EQ(v.Scale(), 9.5);  // 0.95 of min(200 / 20, 100 / 10)
+  EXPECT_TRUE(Near(v.ToPixels({0, 0}), {100, 50}));
+  EXPECT_TRUE(Near(v.ToPixels({10, 5}), {195, 2.5}));  // y turns down
+  EXPECT_TRUE(Near(v.ToPaper({195, 2.5}), {10, 5}));
+
+  const TPoint held = v.ToPaper({150, 20});
+  v.ZoomAt(4, {150, 20});
+  EXPECT_DOUBLE_EQ(v.Scale(), 38);
+  EXPECT_TRUE(Near(v.ToPaper({150, 20}), held));
+  const TPoint before = v.ToPixels({1, 1});
+  v.Pan(12, -7);
+  EXPECT_TRUE(Near(v.ToPixels({1, 1}), {before.X + 12, before.Y - 7}));
+  const qm::view::TBox seen = v.Visible();
+  EXPECT_NEAR(seen.Width(), 200 / 38.0, 1e-9);
+  v.ZoomAt(1e9, {0, 0});
+  EXPECT_EQ(v.Zoom(), qm::TPreviewView::MaxZoom);
+  v.Resize(400, 100);  // a wider window: the same middle, the same scale
+  EXPECT_EQ(v.Zoom(), qm::TPreviewView::MaxZoom);
+
+  qm::TPreviewView empty(qm::view::TBox{}, 50, 50);  // nothing drawn: a unit square
+  EXPECT_TRUE(Near(empty.ToPixels({0, 0}), {25, 25}));
+}
+
+TEST(PreviewTest, ArcsBecomePolylinesWithinAQuarterPixel) {
+  qm::view::TArc circle;
+  circle.Center = {3, 4};
+  circle.U = {10, 0};
+  circle.V = {0, 10};
+  circle.Whole = true;
+  for (const double scale : {0.01, 1.0, 40.0}) {
+    const auto points = qm::FlattenArc(circle, scale);
+    ASSERT_GE(points.size(), 2u);
+    EXPECT_TRUE(Near(points.front(), points.back())) << scale;
+    for (size_t k = 0; k + 1 < points.size(); ++k) {
+      EXPECT_NEAR(std::hypot(points[k].X - 3, points[k].Y - 4), 10, 1e-9);
+      const TPoint mid{(points[k].X + points[k + 1].X) / 2, (points[k].Y + points[k + 1].Y) / 2};
+      if (scale * 10 > 0.25) {
+        EXPECT_LE((10 - std::hypot(mid.X - 3, mid.Y - 4)) * scale, 0.25 + 1e-9) << scale;
+      }
+    }
+  }
+  EXPECT_LT(qm::FlattenArc(circle, 1).size(), qm::FlattenArc(circle, 40).size());
+  qm::view::TArc half = circle;
+  half.Whole = false;
+  half.Start = 0;
+  half.Sweep = -3.14159265358979323846;  // clockwise from (13, 4) to (-7, 4)
+  const auto points = qm::FlattenArc(half, 2);
+  EXPECT_TRUE(Near(points.front(), {13, 4}));
+  EXPECT_NEAR(points.back().X, -7, 1e-9);
+  EXPECT_LT(points[points.size() / 2].Y, 4);  // below the centre: the sweep ran clockwise
+}
+
+// The worker is held in its first wake while more is asked for: what it
+// takes next is the picture, however many inspections wait.
+TEST(PreviewTest, APictureIsDrawnBeforeTheInspectionsWaiting) {
+  testutil::TTempDir dir, work;
+  std::vector<fs::path> files;
+  for (int k = 0; k < 12; ++k) {
+    files.push_back(dir / ("d" + std::to_string(k) + ".jww"));
+    testutil::WriteAll(files.back(), Build(HiddenGroupDrawing(600)));
+  }
+  std::mutex lock;
+  std::condition_variable changed;
+  bool held = false, release = false;
+  int wakes = 0;
+  qm::TInspector inspector(work.Path(), [&] {
+    std::unique_lock<std::mutex> guard(lock);
+    ++wakes;
+    if (wakes == 1) {
+      held = true;
+      changed.notify_all();
+      changed.wait(guard, [&] { return release; });
+    }
+    changed.notify_all();
+  }, 1);
+  const uint64_t first = inspector.Submit(files[0]);
+  {
+    std::unique_lock<std::mutex> guard(lock);
+    changed.wait(guard, [&] { return held; });
+  }
+  for (size_t k = 1; k < files.size(); ++k) inspector.Submit(files[k]);
+  const uint64_t picture = inspector.SubmitPreview(files[5]);
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    release = true;
+  }
+  changed.notify_all();
+  std::vector<uint64_t> order;
+  while (order.size() < files.size() + 1) {
+    for (const auto& done : inspector.Take()) order.push_back(done.Ticket);
+    std::unique_lock<std::mutex> guard(lock);
+    changed.wait_for(guard, std::chrono::milliseconds(20));
+  }
+  ASSERT_GE(order.size(), 2u);
+  EXPECT_EQ(order[0], first);
+  EXPECT_EQ(order[1], picture);
+}
+
+TEST(PreviewTest, TheWindowKeepsThePictureAskedForLast) {
+  testutil::TTempDir dir, work;
+  std::vector<fs::path> files;
+  for (int k = 0; k < 3; ++k) {
+    files.push_back(dir / ("d" + std::to_string(k) + ".jww"));
+    testutil::WriteAll(files.back(), Build(HiddenGroupDrawing(600)));
+  }
+  std::mutex lock;
+  std::condition_variable woken;
+  bool wake = false;
+  rig::TRig r;
+  r.Form1.InspectionsReady = [&] {
+    std::lock_guard<std::mutex> guard(lock);
+    wake = true;
+    woken.notify_all();
+  };
+  r.Form1.StartWork(work.Path());
+  r.Form1.Button1Click(files);
+  r.Form1.RequestPreview(files[1]);
+  r.Form1.RequestPreview(files[2]);  // replaces the one not taken yet
+  while (!r.Form1.Preview() || r.Form1.Uninspected() > 0) {
+    {
+      std::unique_lock<std::mutex> guard(lock);
+      woken.wait(guard, [&] { return wake; });
+      wake = false;
+    }
+    r.Form1.TakeInspections();
+  }
+  EXPECT_EQ(r.Form1.Preview()->Source, files[2]);
+  EXPECT_EQ(r.Form1.Preview()->HiddenItems, 1u);
+  r.Form1.EndWork();
+}
+
+}  // namespace

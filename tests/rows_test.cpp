@@ -1,0 +1,280 @@
+// What the main window's list shows of each drawing: filled in by the
+// inspection after it is listed, its outcome after Convert, sorted by a
+// column; folders and paths handed over by the shell; Stop; and the result
+// window's reasons and totals. The controls are the rig's recorders.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+
+#include "drawings.h"
+#include "formrig.h"
+#include "messages.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace draw;
+
+class RowsTest : public ::testing::Test {
+ protected:
+  testutil::TTempDir Dir, Work;
+  std::mutex Lock;  // before R: the inspector's workers use them until R goes
+  std::condition_variable Woken;
+  int Wakes = 0;
+  rig::TRig R;
+
+  void SetUp() override {
+    R.Form1.InspectionsReady = [this] {
+      std::lock_guard<std::mutex> guard(Lock);
+      ++Wakes;
+      Woken.notify_all();
+    };
+    R.Form1.InspectionWorkers = 2;
+    R.Form1.StartWork(Work.Path());
+  }
+  fs::path Put(const std::string& name, const Drawing& d) {
+    fs::create_directories((Dir / name).parent_path());
+    testutil::WriteAll(Dir / name, Build(d));
+    return Dir / name;
+  }
+  // What the window's thread does when woken, until every listed drawing is
+  // inspected.
+  void Settle() {
+    while (R.Form1.Uninspected() > 0) {
+      {
+        std::unique_lock<std::mutex> lock(Lock);
+        Woken.wait(lock, [this] { return Wakes > 0; });
+        Wakes = 0;
+      }
+      R.Form1.TakeInspections();
+    }
+  }
+  std::string Cell(const fs::path& item, int column) {
+    const qm::TRow* row = R.Form1.RowOf(item);
+    return row ? qm::CellText(*row, column) : "<no row>";
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> out;
+    for (const fs::path& p : R.List.Items) out.push_back(p.filename().string());
+    return out;
+  }
+};
+
+Drawing Visible() {
+  Drawing d;
+  d.Hdr.Version = 600;
+  d.Elements = {Line(0, 0)};
+  return d;
+}
+
+Drawing AllHidden() {
+  Drawing d = HiddenGroupDrawing(700);
+  d.Elements = {Line(1, 0, 1), Text(1, 2, 2)};
+  return d;
+}
+
+TEST_F(RowsTest, ADroppedFolderIsListedInspectedAndShowsTheOutcomeAfterConvert) {
+  const fs::path hidden = Put("plans/hidden.jww", HiddenGroupDrawing(600));
+  const fs::path visible = Put("plans/Visible.JWW", Visible());
+  const fs::path all = Put("plans/all.jww", AllHidden());
+  Drawing bad = HiddenGroupDrawing(600);
+  bad.Hdr.Signature = "JwwDatb.";
+  const fs::path unreadable = Put("plans/bad.jww", bad);
+  Put("plans/hidden_2.JWW", HiddenGroupDrawing(600));  // an earlier output: left out
+  Put("plans/sub/deeper.jww", HiddenGroupDrawing(600));
+  testutil::WriteAll(Dir / "plans/notes.txt", testutil::Bytes("JwwData."));
+
+  EXPECT_TRUE(R.Form1.WMDropFiles({Dir / "plans"}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"all.jww", "bad.jww", "hidden.jww", "Visible.JWW"}));
+  EXPECT_EQ(Cell(hidden, qm::ColOutcome), qm::Msg::Inspecting);
+  EXPECT_EQ(Cell(hidden, qm::ColName), "hidden.jww");
+  EXPECT_EQ(Cell(hidden, qm::ColFolder), (Dir / "plans").string());
+  Settle();
+  EXPECT_GT(R.List.Repaints, 0);
+
+  const std::vector<std::vector<std::string>> before = {
+      {"all.jww", "7.00", "1 / 0", "要素 2、ブロック定義 0、画像 0", std::string(qm::Msg::WarnAllHidden)},
+      {"bad.jww", "", "", "", "読み込めません：the file does not start with \"JwwData.\""},
+      {"hidden.jww", "6.00", "1 / 0", "要素 1、ブロック定義 0、画像 0", ""},
+      {"Visible.JWW", "6.00", "0 / 0", "なし", "非表示レイヤはありません"}};
+  for (size_t k = 0; k < before.size(); ++k) {
+    const fs::path& item = R.List.Items[k];
+    EXPECT_EQ((std::vector<std::string>{Cell(item, qm::ColName), Cell(item, qm::ColVersion), Cell(item, qm::ColHidden),
+                                        Cell(item, qm::ColRemoves), Cell(item, qm::ColOutcome)}),
+              before[k]);
+  }
+
+  R.Form1.Button3Click();
+  EXPECT_EQ(Cell(hidden, qm::ColOutcome), "→ hidden_3.JWW");
+  EXPECT_EQ(Cell(all, qm::ColOutcome), "→ all_2.JWW／" + std::string(qm::Msg::WarnAllHidden));
+  EXPECT_EQ(Cell(visible, qm::ColOutcome), "非表示レイヤはありません");
+  EXPECT_EQ(Cell(unreadable, qm::ColOutcome), "読み込めません：the file does not start with \"JwwData.\"");
+  EXPECT_EQ(Cell(hidden, qm::ColRemoves), "要素 1、ブロック定義 0、画像 0");  // the source is unchanged
+
+  // The report: the driver's lines, the reason after the unreadable file, the totals.
+  const std::vector<std::string> shown = R.Form2.DisplayLines();
+  ASSERT_EQ(shown.size(), 4 * 3 + 1 + 2u);
+  EXPECT_EQ(std::vector<std::string>(shown.begin() + 3, shown.begin() + 7),
+            (std::vector<std::string>{"【" + unreadable.string() + "】", "　読み込めないファイルですので",
+                                      "　変換をパスします。", "　理由：the file does not start with \"JwwData.\""}));
+  EXPECT_EQ(shown[13], "");
+  EXPECT_EQ(shown[14], "集計：変換 2、非表示レイヤなし 1、読み込めない 1、変換出来ない 0");
+  EXPECT_EQ(R.Form2.Lines().size(), 12u);  // the driver's three lines a file, unchanged
+  // The output folder: of the file at a line, else the batch's first output.
+  EXPECT_EQ(R.Form2.OutputAt(0), Dir / "plans/all_2.JWW");
+  EXPECT_EQ(R.Form2.OutputAt(8), Dir / "plans/hidden_3.JWW");
+  EXPECT_EQ(R.Form2.OutputAt(5), Dir / "plans/all_2.JWW");
+}
+
+TEST_F(RowsTest, RemovedDrawingsAreForgottenAndAddedAgainInspectedAfresh) {
+  std::vector<fs::path> files;
+  for (int k = 0; k < 30; ++k) files.push_back(Put("d" + std::to_string(k) + ".jww", HiddenGroupDrawing(600)));
+  R.Form1.Button1Click(files);
+  R.List.Sel.assign(30, true);
+  R.List.Index = 0;
+  EXPECT_TRUE(R.Form1.Button2Click());  // most are not inspected yet
+  EXPECT_EQ(R.List.Count(), 0);
+  EXPECT_EQ(R.Form1.Uninspected(), 0);
+  EXPECT_EQ(R.Form1.RowOf(files[0]), nullptr);
+  R.Form1.TakeInspections();  // what finished meanwhile belongs to nothing listed
+  EXPECT_EQ(R.Form1.RowOf(files[0]), nullptr);
+
+  R.Form1.Button1Click({files[3]});
+  ASSERT_NE(R.Form1.RowOf(files[3]), nullptr);
+  EXPECT_FALSE(R.Form1.RowOf(files[3])->Inspected);
+  Settle();
+  EXPECT_EQ(Cell(files[3], qm::ColHidden), "1 / 0");
+}
+
+TEST_F(RowsTest, SortingByAColumnOrdersTheRowsAndKeepsTheSelection) {
+  Drawing two = HiddenGroupDrawing(420);
+  two.Elements.push_back(Line(1, 3, 7));
+  Drawing three = two;
+  three.Elements.push_back(Arc(1, 0));
+  const fs::path b = Put("b.jww", two), a = Put("a.jww", three), c = Put("c.jww", Visible());
+  const fs::path d = Put("D.jww", HiddenGroupDrawing(700));
+  R.Form1.Button1Click({b, c, a, d});
+  Settle();
+  R.List.Sel = {false, false, true, false};  // a
+  R.List.Index = 2;
+
+  EXPECT_TRUE(R.Form1.SortBy(qm::ColName));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"a.jww", "b.jww", "c.jww", "D.jww"}));
+  EXPECT_EQ(R.List.SelectedIndices(), std::vector<int>{0});
+  EXPECT_EQ(R.List.Index, 0);
+  EXPECT_TRUE(R.Form1.SortBy(qm::ColName));  // again: descending
+  EXPECT_FALSE(R.Form1.SortAscending());
+  EXPECT_EQ(Names(), (std::vector<std::string>{"D.jww", "c.jww", "b.jww", "a.jww"}));
+  EXPECT_TRUE(R.Form1.SortBy(qm::ColRemoves));  // nothing hidden first, then by elements
+  EXPECT_EQ(Names(), (std::vector<std::string>{"c.jww", "D.jww", "b.jww", "a.jww"}));
+  EXPECT_TRUE(R.Form1.SortBy(qm::ColVersion));  // equal versions keep their order
+  EXPECT_EQ(Names(), (std::vector<std::string>{"b.jww", "a.jww", "c.jww", "D.jww"}));
+  EXPECT_EQ(R.List.SelectedIndices(), std::vector<int>{1});
+  EXPECT_FALSE(R.Form1.SortBy(qm::ColumnCount));
+  R.Form1.Button1Click({Put("e.jww", Visible())});
+  EXPECT_EQ(R.Form1.SortColumn(), -1);  // appended at the end: no longer sorted
+
+  // Convert walks the list as sorted; sorting is refused while it runs.
+  R.Extra = [&](int call) {
+    if (call == 0) {
+      EXPECT_FALSE(R.Form1.SortBy(qm::ColName));
+    }
+    return true;
+  };
+  R.Form1.Button3Click();
+  ASSERT_EQ(R.Form1.Results().size(), 5u);
+  EXPECT_EQ(R.Form1.Results()[0].Source, b);
+  EXPECT_EQ(R.Form1.Results()[1].Source, a);
+}
+
+TEST_F(RowsTest, StopEndsTheBatchAfterTheFileInProgressAndReportsWhatWasDone) {
+  const std::vector<fs::path> items = {Put("a.jww", HiddenGroupDrawing(600)), Put("b.jww", HiddenGroupDrawing(600)),
+                                       Put("c.jww", HiddenGroupDrawing(600))};
+  R.Form1.Button1Click(items);
+  R.Extra = [&](int call) {
+    // The window's Stop arrives while a is converted (on the batch's thread);
+    // here it is pressed between a's two calls: a is finished first.
+    if (call == 0) R.Form1.StopBatch();
+    return true;
+  };
+  R.Form1.Button3Click();
+  EXPECT_TRUE(R.Form1.Interrupted());
+  EXPECT_FALSE(fs::exists(Dir / "a_2.JWW"));  // stopped before a began
+  R.App.Calls = 0;
+  R.View.Shown = 0;
+  R.Extra = [&](int call) {
+    if (call == 1) R.Form1.StopBatch();
+    return true;
+  };
+  R.Form1.Button3Click();
+  EXPECT_TRUE(R.Form1.Interrupted());
+  EXPECT_EQ(R.View.Shown, 1);
+  EXPECT_TRUE(fs::exists(Dir / "a_2.JWW"));
+  EXPECT_FALSE(fs::exists(Dir / "b_2.JWW"));
+  const std::vector<std::string> shown = R.Form2.DisplayLines();
+  ASSERT_EQ(shown.size(), 3 + 3u);
+  EXPECT_EQ(shown[4], "中止しました（1 / 3）");
+  EXPECT_EQ(shown[5], "集計：変換 1、非表示レイヤなし 0、読み込めない 0、変換出来ない 0");
+  Settle();
+  EXPECT_EQ(Cell(items[1], qm::ColOutcome), "");  // not reached: what inspection found
+  EXPECT_FALSE(R.Form1.StopRequested());
+
+  R.Extra = nullptr;
+  R.Form1.StopBatch();  // no batch runs: nothing to stop, the next batch runs whole
+  R.Form1.Button3Click();
+  EXPECT_FALSE(R.Form1.Interrupted());
+  EXPECT_EQ(R.Form1.Results().size(), 3u);
+}
+
+TEST_F(RowsTest, PathsHandedOverDuringABatchAreListedWhenItIsOver) {
+  const fs::path a = Put("a.jww", HiddenGroupDrawing(600)), b = Put("more/b.jww", HiddenGroupDrawing(600));
+  R.Form1.AddPaths({a});
+  R.Extra = [&](int call) {
+    if (call == 0) {
+      R.Form1.AddPaths({Dir / "more", a});
+      EXPECT_FALSE(R.Form1.AddFolder(Dir / "more"));
+    }
+    return true;
+  };
+  R.Form1.Button3Click();
+  EXPECT_EQ(R.List.Items, (std::vector<fs::path>{a, b}));
+  EXPECT_EQ(R.Form1.Results().size(), 1u);
+  EXPECT_NE(R.Form1.RowOf(b), nullptr);
+
+  R.Extra = nullptr;
+  EXPECT_TRUE(R.Form1.AddFolder(Dir / "more"));
+  EXPECT_EQ(R.Form1.LastFolder, Dir / "more" / "");
+  EXPECT_EQ(R.List.Count(), 2);
+}
+
+// A report of files that could not be read or written names the reason of
+// each, after its three lines.
+TEST(ResultReportTest, ReasonsFollowTheFilesTheyBelongTo) {
+  rig::TFakeView view;
+  qm::TPlainBounds bounds(0, 0, 10, 10);
+  qm::TForm2 form(view, bounds);
+  EXPECT_EQ(form.DisplayLines(), std::vector<std::string>{"RE1"});
+  auto result = [](const std::string& source, qm::TOutcome outcome, const std::string& detail) {
+    qm::TFileResult r;
+    r.Source = source;
+    r.Output = source + "_2.JWW";
+    r.Outcome = outcome;
+    r.Detail = detail;
+    r.Lines = {"【" + source + "】", "x", "y"};
+    return r;
+  };
+  form.ClearLines();
+  form.AppendFile(result("/d/a", qm::TOutcome::Failed, "/d/a_2.JWW: cannot write the file: disk full"));
+  form.AppendFile(result("/d/b", qm::TOutcome::NotFound, ""));
+  form.AppendFile(result("/d/c", qm::TOutcome::Unreadable, "/d/c: truncated"));
+  form.FinishBatch(3, false);
+  EXPECT_EQ(form.DisplayLines(),
+            (std::vector<std::string>{"【/d/a】", "x", "y", "　理由：cannot write the file: disk full", "【/d/b】", "x", "y",
+                                      "【/d/c】", "x", "y", "　理由：truncated", "",
+                                      "集計：変換 0、非表示レイヤなし 0、読み込めない 2、変換出来ない 1"}));
+  EXPECT_EQ(form.OutputAt(0), std::nullopt);
+  EXPECT_TRUE(form.Text().starts_with("【/d/a】\nx\ny\n　理由："));
+}
+
+}  // namespace
