@@ -15,6 +15,7 @@ void TForm2::AppendFile(const TFileResult& result) {
   TFileEntry entry;
   entry.FirstLine = Lines_.size();
   entry.Outcome = result.Outcome;
+  entry.VisibleUnchanged = result.VisibleUnchanged.value_or(false);
   if (result.Outcome == TOutcome::Converted || result.Outcome == TOutcome::WouldConvert) entry.Output = result.Output;
   if ((result.Outcome == TOutcome::Unreadable || result.Outcome == TOutcome::Failed) && !result.Detail.empty())
     entry.Reason = std::string(Msg::Reason) + ShownReason(result.Detail, result.Source, result.Output);
@@ -23,11 +24,14 @@ void TForm2::AppendFile(const TFileResult& result) {
 }
 
 void TForm2::FinishBatch(int total, bool interrupted) {
-  int converted = 0, nothingHidden = 0, unreadable = 0, failed = 0;
+  int converted = 0, proven = 0, nothingHidden = 0, unreadable = 0, failed = 0;
   for (const TFileEntry& f : Files_) {
     switch (f.Outcome) {
       case TOutcome::Converted:
-      case TOutcome::WouldConvert: ++converted; break;
+      case TOutcome::WouldConvert:
+        ++converted;
+        proven += f.VisibleUnchanged;
+        break;
       case TOutcome::NothingHidden: ++nothingHidden; break;
       case TOutcome::NotFound:
       case TOutcome::NotJww:
@@ -39,7 +43,9 @@ void TForm2::FinishBatch(int total, bool interrupted) {
   const std::string done = std::to_string(Files_.size()) + " / " + std::to_string(total);
   if (interrupted) Summary_.push_back(std::string(Msg::Stopped) + "（" + done + "）");
   Summary_.push_back(std::string(Msg::Totals) + "：" + std::string(Msg::TotalConverted) + " " +
-                     std::to_string(converted) + "、" + std::string(Msg::TotalNothingHidden) + " " +
+                     std::to_string(converted) +
+                     (converted ? "（" + std::string(Msg::TotalProven) + " " + std::to_string(proven) + "）" : "") +
+                     "、" + std::string(Msg::TotalNothingHidden) + " " +
                      std::to_string(nothingHidden) + "、" + std::string(Msg::TotalUnreadable) + " " +
                      std::to_string(unreadable) + "、" + std::string(Msg::TotalFailed) + " " + std::to_string(failed));
 }

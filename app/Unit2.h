@@ -50,6 +50,7 @@ class TForm2 {
   struct TFileEntry {
     size_t FirstLine = 0;  // in Lines_
     TOutcome Outcome = TOutcome::Failed;
+    bool VisibleUnchanged = false;  // the visual proof held
     std::filesystem::path Output;
     std::string Reason;  // shown after the lines, empty for none
   };

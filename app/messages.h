@@ -42,6 +42,8 @@ inline constexpr std::string_view Reason = "　理由：";
 inline constexpr std::string_view Stopped = "中止しました";
 inline constexpr std::string_view Totals = "集計";
 inline constexpr std::string_view TotalConverted = "変換";
+// Of the converted: those whose output shows exactly what the source shows.
+inline constexpr std::string_view TotalProven = "表示一致";
 inline constexpr std::string_view TotalNothingHidden = "非表示レイヤなし";
 inline constexpr std::string_view TotalUnreadable = "読み込めない";
 inline constexpr std::string_view TotalFailed = "変換出来ない";

@@ -119,7 +119,7 @@ TEST_F(RowsTest, ADroppedFolderIsListedInspectedAndShowsTheOutcomeAfterConvert) 
             (std::vector<std::string>{"【" + unreadable.string() + "】", "　読み込めないファイルですので",
                                       "　変換をパスします。", "　理由：the file does not start with \"JwwData.\""}));
   EXPECT_EQ(shown[13], "");
-  EXPECT_EQ(shown[14], "集計：変換 2、非表示レイヤなし 1、読み込めない 1、変換出来ない 0");
+  EXPECT_EQ(shown[14], "集計：変換 2（表示一致 2）、非表示レイヤなし 1、読み込めない 1、変換出来ない 0");
   EXPECT_EQ(R.Form2.Lines().size(), 12u);  // the driver's three lines a file, unchanged
   // The output folder: of the file at a line, else the batch's first output.
   EXPECT_EQ(R.Form2.OutputAt(0), Dir / "plans/all_2.JWW");
@@ -215,7 +215,7 @@ TEST_F(RowsTest, StopEndsTheBatchAfterTheFileInProgressAndReportsWhatWasDone) {
   const std::vector<std::string> shown = R.Form2.DisplayLines();
   ASSERT_EQ(shown.size(), 3 + 3u);
   EXPECT_EQ(shown[4], "中止しました（1 / 3）");
-  EXPECT_EQ(shown[5], "集計：変換 1、非表示レイヤなし 0、読み込めない 0、変換出来ない 0");
+  EXPECT_EQ(shown[5], "集計：変換 1（表示一致 1）、非表示レイヤなし 0、読み込めない 0、変換出来ない 0");
   Settle();
   EXPECT_EQ(Cell(items[1], qm::ColOutcome), "");  // not reached: what inspection found
   EXPECT_FALSE(R.Form1.StopRequested());
