@@ -202,6 +202,7 @@ int main(int argc, char** argv) {
   uint32_t elements = 1000000, batch = 10000;
   int pairs = 7;
   fs::path folder = qm::SystemTempFolder() / ("jwwbench-" + std::to_string(getpid()));
+  fs::path baseline;  // another build's command line, measured beside this one
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--smoke") {
@@ -217,8 +218,10 @@ int main(int argc, char** argv) {
       batch = static_cast<uint32_t>(std::atol(argv[++i]));
     } else if (a == "--folder" && i + 1 < argc) {
       folder = argv[++i];
+    } else if (a == "--baseline" && i + 1 < argc) {
+      baseline = fs::absolute(argv[++i]);
     } else {
-      Die("usage: jwwbench [--smoke] [--elements N] [--pairs P] [--batch N] [--folder DIR]");
+      Die("usage: jwwbench [--smoke] [--elements N] [--pairs P] [--batch N] [--folder DIR] [--baseline CLI]");
     }
   }
   const fs::path cli = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "app" / "cli" / "quillmark";
@@ -351,18 +354,28 @@ int main(int argc, char** argv) {
   }
 
   // Peak memory of the command line.
-  std::printf("| command line | wall | peak memory | bound (2 × file + 64 MB) |\n|---|---:|---:|---:|\n");
+  std::printf("| command line | wall | peak memory | bound (2 × file + 64 MB) |%s\n|---|---:|---:|---:|%s\n",
+              baseline.empty() ? "" : " baseline: wall, peak |", baseline.empty() ? "" : "---:|");
   auto memoryRow = [&](const char* name, const fs::path& drawing) {
     const uint64_t bytes = fs::file_size(drawing);
-    const TRun r = RunCli(cli, {"convert", drawing.string()});
-    if (r.Status != 0) Die(std::string("the command line failed on ") + name);
-    std::printf("| %s (%.1f MB) | %.0f ms | %.0f MB | %.0f MB |\n", name, Mb(bytes), r.Seconds * 1e3,
+    auto once = [&](const fs::path& program) {
+      const TRun r = RunCli(program, {"convert", drawing.string()});
+      if (r.Status != 0) Die(std::string("the command line failed on ") + name);
+      for (int n = 2; n < 10; ++n) {
+        fs::path out = drawing;
+        out.replace_filename(drawing.stem().string() + "_" + std::to_string(n) + ".JWW");
+        fs::remove(out);
+      }
+      return r;
+    };
+    const TRun r = once(cli);
+    std::printf("| %s (%.1f MB) | %.0f ms | %.0f MB | %.0f MB |", name, Mb(bytes), r.Seconds * 1e3,
                 static_cast<double>(r.PeakKb) / 1024, 2 * Mb(bytes) + 64);
-    for (int n = 2; n < 10; ++n) {
-      fs::path out = drawing;
-      out.replace_filename(drawing.stem().string() + "_" + std::to_string(n) + ".JWW");
-      fs::remove(out);
+    if (!baseline.empty()) {
+      const TRun b = once(baseline);
+      std::printf(" %.0f ms, %.0f MB |", b.Seconds * 1e3, static_cast<double>(b.PeakKb) / 1024);
     }
+    std::printf("\n");
   };
   memoryRow("mixed drawing", big);
   const uint32_t defs = smoke ? 5000 : 500000, chain = smoke ? 2000 : 200000;
@@ -456,22 +469,39 @@ int main(int argc, char** argv) {
       return r.Seconds;
     };
     const int jobs = static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+    // The baseline, another build of the command line (before this work: no -j).
+    auto baselineRun = [&](double* cpu) {
+      fs::remove_all(outTo);
+      shell("sync");
+      const TRun r = RunCli(baseline, {"convert", "-q", "-o", outTo.string(), mix.string()});
+      if (r.Status != 0) Die("the baseline failed on the mixed batch");
+      *cpu = r.Cpu;
+      return r.Seconds;
+    };
     auto measure = [&](const char* disk) {
-      std::vector<double> copied, converted, serial, cpus;
+      std::vector<double> copied, converted, serial, cpus, before, beforeCpus;
       for (int i = 0; i < std::max(3, pairs); ++i) {
         copied.push_back(copyRun());
         double cpu = 0;
         converted.push_back(convertRun(jobs, &cpu));
         cpus.push_back(cpu);
         serial.push_back(convertRun(1, nullptr));
+        if (!baseline.empty()) {
+          before.push_back(baselineRun(&cpu));
+          beforeCpus.push_back(cpu);
+        }
       }
-      std::printf("| %u drawings, %.1f MB, %s disk | %.2f s | %.2f s (%.1f×) | %.2f s (%.1f×) | %.2f ms |\n", count,
+      std::printf("| %u drawings, %.1f MB, %s disk | %.2f s | %.2f s (%.1f×) | %.2f s (%.1f×) | %.2f ms |", count,
                   megabytes, disk, Median(copied), Median(converted), Median(converted) / Median(copied),
                   Median(serial), Median(serial) / Median(copied), Median(cpus) / count * 1e3);
+      if (!baseline.empty())
+        std::printf(" %.2f s (%.1f×), %.2f ms |", Median(before), Median(before) / Median(copied),
+                    Median(beforeCpus) / count * 1e3);
+      std::printf("\n");
     };
     std::printf("| batch (15–350 KB, median 50 KB, a third 7.00 with images) | `cp -r` + `sync` | convert, %d at "
-                "once | convert, one at a time | CPU a drawing |\n|---|---:|---:|---:|---:|\n",
-                jobs);
+                "once | convert, one at a time | CPU a drawing |%s\n|---|---:|---:|---:|---:|%s\n",
+                jobs, baseline.empty() ? "" : " baseline: wall, CPU a drawing |", baseline.empty() ? "" : "---:|");
     measure("idle");
     // Another process writing to the same disk all the while, flushing as it goes.
     const pid_t writer = fork();
