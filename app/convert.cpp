@@ -149,7 +149,8 @@ void ConvertFile(TPending& p, TJwwData& doc, const TOutputRule& outputs, const T
 void Decide(TPending& p, TJwwData& doc, const TOutputRule& outputs, const TConvertOptions& options,
             const TJwwData::TFlushRunner& runFlush) {
   TFileResult& r = p.Result;
-  const TEntryKind entry = EntryKindOf(r.Source);
+  uint64_t size = 0;
+  const TEntryKind entry = EntryKindOf(r.Source, &size);
   if (entry == TEntryKind::None) return Skip(r, TOutcome::NotFound, Msg::NotFound);
   if (UpperExtension(r.Source) != ".JWW") return Skip(r, TOutcome::NotJww, Msg::NotJww);
   auto unreadable = [&](std::string detail, TJwwFailure kind) {
@@ -167,7 +168,7 @@ void Decide(TPending& p, TJwwData& doc, const TOutputRule& outputs, const TConve
   load.Name = r.Source;
   // A drawing of ordinary size is read once; the tests and both loads work
   // on those bytes, which are then exactly the file as it was when opened.
-  if (std::error_code ec; std::filesystem::file_size(r.Source, ec) <= ReadOnceLimit && !ec) {
+  if (size <= ReadOnceLimit) {
     TFileBytes bytes;
     try {
       bytes = ReadWholeFile(r.Source);

@@ -220,8 +220,14 @@ int main(int argc, char** argv) {
       folder = argv[++i];
     } else if (a == "--baseline" && i + 1 < argc) {
       baseline = fs::absolute(argv[++i]);
+    } else if (a == "--make-batch" && i + 2 < argc) {
+      // The batch of drawings alone, for profiling by hand.
+      const fs::path to = argv[++i];
+      const uint32_t count = static_cast<uint32_t>(std::atol(argv[++i]));
+      std::printf("%.1f MB in %u drawings\n", Mb(jwwgen::RealisticBatch(to, count)), count);
+      return 0;
     } else {
-      Die("usage: jwwbench [--smoke] [--elements N] [--pairs P] [--batch N] [--folder DIR] [--baseline CLI]");
+      Die("usage: jwwbench [--smoke] [--elements N] [--pairs P] [--batch N] [--folder DIR] [--baseline CLI] | --make-batch DIR N");
     }
   }
   const fs::path cli = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "app" / "cli" / "quillmark";

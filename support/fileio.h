@@ -87,9 +87,10 @@ bool EntryExists(const std::filesystem::path& path) noexcept;
 // True when path names an existing regular file (links followed). Never raises.
 bool FileExists(const std::filesystem::path& path) noexcept;
 // What a path names (links followed): nothing, a regular file, or something
-// else (a folder, a FIFO, a device). Never raises.
+// else (a folder, a FIFO, a device). With size, a regular file's size is
+// stored there (the same look, no second one). Never raises.
 enum class TEntryKind { None, File, Other };
-TEntryKind EntryKindOf(const std::filesystem::path& path) noexcept;
+TEntryKind EntryKindOf(const std::filesystem::path& path, uint64_t* size = nullptr) noexcept;
 // Deletes a file; false when it could not be deleted. Never raises.
 bool DeleteFileIfExists(const std::filesystem::path& path) noexcept;
 // Moves from to to when no entry named to exists; raises otherwise. The move

@@ -159,10 +159,12 @@ bool FileExists(const std::filesystem::path& path) noexcept {
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-TEntryKind EntryKindOf(const std::filesystem::path& path) noexcept {
+TEntryKind EntryKindOf(const std::filesystem::path& path, uint64_t* size) noexcept {
   struct stat st {};
   if (path.empty() || ::stat(path.c_str(), &st) != 0) return TEntryKind::None;
-  return S_ISREG(st.st_mode) ? TEntryKind::File : TEntryKind::Other;
+  if (!S_ISREG(st.st_mode)) return TEntryKind::Other;
+  if (size) *size = static_cast<uint64_t>(st.st_size);
+  return TEntryKind::File;
 }
 
 bool DeleteFileIfExists(const std::filesystem::path& path) noexcept {

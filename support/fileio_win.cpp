@@ -187,11 +187,13 @@ bool FileExists(const std::filesystem::path& path) noexcept {
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-TEntryKind EntryKindOf(const std::filesystem::path& path) noexcept {
+TEntryKind EntryKindOf(const std::filesystem::path& path, uint64_t* size) noexcept {
   if (path.empty()) return TEntryKind::None;
-  const DWORD a = GetFileAttributesW(Win(path).c_str());
-  if (a == INVALID_FILE_ATTRIBUTES) return TEntryKind::None;
-  return a & FILE_ATTRIBUTE_DIRECTORY ? TEntryKind::Other : TEntryKind::File;
+  WIN32_FILE_ATTRIBUTE_DATA a{};
+  if (!GetFileAttributesExW(Win(path).c_str(), GetFileExInfoStandard, &a)) return TEntryKind::None;
+  if (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return TEntryKind::Other;
+  if (size) *size = (static_cast<uint64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
+  return TEntryKind::File;
 }
 
 bool DeleteFileIfExists(const std::filesystem::path& path) noexcept {
