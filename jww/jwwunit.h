@@ -413,9 +413,9 @@ class TJwwData : public TEntJwwElementLists, public TJwwHeaderSection {
   void RecomputeBlockUsage();
 
   // Writes the document as a new file in the layout of the given version.
-  // The file is written beside path under a temporary name, flushed, read back
-  // and compared field by field with what was meant to be written, and only
-  // then moved to path, never over an existing file. When path is taken by
+  // The file is written beside path under a temporary name, read back and
+  // compared field by field with what was meant to be written, flushed to
+  // disk, and only then moved to path, never over an existing file. When path is taken by
   // then and nextFree is given, the file takes the name nextFree() gives
   // instead (and so on). On any failure nothing is left behind.
   TSaveStatus SaveDocument(const std::filesystem::path& path, int32_t Version,
@@ -425,8 +425,9 @@ class TJwwData : public TEntJwwElementLists, public TJwwHeaderSection {
   std::vector<uint8_t> WriteToMemory(int32_t Version) const;
 
   // A save in two stages, for a batch that overlaps the files it converts:
-  // WriteOutput writes the document to a temporary file in folder, flushes
-  // it to disk, reads it back and compares it with the document;
+  // WriteOutput writes the document to a temporary file in folder, reads it
+  // back and compares it with the document while the device writes it, then
+  // flushes it to disk;
   // CommitOutput then moves the checked file to its name, never over an
   // existing file (when path is taken, to the name nextFree gives). name is
   // the name the output is meant to have, for messages. runFlush, when given,
@@ -486,7 +487,7 @@ class TJwwData : public TEntJwwElementLists, public TJwwHeaderSection {
   void WriteEntitySection(TJwwWriter& file, int32_t Version, std::vector<TWrittenImage>* written = nullptr) const;
   void WriteImageTable(TJwwWriter& file, std::vector<TWrittenImage>* written = nullptr) const;
   // The one road of every output: the document written in the layout of
-  // Version to out, then handed on by finish (flushed, closed), then read
+  // Version to out, then handed on by finish (the device starts on it), then read
   // back from what reopen gives and compared with what the writer meant:
   // every field of the header, every remaining element, every written block
   // definition and every image; fails at the first difference, and when

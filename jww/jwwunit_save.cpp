@@ -1,6 +1,7 @@
 // SaveDocument: the output is written to a temporary file beside its final
-// name, flushed, read back and compared field by field with what was meant to
-// be written, and only then moved to its name, never over an existing file.
+// name, read back and compared field by field with what was meant to be
+// written, flushed to disk, and only then moved to its name, never over an
+// existing file.
 #include "jwwnormalise.h"
 #include "jwwunit.h"
 #include "textconv.h"
@@ -64,27 +65,29 @@ TJwwData::TWrittenOutput TJwwData::WriteOutput(const std::filesystem::path& fold
     auto temp = std::make_unique<qm::TTempFile>(folder);
     qm::TFileBytes back;
     {
+      // The device writes the file while it is read back and checked; the
+      // flush then waits only for what is left. What is checked is what the
+      // flush puts on the device: both are the bytes the system holds for
+      // the file, and nothing else writes to it.
       TJwwWriter writer(temp->File());
       WriteAndCheck(
-          writer, Version,
+          writer, Version, [&] { temp->File().StartSync(); },
           [&] {
-            const auto flush = [&] { temp->File().Sync(); };
-            if (runFlush)
-              runFlush(flush);
-            else
-              flush();
-          },
-          [&] {
-            // Read back from the flushed file: through the open file when it
-            // is of ordinary size, else opened again and read a piece at a time.
+            // Through the open file when it is of ordinary size, else opened
+            // again (the written one stays open) and read a piece at a time.
             if (writer.Offset() <= ReadBackLimit) {
               back = qm::ReadBack(temp->File());
               return TJwwReader(back.Data.get(), back.Size);
             }
-            temp->File().Close();
             return TJwwReader(temp->Path());
           });
     }
+    back = {};
+    const auto flush = [&] { temp->File().Sync(); };
+    if (runFlush)
+      runFlush(flush);
+    else
+      flush();
     temp->File().Close();
     out.File = std::move(temp);
   });

@@ -140,6 +140,12 @@ void TFile::Sync() {
   if (::fsync(Fd_) != 0) Fail("cannot flush file to disk", errno);
 }
 
+void TFile::StartSync() noexcept {
+#ifdef SYNC_FILE_RANGE_WRITE
+  if (Fd_ >= 0) (void)::sync_file_range(Fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
 void TFile::Close() {
   if (Fd_ < 0) return;
   const int fd = Fd_;

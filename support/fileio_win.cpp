@@ -168,6 +168,9 @@ void TFile::Sync() {
   if (!FlushFileBuffers(Handle_)) Fail("cannot flush file to disk", GetLastError());
 }
 
+// Windows writes cached data on its own schedule and has no call to hurry it.
+void TFile::StartSync() noexcept {}
+
 void TFile::Close() {
   if (!Handle_) return;
   HANDLE h = Handle_;

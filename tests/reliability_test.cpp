@@ -164,8 +164,12 @@ TEST_F(Reliability, AWriteDamagedAfterTheFactIsCaught) {
   targets.push_back({"the paper size", 13});
   for (const Target& t : targets) {
     ASSERT_LT(t.At, Expected.size()) << t.Name;
-    THooked hooked([&](qm::TFileOp op, int nth, int) {
-      if (op == qm::TFileOp::Sync && nth == 1) {  // the temporary file is complete and flushed
+    bool damaged = false;
+    THooked hooked([&](qm::TFileOp op, int, int) {
+      // The first read once the temporary file exists: it is complete and
+      // about to be read back.
+      if (op == qm::TFileOp::Read && !damaged && !Leftovers(Dir.Path()).empty()) {
+        damaged = true;
         const auto names = Leftovers(Dir.Path());
         EXPECT_EQ(names.size(), 1u);
         for (const auto& name : names) {
@@ -180,6 +184,7 @@ TEST_F(Reliability, AWriteDamagedAfterTheFactIsCaught) {
       return 0;
     });
     const qm::TOutcome outcome = Convert();
+    EXPECT_TRUE(damaged) << t.Name;
     EXPECT_EQ(outcome, qm::TOutcome::Failed) << t.Name;
     EXPECT_NE(Detail.find("does not read back"), std::string::npos) << t.Name << ": " << Detail;
     // The offset named is that of the field (or the image) that holds the byte.
