@@ -1,7 +1,8 @@
 // The benchmark: the parts of a conversion and the whole, side by side with
 // copying the file, peak memory of the command line, growth with the size of
 // a drawing, and batches of many small drawings. Prints a Markdown report.
-//   jwwbench [--smoke] [--elements N] [--pairs P] [--batch N] [--folder DIR]
+//   jwwbench [--smoke] [--elements N] [--pairs P] [--batch N] [--folder DIR] [--baseline CLI]
+//   jwwbench --make drawing|batch|empty|nested|images PATH N   (one input alone)
 // --smoke: small sizes, for CI (nothing is asserted about time).
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -222,14 +223,30 @@ int main(int argc, char** argv) {
       folder = argv[++i];
     } else if (a == "--baseline" && i + 1 < argc) {
       baseline = fs::absolute(argv[++i]);
-    } else if (a == "--make-batch" && i + 2 < argc) {
-      // The batch of drawings alone, for profiling by hand.
+    } else if (a == "--make" && i + 3 < argc) {
+      // One of the benchmark's inputs alone, for profiling by hand:
+      // --make drawing|batch|empty|nested|images PATH N
+      const std::string kind = argv[++i];
       const fs::path to = argv[++i];
       const uint32_t count = static_cast<uint32_t>(std::atol(argv[++i]));
-      std::printf("%.1f MB in %u drawings\n", Mb(jwwgen::RealisticBatch(to, count)), count);
+      if (kind == "batch") {
+        std::printf("%.1f MB in %u drawings\n", Mb(jwwgen::RealisticBatch(to, count)), count);
+        return 0;
+      }
+      if (kind == "drawing")
+        jwwgen::MixedDrawing(to, count);
+      else if (kind == "empty")
+        jwwgen::EmptyDefinitions(to, count);
+      else if (kind == "nested")
+        jwwgen::NestedChain(to, count);
+      else if (kind == "images")
+        jwwgen::ImagesAndTexts(to, count);
+      else
+        Die("--make drawing|batch|empty|nested|images PATH N");
+      std::printf("%.1f MB\n", Mb(fs::file_size(to)));
       return 0;
     } else {
-      Die("usage: jwwbench [--smoke] [--elements N] [--pairs P] [--batch N] [--folder DIR] [--baseline CLI] | --make-batch DIR N");
+      Die("usage: jwwbench [--smoke] [--elements N] [--pairs P] [--batch N] [--folder DIR] [--baseline CLI] | --make KIND PATH N");
     }
   }
   const fs::path cli = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "app" / "cli" / "quillmark";

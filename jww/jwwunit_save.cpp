@@ -33,8 +33,10 @@ std::vector<uint8_t> TJwwData::WriteToMemory(int32_t Version) const {
 
 namespace {
 
-// Outputs up to this size are read back whole into memory.
-constexpr uint64_t ReadBackLimit = 32ull << 20;
+// Outputs up to this size are read back whole into memory; larger ones a
+// piece at a time, so that a large output never sits in memory beside its
+// document.
+constexpr uint64_t ReadBackLimit = 4ull << 20;
 
 // Every failure of a save as a status naming the output.
 template <typename Body>
