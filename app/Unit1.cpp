@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <system_error>
+#include <thread>
 #include <unordered_set>
 
 #include "Func_.h"
@@ -399,6 +400,11 @@ void TForm1::Button3Click() {
   TConvertOptions options;
   options.DryRun = DryRun;
   if (WorkScope_) options.WorkFolder = WorkScope_->Folder();
+  // Several at once: a file on each worker and two more waiting for the
+  // disk, so that Stop ends the batch after those few.
+  options.Workers = BatchWorkers;
+  if (BatchWorkers != 1)
+    options.InFlight = (BatchWorkers > 0 ? BatchWorkers : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))) + 2;
 
   Observer_.BatchStarted(count);
   // The batch works on the list's names, its outputs' rule and the document

@@ -67,6 +67,10 @@ class TForm1 {
   int InspectionWorkers = TInspector::DefaultWorkers();
   // Runs Convert's batch; unset, on the window's thread itself.
   IBatchRunner* BatchRunner = nullptr;
+  // How many drawings Convert converts at once (see TConvertOptions): 1, one
+  // after another; 0, as many as there are processors, with a few more
+  // files in flight, each selected in the list while it is.
+  int BatchWorkers = 1;
   // Read by FormShow, written by FormClose; the front end applies and fills it.
   TViewSettings View;
 

@@ -316,8 +316,10 @@ class TPipeline {
 
   TBatchResult Run() {
     const size_t count = Sources_.size();
-    const size_t threads = std::min(count, static_cast<size_t>(2 * Options_.Workers + 4));
-    const size_t ahead = threads + 8;  // files started and not yet reported
+    size_t threads = std::min(count, static_cast<size_t>(2 * Options_.Workers + 4));
+    // Files started and not yet reported.
+    const size_t ahead = Options_.InFlight > 0 ? static_cast<size_t>(Options_.InFlight) : threads + 8;
+    threads = std::min(threads, ahead);
     for (size_t t = 0; t < threads; ++t) Threads_.emplace_back([this] { Work(); });
 
     TBatchResult batch;

@@ -93,6 +93,10 @@ struct TConvertOptions {
   // their own while others are converted, and each folder is flushed once
   // for a group of files). The report and the callback keep list order.
   int Workers = 1;
+  // With several workers: at most this many files started and not yet
+  // reported, so that a stop ends after at most that many; 0 leaves it to
+  // the batch (a few more than its threads, to keep the disk busy).
+  int InFlight = 0;
   // Tests only: runs on the purged document before it is guarded and written.
   std::function<void(TJwwData&)> AfterPurge;
 };

@@ -303,6 +303,52 @@ TEST(Concurrency, TheWindowsBatchRunsOnAThreadOfItsOwnWithItsCallsOnTheWindowsTh
   EXPECT_TRUE(work.List().empty());
 }
 
+// Several drawings at once, as the Windows program converts them: the report
+// is that of one after another, and Stop ends the batch after the few files
+// in flight (a file on each worker and two more).
+TEST(Concurrency, TheWindowsBatchOnTwoWorkersReportsInListOrderAndStopsAfterTheFilesInFlight) {
+  testutil::TTempDir dir, work;
+  std::vector<fs::path> items;
+  for (int k = 0; k < 12; ++k) {
+    items.push_back(dir / ("d" + std::to_string(k) + ".jww"));
+    testutil::WriteAll(items.back(), k % 3 ? Build(HiddenGroupDrawing(600)) : WithImage(Filled(500, 3)));
+  }
+  rig::TRig r;
+  r.Form1.StartWork(work.Path());
+  TFakeLoop loop;
+  qm::TThreadedBatchRunner runner(loop);
+  loop.Runner = &runner;
+  r.Form1.BatchRunner = &runner;
+  r.Form1.BatchWorkers = 2;
+  r.Form1.Button1Click(items);
+  auto expected = [&](size_t files, int n) {
+    std::vector<std::string> lines;
+    for (size_t k = 0; k < files; ++k)
+      for (const std::string& line :
+           rig::Converted(items[k], dir / ("d" + std::to_string(k) + "_" + std::to_string(n) + ".JWW")))
+        lines.push_back(line);
+    return lines;
+  };
+  r.Form1.Button3Click();
+  EXPECT_FALSE(r.Form1.Interrupted());
+  EXPECT_EQ(r.Report(), expected(12, 2));
+
+  r.Extra = [&](int) {
+    if (!r.Form1.Results().empty()) r.Form1.StopBatch();
+    return true;
+  };
+  r.Form1.Button3Click();
+  EXPECT_TRUE(r.Form1.Interrupted());
+  const size_t done = r.Form1.Results().size();
+  EXPECT_GE(done, 1u);
+  EXPECT_LE(done, 4u);
+  EXPECT_EQ(r.Report(), expected(done, 3));
+  for (size_t k = 0; k < items.size(); ++k)
+    EXPECT_EQ(fs::exists(dir / ("d" + std::to_string(k) + "_3.JWW")), k < done) << k;
+  r.Form1.EndWork();
+  EXPECT_TRUE(work.List().empty());
+}
+
 TEST(Concurrency, AFailingBatchBodyRaisesOnTheWindowsThread) {
   TFakeLoop loop;
   qm::TThreadedBatchRunner runner(loop);

@@ -286,6 +286,7 @@ void TMainWindow::Show(const std::filesystem::path& executable, int showCommand,
   Form1_.AppDataFolder = AppDataFolder.empty() ? UserAppData() : AppDataFolder;
   Form1_.InspectionsReady = [hwnd = Hwnd_] { PostMessageW(hwnd, WmInspected, 0, 0); };
   Form1_.BatchRunner = &Runner_;
+  Form1_.BatchWorkers = 0;
   Form1_.FormShow(executable);
   ApplyView();
   BringIntoView(Hwnd_);
@@ -657,8 +658,9 @@ void TMainWindow::BatchStarted(int count) {
   SetBusy(true);
 }
 
+// With several files in flight, the text names the last one started and the
+// bar counts the files finished.
 void TMainWindow::FileStarted(int index, const std::filesystem::path& name) {
-  ProgressBar1_.SetPosition(index);
   ProgressText_.SetText(std::to_wstring(index + 1) + L" / " + std::to_wstring(Total_) + L"\r\n" +
                         Widen(Printable(PathToUtf8(name.filename()))));
 }
