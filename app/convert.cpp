@@ -275,7 +275,8 @@ void Commit(TPending& p, TOutputRule& outputs, bool syncFolder) {
 // the batch's share of the processor and of memory.
 class TBudget {
  public:
-  explicit TBudget(uint64_t total) : Left_(total), Total_(total) {}
+  // units: every Take and Give is of 1, so a Give wakes one waiter only.
+  TBudget(uint64_t total, bool units) : Left_(total), Total_(total), Units_(units) {}
   // Takes n (at most the whole budget, so that one large file still runs alone).
   uint64_t Take(uint64_t n) {
     n = std::min(n, Total_);
@@ -289,13 +290,17 @@ class TBudget {
       std::lock_guard<std::mutex> lock(Lock_);
       Left_ += n;
     }
-    Changed_.notify_all();
+    if (Units_)
+      Changed_.notify_one();
+    else
+      Changed_.notify_all();
   }
 
  private:
   std::mutex Lock_;
   std::condition_variable Changed_;
   uint64_t Left_, Total_;
+  const bool Units_;
 };
 
 // The batch on several threads: files are started in list order, converted
@@ -311,8 +316,8 @@ class TPipeline {
         Outputs_(outputs),
         Options_(options),
         Callback_(callback),
-        Processors_(static_cast<uint64_t>(options.Workers)),
-        Memory_(1ull << 30) {}
+        Processors_(static_cast<uint64_t>(options.Workers), true),
+        Memory_(1ull << 30, false) {}
 
   TBatchResult Run() {
     const size_t count = Sources_.size();
@@ -408,19 +413,17 @@ class TPipeline {
       const uint64_t memory = Memory_.Take(ec ? 0 : 3 * size);
       TPending pending;
       Processors_.Take(1);
-      // While the file is flushed the processor is another file's.
+      // The flush is the last long step of a file: from it on the processor
+      // is another file's (what is left, closing the file and making the
+      // report's lines, is not worth waiting for a processor again).
+      bool holding = true;
       const TJwwData::TFlushRunner runFlush = [&](const std::function<void()>& flush) {
         Processors_.Give(1);
-        try {
-          flush();
-        } catch (...) {
-          Processors_.Take(1);
-          throw;
-        }
-        Processors_.Take(1);
+        holding = false;
+        flush();
       };
       Prepare(pending, source, Outputs_, document, Options_, runFlush);
-      Processors_.Give(1);
+      if (holding) Processors_.Give(1);
       Memory_.Give(memory);
       {
         std::lock_guard<std::mutex> lock(Lock_);
