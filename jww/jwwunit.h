@@ -532,6 +532,7 @@ class TBlockNumbers {
  public:
   explicit TBlockNumbers(const TJwwData& document) : Document_(document), First_(document) {}
   int32_t Map(int32_t blockNumber) const;
+  const TFirstDefinitions& First() const noexcept { return First_; }
 
  private:
   const TJwwData& Document_;

@@ -73,7 +73,7 @@ TMatrix Placement(const TEntJwwBlock& b) {
 class TRenderer {
  public:
   TRenderer(const TJwwData& d, IDisplaySink& sink, const TRenderOptions& o)
-      : D_(d), Sink_(sink), O_(o), Look_(d), First_(d), Numbers_(d), Version_(d.Header.Version) {
+      : D_(d), Sink_(sink), O_(o), Look_(d), Numbers_(d), Version_(d.Header.Version) {
     if (O_.WrittenNumbers) {
       for (size_t i = 0; i < D_.WrittenBlockDefEntries(); ++i) {
         const TEntJwwBlockDef& def = D_.BlockDefs[i];
@@ -129,7 +129,7 @@ class TRenderer {
   // number; by written numbers, the one the number the writer gives the
   // insert names among the definitions written.
   int32_t Resolve(int32_t number) const {
-    if (!O_.WrittenNumbers) return First_.Find(number);
+    if (!O_.WrittenNumbers) return Numbers_.First().Find(number);
     const int32_t written = Numbers_.Map(number);
     return written >= 0 && static_cast<size_t>(written) < WrittenDefs_.size()
                ? WrittenDefs_[static_cast<size_t>(written)]
@@ -302,8 +302,7 @@ class TRenderer {
   IDisplaySink& Sink_;
   const TRenderOptions O_;
   const TLook Look_;
-  const TFirstDefinitions First_;
-  const TBlockNumbers Numbers_;  // the numbers the writer gives inserts
+  const TBlockNumbers Numbers_;  // the numbers the writer gives inserts, and the first definition of each
   const int32_t Version_;
   std::vector<int32_t> WrittenDefs_;  // BlockDefs index by the number the writer gives
   std::vector<bool> OnPath_;          // definitions on the path of the insert being expanded
