@@ -175,4 +175,10 @@ wine "$cli" convert --json "$deep_w\\plan.jww" >"$scratch/out" 2>"$scratch/err" 
   fail "deep: status $?: $(cat "$scratch/err")"
 [ -f "$deep/plan_2.JWW" ] || fail "no output in the deep folder: $(cat "$scratch/out")"
 echo "converted ${#deep_w} characters deep"
+
+echo "== quillmark-cli.exe: a drawing above 4 MiB, read and read back a piece at a time"
+wine build/win/tools/makesamples/makesamples.exe --large "$(winpath "$scratch/large.jww")" >/dev/null
+wine "$cli" convert "$(winpath "$scratch/large.jww")" >"$scratch/out" 2>"$scratch/err" ||
+  fail "large: status $?: $(cat "$scratch/err")"
+[ "$(stat -c %s "$scratch/large_2.JWW")" -gt $((4 << 20)) ] || fail "large: no output of its size: $(cat "$scratch/out")"
 echo "Windows tests passed."

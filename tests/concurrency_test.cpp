@@ -117,6 +117,41 @@ TEST(Concurrency, TwoThreadsConvertingAtOnceKeepTheirOwnImages) {
   EXPECT_TRUE(work.Empty());
 }
 
+// Drawings above 4 MiB, each with a picture above 1 MiB, on two threads: the
+// drawing is read, and its output read back, a piece at a time (not whole),
+// the picture goes to the document's own folder instead of memory, and each
+// output still ends with its own picture.
+TEST(Concurrency, LargeDrawingsOnTwoThreadsKeepTheirOwnLargeImages) {
+  testutil::TScopedWorkFolder work;
+  testutil::TTempDir dir;
+  std::vector<fs::path> sources;
+  std::vector<std::vector<uint8_t>> images;
+  for (int i = 0; i < 3; ++i) {
+    images.push_back(Filled((5u << 20) + static_cast<size_t>(i), static_cast<uint8_t>(40 + i)));
+    sources.push_back(dir / ("big" + std::to_string(i) + ".jww"));
+    testutil::WriteAll(sources.back(), WithImage(images.back()));
+  }
+  const std::vector<uint8_t> source0 = testutil::ReadAll(sources[0]);
+  struct : qm::IBatchCallback {
+    bool FileStarted(int, const fs::path&) override { return true; }
+    bool FileFinished(int, const qm::TFileResult&) override { return true; }
+  } quiet;
+  qm::TOutputRule outputs;
+  qm::TConvertOptions options;
+  options.WorkFolder = work.Path();
+  options.Workers = 2;
+  const qm::TBatchResult batch = qm::ConvertBatch(sources, outputs, options, quiet);
+  ASSERT_EQ(batch.Files.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    const qm::TFileResult& r = batch.Files[i];
+    ASSERT_EQ(r.Outcome, qm::TOutcome::Converted) << i << ": " << r.Detail;
+    EXPECT_EQ(r.VisibleUnchanged, std::optional<bool>(true)) << i;
+    EXPECT_TRUE(EndsWith(testutil::ReadAll(r.Output), TableOf(images[i]))) << i;
+  }
+  EXPECT_EQ(testutil::ReadAll(sources[0]), source0);
+  EXPECT_TRUE(work.Empty());
+}
+
 // The same batch converted one file after another and on several threads
 // at once: the same outcomes, report lines and names, in list order, and the
 // same bytes in every output, also where several sources take names from one

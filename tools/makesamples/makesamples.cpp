@@ -271,10 +271,23 @@ int WindowSamples(const std::filesystem::path& out) {
 
 }  // namespace
 
+// A drawing above 4 MiB: the plan with a photograph of 5.8 MB shown on a
+// visible layer, so that it is loaded, extracted and read back a piece at a
+// time rather than whole.
+int LargeSample(const std::filesystem::path& file) {
+  Drawing large = Plan(700);
+  large.Elements.push_back(Text(On(0, 3), 100, -60, "^@BM%temp%site.bmp,40,30,0,0,1,0"));
+  large.Images.push_back({"site.bmp", Bitmap(1600, 1200, 0x30, 0x90, 0x50), {}});
+  WriteFile(file, Build(large));
+  std::printf("large sample written to %s\n", file.string().c_str());
+  return 0;
+}
+
 int main(int argc, char** argv) {
   if (argc == 3 && std::string_view(argv[1]) == "--window") return WindowSamples(argv[2]);
+  if (argc == 3 && std::string_view(argv[1]) == "--large") return LargeSample(argv[2]);
   if (argc != 2) {
-    std::fprintf(stderr, "usage: makesamples [--window] OUTPUT_FOLDER\n");
+    std::fprintf(stderr, "usage: makesamples [--window | --large FILE] OUTPUT_FOLDER\n");
     return 2;
   }
   const std::filesystem::path out = argv[1];
