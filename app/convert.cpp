@@ -151,20 +151,17 @@ void ConvertFile(TPending& p, TJwwData& doc, const TOutputRule& outputs, const T
 void Decide(TPending& p, TJwwData& doc, const TOutputRule& outputs, const TConvertOptions& options,
             const TJwwData::TFlushRunner& runFlush) {
   TFileResult& r = p.Result;
-  uint64_t size = 0;
-  const TEntryKind entry = EntryKindOf(r.Source, &size);
-  if (entry == TEntryKind::None) return Skip(r, TOutcome::NotFound, Msg::NotFound);
-  if (UpperExtension(r.Source) != ".JWW") return Skip(r, TOutcome::NotJww, Msg::NotJww);
   auto unreadable = [&](std::string detail, TJwwFailure kind) {
     r.Detail = std::move(detail);
     r.Failure = kind;
     Skip(r, TOutcome::Unreadable, Msg::Unreadable);
   };
-  // A folder, FIFO or device named like a drawing is never opened for
-  // reading (the open itself could wait for ever); should one take a
-  // drawing's place after this test, the opens below refuse it too.
-  if (entry != TEntryKind::File)
-    return unreadable(PathToUtf8(r.Source) + ": not a regular file", TJwwFailure::IoError);
+  uint64_t size = 0;
+  if (const auto refused = RefuseSource(r.Source, size)) {
+    if (refused->Outcome == TOutcome::NotFound) return Skip(r, TOutcome::NotFound, Msg::NotFound);
+    if (refused->Outcome == TOutcome::NotJww) return Skip(r, TOutcome::NotJww, Msg::NotJww);
+    return unreadable(refused->Detail, refused->Failure);
+  }
   TLoadOptions load;
   load.WorkFolder = options.WorkFolder;
   load.Name = r.Source;
@@ -178,7 +175,7 @@ void Decide(TPending& p, TJwwData& doc, const TOutputRule& outputs, const TConve
       return unreadable(PathToUtf8(r.Source) + ": " + e.what(), TJwwFailure::IoError);
     }
     if (bytes.Size < 8 || std::memcmp(bytes.Data.get(), "JwwData.", 8) != 0)
-      return unreadable(PathToUtf8(r.Source) + ": the file does not start with \"JwwData.\"", TJwwFailure::Corrupt);
+      return unreadable(NotADrawing(r.Source), TJwwFailure::Corrupt);
     // The layer test and the whole load in one reading: with nothing hidden
     // the load stops where the quick load would, with what it found.
     load.ContinueAfterHeader = [](const TJwwData& d) { return HasHiddenLayer(d); };
@@ -191,7 +188,7 @@ void Decide(TPending& p, TJwwData& doc, const TOutputRule& outputs, const TConve
     return ConvertFile(p, doc, outputs, options, runFlush);
   }
   if (!doc.CheckSignature(r.Source))
-    return unreadable(PathToUtf8(r.Source) + ": the file does not start with \"JwwData.\"", TJwwFailure::Corrupt);
+    return unreadable(NotADrawing(r.Source), TJwwFailure::Corrupt);
   if (const TJwwStatus quick = doc.LoadForLayerTest(r.Source, 1); !quick) return unreadable(quick.Error, quick.Failure);
   if (!HasHiddenLayer(doc)) return Skip(r, TOutcome::NothingHidden, Msg::NothingHidden);
   if (const TJwwStatus full = doc.LoadDocument(r.Source, load); !full) return unreadable(full.Error, full.Failure);
@@ -450,6 +447,19 @@ class TPipeline {
 };
 
 }  // namespace
+
+std::optional<TSourceRefusal> RefuseSource(const std::filesystem::path& source, uint64_t& size) {
+  const TEntryKind entry = EntryKindOf(source, &size);
+  if (entry == TEntryKind::None) return TSourceRefusal{TOutcome::NotFound, {}, TJwwFailure::None};
+  if (UpperExtension(source) != ".JWW") return TSourceRefusal{TOutcome::NotJww, {}, TJwwFailure::None};
+  if (entry != TEntryKind::File)
+    return TSourceRefusal{TOutcome::Unreadable, PathToUtf8(source) + ": not a regular file", TJwwFailure::IoError};
+  return std::nullopt;
+}
+
+std::string NotADrawing(const std::filesystem::path& source) {
+  return PathToUtf8(source) + ": the file does not start with \"JwwData.\"";
+}
 
 std::string UpperExtension(const std::filesystem::path& path) {
   const std::string name = PathToUtf8(path.filename());

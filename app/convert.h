@@ -105,6 +105,22 @@ struct TConvertOptions {
 // when there is no ".".
 std::string UpperExtension(const std::filesystem::path& path);
 
+// The tests of a source before anything opens it, as a conversion and an
+// inspection make them: it exists (else NotFound), its name ends in ".JWW"
+// (else NotJww), and it is a regular file (else Unreadable, with the reason).
+// A folder, FIFO or device named like a drawing is never opened for reading
+// (the open itself could wait for ever); should one take a drawing's place
+// after this test, the opens refuse it too. Nothing when the source passes;
+// size then holds its size.
+struct TSourceRefusal {
+  TOutcome Outcome = TOutcome::NotFound;
+  std::string Detail;  // for Unreadable
+  TJwwFailure Failure = TJwwFailure::None;
+};
+std::optional<TSourceRefusal> RefuseSource(const std::filesystem::path& source, uint64_t& size);
+// The reason given for a file that does not begin with the signature.
+std::string NotADrawing(const std::filesystem::path& source);
+
 // One file, start to end: exists, ".JWW", signature, the quick load and the
 // hidden-layer test, the full load, the purge, the guard against hidden
 // material, the write with its read-back check and the move to the next free

@@ -78,23 +78,19 @@ namespace {
 // The tests a conversion makes, in its order, up to the purged document; the
 // write to memory follows in Inspect.
 void Examine(TInspection& r, TJwwData& doc, const std::filesystem::path& workFolder) {
-  const TEntryKind entry = EntryKindOf(r.Source);
-  if (entry == TEntryKind::None) {
-    r.Outcome = TOutcome::NotFound;
-    return;
-  }
-  if (UpperExtension(r.Source) != ".JWW") {
-    r.Outcome = TOutcome::NotJww;
-    return;
-  }
   auto unreadable = [&](std::string detail, TJwwFailure kind) {
     r.Outcome = TOutcome::Unreadable;
     r.Detail = std::move(detail);
     r.Failure = kind;
   };
-  if (entry != TEntryKind::File) return unreadable(PathToUtf8(r.Source) + ": not a regular file", TJwwFailure::IoError);
-  if (!doc.CheckSignature(r.Source))
-    return unreadable(PathToUtf8(r.Source) + ": the file does not start with \"JwwData.\"", TJwwFailure::Corrupt);
+  uint64_t size = 0;
+  if (auto refused = RefuseSource(r.Source, size)) {
+    r.Outcome = refused->Outcome;
+    r.Detail = std::move(refused->Detail);
+    r.Failure = refused->Failure;
+    return;
+  }
+  if (!doc.CheckSignature(r.Source)) return unreadable(NotADrawing(r.Source), TJwwFailure::Corrupt);
 
   TLoadOptions load;
   load.WorkFolder = workFolder;
