@@ -181,4 +181,37 @@ wine build/win/tools/makesamples/makesamples.exe --large "$(winpath "$scratch/la
 wine "$cli" convert "$(winpath "$scratch/large.jww")" >"$scratch/out" 2>"$scratch/err" ||
   fail "large: status $?: $(cat "$scratch/err")"
 [ "$(stat -c %s "$scratch/large_2.JWW")" -gt $((4 << 20)) ] || fail "large: no output of its size: $(cat "$scratch/out")"
+echo "== quillmark-cli.exe: crash leftovers removed through handles, links never followed"
+# Planted as a crashed run (process 999999, which runs nowhere) leaves them,
+# an hour old: a work folder that is wholly ours goes; one whose image folder
+# is a link (made here: Windows code under Wine cannot make one) stays, and
+# so does everything the link leads to; a temporary output goes.
+leftovers="$scratch/leftovers"
+plant() {
+  mkdir -p "$leftovers/$1/d0"
+  printf 'Quillmark work folder %s\n' "$1" >"$leftovers/$1/.quillmark-work"
+  printf 'image' >"$leftovers/$1/d0/i0"
+}
+plant quillmark-999999-1
+plant quillmark-999998-1
+mkdir -p "$scratch/victim"
+printf 'mine' >"$scratch/victim/i0"
+rm -r "$leftovers/quillmark-999998-1/d0"
+ln -s "$scratch/victim" "$leftovers/quillmark-999998-1/d0"
+mkdir -p "$scratch/outputs"
+printf 'JwwData.' >"$scratch/outputs/.quillmark-999997-0.tmp"
+printf 'JwwData.' >"$scratch/outputs/.quillmark-999997-1.tmp"
+ln -s "$scratch/victim/i0" "$scratch/outputs/.quillmark-999997-2.tmp"
+find "$leftovers" "$scratch/outputs" -exec touch -h -d '1 hour ago' {} +
+leftovers_w=$(winpath "$leftovers")
+wine cmd /c "set TMP=$leftovers_w&& set TEMP=$leftovers_w&& $(winpath "$root/$cli") convert -o $(winpath "$scratch/outputs") $data_w\\plan_v600.jww" \
+  >"$scratch/out" 2>"$scratch/err" || fail "leftovers: status $?: $(cat "$scratch/err")"
+[ ! -e "$leftovers/quillmark-999999-1" ] || fail "a work folder that is wholly ours stays: $(ls -R "$leftovers")"
+[ -L "$leftovers/quillmark-999998-1/d0" ] || fail "the planted link is gone"
+[ "$(cat "$scratch/victim/i0")" = mine ] || fail "the cleanup reached through a link"
+[ ! -e "$scratch/outputs/.quillmark-999997-0.tmp" ] || fail "a temporary output that is ours stays"
+[ -L "$scratch/outputs/.quillmark-999997-2.tmp" ] || fail "a link named like a temporary output went"
+[ -f "$scratch/outputs/plan_v600_2.JWW" ] || fail "leftovers: no output: $(cat "$scratch/out")"
+echo "a leftover of ours removed, one holding a link left with what it leads to"
+
 echo "Windows tests passed."

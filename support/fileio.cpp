@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "fileio.h"
+#include "folderhandle.h"
 
 namespace qm {
 
@@ -165,23 +166,29 @@ bool LeftoverIsDead(uint32_t pid, std::filesystem::file_time_type changed) noexc
 }
 
 void RemoveDeadTempFilesNow(const std::filesystem::path& folder) noexcept {
-  std::error_code ec;
-  for (auto it = std::filesystem::directory_iterator(folder.empty() ? "." : folder, ec);
-       !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-    const std::filesystem::path& path = it->path();
-    std::string name;
-    try {
-      name = path.filename().string();
-    } catch (...) {
-      continue;  // a name this program would never have made
+  try {
+    // Examined and removed through the folder's handle: a name swapped for a
+    // link meanwhile is never followed.
+    const TFolderHandle outputs = TFolderHandle::Open(folder, true);
+    for (const TFolderEntry& listed : outputs.List(false)) {
+      try {
+        std::string name;
+        try {
+          name = listed.Name.string();
+        } catch (...) {
+          continue;  // a name this program would never have made
+        }
+        const uint32_t pid = LeftoverProcess(name, false);
+        if (pid == 0 || listed.Type != TEntryType::File) continue;
+        const auto e = outputs.Look(listed.Name);
+        if (!e || e->Type != TEntryType::File || !e->Ours || !LeftoverIsDead(pid, e->Changed)) continue;
+        const auto head = outputs.ReadFile(e->Name, 8);
+        if (head && *head == "JwwData.") outputs.RemoveFile(*e);
+      } catch (...) {
+        // This one stays; the others are still looked at.
+      }
     }
-    const uint32_t pid = LeftoverProcess(name, false);
-    if (pid == 0) continue;
-    std::error_code e2;
-    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, e2)) || e2) continue;
-    const auto changed = std::filesystem::last_write_time(path, e2);
-    if (e2 || !LeftoverIsDead(pid, changed)) continue;
-    if (StartsWithDrawingSignature(path)) DeleteFileIfExists(path);
+  } catch (...) {
   }
 }
 

@@ -83,97 +83,107 @@ std::string FileNameOf(const std::filesystem::path& p) {
 
 // What a run's work folder holds when everything in it is ours: the marker,
 // image folders "d<n>" (not links) and in them image files "i<n>" (regular
-// files, not links). Collected so that they can be removed one by one; nothing
-// when anything else is there. newest: the latest change seen.
+// files, not links), all owned by this user. Each is held as it was checked
+// (an image folder through its open handle), so that what is removed is
+// exactly what was checked.
+struct TImageFolderContent {
+  TFolderEntry Entry;
+  TFolderHandle Handle;
+  std::vector<TFolderEntry> Files;
+};
 struct TOwnedContent {
-  std::filesystem::path Marker;
-  std::vector<std::filesystem::path> Files;    // images, in their folders
-  std::vector<std::filesystem::path> Folders;  // the image folders
+  std::optional<TFolderEntry> Marker;
+  std::vector<TImageFolderContent> Folders;
   std::filesystem::file_time_type Newest = std::filesystem::file_time_type::min();
+  std::string NotOurs;  // why the folder is not wholly ours; empty when it is
 };
 
-std::optional<TOwnedContent> OwnedContent(const std::filesystem::path& folder, bool markerRequired) {
+// Checks a work folder through its handle. Raises EFileError when it cannot
+// be read.
+TOwnedContent OwnedContent(const TFolderHandle& folder, const std::filesystem::path& name, bool markerRequired) {
   TOwnedContent owned;
-  std::error_code ec;
-  auto note = [&](const std::filesystem::path& p) {
-    std::error_code e;
-    const auto t = std::filesystem::last_write_time(p, e);
-    if (e) return false;
-    owned.Newest = std::max(owned.Newest, t);
-    return true;
+  auto notOurs = [&owned](const std::string& why) {
+    owned.NotOurs = why;
+    return std::move(owned);
   };
-  if (!note(folder)) return std::nullopt;
-  for (auto it = std::filesystem::directory_iterator(folder, ec); it != std::filesystem::directory_iterator();
-       it.increment(ec)) {
-    if (ec) return std::nullopt;
-    const std::filesystem::path& p = it->path();
-    const std::string name = FileNameOf(p);
-    std::error_code e;
-    const auto status = std::filesystem::symlink_status(p, e);
-    if (e) return std::nullopt;
-    if (name == WorkFolderMarker && std::filesystem::is_regular_file(status)) {
-      owned.Marker = p;
-    } else if (NumberedName(name, 'd') && std::filesystem::is_directory(status)) {
-      for (auto in = std::filesystem::directory_iterator(p, e); in != std::filesystem::directory_iterator();
-           in.increment(e)) {
-        if (e) return std::nullopt;
-        const std::filesystem::path& f = in->path();
-        std::error_code e2;
-        if (!NumberedName(FileNameOf(f), 'i') || !std::filesystem::is_regular_file(std::filesystem::symlink_status(f, e2)) ||
-            !note(f))
-          return std::nullopt;
-        owned.Files.push_back(f);
-      }
-      if (e || !note(p)) return std::nullopt;
-      owned.Folders.push_back(p);
-    } else {
-      return std::nullopt;  // not ours: the whole folder stays
+  const TFolderEntry self = folder.Self();
+  if (!self.Ours) return notOurs("it belongs to another user");
+  owned.Newest = self.Changed;
+  for (TFolderEntry& e : folder.List()) {
+    const std::string entryName = FileNameOf(e.Name);
+    if (!e.Ours) return notOurs("it holds " + Printable(entryName) + ", which belongs to another user");
+    owned.Newest = std::max(owned.Newest, e.Changed);
+    if (entryName == WorkFolderMarker && e.Type == TEntryType::File) {
+      owned.Marker = e;
+      continue;
     }
+    if (!NumberedName(entryName, 'd') || e.Type != TEntryType::Folder)
+      return notOurs("it holds " + Printable(entryName) + ", which is not ours");
+    std::optional<TFolderHandle> inner = folder.OpenFolder(e.Name);
+    // Opened is what was listed, or the name now leads elsewhere.
+    if (!inner || inner->Self().Identity != e.Identity) return notOurs(entryName + " changed while it was examined");
+    TImageFolderContent images{std::move(e), std::move(*inner), {}};
+    for (TFolderEntry& f : images.Handle.List()) {
+      const std::string fileName = FileNameOf(f.Name);
+      if (!NumberedName(fileName, 'i') || f.Type != TEntryType::File || !f.Ours)
+        return notOurs("it holds " + entryName + "/" + Printable(fileName) + ", which is not ours");
+      owned.Newest = std::max(owned.Newest, f.Changed);
+      images.Files.push_back(std::move(f));
+    }
+    owned.Folders.push_back(std::move(images));
   }
-  if (ec) return std::nullopt;
   if (markerRequired) {
-    if (owned.Marker.empty() || !note(owned.Marker)) return std::nullopt;
     // The marker names its own folder: a marker copied elsewhere proves nothing.
-    std::string text;
-    try {
-      TFile f = TFile::OpenRead(owned.Marker);
-      char buffer[256];
-      for (size_t n; (n = f.Read(buffer, sizeof buffer)) > 0 && text.size() < 1024;) text.append(buffer, n);
-    } catch (...) {
-      return std::nullopt;
-    }
-    if (text != MarkerText(folder)) return std::nullopt;
+    if (!owned.Marker) return notOurs("it has no marker");
+    const auto text = folder.ReadFile(owned.Marker->Name, 1024);
+    if (!text || *text != MarkerText(name)) return notOurs("its marker is not its own");
   }
   return owned;
 }
 
-// Removes what OwnedContent found, one entry at a time; false when anything
-// stays (something arrived meanwhile, or could not be removed).
-bool RemoveOwned(const TOwnedContent& owned, const std::filesystem::path& folder, bool withFolder) {
-  bool all = true;
-  std::error_code ec;
-  for (const auto& f : owned.Files) all = DeleteFileIfExists(f) && all;
-  for (const auto& d : owned.Folders) all = std::filesystem::remove(d, ec) && !ec && all;  // only when empty
-  if (!withFolder) return all;
-  if (!owned.Marker.empty()) all = DeleteFileIfExists(owned.Marker) && all;
-  return std::filesystem::remove(folder, ec) && !ec && all;
+// Removes what OwnedContent found, one entry at a time, each through the
+// handle of its folder and only while it is still what was checked: the
+// image files, their folders and, with parent, the marker and the folder
+// itself. Empty when everything went, else what stays. Raises EFileError
+// when a removal fails.
+std::string RemoveOwned(TOwnedContent& owned, TFolderHandle& folder, const TFolderHandle* parent,
+                        const std::filesystem::path& name) {
+  std::string stays;
+  auto note = [&stays](const std::filesystem::path& what) {
+    if (stays.empty()) stays = Printable(FileNameOf(what)) + " changed while it was removed";
+  };
+  for (TImageFolderContent& images : owned.Folders) {
+    for (const TFolderEntry& f : images.Files)
+      if (!images.Handle.RemoveFile(f)) note(f.Name);
+    if (!folder.RemoveFolder(images.Entry.Name, std::move(images.Handle))) note(images.Entry.Name);
+  }
+  owned.Folders.clear();
+  if (!parent) return stays;
+  if (owned.Marker && !folder.RemoveFile(*owned.Marker)) note(owned.Marker->Name);
+  if (!parent->RemoveFolder(name, std::move(folder))) note(name);
+  return stays;
 }
 
 }  // namespace
 
+void (*LeftoverChecked)(const std::filesystem::path& folder) = nullptr;
+
 void RemoveDeadWorkFoldersNow(const std::filesystem::path& parent) noexcept {
   try {
-    std::error_code ec;
-    for (auto it = std::filesystem::directory_iterator(parent.empty() ? "." : parent, ec);
-         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-      const std::filesystem::path& path = it->path();
-      const uint32_t pid = LeftoverProcess(FileNameOf(path), true);
-      if (pid == 0) continue;
-      std::error_code e;
-      if (!std::filesystem::is_directory(std::filesystem::symlink_status(path, e)) || e) continue;
-      const auto owned = OwnedContent(path, true);
-      if (!owned || !LeftoverIsDead(pid, owned->Newest)) continue;
-      RemoveOwned(*owned, path, true);
+    const TFolderHandle folder = TFolderHandle::Open(parent, true);
+    for (const TFolderEntry& e : folder.List()) {
+      try {
+        const uint32_t pid = LeftoverProcess(FileNameOf(e.Name), true);
+        if (pid == 0 || e.Type != TEntryType::Folder || !e.Ours) continue;
+        std::optional<TFolderHandle> run = folder.OpenFolder(e.Name);
+        if (!run || run->Self().Identity != e.Identity) continue;
+        TOwnedContent owned = OwnedContent(*run, e.Name, true);
+        if (!owned.NotOurs.empty() || !LeftoverIsDead(pid, owned.Newest)) continue;
+        if (LeftoverChecked) LeftoverChecked(parent / e.Name);
+        RemoveOwned(owned, *run, &folder, e.Name);
+      } catch (...) {
+        // This one stays; the others are still looked at.
+      }
     }
   } catch (...) {
   }
@@ -191,8 +201,9 @@ TWorkFolderScope::TWorkFolderScope(const std::filesystem::path& parent) {
   const auto seed = static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
   std::string failure;
   for (uint32_t attempt = 0; attempt < 100; ++attempt) {
-    const std::filesystem::path candidate = parent / ("quillmark-" + std::to_string(ProcessId()) + "-" +
-                                                      std::to_string((seed + attempt) % 100000));
+    const std::filesystem::path name = "quillmark-" + std::to_string(ProcessId()) + "-" +
+                                       std::to_string((seed + attempt) % 100000);
+    const std::filesystem::path candidate = parent / name;
     try {
       if (!MakeFolder(candidate)) continue;  // taken
     } catch (const EFileError& e) {
@@ -201,19 +212,27 @@ TWorkFolderScope::TWorkFolderScope(const std::filesystem::path& parent) {
     }
     std::filesystem::permissions(candidate, std::filesystem::perms::owner_all, std::filesystem::perm_options::replace,
                                  ec);
-    // The marker makes the folder provably ours for a later run's cleanup.
     try {
+      // Held open for the run: its cleanup reaches exactly this folder.
+      Parent_ = TFolderHandle::Open(parent, true);
+      std::optional<TFolderHandle> self = Parent_.OpenFolder(name);
+      if (!self) throw EFileError("the folder " + PathToUtf8(candidate) + " was replaced as it was made");
+      Self_ = std::move(*self);
+      // The marker makes the folder provably ours for a later run's cleanup.
       TFile marker = TFile::CreateNew(candidate / std::string(WorkFolderMarker));
-      const std::string text = MarkerText(candidate);
+      const std::string text = MarkerText(name);
       marker.Write(text.data(), text.size());
       marker.Close();
     } catch (const EFileError& e) {
       DeleteFileIfExists(candidate / std::string(WorkFolderMarker));
       std::filesystem::remove(candidate, ec);
+      Self_ = {};
+      Parent_ = {};
       failure = e.what();
       break;
     }
     Folder_ = candidate;
+    Name_ = name;
     return;
   }
   throw EFileError("cannot create a work folder in " + PathToUtf8(parent) + (failure.empty() ? "" : ": " + failure));
@@ -224,7 +243,8 @@ TWorkFolderScope::~TWorkFolderScope() { Close(); }
 void TWorkFolderScope::DeleteTempFiles() noexcept {
   if (Folder_.empty()) return;
   try {
-    if (const auto owned = OwnedContent(Folder_, false)) RemoveOwned(*owned, Folder_, false);
+    TOwnedContent owned = OwnedContent(Self_, Name_, false);
+    if (owned.NotOurs.empty()) RemoveOwned(owned, Self_, nullptr, Name_);
   } catch (...) {
   }
 }
@@ -232,13 +252,19 @@ void TWorkFolderScope::DeleteTempFiles() noexcept {
 std::string TWorkFolderScope::Close() noexcept {
   if (Folder_.empty()) return {};
   std::string problem;
+  const std::string shown = "the work folder " + Printable(PathToUtf8(Folder_)) + " could not be removed";
   try {
-    const auto owned = OwnedContent(Folder_, false);
-    if (!owned || !RemoveOwned(*owned, Folder_, true))
-      problem = "the work folder " + PathToUtf8(Folder_) + " could not be removed (it holds files that are not ours)";
-  } catch (...) {
-    problem = "the work folder " + PathToUtf8(Folder_) + " could not be removed";
+    TOwnedContent owned = OwnedContent(Self_, Name_, false);
+    if (!owned.NotOurs.empty()) {
+      problem = shown + " (" + owned.NotOurs + ")";
+    } else if (const std::string stays = RemoveOwned(owned, Self_, &Parent_, Name_); !stays.empty()) {
+      problem = shown + " (" + stays + ")";
+    }
+  } catch (const std::exception& e) {
+    problem = shown + ": " + e.what();
   }
+  Self_ = {};
+  Parent_ = {};
   Folder_.clear();
   return problem;
 }
@@ -247,9 +273,16 @@ TImageFolder::TImageFolder(const std::filesystem::path& workFolder) {
   // Unique among the documents of all threads of this run.
   static std::atomic<uint64_t> next{0};
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    const std::filesystem::path candidate = workFolder / ("d" + std::to_string(next++));
-    if (MakeFolder(candidate)) {
-      Folder_ = candidate;
+    const std::filesystem::path name = "d" + std::to_string(next++);
+    if (MakeFolder(workFolder / name)) {
+      Folder_ = workFolder / name;
+      Name_ = name;
+      // Held open: the images are removed through it, whatever the path
+      // leads to by then.
+      Work_ = TFolderHandle::Open(workFolder, true);
+      std::optional<TFolderHandle> self = Work_.OpenFolder(name);
+      if (!self) throw EFileError("the image folder " + PathToUtf8(Folder_) + " was replaced as it was made");
+      Self_ = std::move(*self);
       return;
     }
   }
@@ -257,16 +290,19 @@ TImageFolder::TImageFolder(const std::filesystem::path& workFolder) {
 }
 
 TImageFolder::~TImageFolder() {
-  for (const size_t i : Made_) DeleteFileIfExists(FileOf(i));
-  std::error_code ec;
-  std::filesystem::remove(Folder_, ec);  // stays when anything else is in it
+  try {
+    for (const TFolderEntry& made : Made_) Self_.RemoveFile(made);
+    if (Work_.IsOpen() && Self_.IsOpen()) Work_.RemoveFolder(Name_, std::move(Self_));  // stays when anything else is in it
+  } catch (...) {
+  }
 }
 
 std::filesystem::path TImageFolder::FileOf(size_t index) const { return Folder_ / ("i" + std::to_string(index)); }
 
 TFile TImageFolder::Create(size_t index) {
   TFile f = TFile::CreateNew(FileOf(index));
-  Made_.push_back(index);
+  if (const auto made = Self_.Look("i" + std::to_string(index)); made && made->Type == TEntryType::File)
+    Made_.push_back(*made);
   return f;
 }
 

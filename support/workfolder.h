@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fileio.h"
+#include "folderhandle.h"
 #include "jwwstring.h"
 
 // The folder in which the window makes its run's work folder: the program
@@ -59,7 +60,8 @@ class TWorkFolderScope {
   std::string Close() noexcept;
 
  private:
-  std::filesystem::path Folder_;
+  std::filesystem::path Folder_, Name_;
+  TFolderHandle Parent_, Self_;  // open from the folder's making to its removal
 };
 
 // One document's own folder of extracted images "d<n>" inside a run's work
@@ -80,8 +82,9 @@ class TImageFolder {
   TFile Create(size_t index);
 
  private:
-  std::filesystem::path Folder_;
-  std::vector<size_t> Made_;
+  std::filesystem::path Folder_, Name_;
+  TFolderHandle Work_, Self_;
+  std::vector<TFolderEntry> Made_;  // the images as they were made
 };
 
 // Removes the work folders that crashed runs left in parent: a folder (not a
@@ -89,10 +92,15 @@ class TImageFolder {
 // which nothing changed for some minutes, that carries our marker with its
 // own name in it, and that holds nothing but what this program puts there
 // (the marker, document folders "d<n>" holding only image files "i<n>").
-// Anything else is left alone, and so is a folder holding anything else.
-// Each parent once per run. Never raises.
+// Anything else is left alone, and so is a folder holding anything else or
+// anything of another user. What was checked is removed through handles of
+// the folders checked, so that a folder swapped for a link meanwhile leads
+// nowhere. Each parent once per run. Never raises.
 void RemoveDeadWorkFolders(const std::filesystem::path& parent) noexcept;
 // The same for one parent every time it is called (tests).
 void RemoveDeadWorkFoldersNow(const std::filesystem::path& parent) noexcept;
+// Tests: called with a leftover folder's path once it has been found dead
+// and wholly ours, before anything in it is removed. Null in production.
+extern void (*LeftoverChecked)(const std::filesystem::path& folder);
 
 }  // namespace qm

@@ -438,6 +438,67 @@ TEST(Leftovers, OnlyProvablyOwnWorkFoldersGo) {
   EXPECT_EQ(testutil::ReadAll(parent / "quillmark-2024-0612" / "notes.txt"), testutil::Bytes("mine"));
 }
 
+// The folders a leftover's check examined are the folders its removal
+// empties: swapped for links between the check and the deletion (through the
+// test seam, where a racing process would do it), nothing outside is
+// reached, and the links stay links.
+TEST(Leftovers, ASwapBetweenCheckAndDeletionReachesNothingOutside) {
+  struct TCase {
+    const char* What;
+    const char* Swapped;  // the part of the leftover made a link to the victim
+  };
+  for (const TCase c : {TCase{"the image folder", "d3"}, TCase{"the run's folder", ""}}) {
+    SCOPED_TRACE(c.What);
+    testutil::TTempDir parent, victimParent;
+    const std::string name = "quillmark-" + std::to_string(DeadProcess()) + "-1";
+    const fs::path run = parent / name;
+    MakeRunFolder(run, MarkerOf(name));
+    Age(run);
+    // The victim looks exactly like what the cleanup would remove.
+    const fs::path victim = victimParent / "victim";
+    MakeRunFolder(victim, MarkerOf(name));
+    static fs::path swapPath, swapTo;
+    swapPath = std::string(c.Swapped).empty() ? run : run / c.Swapped;
+    swapTo = std::string(c.Swapped).empty() ? victim : victim / c.Swapped;
+    qm::LeftoverChecked = [](const fs::path&) {
+      fs::rename(swapPath, swapPath.string() + ".moved");
+      fs::create_directory_symlink(swapTo, swapPath);
+    };
+    qm::RemoveDeadWorkFoldersNow(parent.Path());
+    qm::LeftoverChecked = nullptr;
+    EXPECT_EQ(testutil::ReadAll(victim / "d3" / "i0"), testutil::Bytes("image"));
+    EXPECT_TRUE(fs::exists(victim / std::string(qm::WorkFolderMarker)));
+    EXPECT_TRUE(fs::is_symlink(swapPath));
+    // What was checked went: the image in the folder that was moved aside.
+    EXPECT_FALSE(fs::exists(fs::path(swapPath.string() + ".moved") / (std::string(c.Swapped).empty() ? "d3/i0" : "i0")));
+  }
+}
+
+// Nothing of another user is ours to remove, however well it looks like a
+// crash leftover: neither a folder of theirs nor a folder of ours holding a
+// file of theirs, nor a temporary output of theirs.
+TEST(Leftovers, AnotherUsersLeftoversStay) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to give files to another user";
+  testutil::TTempDir parent;
+  fs::permissions(parent.Path(), fs::perms::all);
+  const std::string d = std::to_string(DeadProcess());
+  const std::string theirs = "quillmark-" + d + "-1", mixed = "quillmark-" + d + "-2", ours = "quillmark-" + d + "-3";
+  for (const std::string& n : {theirs, mixed, ours}) MakeRunFolder(parent / n, MarkerOf(n));
+  const std::string output = ".quillmark-" + d + "-4.tmp";
+  testutil::WriteAll(parent / output, testutil::Bytes("JwwData. and more"));
+  auto give = [](const fs::path& p) { ASSERT_EQ(::lchown(p.c_str(), 65534, 65534), 0) << p; };
+  for (const auto& e : fs::recursive_directory_iterator(parent / theirs)) give(e.path());
+  give(parent / theirs);
+  give(parent / mixed / "d3" / "i0");
+  give(parent / output);
+  for (const auto& name : parent.List()) Age(parent / name);
+  qm::RemoveDeadWorkFoldersNow(parent.Path());
+  qm::RemoveDeadTempFilesNow(parent.Path());
+  EXPECT_EQ(parent.List(), (std::vector<std::string>{output, theirs, mixed}));
+  EXPECT_TRUE(fs::exists(parent / theirs / "d3" / "i0"));
+  EXPECT_TRUE(fs::exists(parent / mixed / "d3" / "i0"));
+}
+
 // Through the real cleanup: a user's folder and file that merely carry our
 // names survive conversions beside them, under -o and in the work folder's
 // parent, while what a conversion killed in mid-write left is removed by the
