@@ -21,7 +21,7 @@ namespace qm {
 // description of the failure and, where it matters, what kind it was.
 class EFileError : public std::runtime_error {
  public:
-  enum class TKind { Other, Exists, NotFound, NoSpace, NotRegular };
+  enum class TKind { Other, Exists, NotFound, NoSpace, NotRegular, NoReader };
   explicit EFileError(const std::string& message, TKind kind = TKind::Other)
       : std::runtime_error(message), Kind_(kind) {}
   TKind Kind() const noexcept { return Kind_; }
@@ -55,6 +55,11 @@ class TFile {
   static TFile CreateNew(const std::filesystem::path& path);
   // Creates a file for writing, replacing a file of that name.
   static TFile CreateReplace(const std::filesystem::path& path);
+  // Opens an existing character device or FIFO (on Windows: a device or a
+  // pipe) for writing, never creating, truncating or waiting: a FIFO that
+  // nobody reads is refused (kind NoReader), and so is anything that turns
+  // out to be something else (kind NotRegular).
+  static TFile OpenStream(const std::filesystem::path& path);
 
   bool IsOpen() const noexcept;
   uint64_t Size() const;
@@ -95,6 +100,27 @@ bool FileExists(const std::filesystem::path& path) noexcept;
 // stored there (the same look, no second one). Never raises.
 enum class TEntryKind { None, File, Other };
 TEntryKind EntryKindOf(const std::filesystem::path& path, uint64_t* size = nullptr) noexcept;
+// Where a file a user names for an output goes, as the name finds it.
+struct TOutputPlace {
+  enum class TKind {
+    New,     // nothing of that name: a new file
+    File,    // a regular file (or a link to one: its target), replaced
+    Stream,  // a character device or a FIFO, written as it is
+  };
+  TKind Kind = TKind::New;
+  // The file to write: the name itself, or for a link to a regular file the
+  // file it leads to (the link stays a link).
+  std::filesystem::path Path;
+};
+// Looks at what a name holds before an output is written to it. Raises
+// EFileError, naming what is there, for a link that leads nowhere, a folder
+// and anything else that is neither a file nor a stream (a socket, a block
+// device): those are never written to or replaced.
+TOutputPlace ExamineOutputPlace(const std::filesystem::path& path);
+// True when a regular file is still what ExamineOutputPlace found: the
+// moment before it is replaced.
+bool StillRegularFile(const std::filesystem::path& path) noexcept;
+
 // Deletes a file; false when it could not be deleted. Never raises.
 bool DeleteFileIfExists(const std::filesystem::path& path) noexcept;
 // Moves from to to when no entry named to exists; raises otherwise. The move

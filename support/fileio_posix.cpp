@@ -94,6 +94,28 @@ TFile TFile::CreateReplace(const std::filesystem::path& path) {
   return f;
 }
 
+TFile TFile::OpenStream(const std::filesystem::path& path) {
+  if (const int e = Injected(TFileOp::Open)) Fail("cannot open", path, e);
+  TFile f;
+  // Without waiting: a FIFO that nobody reads answers ENXIO at once.
+  f.Fd_ = ::open(path.c_str(), OpenFlags(O_WRONLY | O_NONBLOCK | O_NOCTTY));
+  if (f.Fd_ < 0) {
+    if (errno == ENXIO)
+      throw EFileError("nobody reads " + Printable(PathToUtf8(path)) + " (a FIFO without a reader)",
+                       EFileError::TKind::NoReader);
+    Fail("cannot open", path, errno);
+  }
+  struct stat st {};
+  if (::fstat(f.Fd_, &st) != 0) Fail("cannot examine", path, errno);
+  if (!S_ISCHR(st.st_mode) && !S_ISFIFO(st.st_mode))
+    throw EFileError(Printable(PathToUtf8(path)) + " changed: it is no longer a device or FIFO",
+                     EFileError::TKind::NotRegular);
+  // From here on the writes wait for the reader as any writer's would.
+  const int flags = ::fcntl(f.Fd_, F_GETFL);
+  if (flags < 0 || ::fcntl(f.Fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) Fail("cannot set up", path, errno);
+  return f;
+}
+
 bool TFile::IsOpen() const noexcept { return Fd_ >= 0; }
 
 uint64_t TFile::Size() const {
@@ -171,6 +193,46 @@ TEntryKind EntryKindOf(const std::filesystem::path& path, uint64_t* size) noexce
   if (!S_ISREG(st.st_mode)) return TEntryKind::Other;
   if (size) *size = static_cast<uint64_t>(st.st_size);
   return TEntryKind::File;
+}
+
+namespace {
+
+const char* KindName(mode_t mode) {
+  return S_ISDIR(mode)    ? "a folder"
+         : S_ISSOCK(mode) ? "a socket"
+         : S_ISBLK(mode)  ? "a block device"
+         : S_ISLNK(mode)  ? "a link"
+                          : "not a file";
+}
+
+}  // namespace
+
+TOutputPlace ExamineOutputPlace(const std::filesystem::path& path) {
+  const std::string shown = Printable(PathToUtf8(path));
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT) return {TOutputPlace::TKind::New, path};
+    Fail("cannot examine", path, errno);
+  }
+  std::filesystem::path target = path;
+  if (S_ISLNK(st.st_mode)) {
+    if (::stat(path.c_str(), &st) != 0) {
+      if (errno == ENOENT || errno == ELOOP)
+        throw EFileError(shown + " is a link that leads nowhere; not written", EFileError::TKind::NotFound);
+      Fail("cannot examine", path, errno);
+    }
+    std::error_code ec;
+    target = std::filesystem::canonical(path, ec);
+    if (ec) throw EFileError("cannot follow the link " + shown + ": " + ec.message());
+  }
+  if (S_ISREG(st.st_mode)) return {TOutputPlace::TKind::File, target};
+  if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) return {TOutputPlace::TKind::Stream, path};
+  throw EFileError(shown + " is " + KindName(st.st_mode) + "; not written", EFileError::TKind::NotRegular);
+}
+
+bool StillRegularFile(const std::filesystem::path& path) noexcept {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool DeleteFileIfExists(const std::filesystem::path& path) noexcept {

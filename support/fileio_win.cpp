@@ -113,6 +113,25 @@ TFile TFile::Create(const std::filesystem::path& path, bool replace) {
 
 TFile TFile::CreateNew(const std::filesystem::path& path) { return Create(path, false); }
 
+TFile TFile::OpenStream(const std::filesystem::path& path) {
+  if (const DWORD e = Injected(TFileOp::Open)) Fail("cannot open", path, e);
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    if (code == ERROR_PIPE_BUSY || code == ERROR_PIPE_NOT_CONNECTED)
+      throw EFileError("nobody reads " + PathToUtf8(path) + " (a pipe without a free reader)",
+                       EFileError::TKind::NoReader);
+    Fail("cannot open", path, code);
+  }
+  TFile f;
+  f.Handle_ = h;
+  const DWORD type = GetFileType(h);
+  if (type != FILE_TYPE_CHAR && type != FILE_TYPE_PIPE)
+    throw EFileError(PathToUtf8(path) + " changed: it is no longer a device or pipe", EFileError::TKind::NotRegular);
+  return f;
+}
+
 TFile TFile::CreateReplace(const std::filesystem::path& path) { return Create(path, true); }
 
 bool TFile::IsOpen() const noexcept { return Handle_ != nullptr; }
@@ -197,6 +216,45 @@ TEntryKind EntryKindOf(const std::filesystem::path& path, uint64_t* size) noexce
   if (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return TEntryKind::Other;
   if (size) *size = (static_cast<uint64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
   return TEntryKind::File;
+}
+
+TOutputPlace ExamineOutputPlace(const std::filesystem::path& path) {
+  const std::string shown = PathToUtf8(path);
+  // Opened as a file is opened to be written (links followed), without any
+  // access to its content: what the name leads to is then known for certain.
+  HANDLE h = CreateFileW(Win(path).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const DWORD own = GetFileAttributesW(Win(path).c_str());  // the name itself, a link not followed
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) Fail("cannot examine", path, code);
+    if (own != INVALID_FILE_ATTRIBUTES && (own & FILE_ATTRIBUTE_REPARSE_POINT))
+      throw EFileError(shown + " is a link that leads nowhere; not written", EFileError::TKind::NotFound);
+    return {TOutputPlace::TKind::New, path};
+  }
+  const DWORD type = GetFileType(h);
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = type == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info);
+  std::wstring final(32768, L'\0');
+  DWORD n = 0;
+  if (known && own != INVALID_FILE_ATTRIBUTES && (own & FILE_ATTRIBUTE_REPARSE_POINT))
+    n = GetFinalPathNameByHandleW(h, final.data(), static_cast<DWORD>(final.size()), FILE_NAME_NORMALIZED);
+  CloseHandle(h);
+  if (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE) return {TOutputPlace::TKind::Stream, path};
+  if (!known) throw EFileError(shown + " is not a file; not written", EFileError::TKind::NotRegular);
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+    throw EFileError(shown + " is a folder; not written", EFileError::TKind::NotRegular);
+  if (own & FILE_ATTRIBUTE_REPARSE_POINT) {
+    if (n == 0 || n >= final.size()) throw EFileError("cannot follow the link " + shown);
+    final.resize(n);
+    return {TOutputPlace::TKind::File, std::filesystem::path(final)};
+  }
+  return {TOutputPlace::TKind::File, path};
+}
+
+bool StillRegularFile(const std::filesystem::path& path) noexcept {
+  const DWORD a = GetFileAttributesW(Win(path).c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
 }
 
 bool DeleteFileIfExists(const std::filesystem::path& path) noexcept {

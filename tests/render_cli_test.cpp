@@ -2,7 +2,13 @@
 // samples (build/samples, made by makesamples) and on drawings of the builder.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <thread>
 
 #include <cstdlib>
 #include <string>
@@ -160,6 +166,106 @@ TEST_F(RenderCliTest, UsageErrorsAndUnreadableDrawings) {
   Run("render a.jww --layers-all");
   EXPECT_EQ(Status, 0) << Err;
   EXPECT_NE(Out.find("a.all.svg (2 items shown, 0 hidden)"), std::string::npos) << Out;
+}
+
+// What -o names is written as what it is: a device or FIFO is written to and
+// stays what it was, a link's target is replaced while the link stays, and
+// anything else (a link to nothing, a socket-like entry, a folder) is refused
+// untouched. A folder or FIFO given as the drawing is never read.
+TEST_F(RenderCliTest, TheOutputIsWrittenAsWhatItIs) {
+  using namespace draw;
+  WriteFile(Dir / "a.jww", Build(HiddenGroupDrawing(700)));
+
+  // A link to a file: the file gets the picture, the link stays a link.
+  testutil::WriteAll(Dir / "target.svg", testutil::Bytes("old"));
+  fs::create_symlink("target.svg", Dir / "link.svg");
+  Run("render a.jww -o link.svg");
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_TRUE(fs::is_symlink(Dir / "link.svg"));
+  EXPECT_TRUE(Text(Dir / "target.svg").starts_with("<?xml"));
+
+  // A FIFO with a reader: the reader receives the picture, the FIFO stays.
+  ASSERT_EQ(::mkfifo((Dir / "pipe").c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] {
+    const int fd = ::open((Dir / "pipe").c_str(), O_RDONLY);
+    char buffer[4096];
+    for (ssize_t n; fd >= 0 && (n = ::read(fd, buffer, sizeof buffer)) > 0;) received.append(buffer, static_cast<size_t>(n));
+    if (fd >= 0) ::close(fd);
+  });
+  // The writer may open before the reader: it is then refused as unread, and
+  // tried again (the reader is there by the next try).
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    Run("render a.jww -o pipe");
+    if (Status == 0 || Err.find("nobody reads") == std::string::npos) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  reader.join();
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_TRUE(received.starts_with("<?xml")) << received.substr(0, 40);
+  EXPECT_TRUE(received.ends_with("</svg>\n"));
+  struct stat st {};
+  ASSERT_EQ(::lstat((Dir / "pipe").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+  // A FIFO nobody reads: refused at once, left a FIFO.
+  Run("render a.jww -o pipe");
+  EXPECT_EQ(Status, 1);
+  EXPECT_NE(Err.find("nobody reads"), std::string::npos) << Err;
+  ASSERT_EQ(::lstat((Dir / "pipe").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+  // A link that leads nowhere, and a folder: refused, untouched.
+  fs::create_symlink("nowhere.svg", Dir / "dangling.svg");
+  fs::create_directory(Dir / "folder.svg");
+  for (const char* name : {"dangling.svg", "folder.svg"}) {
+    Run(std::string("render a.jww -o ") + name);
+    EXPECT_EQ(Status, 1) << name;
+    EXPECT_NE(Err.find("not written"), std::string::npos) << Err;
+  }
+  EXPECT_TRUE(fs::is_symlink(Dir / "dangling.svg"));
+  EXPECT_FALSE(fs::exists(Dir / "nowhere.svg"));
+  EXPECT_TRUE(fs::is_directory(Dir / "folder.svg"));
+
+  // A folder or a FIFO as the drawing: not a regular file (and no wait).
+  fs::create_directory(Dir / "f.jww");
+  ASSERT_EQ(::mkfifo((Dir / "p.jww").c_str(), 0600), 0);
+  for (const char* name : {"f.jww", "p.jww"}) {
+    Run(std::string("render ") + name);
+    EXPECT_EQ(Status, 1);
+    EXPECT_NE(Err.find(std::string(name) + ": not a regular file"), std::string::npos) << Err;
+  }
+
+  // A character device (made here as /dev/null is): written to, and still a
+  // device afterwards.
+  if (geteuid() != 0) GTEST_SKIP() << "making a device node needs root";
+  ASSERT_EQ(::mknod((Dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+  Run("render a.jww -o null");
+  EXPECT_EQ(Status, 0) << Err;
+  ASSERT_EQ(::lstat((Dir / "null").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+  EXPECT_EQ(std::count_if(fs::directory_iterator(Dir.Path()), fs::directory_iterator(),
+                          [](const fs::directory_entry& e) { return e.path().extension() == ".tmp"; }),
+            0);
+}
+
+// Names reach the terminal escaped in every message, as convert and info
+// print them.
+TEST_F(RenderCliTest, NamesAreEscaped) {
+  using namespace draw;
+  const std::string odd = "a\x1b]0;x\x07";
+  WriteFile(Dir / (odd + ".jww"), Build(HiddenGroupDrawing(700)));
+  Run("render '" + odd + ".jww'");
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_NE(Out.find("a\\x1b]0;x\\x07.jww -> a\\x1b]0;x\\x07.svg"), std::string::npos) << Out;
+  Run("render '" + odd + ".jww'");  // exists now
+  EXPECT_NE(Err.find("a\\x1b]0;x\\x07.svg exists"), std::string::npos) << Err;
+  Run("render 'b\x1b.jww'");
+  EXPECT_NE(Err.find("b\\x1b.jww: no such file"), std::string::npos) << Err;
+  for (const std::string& s : {Out, Err}) {
+    EXPECT_EQ(s.find('\x1b'), std::string::npos);
+    EXPECT_EQ(s.find('\x07'), std::string::npos);
+  }
 }
 
 }  // namespace

@@ -25,7 +25,8 @@ const char* const RenderUsage =
     "  --hidden only         the material on hidden layers alone\n"
     "  --layers-all          every layer as if shown (with omit only)\n"
     "  -o, --output OUT.svg  where the picture goes; '-' for stdout. A file named\n"
-    "                        here is replaced\n"
+    "                        here is replaced (a link's target, the link kept);\n"
+    "                        a device or FIFO is written to as it is\n"
     "  -h, --help            show this help\n"
     "\n"
     "Without -o the picture goes beside the drawing: NAME.svg, or NAME.mark.svg,\n"
@@ -186,29 +187,47 @@ fs::path DefaultRenderOutput(const fs::path& drawing, const view::TSvgOptions& o
   return out;
 }
 
+namespace {
+
+// Writes the picture into a stream it opened and closes it; the first
+// failure of either, or empty.
+std::string WritePicture(TFile& file, const TJwwData& doc, const view::TSvgOptions& options,
+                         view::TSvgResult& result) {
+  TFileBuffer buffer(file);
+  std::ostream stream(&buffer);
+  result = view::WriteSvg(doc, stream, options);
+  stream.flush();
+  if (!stream || !buffer.Error().empty()) return buffer.Error().empty() ? std::string("a write failed") : buffer.Error();
+  return {};
+}
+
+}  // namespace
+
 int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   TRenderArgs r;
   if (const int status = Parse(args, r, out, err); status >= 0) return status;
-  const std::string input = PathToUtf8(r.Input);
-  if (!FileExists(r.Input)) {
-    err << "quillmark: " << input << ": no such file\n";
+  const std::string input = Printable(PathToUtf8(r.Input));
+  if (const TEntryKind kind = EntryKindOf(r.Input); kind != TEntryKind::File) {
+    err << "quillmark: " << input << (kind == TEntryKind::None ? ": no such file\n" : ": not a regular file\n");
     return 1;
   }
   const bool toStdout = r.Output && *r.Output == "-";
   const bool named = r.Output.has_value();
   const fs::path output = named ? PathFromUtf8(*r.Output) : DefaultRenderOutput(r.Input, r.Svg);
-  const std::string outputName = toStdout ? "stdout" : PathToUtf8(output);
+  const std::string outputName = toStdout ? "stdout" : Printable(PathToUtf8(output));
+  TOutputPlace place;
   if (!toStdout) {
-    std::error_code ec;
-    if (fs::is_directory(output, ec)) {
-      err << "quillmark: " << outputName << " is a folder; name the picture's file\n";
+    try {
+      place = ExamineOutputPlace(output);
+    } catch (const EFileError& e) {
+      err << "quillmark: " << Printable(e.what()) << (named ? "\n" : " (name another file with -o)\n");
       return 1;
     }
-    if (SameFile(r.Input, output)) {
+    if (place.Kind != TOutputPlace::TKind::Stream && SameFile(r.Input, place.Path)) {
       err << "quillmark: " << outputName << " is the drawing itself; name another file\n";
       return 1;
     }
-    if (!named && EntryExists(output)) {
+    if (!named && place.Kind != TOutputPlace::TKind::New) {
       err << "quillmark: " << outputName << " exists; remove it, or name it with -o to replace it\n";
       return 1;
     }
@@ -233,29 +252,41 @@ int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
     return 0;
   }
   try {
-    // Written beside its name and moved there only when complete.
-    fs::path folder = fs::absolute(output).parent_path();
-    TTempFile temp(folder);
-    TFileBuffer buffer(temp.File());
-    std::ostream stream(&buffer);
-    const view::TSvgResult result = view::WriteSvg(doc, stream, r.Svg);
-    stream.flush();
-    if (!stream || !buffer.Error().empty()) {
-      err << "quillmark: " << outputName << ": not written: "
-          << (buffer.Error().empty() ? std::string("a write failed") : buffer.Error()) << "\n";
-      return 1;
-    }
-    if (named) {
-      temp.CommitReplacing(output);
-    } else if (!temp.Commit(output)) {
-      err << "quillmark: " << outputName << " appeared meanwhile; it is left as it is\n";
-      return 1;
+    view::TSvgResult result;
+    if (place.Kind == TOutputPlace::TKind::Stream) {
+      // A device or FIFO is written as it is: it is never replaced by a file.
+      TFile stream = TFile::OpenStream(place.Path);
+      if (const std::string failed = WritePicture(stream, doc, r.Svg, result); !failed.empty()) {
+        err << "quillmark: " << outputName << ": not written: " << Printable(failed) << "\n";
+        return 1;
+      }
+      stream.Close();
+    } else {
+      // Written beside the file it becomes (a link's target for a link) and
+      // moved there only when complete.
+      TTempFile temp(fs::absolute(place.Path).parent_path());
+      if (const std::string failed = WritePicture(temp.File(), doc, r.Svg, result); !failed.empty()) {
+        err << "quillmark: " << outputName << ": not written: " << Printable(failed) << "\n";
+        return 1;
+      }
+      if (place.Kind == TOutputPlace::TKind::File) {
+        // Replaced only while it is still the file it was: whatever took its
+        // place meanwhile is left as it is.
+        if (!StillRegularFile(place.Path)) {
+          err << "quillmark: " << outputName << " changed meanwhile; it is left as it is\n";
+          return 1;
+        }
+        temp.CommitReplacing(place.Path);
+      } else if (!temp.Commit(place.Path)) {
+        err << "quillmark: " << outputName << " appeared meanwhile; it is left as it is\n";
+        return 1;
+      }
     }
     Warnings(result, err);
     out << input << " -> " << outputName << " (" << Report(result) << ")\n";
     return 0;
   } catch (const std::exception& e) {
-    err << "quillmark: " << outputName << ": not written: " << e.what() << "\n";
+    err << "quillmark: " << outputName << ": not written: " << Printable(e.what()) << "\n";
     return 1;
   }
 }
