@@ -252,6 +252,7 @@ void Commit(TPending& p, TOutputRule& outputs, bool syncFolder) {
           break;
         }
         r.Output = saved.SavedPath;
+        outputs.HandOut(r.Output);  // taken as a dry run takes it, whatever the file system's letter case rule
         r.Warning = saved.Warning;
         r.Lines.push_back(std::string(Msg::ConvertedTo) + Shown(r.Output));
         r.Lines.push_back(std::string(Msg::Converted));
@@ -479,24 +480,49 @@ std::u16string TOutputRule::Key(const std::filesystem::path& path) {
   return Func_::UnicodeUpperCase(PathToUtf16(path));
 }
 
+std::unordered_set<std::u16string> TOutputRule::NamesIn(const std::filesystem::path& folder) {
+  // On a file system that tells letter cases apart, "is the name taken" is
+  // asked of the folder's listing: a name that differs from an entry only in
+  // letter case is one name on the recipients' machines.
+  std::unordered_set<std::u16string> names;
+  std::error_code ec;
+  for (auto it = std::filesystem::directory_iterator(folder.empty() ? "." : folder, ec);
+       !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
+    names.insert(Key(it->path().filename()));
+  return names;
+}
+
 std::filesystem::path TOutputRule::FirstFree(const std::filesystem::path& source, const std::filesystem::path& folder,
                                              const std::function<bool(const std::filesystem::path&)>& taken) {
+  return FirstFreeAmong(source, folder, NamesIn(folder), taken);
+}
+
+std::filesystem::path TOutputRule::FirstFreeAmong(const std::filesystem::path& source,
+                                                  const std::filesystem::path& folder,
+                                                  const std::unordered_set<std::u16string>& names,
+                                                  const std::function<bool(const std::filesystem::path&)>& taken) {
   auto base = source.filename().native();
   const auto dot = base.rfind(static_cast<std::filesystem::path::value_type>('.'));
   if (dot != base.npos) base.resize(dot);
   for (unsigned n = 2;; ++n) {
-    std::filesystem::path candidate = folder / std::filesystem::path(base);
-    candidate += "_" + std::to_string(n) + ".JWW";
-    // Any entry counts as taken: a folder or a link of that name too.
-    if (!EntryExists(candidate) && !(taken && taken(candidate))) return candidate;
+    std::filesystem::path name(base);
+    name += "_" + std::to_string(n) + ".JWW";
+    const std::filesystem::path candidate = folder / name;
+    // Any entry counts as taken: a folder or a link of that name too, and
+    // what came since the listing.
+    if (!names.contains(Key(name)) && !EntryExists(candidate) && !(taken && taken(candidate))) return candidate;
   }
 }
 
 std::filesystem::path TOutputRule::Next(const std::filesystem::path& source) const {
+  const std::filesystem::path folder = FolderOf(source);
   std::lock_guard<std::mutex> guard(Lock_);
-  if (HandedOut_.empty()) return FirstFree(source, FolderOf(source));
-  return FirstFree(source, FolderOf(source),
-                   [this](const std::filesystem::path& p) { return HandedOut_.contains(Key(p)); });
+  // Each folder is listed once; the names this batch hands out are added as
+  // it goes, so that a dry run and a run name the same outputs.
+  auto listed = Listed_.find(Key(folder));
+  if (listed == Listed_.end()) listed = Listed_.emplace(Key(folder), NamesIn(folder)).first;
+  return FirstFreeAmong(source, folder, listed->second,
+                        [this](const std::filesystem::path& p) { return HandedOut_.contains(Key(p)); });
 }
 
 void TOutputRule::HandOut(const std::filesystem::path& output) {

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -52,9 +53,11 @@ struct TFileResult {
 };
 
 // Where the outputs of a batch go: the first free name FOLDER/BASE_N.JWW
-// (N = 2, 3, ...) in the output folder of a source. A name the batch has
-// handed out (a dry run's planned outputs) counts as taken, as its file
-// would. Safe to use from several threads.
+// (N = 2, 3, ...) in the output folder of a source. Names are compared as
+// Windows compares them (letters regardless of case), also where the file
+// system tells cases apart; a name the batch has handed out (a dry run's
+// planned outputs, a run's written ones) counts as taken. A dry run and a run
+// therefore name the same outputs. Safe to use from several threads.
 class TOutputRule {
  public:
   // The folder the output of a source goes to; when empty, the source's own
@@ -67,17 +70,25 @@ class TOutputRule {
   // Counts a name as taken from now on.
   void HandOut(const std::filesystem::path& output);
 
-  // The first name folder/base_N.JWW that is not taken (any entry of that
-  // name on disk counts, and so does whatever taken says).
+  // The first name folder/base_N.JWW that is not taken: no entry in the
+  // folder has that name in any letter case, and taken does not say it is.
   static std::filesystem::path FirstFree(const std::filesystem::path& source, const std::filesystem::path& folder,
                                          const std::function<bool(const std::filesystem::path&)>& taken = {});
-  // The key under which names are compared: every letter upper-cased, so
-  // that names differing only in letter case are one.
+  // The key under which names are compared, as Windows compares them: every
+  // letter upper-cased, so that names differing only in letter case are one.
   static std::u16string Key(const std::filesystem::path& path);
+  // The keys of the names of a folder's entries (none when it cannot be read).
+  static std::unordered_set<std::u16string> NamesIn(const std::filesystem::path& folder);
 
  private:
+  static std::filesystem::path FirstFreeAmong(const std::filesystem::path& source,
+                                              const std::filesystem::path& folder,
+                                              const std::unordered_set<std::u16string>& names,
+                                              const std::function<bool(const std::filesystem::path&)>& taken);
   mutable std::mutex Lock_;
   std::unordered_set<std::u16string> HandedOut_;
+  // The names of each output folder as it was first listed.
+  mutable std::unordered_map<std::u16string, std::unordered_set<std::u16string>> Listed_;
 };
 
 struct TConvertOptions {

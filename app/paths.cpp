@@ -20,12 +20,6 @@ using TString = fs::path::string_type;
 using TChar = fs::path::value_type;
 using TIdentity = std::pair<uint64_t, uint64_t>;
 
-TString Units(std::string_view ascii) {
-  TString s;
-  for (const char c : ascii) s.push_back(static_cast<TChar>(c));
-  return s;
-}
-
 auto FoldedUnit(TChar c) {
   if (c >= 'a' && c <= 'z') c = static_cast<TChar>(c - 'a' + 'A');
   return static_cast<std::make_unsigned_t<TChar>>(c);
@@ -52,26 +46,31 @@ TString Stem(const TString& name) {
   return dot == TString::npos ? name : name.substr(0, dot);
 }
 
-// BASE when a file name has the form of an output, BASE_N.JWW (the upper-case
-// extension the outputs get, N = 2, 3, ... without leading zeros).
-std::optional<TString> OutputBase(const TString& name) {
-  static const TString ext = Units(".JWW");
-  if (name.size() <= ext.size() || name.compare(name.size() - ext.size(), ext.size(), ext) != 0) return std::nullopt;
-  const TString stem = name.substr(0, name.size() - ext.size());
-  const size_t bar = stem.rfind(static_cast<TChar>('_'));
-  if (bar == TString::npos) return std::nullopt;
-  const TString number = stem.substr(bar + 1);
-  if (number.empty() || number.front() == '0' || number == Units("1")) return std::nullopt;
-  if (!std::all_of(number.begin(), number.end(), [](TChar c) { return c >= '0' && c <= '9'; })) return std::nullopt;
+// The folded BASE when a file name has the form of an output, BASE_N.JWW
+// (N = 2, 3, ... without leading zeros), letters compared as Windows compares
+// them.
+std::optional<std::u16string> OutputBase(const fs::path& name) {
+  const std::u16string folded = TOutputRule::Key(name);
+  static const std::u16string ext = u".JWW";
+  if (folded.size() <= ext.size() || !folded.ends_with(ext)) return std::nullopt;
+  const std::u16string stem = folded.substr(0, folded.size() - ext.size());
+  const size_t bar = stem.rfind(u'_');
+  if (bar == std::u16string::npos) return std::nullopt;
+  const std::u16string number = stem.substr(bar + 1);
+  if (number.empty() || number.front() == u'0' || number == u"1") return std::nullopt;
+  if (!std::all_of(number.begin(), number.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; })) return std::nullopt;
   return stem.substr(0, bar);
 }
 
+// The folded stem of a drawing's name, as OutputBase gives it.
+std::u16string StemKey(const fs::path& name) { return TOutputRule::Key(fs::path(Stem(name.native()))); }
+
 // Drops the outputs of earlier runs: a drawing named BASE_N.JWW while a
-// drawing with the stem BASE is in the same folder (drawings holds the stems
-// of all drawings there).
-void DropEarlierOutputs(std::vector<fs::path>& files, const std::set<TString>& stems) {
+// drawing with the stem BASE (in any letter case) is in the same folder
+// (stems holds the folded stems of all drawings there).
+void DropEarlierOutputs(std::vector<fs::path>& files, const std::set<std::u16string>& stems) {
   std::erase_if(files, [&](const fs::path& file) {
-    const auto base = OutputBase(file.filename().native());
+    const auto base = OutputBase(file.filename());
     return base && stems.contains(*base);
   });
 }
@@ -150,14 +149,14 @@ class TExpander {
     std::vector<fs::directory_entry> entries;
     if (!List(folder, entries)) return;
     std::vector<fs::path> files, folders;
-    std::set<TString> stems;
+    std::set<std::u16string> stems;
     for (const fs::directory_entry& entry : entries) {
       std::error_code ec;
       if (entry.is_directory(ec)) {
         if (Rules_.Recursive) folders.push_back(entry.path());
       } else if (entry.is_regular_file(ec) && IsDrawingName(entry.path())) {
         files.push_back(entry.path());
-        stems.insert(Stem(entry.path().filename().native()));
+        stems.insert(StemKey(entry.path().filename()));
       }
     }
     DropEarlierOutputs(files, stems);
@@ -181,10 +180,10 @@ class TExpander {
       return;
     }
     std::vector<fs::path> matched;
-    std::set<TString> stems;
+    std::set<std::u16string> stems;
     for (const fs::directory_entry& entry : entries) {
       const fs::path name = entry.path().filename();
-      if (IsDrawingName(name) && entry.is_regular_file(ec)) stems.insert(Stem(name.native()));
+      if (IsDrawingName(name) && entry.is_regular_file(ec)) stems.insert(StemKey(name));
       if (Matches(pattern, SystemCaseFolded(name))) matched.push_back(folder / name);
     }
     DropEarlierOutputs(matched, stems);

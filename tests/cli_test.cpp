@@ -14,9 +14,11 @@
 #include <memory>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "convert.h"
 #include "drawings.h"
 #include "formrig.h"
 #include "jwwunit.h"
@@ -730,6 +732,48 @@ TEST_F(CliTest, ADryRunWritesNothingAndTellsWhatAConversionWould) {
                                                   "　変換できます（削除するもの: 要素 1、ブロック定義 0、画像 0。"
                                                   "--dry-run のため書き込みません）"}));
   EXPECT_EQ(Tree(Dir.Path()), now);
+}
+
+// Names that differ only in letter case are one name on the recipients'
+// Windows machines: a run never writes two of them into one folder, and a
+// dry run reports exactly the names the run then writes, with and without
+// -o, with -r and with several workers.
+TEST_F(CliTest, CaseTwinsGetTheSameOutputNamesInADryRunAndARun) {
+  struct TCase {
+    std::vector<std::string> Drawings, Taken;  // made before the runs
+    std::string Args;
+    std::vector<std::string> Outputs;          // what both runs name, relative to Dir
+  };
+  const std::vector<TCase> cases = {
+      {{"plan.jww", "PLAN.jww"}, {}, "plan.jww PLAN.jww", {"plan_2.JWW", "PLAN_3.JWW"}},
+      {{"a/x.jww", "b/x.jww", "a/X.JWW", "b/X.JWW"}, {}, "-o out a/x.jww b/x.jww a/X.JWW b/X.JWW",
+       {"out/x_2.JWW", "out/x_3.JWW", "out/X_4.JWW", "out/X_5.JWW"}},
+      // b/X_2.JWW is an earlier output of b/x.jww: not a source.
+      {{"a/x.jww", "a/X.JWW", "b/x.jww"}, {"out/x_2.jww", "out/X_3.Jww", "b/X_2.JWW"}, "-r -j 2 -o out a b",
+       {"out/X_4.JWW", "out/x_5.JWW", "out/x_6.JWW"}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Args);
+    for (const auto& e : fs::directory_iterator(Dir.Path())) fs::remove_all(e.path());
+    for (const std::string& d : c.Drawings) Put(d, HiddenGroupDrawing(600));
+    for (const std::string& t : c.Taken) Put(t, VisibleDrawing());
+    auto outputs = [&](const std::string& args) {
+      Run("convert --json " + args);
+      EXPECT_EQ(Status, 0) << Err;
+      std::vector<std::string> named;
+      for (const TJson& line : JsonLines(Out)) named.push_back(fs::relative(line["output"].Text, Dir.Path()).string());
+      return named;
+    };
+    const auto dry = outputs("--dry-run " + c.Args);
+    EXPECT_EQ(dry, c.Outputs);
+    EXPECT_EQ(outputs(c.Args), dry);
+    for (const std::string& o : c.Outputs) EXPECT_TRUE(Loaded(Dir / o)) << o;
+    // No two outputs, nor an output and a name taken before, differ in
+    // letter case only.
+    std::set<std::u16string> folded;
+    for (const auto& list : {c.Outputs, c.Taken})
+      for (const std::string& o : list) EXPECT_TRUE(folded.insert(qm::TOutputRule::Key(o)).second) << o;
+  }
 }
 
 TEST_F(CliTest, JsonLinesTellEveryOutcomeOfTheFiles) {
