@@ -128,12 +128,15 @@ void ConvertFile(TPending& p, TJwwData& doc, const TOutputRule& outputs, const T
   }
   TJwwData::TWrittenOutput written;
   const std::filesystem::path folder = outputs.FolderOf(r.Source);
-  std::error_code ec;
-  if (outputs.FolderFor) std::filesystem::create_directories(folder, ec);
-  if (ec) {
-    r.Detail = PathToUtf8(folder) + ": cannot create the folder: " + ec.message();
+  bool made = true;
+  try {
+    if (outputs.FolderFor) outputs.MakeFolder(folder);
+  } catch (const EFileError& e) {
+    made = false;
+    r.Detail = e.what();
     r.Failure = TJwwFailure::IoError;
-  } else {
+  }
+  if (made) {
     written = doc.WriteOutput(folder, version, r.Output, runFlush);
     if (!written.Status) {
       r.Detail = written.Status.Error;
@@ -141,7 +144,7 @@ void ConvertFile(TPending& p, TJwwData& doc, const TOutputRule& outputs, const T
     }
   }
   // The proof decides first: a failed one is the reason given.
-  if (!proven() || !written.Status || ec) return;  // a temporary file not kept goes with written
+  if (!proven() || !written.Status || !made) return;  // a temporary file not kept goes with written
   p.Output = std::move(written.File);
   p.Stage = TStage::Written;
 }
@@ -523,6 +526,13 @@ std::filesystem::path TOutputRule::Next(const std::filesystem::path& source) con
   if (listed == Listed_.end()) listed = Listed_.emplace(Key(folder), NamesIn(folder)).first;
   return FirstFreeAmong(source, folder, listed->second,
                         [this](const std::filesystem::path& p) { return HandedOut_.contains(Key(p)); });
+}
+
+void TOutputRule::MakeFolder(const std::filesystem::path& folder) const {
+  std::lock_guard<std::mutex> guard(MakeLock_);
+  if (Made_.contains(Key(folder))) return;
+  MakeFolders(folder);
+  Made_.insert(Key(folder));
 }
 
 void TOutputRule::HandOut(const std::filesystem::path& output) {

@@ -69,6 +69,10 @@ class TOutputRule {
   std::filesystem::path Next(const std::filesystem::path& source) const;
   // Counts a name as taken from now on.
   void HandOut(const std::filesystem::path& output);
+  // Makes an output folder that does not exist yet, with the folders above
+  // it, each flushed into its parent, once per folder for the whole batch
+  // (the other threads wait for it). Raises EFileError.
+  void MakeFolder(const std::filesystem::path& folder) const;
 
   // The first name folder/base_N.JWW that is not taken: no entry in the
   // folder has that name in any letter case, and taken does not say it is.
@@ -89,6 +93,8 @@ class TOutputRule {
   std::unordered_set<std::u16string> HandedOut_;
   // The names of each output folder as it was first listed.
   mutable std::unordered_map<std::u16string, std::unordered_set<std::u16string>> Listed_;
+  mutable std::mutex MakeLock_;
+  mutable std::unordered_set<std::u16string> Made_;  // the folders known to exist and be flushed
 };
 
 struct TConvertOptions {

@@ -213,5 +213,10 @@ wine cmd /c "set TMP=$leftovers_w&& set TEMP=$leftovers_w&& $(winpath "$root/$cl
 [ -L "$scratch/outputs/.quillmark-999997-2.tmp" ] || fail "a link named like a temporary output went"
 [ -f "$scratch/outputs/plan_v600_2.JWW" ] || fail "leftovers: no output: $(cat "$scratch/out")"
 echo "a leftover of ours removed, one holding a link left with what it leads to"
+# A device named by render -o is written to, never replaced by a file.
+(cd "$scratch/outputs" && wine "$root/$cli" render "$data_w\\plan_v600.jww" -o NUL) >"$scratch/out" 2>"$scratch/err" ||
+  fail "render -o NUL: status $?: $(cat "$scratch/err")"
+[ -z "$(ls "$scratch/outputs" | grep -i '^nul')" ] || fail "render -o NUL made a file: $(ls "$scratch/outputs")"
+echo "render -o NUL writes to the device"
 
 echo "Windows tests passed."

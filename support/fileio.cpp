@@ -9,9 +9,11 @@
 #include <set>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "fileio.h"
 #include "folderhandle.h"
+#include "textconv.h"
 
 namespace qm {
 
@@ -139,6 +141,23 @@ bool StartsWithDrawingSignature(const std::filesystem::path& path) noexcept {
     return std::memcmp(head, "JwwData.", 8) == 0;
   } catch (...) {
     return false;
+  }
+}
+
+void MakeFolders(const std::filesystem::path& folder) {
+  // The folders to make, the deepest first.
+  std::vector<std::filesystem::path> missing;
+  for (std::filesystem::path p = folder.lexically_normal(); !p.empty(); p = p.parent_path()) {
+    if (p.filename().empty() && p.has_parent_path() && p.parent_path() != p) continue;  // a trailing separator
+    if (EntryExists(p)) break;
+    missing.push_back(p);
+    if (p.parent_path() == p) break;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) MakeFolder(*it);  // made meanwhile is fine
+  for (const std::filesystem::path& made : missing) {
+    const std::filesystem::path parent = made.parent_path();
+    if (!SyncFolder(parent.empty() ? std::filesystem::path(".") : parent))
+      throw EFileError("cannot flush the folder " + PathToUtf8(parent.empty() ? "." : parent) + " to disk");
   }
 }
 

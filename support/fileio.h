@@ -134,6 +134,12 @@ void MoveReplace(const std::filesystem::path& from, const std::filesystem::path&
 bool SyncFolder(const std::filesystem::path& folder) noexcept;
 // Creates a folder; false when it exists already. Raises on other failures.
 bool MakeFolder(const std::filesystem::path& folder);
+// Creates a folder and every missing folder above it, and flushes each one
+// made into its parent, from the deepest up to the first that existed, so
+// that what is written into it does not vanish with its folder after a
+// power loss. Raises EFileError, naming the folder that could not be made or
+// flushed.
+void MakeFolders(const std::filesystem::path& folder);
 // Which file a path leads to (links followed): equal for two paths of one
 // file, nothing when there is no such file. Never raises.
 std::optional<std::pair<uint64_t, uint64_t>> FileIdentity(const std::filesystem::path& path) noexcept;

@@ -332,6 +332,42 @@ TEST_F(Reliability, AFolderThatCannotBeFlushedIsReported) {
   EXPECT_EQ(testutil::ReadAll(Dir / "plan_2.JWW"), Expected);
 }
 
+// Every folder made for outputs is flushed into its parent, from the deepest
+// up to the first that existed: one flush a folder made, none when the
+// folder is there already.
+TEST_F(Reliability, FoldersMadeForOutputsAreFlushedIntoTheirParents) {
+  struct TCase {
+    const char* Exists;  // made before, below Dir ("" for none)
+    const char* Made;
+    int Flushes;
+  };
+  for (const TCase c : {TCase{"", "a/b/c", 3}, TCase{"a", "a/b/c", 2}, TCase{"a/b/c", "a/b/c", 0},
+                        TCase{"", "a/b/c/", 3}}) {
+    SCOPED_TRACE(c.Made);
+    fs::remove_all(Dir / "a");
+    if (*c.Exists) fs::create_directories(Dir / c.Exists);
+    int flushes = 0;
+    {
+      THooked count([&](qm::TFileOp op, int, int) {
+        flushes += op == qm::TFileOp::Sync;
+        return 0;
+      });
+      qm::MakeFolders(Dir / c.Made);
+    }
+    EXPECT_TRUE(fs::is_directory(Dir / c.Made));
+    EXPECT_EQ(flushes, c.Flushes);
+  }
+  // A flush that fails is a failure of the folder, named.
+  fs::remove_all(Dir / "a");
+  THooked refuse([](qm::TFileOp op, int, int) { return op == qm::TFileOp::Sync ? EIO : 0; });
+  try {
+    qm::MakeFolders(Dir / "a" / "b");
+    ADD_FAILURE() << "no error";
+  } catch (const qm::EFileError& e) {
+    EXPECT_NE(std::string(e.what()).find("cannot flush the folder"), std::string::npos) << e.what();
+  }
+}
+
 // A process number that no process has: a child's, after it has ended.
 pid_t DeadProcess() {
   const pid_t dead = fork();
@@ -609,8 +645,9 @@ TEST(GrowingFile, IsReadAtItsSizeWhenOpened) {
 
 namespace {
 
-// A work folder that cannot be removed is told, not ignored.
-TEST(WorkFolder, ARemovalThatFailsIsReported) {
+// A work folder that cannot be removed is told, not ignored, with its cause:
+// something in it that is not ours, or a failure to read it.
+TEST(WorkFolder, ARemovalThatFailsIsReportedWithItsCause) {
   testutil::TTempDir parent;
   fs::permissions(parent.Path(), fs::perms::all);
   EXPECT_TRUE(testutil::RunAsOrdinaryUser([&] {
@@ -618,10 +655,17 @@ TEST(WorkFolder, ARemovalThatFailsIsReported) {
     const fs::path locked = scope.Folder() / "locked";
     fs::create_directory(locked);
     testutil::WriteAll(locked / "image.bmp", testutil::Bytes("x"));
-    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
     const std::string problem = scope.Close();
-    fs::permissions(locked, fs::perms::owner_all);
-    return problem.find("could not be removed") != std::string::npos;
+    return problem.find("could not be removed (it holds locked, which is not ours)") != std::string::npos;
+  }));
+  EXPECT_TRUE(testutil::RunAsOrdinaryUser([&] {
+    qm::TWorkFolderScope scope(parent.Path());
+    const fs::path folder = scope.Folder();
+    fs::permissions(folder, fs::perms::owner_write);  // cannot be listed
+    const std::string problem = scope.Close();
+    fs::permissions(folder, fs::perms::owner_all);
+    return problem.find("could not be removed: cannot list a folder: Permission denied") != std::string::npos &&
+           problem.find("not ours") == std::string::npos;
   }));
 }
 
