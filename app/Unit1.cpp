@@ -105,15 +105,20 @@ void TForm1::FormShow(const std::filesystem::path& executable) {
   SettingsPath_ = SettingsPathFor(executable);
   std::filesystem::path readFrom = SettingsPath_;
   if (!UserSettingsPath_.empty()) {
-    if (FileExists(UserSettingsPath_)) readFrom = SettingsPath_ = UserSettingsPath_;
+    if (InstalledCopy || FileExists(UserSettingsPath_)) readFrom = SettingsPath_ = UserSettingsPath_;
     else if (!FolderWritable(ProgramFolder)) SettingsPath_ = UserSettingsPath_;
   }
   LoadSettings(readFrom);
   LoadViewSettings(ViewSettingsPathFor(readFrom));
-  WorkFolder = ProgramFolder / "TEMP";
-  std::error_code ec;
-  std::filesystem::create_directory(WorkFolder, ec);  // may exist already or be refused
-  StartWork(WorkFolder);
+  if (InstalledCopy) {
+    WorkFolder.clear();
+    StartWork({});
+  } else {
+    WorkFolder = ProgramFolder / "TEMP";
+    std::error_code ec;
+    std::filesystem::create_directory(WorkFolder, ec);  // may exist already or be refused
+    StartWork(WorkFolder);
+  }
   ListBox1_.Clear();
 }
 
@@ -139,10 +144,12 @@ void TForm1::FormClose() {
 void TForm1::StartWork(const std::filesystem::path& workParent) {
   EndWork();
   try {
-    WorkScope_ = std::make_unique<TWorkFolderScope>(workParent);
+    if (!workParent.empty()) WorkScope_ = std::make_unique<TWorkFolderScope>(workParent);
   } catch (const std::exception&) {
-    // A program folder without write access (an installed program): use the
-    // system's temporary folder instead.
+  }
+  if (!WorkScope_) {
+    // None asked for (an installed program), or a program folder without
+    // write access: the system's temporary folder.
     try {
       FallbackTempFolder_ = SystemTempFolder() / "Quillmark";
       WorkScope_ = std::make_unique<TWorkFolderScope>(FallbackTempFolder_);

@@ -60,6 +60,12 @@ class TForm1 {
   // are read from there first once they exist there). Empty: always beside
   // the executable.
   std::filesystem::path AppDataFolder;
+  // Set by a front end before FormShow: the program runs from the folder an
+  // installer put it in (which may be writable, but is not the user's). Its
+  // settings then live in the user's application data folder, and its work
+  // folder under the system's temporary folder; a copy unpacked anywhere
+  // else keeps both beside itself.
+  bool InstalledCopy = false;
   // Called from a worker thread when inspections are done; the front end then
   // calls TakeInspections on the window's thread. Unset: listed drawings are
   // not inspected.
@@ -87,7 +93,9 @@ class TForm1 {
   // frees the document, saves the settings.
   void FormClose();
   // The work folder and document without the window parts (the command line):
-  // a private work folder inside workParent and a fresh document.
+  // a private work folder inside workParent (empty: or where it cannot be
+  // made, inside the system's temporary folder's "Quillmark") and a fresh
+  // document.
   void StartWork(const std::filesystem::path& workParent);
   // Empty when the work folder is gone, else what went wrong.
   std::string EndWork();

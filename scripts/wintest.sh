@@ -9,7 +9,9 @@
 #   3. quillmark-cli.exe: the report as UTF-8 or Shift-JIS bytes when
 #      redirected, as text on a console whose code page stays as it was;
 #      wildcard patterns and folders expanded by the program itself, -r, -o
-#      and the JSON report.
+#      and the JSON report,
+#   4. the packages of scripts/package-win.sh: the zip, and the installer
+#      installed, used and removed (scripts/wintest-package.sh).
 set -euo pipefail
 # A Linux path as Wine's programs name it: the prefix maps drive Z: to /.
 # (winepath does the same but, on a prefix's first start, may fail silently.)
@@ -219,4 +221,7 @@ echo "a leftover of ours removed, one holding a link left with what it leads to"
 [ -z "$(ls "$scratch/outputs" | grep -i '^nul')" ] || fail "render -o NUL made a file: $(ls "$scratch/outputs")"
 echo "render -o NUL writes to the device"
 
+echo "== the packages (scripts/wintest-package.sh)"
+wineserver -k 2>/dev/null || true
+bash scripts/wintest-package.sh
 echo "Windows tests passed."

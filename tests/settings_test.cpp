@@ -323,4 +323,30 @@ TEST_F(SettingsTest, CloseKeepsATempFolderThatHoldsOtherFiles) {
             Bytes("192\r\n107\r\n478\r\n264\r\n176\r\n222\r\n129\r\n456\r\n293\r\n" + (app / "").string() + "\r\n"));
 }
 
+// An installed copy keeps nothing beside itself, although its folder can be
+// written: its settings are the user's (also when an old settings file lies
+// beside the exe), its work folder is under the system's temporary folder.
+TEST_F(SettingsTest, AnInstalledCopyKeepsItsSettingsWithTheUserAndItsWorkInTemp) {
+  testutil::TTempDir temp;
+  const char* oldTmp = std::getenv("TMPDIR");
+  const std::string keep = oldTmp ? oldTmp : "";
+  setenv("TMPDIR", temp.Path().c_str(), 1);
+  const fs::path app = Dir / "app", user = Dir / "user";
+  fs::create_directory(app);
+  testutil::WriteAll(app / "Quillmark.dat", Bytes("11\r\n12\r\n613\r\n414\r\n215\r\n16\r\n17\r\n518\r\n319\r\n/x/\r\n"));
+  R.Form1.AppDataFolder = user;
+  R.Form1.InstalledCopy = true;
+  R.Form1.FormShow(app / "Quillmark");
+  EXPECT_EQ(R.Form1.SettingsPath(), user / "Quillmark" / "Quillmark.dat");
+  EXPECT_EQ(Main(), (std::vector<int>{192, 107, 478, 264}));  // not the file beside the exe
+  EXPECT_EQ(R.Form1.RunFolder().parent_path(), temp / "Quillmark");
+  R.Form1.FormClose();
+  if (oldTmp) setenv("TMPDIR", keep.c_str(), 1);
+  else unsetenv("TMPDIR");
+  EXPECT_TRUE(fs::exists(user / "Quillmark" / "Quillmark.dat"));
+  EXPECT_TRUE(fs::exists(user / "Quillmark" / "Quillmark.ini"));
+  EXPECT_EQ(testutil::TTempDir::ListOf(app), std::vector<std::string>{"Quillmark.dat"});  // as it was
+  EXPECT_TRUE(temp.List().empty());
+}
+
 }  // namespace

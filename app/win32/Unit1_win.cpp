@@ -1,5 +1,7 @@
 #include "Unit1_win.h"
 
+#include "version.h"
+
 #include <commdlg.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -85,6 +87,7 @@ bool TNotesWindow::Create(HWND owner) {
     if (!notes.empty()) notes += L"\r\n";
     notes += line;
   }
+  notes += std::wstring(L"\r\n\r\n") + Text::AboutVersion + QM_VERSION_WSTRING + L"\r\n" + Text::AboutLicence;
   Memo1_.SetText(notes);
   Close_.Create(Hwnd_, IdHelpClose, Text::HelpClose, true);
   ApplyFont();
@@ -284,6 +287,7 @@ bool TMainWindow::Create() {
 void TMainWindow::Show(const std::filesystem::path& executable, int showCommand,
                        const std::vector<std::filesystem::path>& paths) {
   Form1_.AppDataFolder = AppDataFolder.empty() ? UserAppData() : AppDataFolder;
+  Form1_.InstalledCopy = InstalledCopy;
   Form1_.InspectionsReady = [hwnd = Hwnd_] { PostMessageW(hwnd, WmInspected, 0, 0); };
   Form1_.BatchRunner = &Runner_;
   Form1_.BatchWorkers = 0;
@@ -819,7 +823,12 @@ LRESULT TMainWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 bool HandToRunningWindow(const std::vector<std::filesystem::path>& paths) {
   HWND running = FindWindowW(MainClass, nullptr);
-  if (!running || paths.empty()) return false;
+  if (!running) return false;
+  if (paths.empty()) {  // nothing to hand over: the running window comes forward
+    if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
+    SetForegroundWindow(running);
+    return true;
+  }
   std::wstring payload;
   for (const std::filesystem::path& p : paths) {
     // In full: the running window has a current folder of its own.

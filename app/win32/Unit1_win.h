@@ -93,6 +93,8 @@ class TMainWindow : public TWindow, public IApplication, public IBatchObserver, 
   // Where the settings go when the program folder cannot be written; the
   // user's application data folder unless set before Show (tests).
   std::filesystem::path AppDataFolder;
+  // Runs from the folder the installer put it in (see TForm1::InstalledCopy).
+  bool InstalledCopy = false;
 
   // The commands, as the buttons and the shell call them.
   void Button1Click();
@@ -174,8 +176,9 @@ class TMainWindow : public TWindow, public IApplication, public IBatchObserver, 
 };
 
 // Hands paths named on a command line to a Quillmark window that runs
-// already (a second start, "Send to", a drop on the program's icon), which
-// lists them; false when none runs or it does not take them.
+// already (a second start, "Send to", Explorer's verb, a drop on the
+// program's icon), which lists them; with no paths, brings that window
+// forward. False when none runs or it does not take them.
 bool HandToRunningWindow(const std::vector<std::filesystem::path>& paths);
 
 }  // namespace qm::win

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "fileio.h"
+
 namespace qm::win {
 
 TQuillmark::TQuillmark() : Form2_(ResultWindow_, ResultWindow_.Bounds()), MainWindow_(Form2_, ResultWindow_) {
@@ -14,6 +16,7 @@ TQuillmark::TQuillmark() : Form2_(ResultWindow_, ResultWindow_.Bounds()), MainWi
 bool TQuillmark::Start(const std::filesystem::path& executable, int showCommand,
                        const std::vector<std::filesystem::path>& paths) {
   if (!MainWindow_.Create() || !ResultWindow_.Create(MainWindow_.Hwnd())) return false;
+  MainWindow_.InstalledCopy = IsInstalledCopy(executable);
   MainWindow_.Show(executable, showCommand, paths);
   return true;
 }
@@ -39,6 +42,37 @@ std::filesystem::path ExecutablePath() {
     }
     path.resize(path.size() * 2);
   }
+}
+
+bool IsInstalledCopy(const std::filesystem::path& executable) {
+  wchar_t recorded[32768];
+  DWORD size = sizeof recorded;
+  if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Quillmark", L"InstallFolder", RRF_RT_REG_SZ, nullptr, recorded,
+                   &size) != ERROR_SUCCESS)
+    return false;
+  // The same folder, however spelled (a trailing separator, letter case, a
+  // short name).
+  const auto installed = FileIdentity(std::filesystem::path(recorded));
+  return installed && installed == FileIdentity(executable.parent_path());
+}
+
+TInstanceLock::TInstanceLock() {
+  // Per session ("Local\"): another user's window is not this user's.
+  Mutex_ = CreateMutexW(nullptr, FALSE, L"Local\\Quillmark.Instance");
+  if (!Mutex_) return;  // then every start is on its own, as without the lock
+  const DWORD waited = WaitForSingleObject(Mutex_, 60000);
+  // An abandoned lock (a start that crashed holding it) is ours now.
+  Held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+}
+
+TInstanceLock::~TInstanceLock() {
+  Release();
+  if (Mutex_) CloseHandle(Mutex_);
+}
+
+void TInstanceLock::Release() noexcept {
+  if (Held_) ReleaseMutex(Mutex_);
+  Held_ = false;
 }
 
 }  // namespace qm::win

@@ -39,6 +39,29 @@ class TQuillmark {
 
 // The full path of the running executable.
 std::filesystem::path ExecutablePath();
+// True when the executable runs from the folder the installer recorded
+// (HKCU\Software\Quillmark, InstallFolder): its settings and work folder
+// are then the user's, not its folder's.
+bool IsInstalledCopy(const std::filesystem::path& executable);
+
+// One Quillmark window a user session: a start holds this lock while it
+// looks for a running window and, finding none, until it has made its own.
+// A start that finds a window hands its drawings over and ends, so that the
+// starts Explorer makes at once for several selected files end in one
+// window.
+class TInstanceLock {
+ public:
+  TInstanceLock();  // waits for the lock
+  ~TInstanceLock();
+  TInstanceLock(const TInstanceLock&) = delete;
+  TInstanceLock& operator=(const TInstanceLock&) = delete;
+  // Lets the next start go on (once the window exists).
+  void Release() noexcept;
+
+ private:
+  void* Mutex_ = nullptr;
+  bool Held_ = false;
+};
 // The paths named on the program's command line.
 std::vector<std::filesystem::path> CommandLinePaths();
 

@@ -27,6 +27,13 @@ inline constexpr const wchar_t* OpenOutputFolder = L"出力フォルダを開く
 inline constexpr const wchar_t* CopyReport = L"コピー(&P)";
 inline constexpr const wchar_t* ConfirmClose = L"変換中です。\r\n今のファイルが終わったところで変換を中止し、終了しますか？";
 inline constexpr const wchar_t* FolderDialogTitle = L"図面のあるフォルダを選んでください";
+// After the usage notes: the program and its version (the version is
+// appended), and its licence.
+inline constexpr const wchar_t* AboutVersion = L"Quillmark バージョン ";
+inline constexpr const wchar_t* AboutLicence = L"MIT ライセンス（LICENSE.txt）";
+// The verb of Explorer's context menu on .jww files, as the installer
+// registers it (a string resource of Quillmark.exe, see Quillmark.rc).
+inline constexpr const wchar_t* ShellVerb = L"Quillmark で非表示を削除";
 
 // OpenDialog1: filter pairs (text, pattern), each ended by a zero, the list by a second one.
 inline constexpr wchar_t OpenFilter[] = L"JWW Files(*.jww)\0*.jww\0All Files(*.*)\0*.*\0";

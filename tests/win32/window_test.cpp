@@ -24,6 +24,7 @@
 #include "drawings.h"
 #include "jwwunit.h"
 #include "textconv.h"
+#include "version.h"
 #include "wintext_win.h"
 
 // Rectangles compare and print in the assertions (RECT lives in the global
@@ -436,7 +437,11 @@ TEST_F(WindowTest, ControlsCaptionsFontAndTabOrder) {
   HWND memo = GetDlgItem(notes, IdMemo1);
   EXPECT_EQ(GetFocus(), memo);
   const std::vector<std::string> lines = Lines(WindowText(memo));
-  ASSERT_EQ(lines.size(), 38u);
+  // Memo1's 38 lines as they stand, then the program's version and licence.
+  ASSERT_EQ(lines.size(), 41u);
+  EXPECT_EQ(lines[38], "");
+  EXPECT_EQ(lines[39], std::string("Quillmark バージョン ") + QM_VERSION_STRING);
+  EXPECT_EQ(lines[40], "MIT ライセンス（LICENSE.txt）");
   EXPECT_EQ(lines[0], "・指定したJWW形式ファイル内の");
   EXPECT_EQ(lines[12], "\u3000");
   EXPECT_EQ(lines[22], "\u3000\u3000Ver.2.20\uFF5E7.00");
