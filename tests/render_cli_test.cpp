@@ -168,6 +168,15 @@ TEST_F(RenderCliTest, UsageErrorsAndUnreadableDrawings) {
   Run("render a.jww --layers-all");
   EXPECT_EQ(Status, 0) << Err;
   EXPECT_NE(Out.find("a.all.svg (2 items shown, 0 hidden)"), std::string::npos) << Out;
+
+  // What cannot be drawn is left out and said, and the picture is written.
+  Drawing far = HiddenGroupDrawing(700);
+  far.Elements.push_back(Line(0, 0, 1e6));
+  WriteFile(Dir / "far.jww", Build(far));
+  Run("render far.jww --view=print");
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_EQ(Err, "quillmark: 1 element(s) cannot be drawn (not finite, or beyond 100 m)\n");
+  EXPECT_NE(Out.find("far.jww -> far.print.svg (1 items shown, 0 hidden)"), std::string::npos) << Out;
 }
 
 }  // namespace
