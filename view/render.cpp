@@ -162,7 +162,7 @@ class TRenderer {
       const auto k = static_cast<size_t>(item.Index);
       Lost_ = false;
       if (item.Kind != KindBlock) Element(D_, item.Kind, k, identity, origin);
-      else if (References_) Reference(D_.BlockInserts[k], origin);
+      else if (References_) Reference(D_.BlockInserts[k], 1, origin);
       else if (O_.ExpandInserts) Expand(D_.BlockInserts[k], identity, origin);
       else Insert(D_.BlockInserts[k], origin);
       if (Lost_) ++R_.Undrawable;
@@ -544,44 +544,28 @@ class TRenderer {
     return it->second;
   }
 
-  // A top-level insert: by reference where that draws what expanding it
-  // would, else expanded (its items then checked one by one).
-  void Reference(const TEntJwwBlock& insert, const TOrigin& o) {
+  // An insert at the top level (s 1) or among the contents of a definition
+  // made at scale s (a clean one's): by reference where that draws what
+  // expanding it would, else expanded there, its items then checked one by
+  // one.
+  void Reference(const TEntJwwBlock& insert, double s, const TOrigin& o) {
     const int32_t def = Resolve(insert.BlockNumber);
     if (def < 0) {
       ++R_.Unresolved;
       return;
     }
-    const std::optional<TRigid> rigid = Rigid(insert, 1);
-    TBox box;
-    if (!rigid || !IsFinite(rigid->Use)) return Expand(insert, TMatrix{}, o);
+    const TMatrix outer = TMatrix::Scale(s, s);
+    const std::optional<TRigid> rigid = Rigid(insert, s);
+    if (!rigid || !IsFinite(rigid->Use)) return Expand(insert, outer, o);
     const TDefinitionInfo& info = Measured(def, 1);
-    if (!info.Clean || !PlacedBox(rigid->Use, rigid->Scale, info, box)) return Expand(insert, TMatrix{}, o);
+    TBox box;
+    if (!info.Clean || !PlacedBox(rigid->Use, rigid->Scale, info, box)) return Expand(insert, outer, o);
     if (box.Empty()) return;  // it places nothing
     if (Checked()) {
       if (!box.Intersects(ReachBox)) return Lose();
-      if (!Within(box, ReachBox)) return Expand(insert, TMatrix{}, o);
+      if (!Within(box, ReachBox)) return Expand(insert, outer, o);
     }
     if (OffSheet(box)) return;
-    const TInsert item{Variant(def, rigid->Scale, o.Visible), rigid->Use, {box.Left, box.Bottom}, {box.Right, box.Top}};
-    if (Item()) Sink_.Insert(o, item);
-  }
-
-  // An insert among the contents of a definition made at scale s (those of a
-  // clean definition, so by reference unless its scale differs along x and
-  // y: then expanded there).
-  void Nested(const TEntJwwBlock& insert, double s, const TOrigin& o) {
-    const int32_t def = Resolve(insert.BlockNumber);
-    if (def < 0) {
-      ++R_.Unresolved;
-      return;
-    }
-    const std::optional<TRigid> rigid = Rigid(insert, s);
-    const TDefinitionInfo& info = Measured(def, 1);
-    TBox box;
-    if (!rigid || !info.Clean || !PlacedBox(rigid->Use, rigid->Scale, info, box))
-      return Expand(insert, TMatrix::Scale(s, s), o);
-    if (box.Empty()) return;
     const TInsert item{Variant(def, rigid->Scale, o.Visible), rigid->Use, {box.Left, box.Bottom}, {box.Right, box.Top}};
     if (Item()) Sink_.Insert(o, item);
   }
@@ -603,7 +587,7 @@ class TRenderer {
         if (!lists.HeaderOf(item.Kind, item.Index)) continue;
         const TOrigin o{static_cast<uint32_t>(i), 0, 0, v.Visible};
         const auto k = static_cast<size_t>(item.Index);
-        if (item.Kind == KindBlock) Nested(lists.BlockInserts[k], v.Scale, o);
+        if (item.Kind == KindBlock) Reference(lists.BlockInserts[k], v.Scale, o);
         else Element(lists, item.Kind, k, m, o);
       }
       InVariant_ = false;

@@ -483,29 +483,28 @@ class TSvgWriter : public IDisplaySink {
       });
       return;
     }
-    const std::string utf8 = ToUtf8(s);
+    XmlBytes(ToUtf8(s), [&](char c) { EscapedChar(c, quoted); });
+  }
+  // The bytes of UTF-8 text without the two non-characters XML forbids.
+  template <class Each>
+  static void XmlBytes(const std::string& utf8, Each each) {
     for (size_t i = 0; i < utf8.size(); ++i) {
       if (utf8.compare(i, 2, "\xEF\xBF") == 0 && i + 2 < utf8.size() &&
           (utf8[i + 2] == '\xBE' || utf8[i + 2] == '\xBF')) {
         i += 2;
         continue;
       }
-      EscapedChar(utf8[i], quoted);
+      each(utf8[i]);
     }
   }
   // A font's name inside a CSS string in single quotes, in an attribute in
   // double quotes: a quote or backslash escaped for CSS, then the whole for
   // XML; control characters and XML's non-characters left out.
   void CssString(const std::string& utf8) {
-    for (size_t i = 0; i < utf8.size(); ++i) {
-      if (utf8.compare(i, 2, "\xEF\xBF") == 0 && i + 2 < utf8.size() &&
-          (utf8[i + 2] == '\xBE' || utf8[i + 2] == '\xBF')) {
-        i += 2;
-        continue;
-      }
-      if (utf8[i] == '\'' || utf8[i] == '\\') B_ += '\\';
-      EscapedChar(utf8[i], true);
-    }
+    XmlBytes(utf8, [&](char c) {
+      if (c == '\'' || c == '\\') B_ += '\\';
+      EscapedChar(c, true);
+    });
   }
   void EscapedChar(char c, bool quoted) {
     switch (c) {
