@@ -671,6 +671,16 @@ TEST(RenderTest, TheBudgetCutsABlowUp) {
   EXPECT_GT(r.Items, 10000u);
   EXPECT_EQ(list.Size(), r.Items);
 
+  // By reference, each level is made once: the top insert, then eight
+  // levels of a line and ten inserts, and the last level's line.
+  TRenderOptions byReference = o;
+  byReference.ReferenceInserts = true;
+  TDisplayList once;
+  r = Render(*doc, once, byReference);
+  EXPECT_FALSE(r.BudgetCut);
+  EXPECT_EQ(r.Items, 1u + 8u * 11u + 1u);
+  EXPECT_EQ(once.Size(), r.Items + 9u);  // and the start of each level
+
   // "many" costs 1000, each "nothing" placed in it 1000: 49 of them, each
   // looking at its thousand inserts of nothing.
   doc->BlockInserts[0].BlockNumber = 100;

@@ -375,17 +375,20 @@ TEST(SvgTest, HugeNumbersGiveAFiniteSheetSizedPicture) {
   scaled.ScaleX = scaled.ScaleY = 1e308;
   scaled.Angle = 1;
   d.Blocks = {Def(1, "ring", {Arc(0, 0, 0)})};  // a circle of radius 1 around the origin
-  d.Elements = {huge, far, nan, scaled, Line(0, 0, 10)};
+  Moji stretched = Text(0, 0, 0, "x");  // a tiny text whose glyphs are 1e310 times as wide as high
+  stretched.SizeX = 1e-10;
+  stretched.SizeY = 1e-320;
+  d.Elements = {huge, far, nan, scaled, stretched, Line(0, 0, 10)};
   auto doc = Load(d);
   TSvgResult r;
   const std::string svg = Svg(*doc, {}, &r);
-  EXPECT_EQ(r.Render.Undrawable, 4u);
+  EXPECT_EQ(r.Render.Undrawable, 5u);
   EXPECT_EQ(r.ShownItems, 1u);
   // A4 with a margin of 297 x 0.02 + 1 = 6.94.
   EXPECT_NE(svg.find("viewBox=\"-155.44 -111.94 310.88 223.88\""), std::string::npos) << svg;
   for (const char* bad : {"inf", "nan", "e+", "<use", "<circle", "<ellipse"})
     EXPECT_EQ(svg.find(bad), std::string::npos) << bad << "\n" << svg;
-  EXPECT_NE(svg.find("<!-- 4 element(s) cannot be drawn (not finite, or beyond 100 m) -->"), std::string::npos);
+  EXPECT_NE(svg.find("<!-- 5 element(s) cannot be drawn (not finite, or beyond 100 m) -->"), std::string::npos);
 
   // A line across the whole range of doubles, through the centre, is cut at
   // 100 m: y = -x meets x = -100000 at y = 100000 (in SVG, y down).

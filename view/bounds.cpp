@@ -66,7 +66,7 @@ bool IsFinite(const TMatrix& m) noexcept {
 
 bool IsFinite(const TText& t) noexcept {
   return IsFinite(t.Frame) && std::isfinite(t.SizeX) && std::isfinite(t.SizeY) && std::isfinite(t.Spacing) &&
-         std::isfinite(t.Width);
+         std::isfinite(t.Width) && (t.SizeY == 0 || std::isfinite(t.SizeX / t.SizeY));  // its glyphs' stretch too
 }
 
 bool IsFinite(const TImage& i) noexcept {

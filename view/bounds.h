@@ -57,7 +57,7 @@ inline TBox BoundsOf(const TDot& d) noexcept {
 bool IsFinite(std::span<const TPoint> points) noexcept;
 bool IsFinite(const TArc& arc) noexcept;
 bool IsFinite(const TMatrix& m) noexcept;
-bool IsFinite(const TText& text) noexcept;  // its frame and sizes
+bool IsFinite(const TText& text) noexcept;  // its frame, sizes and the stretch of its glyphs
 bool IsFinite(const TImage& image) noexcept;
 bool IsFinite(const TDot& dot) noexcept;
 

@@ -1,6 +1,7 @@
 #include "svg.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -209,10 +210,13 @@ class TSvgWriter : public IDisplaySink {
   // width exactly (textLength); others follow the monospaced layout.
   void Text(const TOrigin& o, const TText& t) override {
     if (!t.Text || t.Text->empty() || !IsFinite(t) || !(t.SizeY > 0 && t.SizeX > 0)) return;
-    TextGroup(t.Color, t.Font);
     const double across = t.SizeX / t.SizeY;
+    const std::array<double, 6> glyphs = Glyphs(t.Frame, across, Svg::BaselineRaise * t.SizeY);
+    for (const double v : glyphs)  // a stretch no number holds
+      if (!std::isfinite(v)) return;
+    TextGroup(t.Color, t.Font);
     B_ += "<text transform=\"matrix(";
-    GlyphMatrix(t.Frame, across, Svg::BaselineRaise * t.SizeY);
+    Matrix(glyphs);
     B_ += ")\" font-size=\"";
     Num(t.SizeY);
     if (t.Spacing != 0) {
@@ -261,7 +265,7 @@ class TSvgWriter : public IDisplaySink {
       B_ += "\" font-family=\"sans-serif\" font-size=\"";
       Num(size);
       B_ += "\" transform=\"matrix(";
-      GlyphMatrix(i.Frame * TMatrix::Translate(size / 2, size / 2), 1, 0);
+      Matrix(Glyphs(i.Frame * TMatrix::Translate(size / 2, size / 2), 1, 0));
       B_ += ")\">";
       Escaped(*i.Name, false);
       B_ += "</text>";
@@ -391,9 +395,11 @@ class TSvgWriter : public IDisplaySink {
   }
   // The glyph space of a text in its frame, as an SVG matrix: x stretched
   // by `across`, y down, the baseline `raise` above the frame's origin.
-  void GlyphMatrix(const TMatrix& f, double across, double raise) {
-    const double m[6] = {f.A * across, -f.B * across, -f.C, f.D, f.C * raise + f.E, -(f.D * raise + f.F)};
-    for (int k = 0; k < 6; ++k) {
+  static std::array<double, 6> Glyphs(const TMatrix& f, double across, double raise) {
+    return {f.A * across, -f.B * across, -f.C, f.D, f.C * raise + f.E, -(f.D * raise + f.F)};
+  }
+  void Matrix(const std::array<double, 6>& m) {
+    for (size_t k = 0; k < m.size(); ++k) {
       if (k) B_ += ' ';
       Num(m[k]);
     }
