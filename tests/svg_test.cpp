@@ -446,8 +446,9 @@ TEST(SvgTest, InsertsShareTheirDefinitionOncePerScale) {
   EXPECT_NE(svg.find("<use xlink:href=\"#p0d1\" transform=\"matrix(-0.9999995 0.001 0.001 0.9999995 1 0)\"/>"),
             std::string::npos);
   // The third, turned by 0.002, not mirrored: (cos, -sin, sin, cos, 2, 0).
-  EXPECT_NE(svg.find("<use xlink:href=\"#p0d0\" transform=\"matrix(0.999998 -0.001999999 0.001999999 0.999998 2 0)\"/>"),
-            std::string::npos);
+  EXPECT_NE(
+      svg.find("<use xlink:href=\"#p0d0\" transform=\"matrix(0.999998 -0.001999999 0.001999999 0.999998 2 0)\"/>"),
+      std::string::npos);
   // The last, stretched along x: expanded, 30 long.
   EXPECT_NE(svg.find("<path d=\"M0 0L30 0\"/>"), std::string::npos);
   ExpectBalanced(svg);

@@ -124,9 +124,9 @@ void TDisplayList::Definition(int32_t definition) {
 }
 
 std::span<const TDisplayList::TEntry> TDisplayList::Contents(int32_t definition) const noexcept {
-  if (definition < 0 || static_cast<size_t>(definition) >= Starts_.size() || Starts_[static_cast<size_t>(definition)] == 0)
-    return {};
-  const size_t first = Starts_[static_cast<size_t>(definition)];
+  const auto n = static_cast<size_t>(definition);
+  if (definition < 0 || n >= Starts_.size() || Starts_[n] == 0) return {};
+  const size_t first = Starts_[n];
   size_t end = first;
   while (end < Entries_.size() && Entries_[end].Kind != TItemKind::Definition) ++end;
   return {Entries_.data() + first, end - first};

@@ -101,7 +101,8 @@ std::optional<TRigid> Rigid(const TEntJwwBlock& b, double outer) {
 bool MappedBox(const TMatrix& m, const TBox& b, TBox& out) {
   out = {};
   if (b.Empty()) return true;
-  for (const TPoint p : {TPoint{b.Left, b.Bottom}, TPoint{b.Right, b.Bottom}, TPoint{b.Left, b.Top}, TPoint{b.Right, b.Top}}) {
+  const TPoint corners[4] = {{b.Left, b.Bottom}, {b.Right, b.Bottom}, {b.Left, b.Top}, {b.Right, b.Top}};
+  for (const TPoint p : corners) {
     const TPoint q = m(p);
     if (!std::isfinite(q.X) || !std::isfinite(q.Y)) return false;
     out.Add(q);
@@ -294,9 +295,15 @@ class TRenderer {
   // insert that placed them was, with all it places.
 
   bool Checked() const noexcept { return Drawable_ && !InVariant_; }
+  bool Sheeted() const noexcept { return Print_ && !InVariant_; }
   void Lose() noexcept { Lost_ = true; }
   bool OffSheet(const TBox& box) const noexcept {
-    return Print_ && !InVariant_ && JwwMeaning::IsOutsideSheet(Sheet_, box.Left, box.Bottom, box.Right, box.Top);
+    return Sheeted() && JwwMeaning::IsOutsideSheet(Sheet_, box.Left, box.Bottom, box.Right, box.Top);
+  }
+  // An item's box is worked out only for a rule that asks for it.
+  template <class T>
+  bool OffSheet(const T& item) const {
+    return Sheeted() && OffSheet(BoundsOf(item));
   }
   void Measure(bool finite, const TBox& box) {
     Measured_.Clean = Measured_.Clean && finite;
@@ -317,7 +324,7 @@ class TRenderer {
     DrawPolyline(o, s, points);
   }
   void DrawPolyline(const TOrigin& o, const TStroke& s, std::span<const TPoint> points) {
-    if (!OffSheet(BoundsOf(points)) && Item()) Sink_.Polyline(o, s, points);
+    if (!OffSheet(points) && Item()) Sink_.Polyline(o, s, points);
   }
 
   void PutArc(const TOrigin& o, const TStroke& s, const TArc& a) {
@@ -354,7 +361,7 @@ class TRenderer {
     DrawArc(o, s, a);
   }
   void DrawArc(const TOrigin& o, const TStroke& s, const TArc& a) {
-    if (!OffSheet(BoundsOf(a)) && Item()) Sink_.Arc(o, s, a);
+    if (!OffSheet(a) && Item()) Sink_.Arc(o, s, a);
   }
 
   void PutPolygon(const TOrigin& o, uint32_t color, std::span<const TPoint> points) {
@@ -368,38 +375,36 @@ class TRenderer {
         points = clipped;
       }
     }
-    if (!OffSheet(BoundsOf(points)) && Item()) Sink_.Polygon(o, color, points);
+    if (!OffSheet(points) && Item()) Sink_.Polygon(o, color, points);
   }
 
   // Texts, images and points cannot be cut: each is drawn whole or not at all.
   template <class T>
-  bool Whole(const T& item, const TBox& box) {
-    if (!Checked()) return true;
+  bool Whole(const T& item) {
+    if (!Checked()) return !OffSheet(item);
+    const TBox box = BoundsOf(item);
     if (!IsFinite(item) || !Within(box, ReachBox)) {
       Lose();
       return false;
     }
-    return true;
+    return !OffSheet(box);
   }
   void PutText(const TOrigin& o, const TText& t) {
-    const TBox box = BoundsOf(t);
-    if (Measuring_) return Measure(IsFinite(t), box);
-    if (Whole(t, box) && !OffSheet(box) && Item()) Sink_.Text(o, t);
+    if (Measuring_) return Measure(IsFinite(t), BoundsOf(t));
+    if (Whole(t) && Item()) Sink_.Text(o, t);
   }
   void PutImage(const TOrigin& o, const TImage& i) {
-    const TBox box = BoundsOf(i);
-    if (Measuring_) return Measure(IsFinite(i), box);
-    if (Whole(i, box) && !OffSheet(box) && Item()) Sink_.Image(o, i);
+    if (Measuring_) return Measure(IsFinite(i), BoundsOf(i));
+    if (Whole(i) && Item()) Sink_.Image(o, i);
   }
   void PutDot(const TOrigin& o, const TDot& d) {
-    const TBox box = BoundsOf(d);
     if (Measuring_) {
       Measured_.DotRadius = std::max(Measured_.DotRadius, std::fabs(d.Radius));
       TBox centre;
       centre.Add(d.At);
       return Measure(IsFinite(d), centre);
     }
-    if (Whole(d, box) && !OffSheet(box) && Item()) Sink_.Dot(o, d);
+    if (Whole(d) && Item()) Sink_.Dot(o, d);
   }
 
   // An insert and, depth first, everything it places: a definition among its

@@ -237,7 +237,8 @@ class TPainter {
 std::wstring TPreviewWindow::Legend(const TPreview& p) {
   std::wstring legend = p.HiddenItems ? L"赤：削除されるもの" : L"";
   if (!p.Complete) legend += L"（一部のみ表示）";
-  if (p.Undrawable) legend += (legend.empty() ? L"" : L"　") + std::wstring(L"描けない要素 ") + std::to_wstring(p.Undrawable);
+  if (p.Undrawable)
+    legend += (legend.empty() ? L"" : L"　") + std::wstring(L"描けない要素 ") + std::to_wstring(p.Undrawable);
   return legend;
 }
 
