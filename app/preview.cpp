@@ -17,7 +17,7 @@ constexpr double Pi = 3.14159265358979323846;
 constexpr uint64_t PreviewBudget = 4'000'000;
 constexpr double Margin = 0.95;  // of the window the fitted picture takes
 
-// The hidden items counted on their way into the list.
+// The hidden items of the top level counted on their way into the list.
 class TCounting : public view::IDisplaySink {
  public:
   TCounting(view::IDisplaySink& to, uint64_t& hidden) : To_(to), Hidden_(hidden) {}
@@ -42,17 +42,25 @@ class TCounting : public view::IDisplaySink {
     To_.Image(o, i);
   }
   void Dot(const view::TOrigin& o, const view::TDot& d) override {
-    if (d.Construction) return;  // not printed, and not drawn here
     Count(o);
     To_.Dot(o, d);
+  }
+  void Insert(const view::TOrigin& o, const view::TInsert& i) override {
+    Count(o);
+    To_.Insert(o, i);
+  }
+  void Definition(int32_t definition) override {
+    Contents_ = true;
+    To_.Definition(definition);
   }
 
  private:
   void Count(const view::TOrigin& o) {
-    if (!o.Visible) ++Hidden_;
+    if (!o.Visible && !Contents_) ++Hidden_;
   }
   view::IDisplaySink& To_;
   uint64_t& Hidden_;
+  bool Contents_ = false;  // the definitions' contents have begun
 };
 
 }  // namespace
@@ -67,8 +75,12 @@ std::shared_ptr<const TPreview> MakePreview(const std::filesystem::path& source,
       view::TRenderOptions options;
       options.Layers = view::TLayers::All;
       options.Budget = PreviewBudget;
+      options.Drawable = true;
+      options.ReferenceInserts = true;
       TCounting counting(preview->Items, preview->HiddenItems);
-      preview->Complete = view::Render(doc, counting, options).Complete();
+      const view::TRenderResult drawn = view::Render(doc, counting, options);
+      preview->Complete = drawn.Complete();
+      preview->Undrawable = drawn.Undrawable;
       preview->Sheet = view::Sheet(doc);
       preview->Background = view::Background(doc);
       if (preview->Sheet) {

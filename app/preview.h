@@ -1,7 +1,9 @@
 // The picture of a drawing that the window's detail pane shows: the
-// renderer's display list with every layer drawn and the hidden material
-// tagged (its items' origin is not visible), the sheet and background, and
-// the mapping of paper millimetres onto a window's pixels at any zoom.
+// renderer's display list of the screen's view with every layer drawn and
+// the hidden material tagged (its items' origin is not visible), block
+// inserts drawn by reference (each definition's contents kept once), the
+// sheet and background, and the mapping of paper millimetres onto a window's
+// pixels at any zoom.
 #pragma once
 
 #include <cstdint>
@@ -24,7 +26,8 @@ struct TPreview {
   std::optional<JwwMeaning::TPaper> Sheet;  // centred on the origin
   uint32_t Background = 0xFFFFFF;           // 0xRRGGBB
   view::TBox Extent;                        // the sheet and every item
-  uint64_t HiddenItems = 0;                 // items of the hidden material
+  uint64_t HiddenItems = 0;                 // top-level items of the hidden material
+  uint64_t Undrawable = 0;                  // elements left out: not finite, or beyond 100 m
   bool Complete = true;  // false: the renderer stopped early (a drawing too large to show whole)
   std::string Error;     // why the drawing could not be loaded (UTF-8); then nothing is drawn
 };

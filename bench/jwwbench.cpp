@@ -225,7 +225,7 @@ int main(int argc, char** argv) {
       baseline = fs::absolute(argv[++i]);
     } else if (a == "--make" && i + 3 < argc) {
       // One of the benchmark's inputs alone, for profiling by hand:
-      // --make drawing|batch|empty|nested|images PATH N
+      // --make drawing|batch|empty|nested|images|inserts PATH N
       const std::string kind = argv[++i];
       const fs::path to = argv[++i];
       const uint32_t count = static_cast<uint32_t>(std::atol(argv[++i]));
@@ -241,8 +241,10 @@ int main(int argc, char** argv) {
         jwwgen::NestedChain(to, count);
       else if (kind == "images")
         jwwgen::ImagesAndTexts(to, count);
+      else if (kind == "inserts")
+        jwwgen::ManyInserts(to, count);
       else
-        Die("--make drawing|batch|empty|nested|images PATH N");
+        Die("--make drawing|batch|empty|nested|images|inserts PATH N");
       std::printf("%.1f MB\n", Mb(fs::file_size(to)));
       return 0;
     } else {
@@ -364,11 +366,13 @@ int main(int argc, char** argv) {
     if (cliRun.Status != 0) Die("quillmark render failed");
     fs::remove(svg);
     const double proof = Median(record) + Median(compare);
-    std::printf("| rendering (every layer, inserts expanded) | median | |\n|---|---:|---|\n");
-    std::printf("| display items made, no output | %.1f ms | %llu items |\n", Median(produce) * 1e3,
-                static_cast<unsigned long long>(items));
-    std::printf("| SVG, `--hidden omit`, to a file | %.1f ms | %.1f MB |\n", Median(omit) * 1e3, Mb(omitBytes));
-    std::printf("| SVG, `--hidden mark`, to a file | %.1f ms | %.1f MB |\n", Median(mark) * 1e3, Mb(markBytes));
+    std::printf("| rendering | median | |\n|---|---:|---|\n");
+    std::printf("| display items made, no output (every layer, inserts expanded) | %.1f ms | %llu items |\n",
+                Median(produce) * 1e3, static_cast<unsigned long long>(items));
+    std::printf("| SVG, `--hidden omit`, to a file | %.1f ms | %.1f MB (%.2f× the drawing) |\n", Median(omit) * 1e3,
+                Mb(omitBytes), static_cast<double>(omitBytes) / static_cast<double>(size));
+    std::printf("| SVG, `--hidden mark`, to a file | %.1f ms | %.1f MB (%.2f× the drawing) |\n", Median(mark) * 1e3,
+                Mb(markBytes), static_cast<double>(markBytes) / static_cast<double>(size));
     std::printf("| `quillmark render --hidden mark` (load and write) | %.0f ms | peak memory %.0f MB |\n",
                 cliRun.Seconds * 1e3, static_cast<double>(cliRun.PeakKb) / 1024);
     std::printf("| visual proof: record the source (hidden off) | %.1f ms | %zu items, %.1f MB |\n",
@@ -376,6 +380,49 @@ int main(int argc, char** argv) {
     std::printf("| visual proof: compare the purged document | %.1f ms | |\n", Median(compare) * 1e3);
     std::printf("| **visual proof / whole conversion** | **%.1f ms / %.1f ms = %.0f %%** | |\n\n", proof * 1e3,
                 whole * 1e3, proof / whole * 100);
+  }
+
+  // Pictures of drawings of many block inserts, by the command line: the
+  // picture's size against the drawing's, and its time as the inserts grow.
+  {
+    const uint32_t many = smoke ? 10000 : 100000;
+    const fs::path tenthInserts = folder / "inserts-tenth.jww", manyInserts = folder / "inserts.jww";
+    jwwgen::ManyInserts(tenthInserts, many / 10);
+    jwwgen::ManyInserts(manyInserts, many);
+    const fs::path svg = folder / "inserts.svg";
+    std::printf("| `quillmark render` (screen, load and write) | drawing | wall | SVG | SVG / drawing |%s\n"
+                "|---|---:|---:|---:|---:|%s\n",
+                baseline.empty() ? "" : " baseline: wall, SVG |", baseline.empty() ? "" : "---:|");
+    auto renderRow = [&](const std::string& name, const fs::path& drawing) {
+      const uint64_t bytes = fs::file_size(drawing);
+      auto once = [&](const fs::path& program) {
+        std::vector<double> walls;
+        TRun r;
+        for (int i = 0; i < std::max(3, pairs / 2); ++i) {
+          r = RunCli(program, {"render", "-o", svg.string(), drawing.string()});
+          if (r.Status != 0) Die("quillmark render failed on " + name);
+          walls.push_back(r.Seconds);
+        }
+        r.Seconds = Median(walls);
+        const uint64_t out = fs::file_size(svg);
+        fs::remove(svg);
+        return std::make_pair(r, out);
+      };
+      const auto [r, out] = once(cli);
+      std::printf("| %s | %.1f MB | %.0f ms | %.1f MB | %.2f× |", name.c_str(), Mb(bytes), r.Seconds * 1e3, Mb(out),
+                  static_cast<double>(out) / static_cast<double>(bytes));
+      if (!baseline.empty()) {
+        const auto [b, bout] = once(baseline);
+        std::printf(" %.0f ms, %.1f MB |", b.Seconds * 1e3, Mb(bout));
+      }
+      std::printf("\n");
+      return r.Seconds;
+    };
+    renderRow(std::to_string(elements) + " elements (the drawing above)", big);
+    const double tenthTime = renderRow(std::to_string(many / 10) + " block inserts", tenthInserts);
+    const double manyTime = renderRow(std::to_string(many) + " block inserts", manyInserts);
+    std::printf("\nGrowth: %u → %u block inserts: **%.1f×** the time for 10× the inserts\n\n", many / 10, many,
+                manyTime / tenthTime);
   }
 
   // Peak memory of the command line.

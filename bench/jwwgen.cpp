@@ -82,16 +82,18 @@ EntHdr On(uint32_t i) {
 }
 
 Element Make(uint32_t i, int images) {
-  const double x = static_cast<double>(i);
+  // Rows of 100,000 mm, 10 mm apart: within 100 m of the centre.
+  const double x = static_cast<double>(i % 100000) - 50000, y = 10.0 * (i / 100000);
   const EntHdr h = On(i);
   switch (i % 50) {
     case 0: case 1: case 2: case 3: case 4: case 5: case 6: case 7: case 8: case 9:
     case 10: case 11: case 12: case 13: case 14: case 15: case 16: case 17: case 18: case 19:
-      return Sen{h, x, x + 1, x + 2, x + 3};
+      return Sen{h, x, y + 1, x + 2, y + 3};
     case 20: case 21: case 22: case 23: case 24: case 25: {
       Enko e;
       e.H = h;
       e.CenterX = x;
+      e.CenterY = y;
       e.Radius = 1 + i % 7;
       return e;
     }
@@ -99,6 +101,7 @@ Element Make(uint32_t i, int images) {
       Ten p;
       p.H = h;
       p.X = x;
+      p.Y = y;
       if (i % 4 == 0) p.H.PenStyle = 100;
       return p;
     }
@@ -106,6 +109,7 @@ Element Make(uint32_t i, int images) {
       Moji m;
       m.H = h;
       m.StartX = x;
+      m.StartY = y;
       m.FontName = Gothic;
       m.Text = "text " + std::to_string(i);
       // A few texts show the images; the last image only from a hidden text.
@@ -122,6 +126,7 @@ Element Make(uint32_t i, int images) {
       s.H = h;
       s.Line.H = h;
       s.Line.StartX = x;
+      s.Line.StartY = s.Line.EndY = y;
       s.ValueText.H = h;
       s.ValueText.FontName = Gothic;
       s.ValueText.Text = std::to_string(i % 10000);
@@ -131,6 +136,7 @@ Element Make(uint32_t i, int images) {
       Solid s;
       s.H = h;
       s.StartX = x;
+      s.StartY = y;
       if (i % 3 == 0) s.H.PenColor = 10;
       s.Color = 0x123456;
       return s;
@@ -139,6 +145,7 @@ Element Make(uint32_t i, int images) {
       Block b;
       b.H = h;
       b.X = x;
+      b.Y = y;
       b.BlockNumber = static_cast<int32_t>(i % 40);
       return b;
     }
@@ -247,6 +254,95 @@ void ImagesAndTexts(const std::filesystem::path& path, uint32_t count) {
   }
   ew.Count(0);
   Images(out.W(), static_cast<int>(count), 64);
+}
+
+void ManyInserts(const std::filesystem::path& path, uint32_t count) {
+  TDrawingFile file(path);
+  TOut& out = file.Out;
+  EntityWriter& ew = file.W;
+  ew.Count(count);
+  constexpr double Quarter = 0.7853981633974483;  // 45 degrees
+  for (uint32_t i = 0; i < count; ++i) {
+    Block b;
+    b.H = On(i);
+    b.BlockNumber = static_cast<int32_t>(i % 15);
+    b.X = (i % 400) * 200.0 - 40000;
+    b.Y = static_cast<double>((i / 400) % 400) * 200.0 - 40000;
+    b.Angle = (i % 8) * Quarter;
+    switch (i % 4) {
+      case 1: b.ScaleX = b.ScaleY = 2; break;
+      case 2: b.ScaleX = b.ScaleY = 0.5; break;
+      case 3: b.ScaleX = -1; break;
+      default: break;
+    }
+    if (i % 100 == 99) b.ScaleX = 2 * std::fabs(b.ScaleY);  // stretched
+    ew.Item(b);
+    out.Drain();
+  }
+  ew.Count(20);
+  for (int32_t n = 0; n < 20; ++n) {
+    BlockDef def;
+    def.Number = n;
+    def.Name = "part " + std::to_string(n);
+    for (uint32_t k = 0; k < 50; ++k) {
+      EntHdr h;
+      h.PenColor = static_cast<uint16_t>(1 + (k + static_cast<uint32_t>(n)) % 9);
+      h.PenWidth = 0;
+      const double x = k % 10 * 10.0, y = k / 10 * 10.0;
+      if (k < 30) {
+        def.Elements.push_back(Sen{h, x, y, x + 8, y + 3});
+      } else if (k < 38) {
+        Enko e;
+        e.H = h;
+        e.CenterX = x;
+        e.CenterY = y;
+        e.Radius = 4;
+        if (k % 2) {
+          e.FullCircle = 0;
+          e.ArcAngle = 2;
+          e.Flatness = 0.5;
+        }
+        def.Elements.push_back(e);
+      } else if (k < 44) {
+        Moji m;
+        m.H = h;
+        m.StartX = x;
+        m.StartY = y;
+        m.SizeX = m.SizeY = 2.5;
+        m.FontName = Gothic;
+        m.Text = "P" + std::to_string(n) + "-" + std::to_string(k);
+        def.Elements.push_back(m);
+      } else if (k < 48) {
+        Solid s;
+        s.H = h;
+        s.StartX = x;
+        s.StartY = y;
+        s.EndX = x + 5;
+        s.EndY = y;
+        s.Point2X = x + 5;
+        s.Point2Y = y + 5;
+        s.Point3X = x;
+        s.Point3Y = y + 5;
+        def.Elements.push_back(s);
+      } else {
+        Ten p;
+        p.H = h;
+        p.X = x;
+        p.Y = y;
+        def.Elements.push_back(p);
+      }
+    }
+    if (n < 5) {
+      Block inner;
+      inner.BlockNumber = n + 15;
+      inner.X = 50;
+      inner.Angle = Quarter;
+      inner.ScaleX = inner.ScaleY = 0.5;
+      def.Elements.push_back(inner);
+    }
+    ew.Definition(def);
+  }
+  Images(out.W(), 0, 0);
 }
 
 void EmptyDefinitions(const std::filesystem::path& path, uint32_t count) {

@@ -132,9 +132,37 @@ constexpr uint16_t BackgroundPen = 0;
 // not 0 (it overrides the pen's), count hundredths of a millimetre.
 constexpr double WidthMm(int32_t hundredths) noexcept { return hundredths > 0 ? hundredths / 100.0 : 0.0; }
 // A point is a dot of its pen's PointRadius, in paper mm, whatever a block's
-// scale; a point whose Temporary is not 0 is a construction point, shown on
-// screen but never printed.
-constexpr bool IsConstructionPoint(int32_t temporary) noexcept { return temporary != 0; }
+// scale.
+
+// What the screen shows and a print leaves out: temporary points, and the
+// auxiliary elements (drawn in the auxiliary line type or the auxiliary
+// colour). Each rule judges one element by its own header, in the numbering
+// of today (older numbers translated as above).
+//
+// A temporary point: a point whose Temporary is not 0.
+constexpr bool IsTemporaryPoint(const TEntJwwTen& p) noexcept { return p.Temporary != 0; }
+// The auxiliary line type, for the kinds drawn in a line type (lines, arcs),
+// and the auxiliary colour, for the kinds drawn in a pen colour (lines to
+// solids; a block insert's contents are judged each by its own header).
+constexpr uint8_t AuxiliaryLineType = 9;
+constexpr uint16_t AuxiliaryColor = 9;
+constexpr bool IsAuxiliary(const TEntJwwEntityHeader& h, int32_t kind, int32_t v) noexcept {
+  if (kind < KindSen || kind > KindSolid) return false;
+  if ((kind == KindSen || kind == KindEnko) && PenStyle(h.PenStyle, kind, v) == AuxiliaryLineType) return true;
+  return PenColor(h.PenColor, kind, v) == AuxiliaryColor;
+}
+
+// Outside the sheet: an element whose whole extent in paper mm (every point
+// it draws: a text's whole frame, everything a block insert places, every
+// part of a dimension) misses the sheet, centred on the origin. Touching its
+// edge is not outside; an extent that is empty or not finite is. A drawing
+// whose PaperSize names no sheet has nothing outside it.
+constexpr bool IsOutsideSheet(const std::optional<TPaper>& sheet, double left, double bottom, double right,
+                              double top) noexcept {
+  if (!sheet) return false;
+  const double w = sheet->Width / 2, h = sheet->Height / 2;
+  return !(left <= w && right >= -w && bottom <= h && top >= -h && left <= right && bottom <= top);
+}
 
 // Line types as dash patterns in paper mm (on, off, on, off ...); none is a
 // solid line. 1 is solid, 2..9 the standard types, 16..19 the double-length
@@ -145,16 +173,19 @@ struct TDashes {
   std::array<double, 10> Length{};
   uint8_t Count = 0;  // 0: solid
 };
+// Measured: 2, 5, 6 and 9 as the CAD program's own DXF export defines them
+// (DASHED1, CENTER1, CENTER2, DOT); 7 and 8, the two-dot chains, follow the
+// chains 5 and 6 they extend; 3 and 4 are the best knowledge we have.
 constexpr TDashes StandardDashes(uint8_t style) noexcept {
   switch (style) {
-    case 2: return {{0.5, 0.5}, 2};
+    case 2: return {{1.25, 1.25}, 2};
     case 3: return {{1, 1}, 2};
     case 4: return {{3, 1}, 2};
-    case 5: return {{6, 1, 1, 1}, 4};
-    case 6: return {{10, 1.5, 1.5, 1.5}, 4};
-    case 7: return {{6, 1, 1, 1, 1, 1}, 6};
-    case 8: return {{10, 1.5, 1.5, 1.5, 1.5, 1.5}, 6};
-    case 9: return {{2, 2}, 2};
+    case 5: return {{6.25, 1.25, 1.25, 1.25}, 4};
+    case 6: return {{12.5, 2.5, 2.5, 2.5}, 4};
+    case 7: return {{6.25, 1.25, 1.25, 1.25, 1.25, 1.25}, 6};
+    case 8: return {{12.5, 2.5, 2.5, 2.5, 2.5, 2.5}, 6};
+    case 9: return {{0.625, 1.875}, 2};
     case 16: case 17: case 18: case 19: {
       TDashes d = StandardDashes(static_cast<uint8_t>(style - 14));
       for (double& x : d.Length) x *= 2;

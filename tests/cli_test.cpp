@@ -549,6 +549,29 @@ TEST_F(CliTest, InfoTextLeavesOutEmptyUnnamedLayersUnlessAll) {
   EXPECT_EQ(Status, 2);
 }
 
+// An element no picture can draw is counted, on a hidden layer group too.
+TEST_F(CliTest, InfoCountsTheElementsNoPictureCanDraw) {
+  Drawing d = InfoDrawing();
+  d.Elements.push_back(Line(1, 0, 1e6));  // a kilometre off
+  Put("far.jww", d);
+  Drawing near;
+  near.Hdr.Version = 600;
+  near.Elements = {Line(0, 0, 1)};
+  Put("near.jww", near);
+  Run("info far.jww near.jww");
+  EXPECT_EQ(Status, 0) << Err;
+  const size_t line = Out.find("\n  1 element(s) cannot be drawn (not finite, or beyond 100 m)\n");
+  EXPECT_NE(line, std::string::npos) << Out;
+  EXPECT_LT(line, Out.find("near.jww"));  // in far.jww's report, not near.jww's
+  EXPECT_EQ(Out.find("cannot be drawn", line + 40), std::string::npos);
+  Run("info --json far.jww near.jww");
+  const auto json = ParseJson(Out);
+  ASSERT_TRUE(json && json->Kind == TJson::Array && json->Items.size() == 2) << Out;
+  EXPECT_EQ(json->Items[0]["undrawable"].Value, 1);
+  EXPECT_EQ(json->Items[1]["undrawable"].Kind, TJson::Number);
+  EXPECT_EQ(json->Items[1]["undrawable"].Value, 0);
+}
+
 TEST_F(CliTest, InfoAsJson) {
   Put("d.jww", InfoDrawing());
   Run("info --json d.jww missing.jww");

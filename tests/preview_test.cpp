@@ -49,6 +49,33 @@ TEST(PreviewTest, TagsTheHiddenMaterialAndHoldsTheSheet) {
   EXPECT_EQ(bad->Items.Size(), 0u);
 }
 
+// 10,000 inserts of one definition of three lines, on a shown and a hidden
+// layer: the list keeps the three lines once. A temporary point is shown (as
+// on the CAD program's screen), a line at 1e308 counted, not drawn.
+TEST(PreviewTest, InsertsKeepTheirDefinitionOnceAndWhatCannotBeDrawnIsCounted) {
+  testutil::TTempDir dir;
+  Drawing d = HiddenGroupDrawing(700);
+  d.Blocks = {Def(1, "three", {Line(0, 0, 0), Line(0, 0, 1), Line(0, 0, 2)})};  // x 0..3
+  for (int i = 0; i < 10000; ++i) d.Elements.emplace_back(Insert(static_cast<uint16_t>(i % 2), 0, 1, i));
+  Ten temporary = Point(0, 0, -5);
+  temporary.Temporary = 1;
+  d.Elements.emplace_back(temporary);
+  d.Elements.emplace_back(Line(0, 0, 1e308));
+  testutil::WriteAll(dir / "d.jww", Build(d));
+  TJwwData doc;
+  const auto p = qm::MakePreview(dir / "d.jww", doc);
+  ASSERT_TRUE(p->Error.empty()) << p->Error;
+  EXPECT_EQ(p->Undrawable, 1u);
+  // The drawing's two lines, 10,000 inserts and the point, then the definition.
+  ASSERT_EQ(p->Items.TopLevel(), 2u + 10000u + 1u);
+  EXPECT_EQ(p->Items.Size(), 10003u + 1u + 3u);
+  EXPECT_EQ(p->Items.Contents(0).size(), 3u);
+  EXPECT_EQ(p->HiddenItems, 1u + 5000u);  // the line and the inserts on group 1
+  EXPECT_EQ(p->Items[10002].Kind, qm::view::TItemKind::Dot);
+  EXPECT_NEAR(p->Extent.Right, 9999 + 3, 1e-3);  // the last insert's lines reach x = 10002
+  EXPECT_NEAR(p->Extent.Left, -210, 1e-3);  // the builder's A3 sheet
+}
+
 TEST(PreviewTest, PaperToPixelsFitsZoomsAboutAPointAndPans) {
   qm::view::TBox extent;
   extent.Add({-10, -5});

@@ -74,9 +74,10 @@ TEST_F(RenderCliTest, EverySampleInEveryMode) {
       EXPECT_TRUE(svg.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg ")) << file;
       EXPECT_TRUE(svg.ends_with("</svg>\n")) << file;
       EXPECT_EQ(Count(svg, "<g "), Count(svg, "</g>")) << file;
-      // A3: the sheet's outline.
-      EXPECT_NE(svg.find("<rect x=\"-210\" y=\"-148.5\" width=\"420\" height=\"297\" fill=\"#FFFFFF\""),
+      // A3: the sheet's outline, over the canvas painted white.
+      EXPECT_NE(svg.find("<rect x=\"-210\" y=\"-148.5\" width=\"420\" height=\"297\" fill=\"none\" stroke"),
                 std::string::npos);
+      EXPECT_LT(svg.find("fill=\"#FFFFFF\"/>"), svg.find("fill=\"none\" stroke"));
       // The equipment's name (設備 in UTF-8) lies on the hidden group, except in
       // visible_v420, where nothing is hidden.
       const bool equipment = svg.find("\xE8\xA8\xAD\xE5\x82\x99</text>") != std::string::npos;
@@ -86,13 +87,19 @@ TEST_F(RenderCliTest, EverySampleInEveryMode) {
     }
     EXPECT_TRUE(testutil::SameBytes(testutil::ReadAll(Dir / (name + ".jww")), before));
   }
-  // The report line's counts, on the sample with images. Shown: 10 grid
-  // lines, a circle, a point, 2 texts, a dimension of 8 items (its 2
-  // construction points too), a solid, a door of 4 items, a window of 2 and
-  // an image's frame. Hidden: 2 lines, 2 texts, the fixture's line, an image.
+  // The report line's counts, on the sample with images: the picture's top
+  // level. Shown: 10 grid lines, a circle, a point, 2 texts, a dimension of
+  // 8 items (its 2 temporary points too), a solid, the door's and the
+  // window's inserts, an image's frame. Hidden: 2 lines, 2 texts, the
+  // fixture's insert, an image. A print leaves out the temporary points.
   Run("render -o - --hidden mark plan_v700.jww");
   EXPECT_EQ(Status, 0);
-  EXPECT_NE(Err.find("plan_v700.jww -> stdout (30 items shown, 6 hidden)"), std::string::npos) << Err;
+  EXPECT_NE(Err.find("plan_v700.jww -> stdout (26 items shown, 6 hidden)"), std::string::npos) << Err;
+  Run("render plan_v700.jww --view print --hidden=mark");
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_NE(Out.find("plan_v700.jww -> plan_v700.print.mark.svg (24 items shown, 6 hidden)"), std::string::npos)
+      << Out;
+  EXPECT_NE(Text(Dir / "plan_v700.print.mark.svg").find("clip-path=\"url(#sheet)\""), std::string::npos);
 }
 
 TEST_F(RenderCliTest, APictureFromRsvgConvert) {
@@ -143,7 +150,8 @@ TEST_F(RenderCliTest, UsageErrorsAndUnreadableDrawings) {
   using namespace draw;
   WriteFile(Dir / "a.jww", Build(HiddenGroupDrawing(600)));
   for (const std::string args : {"render", "render a.jww b.jww", "render --frame a.jww", "render a.jww --hidden all",
-                                 "render a.jww --layers-all --hidden mark", "render a.jww -o", "render a.jww -o x -o y"}) {
+                                 "render a.jww --layers-all --hidden mark", "render a.jww -o", "render a.jww -o x -o y",
+                                 "render a.jww --view", "render a.jww --view paper"}) {
     Run(args);
     EXPECT_EQ(Status, 2) << args;
     EXPECT_NE(Err.find("Try 'quillmark render --help'."), std::string::npos) << args << ": " << Err;
@@ -166,6 +174,15 @@ TEST_F(RenderCliTest, UsageErrorsAndUnreadableDrawings) {
   Run("render a.jww --layers-all");
   EXPECT_EQ(Status, 0) << Err;
   EXPECT_NE(Out.find("a.all.svg (2 items shown, 0 hidden)"), std::string::npos) << Out;
+
+  // What cannot be drawn is left out and said, and the picture is written.
+  Drawing far = HiddenGroupDrawing(700);
+  far.Elements.push_back(Line(0, 0, 1e6));
+  WriteFile(Dir / "far.jww", Build(far));
+  Run("render far.jww --view=print");
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_EQ(Err, "quillmark: 1 element(s) cannot be drawn (not finite, or beyond 100 m)\n");
+  EXPECT_NE(Out.find("far.jww -> far.print.svg (1 items shown, 0 hidden)"), std::string::npos) << Out;
 }
 
 // What -o names is written as what it is: a device or FIFO is written to and

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "displaylist.h"
 #include "drawings.h"
 #include "testutil.h"
+#include "jwwmeaning.h"
 #include "jwwunit.h"
 #include "render.h"
 #include "testutil.h"
@@ -352,6 +354,237 @@ TEST(RenderTest, AStoredListPlaysBackAndFindsItemsInAView) {
 }
 
 // ---------------------------------------------------------------------------
+// What a medium can draw: finite, within 100 m of the sheet's centre.
+
+TRenderOptions Drawable() {
+  TRenderOptions o;
+  o.Drawable = true;
+  return o;
+}
+
+TEST(RenderTest, WhatLiesBeyondTheReachIsCutOrLeftOutAndCounted) {
+  Drawing d = WithPens(700);
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  // y = -x from one end of the doubles to the other: cut where it meets
+  // x = -100000 and x = 100000.
+  Sen across{Pen(2), -1e308, 1e308, 1e308, -1e308};
+  Sen endless{Pen(2), 0, 0, inf, 0};
+  // A solid from x = 90000 to 110000, 10 high: cut at x = 100000.
+  Solid wide;
+  wide.H = Pen(2);
+  wide.StartX = 90000;
+  wide.EndX = 110000;
+  wide.Point2X = 110000;
+  wide.Point2Y = 10;
+  wide.Point3X = 90000;
+  wide.Point3Y = 10;
+  // A circle of radius 1 around (100000, 0): its half left of x = 100000,
+  // where cos t <= 0, from t = pi/2 to 3 pi/2.
+  Enko edge;
+  edge.H = Pen(2);
+  edge.CenterX = 100000;
+  edge.Radius = 1;
+  // A circle of radius 1.5e308 around the centre: no point of it within.
+  Enko huge;
+  huge.H = Pen(2);
+  huge.Radius = 1.5e308;
+  Moji far = Text(0, 0, 200000, "far");
+  Moji straddling = Text(0, 0, 99999, "straddling");  // 10 characters of 1 mm from x = 99999
+  straddling.SizeX = straddling.SizeY = 2;
+  Ten beyond = Point(0, 0, 100001);
+  // A dimension whose line lies within and whose text does not: drawn in
+  // part, and counted.
+  Sunpou dim = Dim(0, 0, 0);
+  dim.ValueText.StartX = inf;
+  d.Elements = {across, endless, wide, edge, huge, far, straddling, beyond, dim, Line(0, 0, 5)};
+  auto doc = Load(d);
+  TDisplayList list;
+  const TRenderResult r = Render(*doc, list, Drawable());
+  EXPECT_EQ(r.Undrawable, 6u);  // endless, huge, far, straddling, beyond, the dimension
+  std::vector<TItemKind> kinds;
+  for (const auto& e : list.Entries()) kinds.push_back(e.Kind);
+  // The dimension: its line, two extension lines and four points, not its text.
+  ASSERT_EQ(kinds, (std::vector<TItemKind>{TItemKind::Polyline, TItemKind::Polygon, TItemKind::Arc,
+                                           TItemKind::Polyline, TItemKind::Polyline, TItemKind::Polyline,
+                                           TItemKind::Dot, TItemKind::Dot, TItemKind::Dot, TItemKind::Dot,
+                                           TItemKind::Polyline}));
+  EXPECT_POINT(list.Points(list[0])[0], -100000, 100000);
+  EXPECT_POINT(list.Points(list[0])[1], 100000, -100000);
+  const auto solid = list.Points(list[1]);
+  ASSERT_EQ(solid.size(), 4u);
+  EXPECT_POINT(solid[0], 90000, 0);
+  EXPECT_POINT(solid[1], 100000, 0);
+  EXPECT_POINT(solid[2], 100000, 10);
+  EXPECT_POINT(solid[3], 90000, 10);
+  const TArc& half = list.Arc(list[2]);
+  EXPECT_FALSE(half.Whole);
+  EXPECT_NEAR(half.Start, Pi / 2, Eps);
+  EXPECT_NEAR(half.Sweep, Pi, Eps);
+  EXPECT_EQ(list[3].Origin.Element, 8u);  // the dimension's line
+  for (const auto& e : list.Entries())
+    for (const float v : e.Box) EXPECT_LE(std::fabs(v), 100000.01f);
+
+  // Not asked for: everything is handed on as it is (the visual proof's form).
+  TDisplayList raw;
+  EXPECT_EQ(Render(*doc, raw).Undrawable, 0u);
+  EXPECT_EQ(raw.Size(), 17u);  // nine elements of one item each, the dimension of eight
+}
+
+// D (5): a line from (1, 0) to (2, 0) and E at (5, 0) at half size. E (7):
+// a circle of radius 1 around (1, 0).
+TEST(RenderTest, InsertsByReferenceMakeEachDefinitionOnceAtEachScale) {
+  Drawing d = WithPens(700);
+  Block inner = Insert(0, 0, 7, 5);
+  inner.ScaleX = inner.ScaleY = 0.5;
+  Enko circle;
+  circle.H = Pen(6);
+  circle.CenterX = 1;
+  circle.Radius = 1;
+  d.Blocks = {Def(5, "D", {Sen{Pen(6), 1, 0, 2, 0}, inner}), Def(7, "E", {circle})};
+  // D at (10, 20), twice its size, turned by 90 degrees: (x, y) -> (10 - 2y, 20 + 2x);
+  // mirrored along x; stretched (expanded); and E alone at its own size.
+  Block turned = Insert(0, 0, 5, 10);
+  turned.Y = 20;
+  turned.ScaleX = turned.ScaleY = 2;
+  turned.Angle = Pi / 2;
+  Block mirrored = Insert(0, 0, 5, -10);
+  mirrored.ScaleX = -2;
+  mirrored.ScaleY = 2;
+  Block stretched = Insert(0, 0, 5, 0);
+  stretched.ScaleY = 3;
+  d.Elements = {turned, mirrored, stretched, Insert(0, 0, 7, 30)};
+  auto doc = Load(d);
+  TRenderOptions o;
+  o.ReferenceInserts = true;
+  TDisplayList list;
+  Render(*doc, list, o);
+  std::vector<TItemKind> kinds;
+  for (const auto& e : list.Entries()) kinds.push_back(e.Kind);
+  // The stretched insert expanded: D's line, and E's circle placed by it.
+  // Then D at 2 (its line, E at 1), E at 1 (its circle).
+  ASSERT_EQ(kinds, (std::vector<TItemKind>{TItemKind::Insert, TItemKind::Insert, TItemKind::Polyline, TItemKind::Arc,
+                                           TItemKind::Insert, TItemKind::Definition, TItemKind::Polyline,
+                                           TItemKind::Insert, TItemKind::Definition, TItemKind::Arc}));
+  EXPECT_EQ(list.TopLevel(), 5u);
+  const TInsert& a = list.Insert(list[0]);
+  EXPECT_EQ(a.Definition, 0);
+  EXPECT_NEAR(a.Placement.A, 0, Eps);
+  EXPECT_NEAR(a.Placement.B, 1, Eps);
+  EXPECT_NEAR(a.Placement.C, -1, Eps);
+  EXPECT_NEAR(a.Placement.D, 0, Eps);
+  EXPECT_EQ(a.Placement.E, 10);
+  EXPECT_EQ(a.Placement.F, 20);
+  // What D holds: the line x 1..2 and E's circle placed at (5, 0) at half
+  // size, x 5..6, y -0.5..0.5. At scale 2: x 2..12, y -1..1; turned:
+  // x 10 - (-1..1) = 9..11, y 20 + (2..12) = 22..32.
+  EXPECT_POINT(a.Low, 9, 22);
+  EXPECT_POINT(a.High, 11, 32);
+  const TInsert& b = list.Insert(list[1]);
+  EXPECT_EQ(b.Definition, 0);
+  EXPECT_EQ(b.Placement, (TMatrix{-1, 0, 0, 1, -10, 0}));
+  EXPECT_POINT(b.Low, -22, -1);  // x -> -10 - x
+  EXPECT_POINT(b.High, -12, 1);
+  EXPECT_POINT(list.Points(list[2])[1], 2, 0);  // stretched along y only: the line stays
+  EXPECT_POINT(list.Arc(list[3]).Center, 5.5, 0);
+  EXPECT_POINT(list.Arc(list[3]).V, 0, 1.5);
+  EXPECT_EQ(list.Insert(list[4]).Definition, 1);  // E at 1, reached by the top level
+
+  // D at 2: its line twice as long, its pen's width kept; E at 2 x 0.5.
+  const auto contents = list.Contents(0);
+  ASSERT_EQ(contents.size(), 2u);
+  EXPECT_POINT(list.Points(contents[0])[0], 2, 0);
+  EXPECT_POINT(list.Points(contents[0])[1], 4, 0);
+  EXPECT_DOUBLE_EQ(list.Stroke(contents[0]).Width, 0.35);
+  EXPECT_EQ(list.Insert(contents[1]).Definition, 1);
+  EXPECT_EQ(list.Insert(contents[1]).Placement, TMatrix::Translate(10, 0));
+  ASSERT_EQ(list.Contents(1).size(), 1u);
+  EXPECT_POINT(list.Arc(list.Contents(1)[0]).U, 1, 0);
+  EXPECT_TRUE(list.Contents(2).empty());
+  // The top level's extent: the inserts' boxes (E alone: x 30..32) and the
+  // expanded items.
+  const TBox all = list.Bounds();
+  EXPECT_NEAR(all.Left, -22, 1e-4);
+  EXPECT_NEAR(all.Right, 32, 1e-4);
+  EXPECT_NEAR(all.Top, 32, 1e-4);
+  EXPECT_NEAR(all.Bottom, -1.5, 1e-4);
+  EXPECT_EQ(list.ItemsIn({8, 21, 9.5, 23}), (std::vector<uint32_t>{0}));  // never a definition's contents
+}
+
+// A definition that holds something not finite, or inserts itself, or is
+// placed partly beyond the reach, is expanded (so that what it cannot draw
+// is left out item by item and counted); one placed wholly beyond is left
+// out whole.
+TEST(RenderTest, InsertsThatCannotBeReferencedAreExpanded) {
+  Drawing d = WithPens(700);
+  Sen bad{Pen(2), 0, 0, std::numeric_limits<double>::quiet_NaN(), 0};
+  d.Blocks = {Def(1, "bad", {Line(0, 0, 0), bad}), Def(2, "self", {Line(0, 0, 0), Insert(0, 0, 2)}),
+              Def(3, "plain", {Line(0, 0, 0)})};
+  d.Elements = {Insert(0, 0, 1), Insert(0, 0, 2), Insert(0, 0, 3, 99999.5), Insert(0, 0, 3, 200000),
+                Insert(0, 0, 3, 0)};
+  auto doc = Load(d);
+  TRenderOptions o = Drawable();
+  o.ReferenceInserts = true;
+  TDisplayList list;
+  const TRenderResult r = Render(*doc, list, o);
+  std::vector<TItemKind> kinds;
+  for (const auto& e : list.Entries()) kinds.push_back(e.Kind);
+  EXPECT_EQ(kinds, (std::vector<TItemKind>{TItemKind::Polyline, TItemKind::Polyline, TItemKind::Polyline,
+                                           TItemKind::Insert, TItemKind::Definition, TItemKind::Polyline}));
+  EXPECT_EQ(r.Undrawable, 2u);  // bad's NaN line, the insert at 200000
+  EXPECT_EQ(r.CycleCuts, 1u);
+  EXPECT_POINT(list.Points(list[2])[1], 100000, 0);  // the line from 99999.5, cut
+}
+
+// The rules a print and a count of such elements share.
+TEST(RenderTest, TemporaryAuxiliaryAndOutsideTheSheet) {
+  using namespace JwwMeaning;
+  struct TCase {
+    uint8_t Style;
+    uint16_t Color;
+    int32_t Kind, Version;
+    bool Auxiliary;
+  };
+  for (const TCase& c : std::vector<TCase>{{9, 1, KindSen, 700, true},
+                                           {9, 1, KindEnko, 700, true},
+                                           {9, 1, KindMoji, 700, false},  // a text's style is no line type
+                                           {1, 9, KindMoji, 700, true},
+                                           {1, 9, KindSolid, 700, true},
+                                           {1, 9, KindTen, 700, true},
+                                           {1, 9, KindBlock, 700, false},
+                                           {1, 9, KindSunpou, 700, true},
+                                           {9, 1, KindSen, 351, true},
+                                           {39, 1, KindSen, 351, false},   // before 4.20 line type 39 was 7
+                                           {39, 1, KindSen, 700, false},   // an extended type since
+                                           {1, 109, KindSen, 351, false},  // and colour 109 was 5
+                                           {1, 1, KindSen, 700, false}}) {
+    TEntJwwEntityHeader h{};
+    h.PenStyle = c.Style;
+    h.PenColor = c.Color;
+    EXPECT_EQ(IsAuxiliary(h, c.Kind, c.Version), c.Auxiliary)
+        << int(c.Style) << " " << c.Color << " kind " << c.Kind << " v" << c.Version;
+  }
+  TEntJwwTen p{};
+  EXPECT_FALSE(IsTemporaryPoint(p));
+  p.Temporary = -1;
+  EXPECT_TRUE(IsTemporaryPoint(p));
+
+  const std::optional<TPaper> a4 = Paper(4);  // x -148.5..148.5, y -105..105
+  EXPECT_FALSE(IsOutsideSheet(a4, 148.5, 0, 200, 1));   // touches the edge
+  EXPECT_TRUE(IsOutsideSheet(a4, 148.6, 0, 200, 1));
+  EXPECT_TRUE(IsOutsideSheet(a4, -10, 105.5, 10, 106));
+  EXPECT_FALSE(IsOutsideSheet(a4, -1000, -1000, 1000, 1000));  // holds the sheet
+  EXPECT_TRUE(IsOutsideSheet(a4, std::nan(""), 0, 1, 1));
+  EXPECT_TRUE(IsOutsideSheet(a4, 1, 1, 0, 0));  // nothing drawn
+  EXPECT_FALSE(IsOutsideSheet(Paper(7), 1e9, 1e9, 2e9, 2e9));  // no sheet, nothing outside it
+
+  // The line types of the CAD program's DXF export.
+  EXPECT_EQ(StandardDashes(2).Length[0], 1.25);
+  EXPECT_EQ(StandardDashes(9).Length[1], 1.875);
+  EXPECT_EQ(StandardDashes(6).Length[0], 12.5);
+  EXPECT_EQ(StandardDashes(16).Length[0], 2.5);  // 2 at twice the length
+}
+
+// ---------------------------------------------------------------------------
 // Hostile block structures stay bounded.
 
 TEST(RenderTest, ADefinitionAmongItsOwnAncestorsIsNotExpandedAgain) {
@@ -437,6 +670,16 @@ TEST(RenderTest, TheBudgetCutsABlowUp) {
   EXPECT_LT(r.Items, 50000u);
   EXPECT_GT(r.Items, 10000u);
   EXPECT_EQ(list.Size(), r.Items);
+
+  // By reference, each level is made once: the top insert, then eight
+  // levels of a line and ten inserts, and the last level's line.
+  TRenderOptions byReference = o;
+  byReference.ReferenceInserts = true;
+  TDisplayList once;
+  r = Render(*doc, once, byReference);
+  EXPECT_FALSE(r.BudgetCut);
+  EXPECT_EQ(r.Items, 1u + 8u * 11u + 1u);
+  EXPECT_EQ(once.Size(), r.Items + 9u);  // and the start of each level
 
   // "many" costs 1000, each "nothing" placed in it 1000: 49 of them, each
   // looking at its thousand inserts of nothing.

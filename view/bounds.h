@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 #include <span>
+#include <utility>
+#include <vector>
 
 #include "display.h"
 
@@ -55,5 +57,22 @@ inline TBox BoundsOf(const TDot& d) noexcept {
 bool IsFinite(std::span<const TPoint> points) noexcept;
 bool IsFinite(const TArc& arc) noexcept;
 bool IsFinite(const TMatrix& m) noexcept;
+bool IsFinite(const TText& text) noexcept;  // its frame, sizes and the stretch of its glyphs
+bool IsFinite(const TImage& image) noexcept;
+bool IsFinite(const TDot& dot) noexcept;
+
+// Cutting items to a box: exact for any finite numbers, however large
+// (the differences of numbers near the largest double are never formed).
+// True when inner lies in outer (an empty inner lies anywhere).
+bool Within(const TBox& inner, const TBox& outer) noexcept;
+// The part of the segment a-b within the box, in a and b; false when none.
+bool ClipSegment(TPoint& a, TPoint& b, const TBox& box) noexcept;
+// The parts of a polyline within the box, each a polyline of its own.
+std::vector<std::vector<TPoint>> ClipPolyline(std::span<const TPoint> points, const TBox& box);
+// The part of a polygon within the box (empty when none).
+std::vector<TPoint> ClipPolygon(std::span<const TPoint> points, const TBox& box);
+// The parameter ranges (from, to; from < to) of an arc's parts within the
+// box, in its sweep's order; a whole arc runs from 0 to 2 pi.
+std::vector<std::pair<double, double>> ArcPartsWithin(const TArc& arc, const TBox& box);
 
 }  // namespace qm::view

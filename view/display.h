@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <span>
 
 #include "jwwstring.h"
@@ -114,10 +115,14 @@ struct TDot {
 
 // A block insert that was not expanded: the definition it places, named by
 // the order in which the walk first reached it (0, 1, 2 ...; -1: none), and
-// its placement.
+// its placement. An insert drawn by reference also carries a box that holds
+// everything it places, in the coordinates it is placed in (Low above High:
+// not known).
 struct TInsert {
   int32_t Definition = -1;
   TMatrix Placement;
+  TPoint Low{std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
+  TPoint High{-std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
   bool operator==(const TInsert&) const = default;
 };
 
@@ -132,8 +137,10 @@ class IDisplaySink {
   virtual void Text(const TOrigin& origin, const TText& text) = 0;
   virtual void Image(const TOrigin& origin, const TImage& image) = 0;
   virtual void Dot(const TOrigin& origin, const TDot& dot) = 0;
-  // Only when inserts are not expanded: an insert, and the start of the
-  // contents of the definition reached as number `definition`.
+  // Only when inserts are not expanded or are drawn by reference: an insert,
+  // and the start of the contents of the definition (or the variant of a
+  // definition) reached as number `definition`. Those contents follow the
+  // top level, each definition's once.
   virtual void Insert(const TOrigin&, const TInsert&) {}
   virtual void Definition(int32_t) {}
 };

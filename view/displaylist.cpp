@@ -103,15 +103,33 @@ void TDisplayList::Dot(const TOrigin& origin, const TDot& dot) {
   Add(origin, TItemKind::Dot, 0, Dots_.size() - 1, 0, BoundsOf(dot));
 }
 
+// Its box: what it places, when known, else its insertion point.
 void TDisplayList::Insert(const TOrigin& origin, const TInsert& insert) {
   Inserts_.push_back(insert);
-  TBox at;
-  at.Add(TPoint{insert.Placement.E, insert.Placement.F});
-  Add(origin, TItemKind::Insert, 0, Inserts_.size() - 1, 0, at);
+  TBox box;
+  box.Add(insert.Low);
+  box.Add(insert.High);
+  if (box.Empty()) box.Add(TPoint{insert.Placement.E, insert.Placement.F});
+  Add(origin, TItemKind::Insert, 0, Inserts_.size() - 1, 0, box);
 }
 
 void TDisplayList::Definition(int32_t definition) {
+  if (!Contents_) TopLevel_ = Entries_.size();
+  Contents_ = true;
   Add({}, TItemKind::Definition, 0, static_cast<size_t>(definition), 0, TBox{});
+  if (definition < 0) return;
+  const auto n = static_cast<size_t>(definition);
+  if (Starts_.size() <= n) Starts_.resize(n + 1, 0);
+  Starts_[n] = Index(Entries_.size());
+}
+
+std::span<const TDisplayList::TEntry> TDisplayList::Contents(int32_t definition) const noexcept {
+  const auto n = static_cast<size_t>(definition);
+  if (definition < 0 || n >= Starts_.size() || Starts_[n] == 0) return {};
+  const size_t first = Starts_[n];
+  size_t end = first;
+  while (end < Entries_.size() && Entries_[end].Kind != TItemKind::Definition) ++end;
+  return {Entries_.data() + first, end - first};
 }
 
 TText TDisplayList::Text(const TEntry& e) const noexcept {
@@ -126,8 +144,10 @@ TImage TDisplayList::Image(const TEntry& e) const noexcept {
 
 TBox TDisplayList::Bounds() const noexcept {
   TBox b;
-  for (const TEntry& e : Entries_) {
-    if (e.Kind == TItemKind::Insert || e.Kind == TItemKind::Definition || e.Box[0] > e.Box[2]) continue;
+  for (size_t i = 0; i < TopLevel(); ++i) {
+    const TEntry& e = Entries_[i];
+    if (e.Box[0] > e.Box[2]) continue;
+    if (e.Kind == TItemKind::Insert && !(Insert(e).Low.X <= Insert(e).High.X)) continue;  // what it places is not known
     b.Add(TPoint{e.Box[0], e.Box[1]});
     b.Add(TPoint{e.Box[2], e.Box[3]});
   }
@@ -136,7 +156,7 @@ TBox TDisplayList::Bounds() const noexcept {
 
 std::vector<uint32_t> TDisplayList::ItemsIn(const TBox& view) const {
   std::vector<uint32_t> found;
-  for (size_t i = 0; i < Entries_.size(); ++i) {
+  for (size_t i = 0; i < TopLevel(); ++i) {
     const TEntry& e = Entries_[i];
     if (e.Box[0] <= view.Right && view.Left <= e.Box[2] && e.Box[1] <= view.Top && view.Bottom <= e.Box[3])
       found.push_back(Index(i));
@@ -164,7 +184,8 @@ size_t TDisplayList::MemoryBytes() const noexcept {
              Points_.capacity() * sizeof(TPoint) + Arcs_.capacity() * sizeof(TArc) +
              Texts_.capacity() * sizeof(TStoredText) + Images_.capacity() * sizeof(TStoredImage) +
              Dots_.capacity() * sizeof(TDot) + Inserts_.capacity() * sizeof(TInsert) +
-             Strings_.capacity() * sizeof(TJwwString) + StrokeIndex_.size() * (sizeof(TStroke) + 32);
+             Strings_.capacity() * sizeof(TJwwString) + Starts_.capacity() * sizeof(uint32_t) +
+             StrokeIndex_.size() * (sizeof(TStroke) + 32);
   for (const TJwwString& s : Strings_) n += s.IsWide() ? s.Units().size() * 2 : s.Sjis().size();
   return n;
 }

@@ -1,7 +1,9 @@
 // The stored display list: a sink that keeps every item compactly, each
 // with its bounding box, to be played back at any zoom (the window draws it
 // with GDI; arcs stay analytic and a backend flattens them for its scale) or
-// examined (the tests).
+// examined (the tests). Inserts drawn by reference keep their definitions'
+// contents once, after the top level: an insert's box holds what it places,
+// and a backend draws the contents through the insert's placement.
 #pragma once
 
 #include <array>
@@ -40,9 +42,13 @@ class TDisplayList : public IDisplaySink {
   size_t Size() const noexcept { return Entries_.size(); }
   const TEntry& operator[](size_t i) const noexcept { return Entries_[i]; }
   const std::vector<TEntry>& Entries() const noexcept { return Entries_; }
-  // The extent of every item.
+  // The items before the first definition's contents.
+  size_t TopLevel() const noexcept { return Contents_ ? TopLevel_ : Entries_.size(); }
+  // The contents of a definition (empty for a number none announced).
+  std::span<const TEntry> Contents(int32_t definition) const noexcept;
+  // The extent of the top level (with what inserts drawn by reference place).
   TBox Bounds() const noexcept;
-  // The indices of the items whose boxes meet a box, in drawing order.
+  // The indices of the top-level items whose boxes meet a box, in drawing order.
   std::vector<uint32_t> ItemsIn(const TBox& view) const;
 
   // An item's parts, by its kind.
@@ -89,6 +95,9 @@ class TDisplayList : public IDisplaySink {
   std::vector<TDot> Dots_;
   std::vector<TInsert> Inserts_;
   std::vector<TJwwString> Strings_;
+  std::vector<uint32_t> Starts_;  // by definition number: its contents' first entry (0: none announced)
+  bool Contents_ = false;         // a definition was announced: the top level ends at TopLevel_
+  size_t TopLevel_ = 0;
   uint32_t LastFont_ = UINT32_MAX;
 };
 

@@ -19,6 +19,14 @@ namespace qm::view {
 // it).
 enum class TLayers { All, Shown, Hidden };
 
+// Which picture: what the CAD program shows on screen, or what a print of
+// the sheet holds.
+enum class TView { Screen, Print };
+
+// How far from the sheet's centre (paper mm, along x and along y) a picture
+// reaches: 100 m.
+constexpr double Reach = 100000;
+
 struct TRenderOptions {
   TLayers Layers = TLayers::All;
   // Every item tagged visible, as if every layer were switched on.
@@ -40,6 +48,25 @@ struct TRenderOptions {
   uint64_t Budget = 20'000'000;
   // Expanded inserts nest at most this deep.
   uint32_t MaxDepth = 64;
+  // Print (with ExpandInserts): no temporary points, no auxiliary elements,
+  // and no item that lies wholly outside the sheet (a backend clips the rest
+  // to it).
+  TView View = TView::Screen;
+  // Only what a medium can draw (with ExpandInserts): an item whose numbers
+  // are not finite, or that lies wholly beyond Reach, is left out; a line or
+  // solid that crosses the limit is cut to it, an arc to its parts within;
+  // a text, image or point is left out unless it lies wholly within. Each
+  // top-level element that loses something is counted in Undrawable.
+  bool Drawable = false;
+  // With ExpandInserts: an insert is drawn by reference wherever that draws
+  // what expanding it would (its scale the same along x and y, everything
+  // it places finite and, when Drawable, within Reach, nested no deeper than
+  // MaxDepth): an Insert item whose placement turns, mirrors and moves, and
+  // after the top level each definition reached, once for every scale it is
+  // drawn at, its contents made at that scale (so that strokes, dashes and
+  // dots keep their paper sizes), each announced by Definition. Any other
+  // insert is expanded.
+  bool ReferenceInserts = false;
 };
 
 struct TRenderResult {
@@ -49,6 +76,7 @@ struct TRenderResult {
   uint64_t DepthCuts = 0;   // inserts not expanded: nested deeper than MaxDepth
   uint64_t CycleCuts = 0;   // inserts not expanded: their definition is among their own ancestors
   uint64_t Unresolved = 0;  // inserts of a number that no definition has
+  uint64_t Undrawable = 0;  // top-level elements of which something was left out as not drawable
   bool Complete() const noexcept { return !BudgetCut && DepthCuts == 0 && CycleCuts == 0; }
 };
 
@@ -58,5 +86,8 @@ TRenderResult Render(const TJwwData& drawing, IDisplaySink& sink, const TRenderO
 std::optional<JwwMeaning::TPaper> Sheet(const TJwwData& drawing) noexcept;
 // The background colour (0xRRGGBB).
 uint32_t Background(const TJwwData& drawing);
+// The top-level elements, on every layer, of which the screen's picture
+// leaves something out as not drawable (not finite, or beyond Reach).
+uint64_t CountUndrawable(const TJwwData& drawing);
 
 }  // namespace qm::view

@@ -1,8 +1,11 @@
 // The SVG writer: a drawing as an SVG document, streamed to an ostream as it
-// is rendered. The picture is in paper millimetres: the sheet (filled with
-// the drawing's background, its outline grey), then the elements, with y
-// turned to point down as SVG's does. Its view holds the sheet and every
-// element drawn, also those off the sheet.
+// is rendered. The picture is in paper millimetres, origin at the sheet's
+// centre, with y turned to point down as SVG's does: the whole canvas in the
+// drawing's background colour, the sheet's outline grey, then the elements.
+// Its view holds the sheet and every element drawn, also those off the sheet
+// (within 100 m of its centre); a print holds the sheet alone. Block inserts
+// are drawn by reference (<use> of a definition in <defs>, made once for
+// every scale it is drawn at) wherever that draws what expanding them would.
 #pragma once
 
 #include <cstdint>
@@ -24,13 +27,16 @@ struct TSvgOptions {
   THidden Hidden = THidden::Omit;
   // Every layer drawn as if shown (nothing counts as hidden).
   bool AllLayers = false;
+  // What the CAD program shows, or what a print of the sheet holds.
+  TView View = TView::Screen;
   uint64_t Budget = TRenderOptions{}.Budget;  // for each pass over the drawing
 };
 
 struct TSvgResult {
-  TRenderResult Render;  // of the passes together: cuts and counts
-  uint64_t ShownItems = 0, HiddenItems = 0;  // items written of either kind
-  uint64_t Skipped = 0;  // items left out as not drawable (numbers that are not finite, a text of no height)
+  TRenderResult Render;  // of the passes together: cuts and counts (Undrawable among them)
+  // Items written at the picture's top level, of either kind (an insert
+  // drawn by reference counts once).
+  uint64_t ShownItems = 0, HiddenItems = 0;
 };
 
 // Writes the document; the stream's state tells whether it was written.

@@ -9,6 +9,7 @@
 #include "jwwmeaning.h"
 #include "jwwunit.h"
 #include "inspect.h"
+#include "render.h"
 #include "report.h"
 #include "textconv.h"
 
@@ -26,6 +27,7 @@ struct TInfo {
   bool Ok = false;
   std::string Error;
   TDrawingFacts Facts;
+  uint64_t Undrawable = 0;  // elements the screen's picture cannot draw, on every layer
 };
 
 char Hex(int n) { return "0123456789ABCDEF"[n & 15]; }
@@ -39,6 +41,7 @@ TInfo Describe(const std::filesystem::path& path) {
     return info;
   }
   info.Ok = true;
+  info.Undrawable = view::CountUndrawable(doc);
   info.Facts = DescribeAndPurge(doc);  // what the purge would take away, on this copy
   return info;
 }
@@ -84,6 +87,7 @@ void PrintText(const TInfo& info, bool all, std::ostream& out) {
   out << "  block definitions:  " << i.BlockDefs << " (used " << i.UsedBlockDefs << ", unused "
       << i.BlockDefs - i.UsedBlockDefs << ")\n";
   for (const std::string& name : i.UnusedBlockNames) out << "    unused: \"" << Printable(name) << "\"\n";
+  if (info.Undrawable) out << "  " << UndrawableLine(info.Undrawable) << "\n";
   if (JwwLayout::HasImageTable(i.Version)) {
     out << "  images:             " << i.Images.size() << "\n";
     for (const TBindImageType& image : i.Images)
@@ -127,7 +131,8 @@ void PrintJson(const TInfo& info, std::ostream& out) {
   layers("hiddenGroups", i.HiddenGroups);
   layers("hiddenLayers", i.HiddenLayers);
   out << ",\"purge\":{\"convert\":" << (i.HasHidden ? "true" : "false") << ",\"elements\":" << i.Removed.Elements
-      << ",\"blockDefinitions\":" << i.Removed.BlockDefs << ",\"images\":" << i.Removed.Images << "}}";
+      << ",\"blockDefinitions\":" << i.Removed.BlockDefs << ",\"images\":" << i.Removed.Images
+      << "},\"undrawable\":" << info.Undrawable << "}";
 }
 
 }  // namespace

@@ -13,11 +13,15 @@ namespace qm {
 namespace fs = std::filesystem;
 
 const char* const RenderUsage =
-    "Usage: quillmark render DRAWING.jww [-o OUT.svg] [--hidden omit|mark|only] [--layers-all]\n"
+    "Usage: quillmark render DRAWING.jww [-o OUT.svg] [--view screen|print]\n"
+    "                        [--hidden omit|mark|only] [--layers-all]\n"
     "\n"
     "Draws a JWW drawing as an SVG picture (paper millimetres, the sheet and\n"
     "every element, also those off the sheet). The drawing is only read.\n"
     "\n"
+    "  --view screen         what the CAD program shows (the default)\n"
+    "  --view print          what a print of the sheet holds: no temporary points,\n"
+    "                        no auxiliary elements, everything cut to the sheet\n"
     "  --hidden omit         what the CAD program shows: hidden layer groups and\n"
     "                        layers left out (the default)\n"
     "  --hidden mark         the shown drawing faint, the material on hidden layers\n"
@@ -30,8 +34,9 @@ const char* const RenderUsage =
     "  -h, --help            show this help\n"
     "\n"
     "Without -o the picture goes beside the drawing: NAME.svg, or NAME.mark.svg,\n"
-    "NAME.only.svg, NAME.all.svg for the other modes; an existing file of that\n"
-    "name is never replaced (name it with -o to replace it).\n"
+    "NAME.only.svg, NAME.all.svg for the other modes (NAME.print.svg,\n"
+    "NAME.print.mark.svg ... for a print); an existing file of that name is never\n"
+    "replaced (name it with -o to replace it).\n"
     "  quillmark render plan.jww --hidden mark      writes plan.mark.svg\n"
     "\n"
     "Exit status: 0 written, 1 the drawing could not be read or the picture not\n"
@@ -101,7 +106,7 @@ int Parse(const std::vector<std::string>& args, TRenderArgs& r, std::ostream& ou
   };
   std::vector<std::string> inputs;
   bool endOfOptions = false;
-  std::optional<std::string> hidden;
+  std::optional<std::string> hidden, view;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     auto value = [&](const std::string& name, std::optional<std::string>& into) {
@@ -122,6 +127,8 @@ int Parse(const std::vector<std::string>& args, TRenderArgs& r, std::ostream& ou
       r.Svg.AllLayers = true;
     } else if (a == "--hidden" || a.starts_with("--hidden=")) {
       if (!value("--hidden", hidden)) return usage("--hidden needs omit, mark or only");
+    } else if (a == "--view" || a.starts_with("--view=")) {
+      if (!value("--view", view)) return usage("--view needs screen or print");
     } else if (a == "--output" || a.starts_with("--output=") || a.starts_with("-o")) {
       if (r.Output) return usage("the output is named twice");
       if (!value(a.starts_with("-o") ? "-o" : "--output", r.Output) || r.Output->empty())
@@ -135,6 +142,11 @@ int Parse(const std::vector<std::string>& args, TRenderArgs& r, std::ostream& ou
     else if (*hidden == "mark") r.Svg.Hidden = view::THidden::Mark;
     else if (*hidden == "only") r.Svg.Hidden = view::THidden::Only;
     else return usage("unknown --hidden '" + *hidden + "' (use omit, mark or only)");
+  }
+  if (view) {
+    if (*view == "screen") r.Svg.View = view::TView::Screen;
+    else if (*view == "print") r.Svg.View = view::TView::Print;
+    else return usage("unknown --view '" + *view + "' (use screen or print)");
   }
   if (r.Svg.AllLayers && r.Svg.Hidden != view::THidden::Omit)
     return usage("--layers-all shows every layer, so nothing is hidden to mark or show alone");
@@ -172,10 +184,14 @@ void Warnings(const view::TSvgResult& r, std::ostream& err) {
     err << "quillmark: " << x.DepthCuts << " block inserts nested deeper than " << view::TRenderOptions{}.MaxDepth
         << " levels are left out\n";
   if (x.CycleCuts) err << "quillmark: " << x.CycleCuts << " block inserts that insert themselves are left out\n";
-  if (r.Skipped) err << "quillmark: " << r.Skipped << " items that cannot be drawn are left out\n";
+  if (x.Undrawable) err << "quillmark: " << UndrawableLine(x.Undrawable) << "\n";
 }
 
 }  // namespace
+
+std::string UndrawableLine(uint64_t elements) {
+  return std::to_string(elements) + " element(s) cannot be drawn (not finite, or beyond 100 m)";
+}
 
 fs::path DefaultRenderOutput(const fs::path& drawing, const view::TSvgOptions& options) {
   const char* suffix = options.AllLayers                         ? ".all.svg"
@@ -183,7 +199,8 @@ fs::path DefaultRenderOutput(const fs::path& drawing, const view::TSvgOptions& o
                        : options.Hidden == view::THidden::Only ? ".only.svg"
                                                                : ".svg";
   fs::path out = drawing;
-  out.replace_filename(drawing.stem().native() + PathFromUtf8(suffix).native());
+  const std::string view = options.View == view::TView::Print ? ".print" : "";
+  out.replace_filename(drawing.stem().native() + PathFromUtf8(view + suffix).native());
   return out;
 }
 

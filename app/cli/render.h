@@ -20,7 +20,11 @@ extern const char* const RenderUsage;
 int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // The picture's name when none is given: beside the drawing, its name with
-// ".svg", or ".mark.svg", ".only.svg", ".all.svg" for the other modes.
+// ".svg", or ".mark.svg", ".only.svg", ".all.svg" for the other modes; a
+// print's with ".print" before them (".print.svg", ".print.mark.svg" ...).
 std::filesystem::path DefaultRenderOutput(const std::filesystem::path& drawing, const view::TSvgOptions& options);
+
+// "N element(s) cannot be drawn (not finite, or beyond 100 m)".
+std::string UndrawableLine(uint64_t elements);
 
 }  // namespace qm

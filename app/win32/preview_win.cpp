@@ -32,7 +32,9 @@ COLORREF Towards(COLORREF c, COLORREF background, double share) {
 bool Finite(view::TPoint p) { return std::isfinite(p.X) && std::isfinite(p.Y); }
 
 // Plays the display list back on a device context: one pass for the shown
-// drawing (faint), one for the hidden material (red). Pens, brushes and
+// drawing (faint), one for the hidden material (red). An insert drawn by
+// reference draws its definition's contents through its placement (which
+// turns, mirrors and moves, so strokes keep their widths). Pens, brushes and
 // fonts are made once a paint.
 class TPainter {
  public:
@@ -52,15 +54,17 @@ class TPainter {
     for (uint32_t i : items) {
       const view::TDisplayList::TEntry& e = P_.Items[i];
       if (e.Origin.Visible == hidden) continue;
-      Item(e);
+      Item(e, 0);
     }
   }
 
  private:
   COLORREF Tint(uint32_t rgb) const { return Hidden_ ? TPreviewWindow::HiddenColor : Towards(Colour(rgb), Background_, Faint); }
 
+  // A point of the contents being drawn (through the placements of the
+  // inserts they are inside) in pixels.
   POINT Px(view::TPoint mm) const {
-    const view::TPoint p = View_.ToPixels(mm);
+    const view::TPoint p = View_.ToPixels(M_(mm));
     auto clamp = [](double v) { return static_cast<LONG>(std::lround(std::clamp(v, -1e7, 1e7))); };
     return {clamp(p.X), clamp(p.Y)};
   }
@@ -102,7 +106,7 @@ class TPainter {
     if (Points_.size() >= 2) Polyline(Dc_, Points_.data(), static_cast<int>(Points_.size()));
   }
 
-  void Item(const view::TDisplayList::TEntry& e) {
+  void Item(const view::TDisplayList::TEntry& e, int depth) {
     switch (e.Kind) {
       case view::TItemKind::Polyline: {
         UsePen(e);
@@ -110,10 +114,18 @@ class TPainter {
         Line(std::vector<view::TPoint>(points.begin(), points.end()));
         break;
       }
-      case view::TItemKind::Arc:
+      case view::TItemKind::Arc: {
         UsePen(e);
-        Line(FlattenArc(P_.Items.Arc(e), View_.Scale()));
+        view::TArc a = P_.Items.Arc(e);
+        a.Center = M_(a.Center);
+        a.U = M_.Linear(a.U);
+        a.V = M_.Linear(a.V);
+        const view::TMatrix placed = M_;
+        M_ = {};  // the flattened points are placed already
+        Line(FlattenArc(a, View_.Scale()));
+        M_ = placed;
         break;
+      }
       case view::TItemKind::Polygon: {
         Points_.clear();
         for (const view::TPoint& p : P_.Items.Points(e))
@@ -130,6 +142,15 @@ class TPainter {
         Frame(image.Frame, image.Width, image.Height, image.Color);
         break;
       }
+      case view::TItemKind::Insert: {
+        const view::TInsert& insert = P_.Items.Insert(e);
+        if (depth >= MaxDepth) break;
+        const view::TMatrix outer = M_;
+        M_ = outer * insert.Placement;
+        for (const view::TDisplayList::TEntry& inner : P_.Items.Contents(insert.Definition)) Item(inner, depth + 1);
+        M_ = outer;
+        break;
+      }
       case view::TItemKind::Dot: {
         const view::TDot& d = P_.Items.Dot(e);
         const POINT at = Px(d.At);
@@ -139,8 +160,8 @@ class TPainter {
         Ellipse(Dc_, at.x - r, at.y - r, at.x + r + 1, at.y + r + 1);
         break;
       }
-      default:
-        break;  // inserts are expanded: no Insert or Definition item reaches here
+      case view::TItemKind::Definition:
+        break;
     }
   }
 
@@ -154,7 +175,14 @@ class TPainter {
     DeleteObject(pen);
   }
 
-  void Text(const view::TText& t) {
+  void Text(view::TText t) {
+    t.Frame = M_ * t.Frame;
+    const view::TMatrix placed = M_;
+    M_ = {};  // the frame is placed already
+    Words(t);
+    M_ = placed;
+  }
+  void Words(const view::TText& t) {
     if (!t.Text || !std::isfinite(t.SizeY) || !std::isfinite(t.Angle())) return;
     const double scale = std::hypot(t.Frame.A, t.Frame.B) * View_.Scale();  // pixels a millimetre of the text
     const int height = static_cast<int>(std::lround(t.SizeY * scale));
@@ -190,9 +218,12 @@ class TPainter {
     TextOutW(Dc_, at.x, at.y, text.c_str(), static_cast<int>(text.size()));
   }
 
+  static constexpr int MaxDepth = 64;  // inserts inside inserts drawn at most this deep
+
   HDC Dc_;
   const TPreview& P_;
   const TPreviewView& View_;
+  view::TMatrix M_;  // the placement of the contents being drawn
   COLORREF Background_ = RGB(255, 255, 255);
   bool Hidden_ = false;
   std::vector<POINT> Points_;
@@ -202,6 +233,14 @@ class TPainter {
 };
 
 }  // namespace
+
+std::wstring TPreviewWindow::Legend(const TPreview& p) {
+  std::wstring legend = p.HiddenItems ? L"赤：削除されるもの" : L"";
+  if (!p.Complete) legend += L"（一部のみ表示）";
+  if (p.Undrawable)
+    legend += (legend.empty() ? L"" : L"　") + std::wstring(L"描けない要素 ") + std::to_wstring(p.Undrawable);
+  return legend;
+}
 
 bool TPreviewWindow::Create(HWND parent, int id) {
   return CreateWindowOfClass(L"QuillmarkPreview", CS_DBLCLKS, nullptr, nullptr, WS_EX_CLIENTEDGE,
@@ -246,29 +285,31 @@ void TPreviewWindow::Paint(HDC dc, const RECT& area) {
   } else {
     const TPreview& p = *Preview_;
     const COLORREF background = Colour(p.Background);
+    // The whole canvas in the background's colour, the sheet's outline over it.
     HBRUSH paper = CreateSolidBrush(background);
+    FillRect(dc, &area, paper);
+    DeleteObject(paper);
     if (p.Sheet) {
+      auto px = [](double v) { return static_cast<int>(std::lround(std::clamp(v, -1e7, 1e7))); };
       const view::TPoint a = View_->ToPixels({-p.Sheet->Width / 2, p.Sheet->Height / 2});
       const view::TPoint b = View_->ToPixels({p.Sheet->Width / 2, -p.Sheet->Height / 2});
-      RECT sheet{static_cast<LONG>(std::lround(a.X)), static_cast<LONG>(std::lround(a.Y)),
-                 static_cast<LONG>(std::lround(b.X)) + 1, static_cast<LONG>(std::lround(b.Y)) + 1};
-      IntersectRect(&sheet, &sheet, &area);
-      FillRect(dc, &sheet, paper);
-    } else {
-      FillRect(dc, &area, paper);
+      HPEN outline = CreatePen(PS_SOLID, 1, SheetOutline);
+      HGDIOBJ oldPen = SelectObject(dc, outline);
+      HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+      Rectangle(dc, px(a.X), px(a.Y), px(b.X) + 1, px(b.Y) + 1);
+      SelectObject(dc, oldBrush);
+      SelectObject(dc, oldPen);
+      DeleteObject(outline);
     }
-    DeleteObject(paper);
     const std::vector<uint32_t> items = p.Items.ItemsIn(View_->Visible());
     {
       TPainter painter(dc, p, *View_);
       painter.Pass(false, items);
       painter.Pass(true, items);
     }
-    if (p.HiddenItems > 0 || !p.Complete) {
-      // What the red means, and whether the picture is whole.
+    if (const std::wstring legend = Legend(p); !legend.empty()) {
+      // What the red means, whether the picture is whole, what it cannot draw.
       SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(GetParent(Hwnd_), WM_GETFONT, 0, 0)));
-      const std::wstring legend = std::wstring(p.HiddenItems ? L"赤：削除されるもの" : L"") +
-                                  (p.Complete ? L"" : L"（一部のみ表示）");
       SetTextColor(dc, p.HiddenItems ? HiddenColor : GetSysColor(COLOR_GRAYTEXT));
       SetBkMode(dc, OPAQUE);
       SetBkColor(dc, background);

@@ -1,8 +1,10 @@
 // The detail pane's picture: plays a drawing's display list (preview.h) back
 // with GDI, fitted to the window at first, then zoomed with the wheel, + and
 // - (about the cursor or the middle), moved by dragging or the arrow keys,
-// fitted again with a double click, 0 or Home. The hidden material is drawn
-// in red above the shown drawing, which is drawn faint.
+// fitted again with a double click, 0 or Home. The whole pane is painted in
+// the drawing's background colour with the sheet's outline over it; the
+// hidden material is drawn in red above the shown drawing, which is drawn
+// faint.
 #pragma once
 
 #include <memory>
@@ -17,6 +19,11 @@ namespace qm::win {
 class TPreviewWindow : public TWindow {
  public:
   static constexpr COLORREF HiddenColor = RGB(255, 0, 0);
+  static constexpr COLORREF SheetOutline = RGB(128, 128, 128);
+  // The line over the picture: what the red means, whether the picture is
+  // whole, how many elements it cannot draw ("描けない要素 N"); empty when
+  // none of these applies.
+  static std::wstring Legend(const TPreview& preview);
 
   bool Create(HWND parent, int id);
   // The picture to show, fitted; or none, with a note in its place.

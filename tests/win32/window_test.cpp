@@ -1045,6 +1045,71 @@ TEST_F(WindowTest, TheReportIsCopiedAndItsOutputFolderOpened) {
   Close();
 }
 
+// The pane's picture of an A4 drawing on black: the whole pane painted
+// black, the sheet's outline grey, a white line off the sheet and a block's
+// green line drawn through its insert's placement (both faint, 35 % of their
+// colour over the background), a line 1e308 off counted and named.
+TEST(PreviewPaintTest, TheWholePaneInTheBackgroundInsertsByTheirPlacement) {
+  TTempFolder folder;
+  jwwtest::Drawing d;
+  d.Hdr.Version = 700;
+  d.Hdr.PaperSize = 4;
+  d.Hdr.PenSettings[0].ScreenColor = 0x000000;
+  d.Hdr.PenSettings[2].ScreenColor = 0xFFFFFF;
+  d.Hdr.PenSettings[3].ScreenColor = 0x00A000;
+  jwwtest::Sen off = draw::Line(0, 0, 200);
+  off.H.PenColor = 2;
+  off.EndX = 260;
+  jwwtest::Sen green = draw::Line(0, 0, 0);
+  green.H.PenColor = 3;
+  green.EndX = 40;
+  d.Blocks = {draw::Def(1, "green", {green})};
+  jwwtest::Block turned = draw::Insert(0, 0, 1, 0);
+  turned.ScaleX = turned.ScaleY = 2;
+  turned.Angle = 1.5707963267948966;  // up the sheet, 80 long
+  d.Elements = {off, turned, draw::Line(0, 0, 1e308)};
+  const fs::path file = folder.Path() / "black.jww";
+  Put(file, d);
+  TJwwData doc;
+  const std::shared_ptr<const qm::TPreview> picture = qm::MakePreview(file, doc);
+  ASSERT_TRUE(picture->Error.empty()) << picture->Error;
+  EXPECT_EQ(picture->Undrawable, 1u);
+  EXPECT_EQ(picture->Items[1].Kind, qm::view::TItemKind::Insert);
+  EXPECT_EQ(TPreviewWindow::Legend(*picture), L"描けない要素 1");
+
+  HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(parent, nullptr);
+  {
+    TPreviewWindow preview;
+    ASSERT_TRUE(preview.Create(parent, 1));
+    MoveWindow(preview.Hwnd(), 0, 0, 400, 300, FALSE);
+    preview.Show(picture);
+    RECT rc{};
+    GetClientRect(preview.Hwnd(), &rc);
+    HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    SendMessageW(preview.Hwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    std::map<COLORREF, int> right, all;  // the right fifth holds the line off the sheet
+    for (int y = 0; y < rc.bottom; ++y)
+      for (int x = 0; x < rc.right; ++x) {
+        const COLORREF c = GetPixel(dc, x, y);
+        ++all[c];
+        if (x > rc.right * 4 / 5) ++right[c];
+      }
+    EXPECT_EQ(GetPixel(dc, 3, rc.bottom - 4), RGB(0, 0, 0));
+    EXPECT_EQ(GetPixel(dc, rc.right - 4, 20), RGB(0, 0, 0));
+    EXPECT_GT(all[TPreviewWindow::SheetOutline], 200);
+    EXPECT_GT(right[RGB(89, 89, 89)], 10);  // white at 35 %
+    EXPECT_GT(all[RGB(0, 56, 0)], 10);       // green (0, 160, 0) at 35 %
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+  }
+  DestroyWindow(parent);
+}
+
 // On a monitor at 144 DPI the design geometry and the font grow by half and
 // the settings keep 96-DPI sizes. Runs on its own with the system scale at
 // 150 % (--gtest_also_run_disabled_tests, see scripts/wintest.sh), as it
