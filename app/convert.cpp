@@ -136,8 +136,8 @@ void ConvertFile(TPending& p, TJwwData& doc, const TOutputRule& outputs, const T
   } else {
     written = doc.WriteOutput(folder, version, r.Output, runFlush);
     if (!written.Status) {
-      r.Detail = written.Status.Error;
-      r.Failure = written.Status.Failure;
+      r.Detail = written.Status.Text();
+      r.Failure = written.Status.Kind;
     }
   }
   // The proof decides first: a failed one is the reason given.
@@ -182,16 +182,16 @@ void Decide(TPending& p, TJwwData& doc, const TOutputRule& outputs, const TConve
     const TJwwStatus loaded = doc.LoadDocument(bytes.Data.get(), bytes.Size, load);
     const bool hidden = HasHiddenLayer(doc);
     // A drawing that does not read completely is never written out.
-    if (!loaded) return unreadable(loaded.Error, loaded.Failure);
+    if (!loaded) return unreadable(loaded.Text(), loaded.Kind);
     if (!hidden) return Skip(r, TOutcome::NothingHidden, Msg::NothingHidden);
     bytes = {};
     return ConvertFile(p, doc, outputs, options, runFlush);
   }
   if (!doc.CheckSignature(r.Source))
     return unreadable(NotADrawing(r.Source), TJwwFailure::Corrupt);
-  if (const TJwwStatus quick = doc.LoadForLayerTest(r.Source, 1); !quick) return unreadable(quick.Error, quick.Failure);
+  if (const TJwwStatus quick = doc.LoadForLayerTest(r.Source, 1); !quick) return unreadable(quick.Text(), quick.Kind);
   if (!HasHiddenLayer(doc)) return Skip(r, TOutcome::NothingHidden, Msg::NothingHidden);
-  if (const TJwwStatus full = doc.LoadDocument(r.Source, load); !full) return unreadable(full.Error, full.Failure);
+  if (const TJwwStatus full = doc.LoadDocument(r.Source, load); !full) return unreadable(full.Text(), full.Kind);
   ConvertFile(p, doc, outputs, options, runFlush);
 }
 
@@ -248,7 +248,7 @@ void Commit(TPending& p, TOutputRule& outputs, bool syncFolder) {
                                                           syncFolder);
         p.Output.reset();  // removes the temporary file when it was not moved
         if (!saved) {
-          Fail(r, saved.Error, saved.Failure);
+          Fail(r, saved.Text(), saved.Kind);
           break;
         }
         r.Output = saved.SavedPath;

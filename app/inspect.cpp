@@ -101,11 +101,11 @@ void Examine(TInspection& r, TJwwData& doc, const std::filesystem::path& workFol
     if (quick) r.Facts.Version = doc.Header.Version;
     if (quick && !HasHiddenLayer(doc)) {
       r.Outcome = TOutcome::NothingHidden;
-      r.Detail = full.Error;
-      r.Failure = full.Failure;
+      r.Detail = full.Text();
+      r.Failure = full.Kind;
       return;
     }
-    return quick ? unreadable(full.Error, full.Failure) : unreadable(quick.Error, quick.Failure);
+    return quick ? unreadable(full.Text(), full.Kind) : unreadable(quick.Text(), quick.Kind);
   }
   r.Loaded = true;
   r.Facts = DescribeAndPurge(doc);

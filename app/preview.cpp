@@ -62,7 +62,7 @@ std::shared_ptr<const TPreview> MakePreview(const std::filesystem::path& source,
   preview->Source = source;
   try {
     if (const TJwwStatus loaded = doc.LoadDocument(source); !loaded) {
-      preview->Error = loaded.Error;
+      preview->Error = loaded.Text();
     } else {
       view::TRenderOptions options;
       options.Layers = view::TLayers::All;

@@ -270,7 +270,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < pairs; ++i) {
     doc.ClearDocument();
     load.push_back(Time([&] {
-      if (const TJwwStatus loaded = doc.LoadDocument(big, options); !loaded) Die(loaded.Error);
+      if (const TJwwStatus loaded = doc.LoadDocument(big, options); !loaded) Die(loaded.Text());
     }));
     purge.push_back(Time([&] { qm::PurgeHiddenMaterial(doc); }));
     const fs::path out = folder / "written.jww";
@@ -320,7 +320,7 @@ int main(int argc, char** argv) {
   // Rendering, and the visual proof against the whole conversion.
   {
     TJwwData d;
-    if (const TJwwStatus loaded = d.LoadDocument(big); !loaded) Die(loaded.Error);
+    if (const TJwwStatus loaded = d.LoadDocument(big); !loaded) Die(loaded.Text());
     class TNullSink : public qm::view::IDisplaySink {
      public:
       void Polyline(const qm::view::TOrigin&, const qm::view::TStroke&, std::span<const qm::view::TPoint>) override {}
@@ -350,7 +350,7 @@ int main(int argc, char** argv) {
     size_t recorded = 0, recordBytes = 0;
     for (int i = 0; i < pairs; ++i) {
       if (i > 0)
-        if (const TJwwStatus loaded = d.LoadDocument(big); !loaded) Die(loaded.Error);
+        if (const TJwwStatus loaded = d.LoadDocument(big); !loaded) Die(loaded.Text());
       std::optional<qm::view::TVisualRecord> before;
       record.push_back(Time([&] { before = qm::view::TVisualRecord::Of(d); }));
       recorded = before->Items();

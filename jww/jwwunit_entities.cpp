@@ -275,12 +275,14 @@ void TJwwData::ReadEntities(TJwwReader& f, bool limited, int32_t maxTags) {
   st.Limited = limited;
   st.MaxTags = maxTags;
 
+  f.Section(JwwContext::Elements);
   Header.EntityCount = ReadBoundedCount(f, "the element count", JwwLayout::MinElementBytes(v));
   ReadList(f, v, st, *this, EntityOrder, Header.EntityCount, false);
 
   Header.DeclaredBlockDefCount = 0;
   BlockDefCount = 0;
   if (!st.TagBudgetLeft()) return;
+  f.Section(JwwContext::BlockDefinitions);
   const int32_t m = ReadBoundedCount(f, "the block definition count", JwwLayout::MinBlockDefBytes(v));
   Header.DeclaredBlockDefCount = m;
   BlockDefs.reserve(static_cast<size_t>(m));  // m is bounded by the bytes left
@@ -297,7 +299,11 @@ void TJwwData::ReadEntities(TJwwReader& f, bool limited, int32_t maxTags) {
   }
 
   if (limited) return;
-  if (JwwLayout::HasImageTable(v)) ReadImageTable(f);
+  if (JwwLayout::HasImageTable(v)) {
+    f.Section(JwwContext::ImageTable);
+    ReadImageTable(f);
+  }
+  f.Section(JwwContext::EndOfFile);
   // Every drawing ends with its last section. Bytes after it mean the file was
   // not read as it was written (a damaged length, a layout this program does
   // not know): a drawing read that way is not to be trusted.

@@ -9,7 +9,8 @@
 // characters), String (a string kept as it is, the memo), Reserved (bytes the
 // file stores that are no field: skipped, written as zeros, checked to be
 // zeros) and SwitchWord (the eleventh switch word, held as its units digit and
-// the rest). What(text) names the record for messages.
+// the rest). What(text) names the record for messages, Section(code) the part
+// of the file for a failure's context (a JwwContext code).
 //
 // The writer's normalisations are not here: they are a pure step on a copy of
 // the record (jwwnormalise.h) before the walk.
@@ -158,11 +159,14 @@ void WalkDefinitionHead(Io& io, TEntJwwBlockDef& d, int32_t v) {
 template <class Io, class Doc>
 void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
   TEntJwwHeader& h = d.Header;
+  io.Section(JwwContext::Memo);
   io.What("the memo");
   io.String(h.Memo);
+  io.Section(JwwContext::Settings);
   io.What("the paper size");
   io.I32(h.PaperSize);
   io.I32(h.WriteLayerGroup);
+  io.Section(JwwContext::LayerTables);
   io.What("the layer tables");
   for (size_t g = 0; g < 16; ++g) {
     TEntJwwLayerGroup& group = d.LayerGroups[g];
@@ -177,6 +181,7 @@ void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
   }
   io.What("the reserved values after the layer tables");
   io.Reserved(56);
+  io.Section(JwwContext::Settings);
   io.What("the dimension settings");
   for (int32_t& x : h.DimensionSettings) io.I32(x);
   io.Reserved(4);
@@ -194,11 +199,13 @@ void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
   io.F64(h.GridOriginX);
   io.F64(h.GridOriginY);
 
+  io.Section(JwwContext::LayerNames);
   io.What("a layer name");
   for (TEntJwwLayer& layer : d.Layers) io.Name(layer.Name);
   io.What("a layer group name");
   for (TEntJwwLayerGroup& group : d.LayerGroups) io.Name(group.Name);
 
+  io.Section(JwwContext::Settings);
   io.What("the shadow settings");
   io.F64(h.SunShadowLevel);
   io.F64(h.SunShadowLatitude);
@@ -235,6 +242,7 @@ void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
     io.I32(h.ReservedIntB);
   }
 
+  io.Section(JwwContext::PenSettings);
   io.What("the pen settings");
   for (double& x : h.ParallelSpacings) io.F64(x);
   io.F64(h.BothSidesEndExtension);
@@ -248,6 +256,7 @@ void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
     io.F64(p.PointRadius);
   }
 
+  io.Section(JwwContext::LineTypes);
   io.What("the line types");
   for (TEntJwwLineTypePattern& t : d.LineTypePatterns) {
     io.I32(t.Pattern);
@@ -269,6 +278,7 @@ void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
     io.I32(t.PrinterPitch);
   }
 
+  io.Section(JwwContext::Switches);
   io.What("the drawing switches");
   const uint32_t switchSize = JwwLayout::SwitchBlockSize(v);
   if (switchSize >= 44) {
@@ -297,6 +307,7 @@ void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
   }
 
   if (JwwLayout::HasExtendedTables(v)) {
+    io.Section(JwwContext::ExtendedColours);
     io.What("the extended colours");
     for (TEntJwwColorExNo& c : d.ColorsEx) {
       io.I32(c.ScreenColor);
@@ -310,6 +321,7 @@ void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
       io.I32(c.PrinterWidth);
       io.F64(c.PointRadius);
     }
+    io.Section(JwwContext::ExtendedLineTypes);
     io.What("the extended line types");
     for (TEntJwwLineTypeExNo& t : d.LineTypesEx) {
       io.I32(t.Pattern);
@@ -326,6 +338,7 @@ void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
     }
   }
 
+  io.Section(JwwContext::TextStyles);
   io.What("the text styles");
   for (TEntJwwTextStyle& s : d.TextStyles) {
     io.F64(s.Width);
@@ -334,6 +347,7 @@ void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
     io.I32(s.Color);
   }
 
+  io.Section(JwwContext::Settings);
   io.What("the current text settings");
   io.F64(h.WriteTextWidth);
   io.F64(h.WriteTextHeight);
@@ -355,6 +369,7 @@ class TReadIo {
  public:
   explicit TReadIo(TJwwReader& file) : F_(file) {}
   void What(const char* what) { What_ = what; }
+  void Section(const char* context) { F_.Section(context); }
   void U8(uint8_t& x) { x = F_.U8(What_); }
   void U16(uint16_t& x) { x = F_.U16(What_); }
   void I32(int32_t& x) { x = F_.I32(What_); }
@@ -379,6 +394,7 @@ class TWriteIo {
  public:
   TWriteIo(TJwwWriter& file, bool wide) : F_(file), Wide_(wide) {}
   void What(const char*) {}
+  void Section(const char*) {}
   void U8(const uint8_t& x) { F_.U8(x); }
   void U16(const uint16_t& x) { F_.U16(x); }
   void I32(const int32_t& x) { F_.I32(x); }
@@ -403,6 +419,7 @@ class TCheckIo {
  public:
   TCheckIo(TJwwReader& file, bool wide) : F_(file), Wide_(wide) {}
   void What(const char* what) { What_ = what; }
+  void Section(const char*) {}  // whatever differs is the read-back's
   void U8(const uint8_t& x) {
     const uint64_t at = F_.Offset();
     Expect(at, F_.U8(What_) == x);

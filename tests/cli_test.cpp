@@ -210,7 +210,7 @@ std::map<std::string, std::string> Tree(const fs::path& root) {
 std::unique_ptr<TJwwData> Loaded(const fs::path& p) {
   auto doc = std::make_unique<TJwwData>();
   if (const TJwwStatus loaded = doc->LoadDocument(p)) return doc;
-  else ADD_FAILURE() << loaded.Error;
+  else ADD_FAILURE() << loaded.Text();
   return nullptr;
 }
 

@@ -124,7 +124,7 @@ class TScopedWorkFolder {
 // A load's or save's status as a test's result, with its reason on failure.
 inline ::testing::AssertionResult Ok(const TJwwStatus& status) {
   if (status) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "failed (" << FailureName(status.Failure) << "): " << status.Error;
+  return ::testing::AssertionFailure() << "failed (" << FailureName(status.Kind) << "): " << status.Text();
 }
 
 // The bytes a document kept of one of its images.

@@ -35,7 +35,7 @@ TInfo Describe(const std::filesystem::path& path) {
   info.Path = PathToUtf8(path);
   TJwwData doc;
   if (const TJwwStatus loaded = doc.LoadDocument(path); !loaded) {  // the images' bytes are not kept
-    info.Error = loaded.Error.empty() ? info.Path + ": cannot be read" : loaded.Error;
+    info.Error = loaded.Detail.empty() ? info.Path + ": cannot be read" : loaded.Text();
     return info;
   }
   info.Ok = true;

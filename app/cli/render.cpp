@@ -154,7 +154,7 @@ bool SameFile(const fs::path& a, const fs::path& b) {
 bool Load(const fs::path& path, TJwwData& doc, std::string& error) {
   const TJwwStatus loaded = doc.LoadDocument(path);  // no work folder: the images' bytes are not kept
   if (loaded) return true;
-  error = std::string("(") + FailureName(loaded.Failure) + ") " + Printable(loaded.Error);
+  error = std::string("(") + FailureName(loaded.Kind) + ") " + Printable(loaded.Text());
   return false;
 }
 

@@ -705,7 +705,7 @@ TEST_F(WindowTest, DropDeleteConvertReportAndSettings) {
   EXPECT_EQ(Items(), (std::vector<fs::path>{plan, keep, bad, gone}));
   TJwwData converted;
   const TJwwStatus loaded = converted.LoadDocument(out);
-  ASSERT_TRUE(loaded) << loaded.Error;
+  ASSERT_TRUE(loaded) << loaded.Text();
   EXPECT_EQ(converted.LineCount, 1);
   EXPECT_EQ(converted.LayerGroups[1].State, 0);
   EXPECT_FALSE(fs::exists(Data / L"keep_2.JWW"));
