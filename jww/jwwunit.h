@@ -312,16 +312,19 @@ class IImageSource {
   virtual uint64_t ReadBytes(size_t index, const std::function<void(const uint8_t*, size_t)>& piece) const = 0;
 };
 
-// Finds the image a text shows: the text's name ("^@BM%temp%" name "," ...)
-// against the names of an image table, letters compared as file systems that
-// ignore letter case compare them. The image whose name equals it, else the
-// one whose name is it plus ".gz"; never one that merely starts with it.
-// Each name is folded once; each look-up is one hash look-up.
+// Finds the image a text shows: the name of the text's reference
+// (JwwMeaning::ImageRef, the one rule the renderer draws by too) against the
+// names of an image table, letters compared as file systems that ignore
+// letter case compare them. The image whose name equals it, else the one
+// whose name is it plus ".gz"; never one that merely starts with it. Each
+// name is folded once; each look-up is one hash look-up.
 class TImageIndex {
  public:
   explicit TImageIndex(const std::vector<TBindImageType>& table);
   // The place in the table of the image the text shows, -1 when none.
   int32_t Find(const TJwwString& text) const;
+  // The same for the name a reference gives.
+  int32_t FindName(const TJwwString& name) const;
 
  private:
   std::unordered_map<std::u16string, int32_t> ByName_;
