@@ -426,8 +426,9 @@ class TJwwData : public TEntJwwElementLists, public TJwwHeaderSection {
   // A string in any of the archive's length forms: Shift-JIS bytes, or the
   // UTF-16 units of the wide form.
   static TJwwString ReadString(TJwwReader& file, const char* what = "a string");
-  // ReadString without control characters (Shift-JIS pairs and surrogates kept).
-  static TJwwString ReadName(TJwwReader& file, const char* what = "a name");
+  // ReadString without control characters (Shift-JIS pairs and surrogates
+  // kept); dropped, when given, says whether any were there.
+  static TJwwString ReadName(TJwwReader& file, const char* what = "a name", bool* dropped = nullptr);
   static int32_t ReadCount(TJwwReader& file, const char* what);
   static void CopyEntityHeader(const TEntJwwEntityHeader& source, TEntJwwEntityHeader& target) noexcept;
   // Writes s in the wide form when wide is true, else as Shift-JIS bytes; a

@@ -233,9 +233,11 @@ TJwwString TJwwData::ReadString(TJwwReader& file, const char* what) {
   return TJwwString::Wide(std::move(units));
 }
 
-TJwwString TJwwData::ReadName(TJwwReader& file, const char* what) {
+TJwwString TJwwData::ReadName(TJwwReader& file, const char* what, bool* dropped) {
   TJwwString s = ReadString(file, what);
-  if (Func_::HasControlChars(s)) s = Func_::RemoveControlCharsOf(s);
+  const bool clean = Func_::HasControlChars(s);
+  if (clean) s = Func_::RemoveControlCharsOf(s);
+  if (dropped) *dropped = clean;
   return s;
 }
 

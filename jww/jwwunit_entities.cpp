@@ -74,6 +74,7 @@ TEntJwwBlockDef::TEntJwwBlockDef(const TEntJwwBlockDef& o)
       ElementCount(o.ElementCount),
       Order(o.Order),
       Used(o.Used),
+      ReadCleaned(o.ReadCleaned),
       NewNumber(o.NewNumber),
       Lists_(o.Lists_ ? std::make_unique<TEntJwwElementLists>(*o.Lists_) : nullptr) {}
 
@@ -257,7 +258,9 @@ void ReadDefinitionHead(TJwwReader& f, int32_t v, TEntJwwBlockDef& d, int32_t po
     f.Skip(8, "a block definition's extended time");
     d.Time = static_cast<uint32_t>(position);
   }
-  d.Name = TJwwData::ReadName(f, "a block definition's name");
+  bool dropped = false;
+  d.Name = TJwwData::ReadName(f, "a block definition's name", &dropped);
+  if (dropped) d.ReadCleaned |= CleanedName;
 }
 
 }  // namespace
@@ -475,7 +478,7 @@ void EntitySection(Side& side, const TJwwData& d, int32_t v) {
     JwwNormalise::Definition(head, v);
     JwwWalk::WalkDefinitionHead(side.Io(), head, v);
     side.Io().What("a block definition's name");
-    side.Io().Name(head.Name);
+    side.Io().Name(head.Name, head.ReadCleaned, CleanedName);
     const size_t n = def.OrderEntries();
     side.Count(WritableCount(side, def.Lists(), def.Order, n, "a block definition"),
                "a block definition's element count");

@@ -6,7 +6,7 @@
 //
 // An Io offers, for fields in file order: U8, U16, I32, U32, F64 (each taking
 // the field by reference), Name (a string that the reader cleans of control
-// characters), String (a string kept as it is, the memo), Reserved (bytes the
+// characters, marking in the record's ReadCleaned that it did), String (a string kept as it is, the memo), Reserved (bytes the
 // file stores that are no field: skipped, written as zeros, checked to be
 // zeros) and SwitchWord (the eleventh switch word, held as its units digit and
 // the rest). What(text) names the record for messages, Section(code) the part
@@ -89,9 +89,9 @@ void Walk(Io& io, TEntJwwMoji& e, int32_t v) {
   io.F64(e.Spacing);
   io.F64(e.Angle);
   io.What("a text's font name");
-  io.Name(e.FontName);
+  io.Name(e.FontName, e.ReadCleaned, CleanedFont);
   io.What("a text's string");
-  io.Name(e.Text);
+  io.Name(e.Text, e.ReadCleaned, CleanedText);
 }
 
 // A dimension embeds a line and a text (no class tags of their own) and, from
@@ -201,9 +201,9 @@ void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
 
   io.Section(JwwContext::LayerNames);
   io.What("a layer name");
-  for (TEntJwwLayer& layer : d.Layers) io.Name(layer.Name);
+  for (TEntJwwLayer& layer : d.Layers) io.Name(layer.Name, layer.ReadCleaned, CleanedName);
   io.What("a layer group name");
-  for (TEntJwwLayerGroup& group : d.LayerGroups) io.Name(group.Name);
+  for (TEntJwwLayerGroup& group : d.LayerGroups) io.Name(group.Name, group.ReadCleaned, CleanedName);
 
   io.Section(JwwContext::Settings);
   io.What("the shadow settings");
@@ -315,7 +315,7 @@ void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
     }
     for (TEntJwwColorExNo& c : d.ColorsEx) {
       io.What("an extended colour name");
-      io.Name(c.Name);
+      io.Name(c.Name, c.ReadCleaned, CleanedName);
       io.What("the extended colours");
       io.I32(c.PrinterColor);
       io.I32(c.PrinterWidth);
@@ -331,7 +331,7 @@ void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
     }
     for (TEntJwwLineTypeExNo& t : d.LineTypesEx) {
       io.What("an extended line type name");
-      io.Name(t.Name);
+      io.Name(t.Name, t.ReadCleaned, CleanedName);
       io.What("the extended line types");
       io.I32(t.SegmentCount);
       for (double& x : t.Pitches) io.F64(x);
@@ -375,7 +375,11 @@ class TReadIo {
   void I32(int32_t& x) { x = F_.I32(What_); }
   void U32(uint32_t& x) { x = F_.U32(What_); }
   void F64(double& x) { x = F_.F64(What_); }
-  void Name(TJwwString& s) { s = TJwwData::ReadName(F_, What_); }
+  void Name(TJwwString& s, uint8_t& cleaned, uint8_t bit) {
+    bool dropped = false;
+    s = TJwwData::ReadName(F_, What_, &dropped);
+    if (dropped) cleaned |= bit;
+  }
   void String(TJwwString& s) { s = TJwwData::ReadString(F_, What_); }
   void Reserved(size_t n) { F_.Skip(n, What_); }
   void SwitchWord(int32_t& units, int32_t& tens) {
@@ -400,7 +404,7 @@ class TWriteIo {
   void I32(const int32_t& x) { F_.I32(x); }
   void U32(const uint32_t& x) { F_.U32(x); }
   void F64(const double& x) { F_.F64(x); }
-  void Name(const TJwwString& s) { TJwwData::WriteString(F_, s, Wide_); }
+  void Name(const TJwwString& s, const uint8_t&, uint8_t) { TJwwData::WriteString(F_, s, Wide_); }
   void String(const TJwwString& s) { TJwwData::WriteString(F_, s, Wide_); }
   void Reserved(size_t n) { F_.Zeros(n); }
   // Written as units + 10 * tens, wrapped like the 32-bit field it is.
@@ -441,7 +445,7 @@ class TCheckIo {
     const uint64_t at = F_.Offset();
     Expect(at, std::bit_cast<uint64_t>(F_.F64(What_)) == std::bit_cast<uint64_t>(x));
   }
-  void Name(const TJwwString& s) { String(s); }
+  void Name(const TJwwString& s, const uint8_t&, uint8_t) { String(s); }
   // The string as the writer puts it: in the drawing's form.
   void String(const TJwwString& s);
   void Reserved(size_t n) {

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "fileio.h"
+#include "jwwnormalise.h"
 #include "jwwstring.h"
 #include "jwwunit.h"
 #include "workfolder.h"
@@ -42,6 +43,13 @@ inline std::ostream& operator<<(std::ostream& out, const TJwwString& s) {
   }
   return out << " }";
 }
+
+namespace JwwNormalise {
+inline void PrintTo(const TNormalised& n, std::ostream* out) {
+  *out << "{texts " << n.Texts << ", fonts " << n.Fonts << ", pens " << n.Pens << ", layers " << n.Layers
+       << ", names " << n.Names << ", settings " << n.Settings << "}";
+}
+}  // namespace JwwNormalise
 
 namespace testutil {
 
