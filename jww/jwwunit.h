@@ -310,6 +310,9 @@ class IImageSource {
   // their number. Raises EJwwError when they cannot be read or are not the
   // bytes the drawing stored.
   virtual uint64_t ReadBytes(size_t index, const std::function<void(const uint8_t*, size_t)>& piece) const = 0;
+  // The TImageHash of the bytes the drawing stored for that image, taken as
+  // they were read; 0 when they were not kept.
+  virtual uint64_t HashOf(size_t index) const = 0;
 };
 
 // Finds the image a text shows: the name of the text's reference

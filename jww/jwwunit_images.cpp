@@ -148,6 +148,9 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
       kept.InMemory = true;
       kept.Memory.resize(static_cast<size_t>(size));
       f.Bytes(kept.Memory.data(), kept.Memory.size(), "an image's data");
+      TImageHash hash;
+      hash.Add(kept.Memory.data(), kept.Memory.size());
+      kept.Hash = hash.Value();
       files.MemoryUsed += size;
       files.Kept.back() = std::move(kept);
       continue;
