@@ -24,6 +24,8 @@ bool HasHiddenLayer(const TJwwData& d) {
   return false;
 }
 
+bool AnythingToRemove(const TJwwData& d) { return HasHiddenLayer(d); }
+
 bool IsOnHiddenLayer(const TJwwData& d, const TEntJwwEntityHeader& h) {
   return d.LayerGroups[JwwMeaning::LayerNumber(h.LayerGroup)].State == 0 ||
          d.Layers[JwwMeaning::LayerIndex(h)].State == 0;

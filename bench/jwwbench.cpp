@@ -107,7 +107,7 @@ struct TDriver {
     List.Clear();
     List.Add(source);
     Form1.Button3Click();
-    if (Observer.Last.Outcome != qm::TOutcome::Converted) Die("conversion failed: " + Observer.Last.Detail);
+    if (Observer.Last.Outcome != qm::TOutcome::Converted) Die("conversion failed: " + Observer.Last.Detail());
     fs::remove(Observer.Last.Output);
   }
 };

@@ -313,10 +313,13 @@ TEST(ProofTest, AConversionWhoseOutputWouldShowMoreIsRefused) {
   const qm::TFileResult forced = qm::ConvertOne(dir / "plan.jww", outputs, doc, options);
   EXPECT_EQ(forced.Outcome, qm::TOutcome::Failed);
   EXPECT_EQ(forced.VisibleUnchanged, std::optional<bool>(false));
-  EXPECT_NE(forced.Detail.find("would not show what the source shows"), std::string::npos) << forced.Detail;
-  EXPECT_EQ(forced.Failure, TJwwFailure::Corrupt);
-  ASSERT_EQ(forced.Lines.size(), 3u);
-  EXPECT_EQ(forced.Lines[2], "　変換出来ませんでした。");
+  EXPECT_NE(forced.Detail().find("would not show what the source shows"), std::string::npos) << forced.Detail();
+  ASSERT_TRUE(forced.Failure);
+  EXPECT_EQ(forced.Failure->Kind, TJwwFailure::Corrupt);
+  EXPECT_EQ(forced.Failure->Context, "visual_proof");
+  EXPECT_FALSE(forced.Removed);  // nothing was written
+  ASSERT_EQ(qm::FileLines(forced).size(), 3u);
+  EXPECT_EQ(qm::FileLines(forced)[2], "　変換出来ませんでした。");
   EXPECT_EQ(testutil::TTempDir::ListOf(dir.Path()), (std::vector<std::string>{"plan.jww", "plan_2.JWW"}));
 }
 
