@@ -169,6 +169,7 @@ class TProof {
       Beside_ = std::jthread([this] { Difference_ = Shown_.Compare(Doc_); });
     else
       Difference_ = Shown_.Compare(Doc_);
+    Normalised_ = JwwNormalise::Changes(Doc_, Doc_.Header.Version);
   }
   // True when it is known already that the output would not show what the
   // source shows (the comparison did not run beside).
@@ -177,7 +178,7 @@ class TProof {
   // writes otherwise. False when the output would not show what the source
   // shows.
   bool Verdict(TFileResult& r) {
-    r.Normalised = JwwNormalise::Changes(Doc_, Doc_.Header.Version);
+    r.Normalised = Normalised_;
     if (Beside_.joinable()) Beside_.join();
     r.VisibleUnchanged = !Difference_ && !r.Normalised->Any();
     if (!Difference_) return true;
@@ -190,6 +191,7 @@ class TProof {
   const view::TVisualRecord& Shown_;
   const TJwwData& Doc_;
   std::optional<view::TVisualDifference> Difference_;
+  JwwNormalise::TNormalised Normalised_;
   std::jthread Beside_;  // joined however this is left
 };
 
