@@ -14,7 +14,7 @@ void TForm2::ClearLines() {
 void TForm2::AppendFile(const TFileResult& result) {
   TFileEntry entry;
   entry.FirstLine = Lines_.size();
-  if (result.Outcome == TOutcome::Converted || result.Outcome == TOutcome::WouldConvert) entry.Output = result.Output;
+  if (HasOutput(result.Outcome)) entry.Output = result.Output;
   entry.Extra = ExtraLines(result);
   for (std::string& line : FileLines(result)) AppendLine(std::move(line));
   Files_.push_back(std::move(entry));

@@ -39,8 +39,6 @@ std::string NormalisedLine(const JwwNormalise::TNormalised& n) {
   return line;
 }
 
-bool Written(const TFileResult& r) { return r.Outcome == TOutcome::Converted || r.Outcome == TOutcome::WouldConvert; }
-
 }  // namespace
 
 TDrawingFacts DescribeDrawing(const TJwwData& doc, TRead read) {
@@ -124,7 +122,7 @@ std::vector<std::string> ExtraLines(const TFileResult& r) {
   std::vector<std::string> lines;
   if ((r.Outcome == TOutcome::Unreadable || r.Outcome == TOutcome::Failed) && r.Failure)
     lines.push_back(std::string(Msg::Reason) + Printable(r.Failure->Detail));
-  if (Written(r) && r.Normalised && r.Normalised->Any()) lines.push_back(NormalisedLine(*r.Normalised));
+  if (HasOutput(r.Outcome) && r.Normalised && r.Normalised->Any()) lines.push_back(NormalisedLine(*r.Normalised));
   return lines;
 }
 
@@ -137,7 +135,7 @@ std::vector<std::string> ReportLines(const TFileResult& r) {
 void TTotals::Add(const TFileResult& r) {
   ++Files;
   ++Outcomes[static_cast<size_t>(r.Outcome)];
-  if (!Written(r) || !r.VisibleUnchanged) return;
+  if (!HasOutput(r.Outcome) || !r.VisibleUnchanged) return;
   if (*r.VisibleUnchanged)
     ++Proven;
   else if (r.Normalised && r.Normalised->Any())

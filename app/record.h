@@ -97,6 +97,11 @@ struct TFileResult {
 // empty when nothing did.
 std::string ProblemText(const TFileResult& result);
 
+// The outcomes with an output: Converted, and a dry run's WouldConvert.
+constexpr bool HasOutput(TOutcome outcome) noexcept {
+  return outcome == TOutcome::Converted || outcome == TOutcome::WouldConvert;
+}
+
 // The outcomes that make a command's exit status 1.
 bool IsFailure(TOutcome outcome) noexcept;
 

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include "textconv.h"
 
@@ -80,7 +81,6 @@ class TObject {
     return *this;
   }
   TObject& Int(int64_t value) { return Raw(std::to_string(value)); }
-  TObject& Bool(bool value) { return Raw(value ? "true" : "false"); }
   TObject& Null() { return Raw("null"); }
   TObject& String(std::string_view utf8) { return Raw(JsonString(utf8)); }
   TObject& Seconds(double value) {
@@ -97,108 +97,81 @@ class TObject {
 constexpr std::array<const char*, 8> KindKeys = {"", "lines", "arcs", "points", "texts", "dimensions", "solids",
                                                  "block_inserts"};
 
-std::string HiddenJson(const std::vector<THiddenLayer>& list, bool counted) {
-  std::string out = "[";
-  for (const THiddenLayer& h : list) {
-    TObject o;
-    o.Key("group").Int(h.Group);
-    if (h.Layer >= 0) o.Key("layer").Int(h.Layer);
-    o.Key("name").String(h.Name).Key("elements");
-    if (counted)
-      o.Int(h.Elements);
-    else
-      o.Null();
-    out += (out.size() > 1 ? "," : "") + o.Close();
-  }
-  return out + "]";
-}
-
 }  // namespace
 
 std::string RecordJson(const TFileResult& r) {
   const TDrawingFacts& f = r.Facts;
   const bool header = f.Read != TRead::Nothing, whole = f.Read == TRead::Whole;
   TObject o;
+  // A key whose value is made only where it applies, else null.
+  auto value = [&o](std::string_view key, bool applies, const std::function<std::string()>& make) {
+    o.Key(key);
+    applies ? o.Raw(make()) : o.Null();
+  };
+  auto list = [](const auto& items, const auto& each) {
+    std::string out = "[";
+    for (const auto& item : items) out += (out.size() > 1 ? "," : "") + each(item);
+    return out + "]";
+  };
   o.Key("source").String(PathToUtf8(r.Source));
   o.Key("outcome").Raw("\"" + std::string(OutcomeKey(r.Outcome)) + "\"");
-  o.Key("version");
-  header ? o.Int(f.Version) : o.Null();
-  o.Key("strings");
-  header ? o.Raw(f.Wide ? "\"utf16\"" : "\"sjis\"") : o.Null();
-  o.Key("elements");
-  if (whole) {
+  value("version", header, [&] { return std::to_string(f.Version); });
+  value("strings", header, [&] { return std::string(f.Wide ? "\"utf16\"" : "\"sjis\""); });
+  value("elements", whole, [&] {
     TObject e;
     e.Key("total").Int(f.Total);
     for (size_t k = 1; k < 8; ++k) e.Key(KindKeys[k]).Int(f.Counts[k]);
-    o.Raw(e.Close());
-  } else {
-    o.Null();
-  }
-  o.Key("block_definitions");
-  if (whole) {
-    std::string unused = "[";
-    for (const std::string& name : f.UnusedBlockNames) unused += (unused.size() > 1 ? "," : "") + JsonString(name);
+    return e.Close();
+  });
+  value("block_definitions", whole, [&] {
     TObject b;
-    b.Key("total").Int(f.BlockDefs).Key("used").Int(f.UsedBlockDefs).Key("unused").Raw(unused + "]");
-    o.Raw(b.Close());
-  } else {
-    o.Null();
-  }
-  o.Key("images");
-  if (whole) {
-    std::string images = "[";
-    for (const TBindImageType& i : f.Images) {
-      TObject image;
-      image.Key("name").String(ToUtf8(i.FileName)).Key("size").Int(i.Size);
-      images += (images.size() > 1 ? "," : "") + image.Close();
-    }
-    o.Raw(images + "]");
-  } else {
-    o.Null();
-  }
-  o.Key("hidden");
-  if (header) {
-    TObject h;
-    h.Key("groups").Raw(HiddenJson(f.HiddenGroups, whole)).Key("layers").Raw(HiddenJson(f.HiddenLayers, whole));
-    o.Raw(h.Close());
-  } else {
-    o.Null();
-  }
-  o.Key("removed");
-  if (r.Removed) {
-    TObject m;
-    m.Key("elements").Int(r.Removed->Elements).Key("block_definitions").Int(r.Removed->BlockDefs);
-    m.Key("images").Int(r.Removed->Images);
-    o.Raw(m.Close());
-  } else {
-    o.Null();
-  }
-  o.Key("visible_unchanged");
-  r.VisibleUnchanged ? o.Bool(*r.VisibleUnchanged) : o.Null();
-  o.Key("normalised");
-  if (r.Normalised) {
+    b.Key("total").Int(f.BlockDefs).Key("used").Int(f.UsedBlockDefs);
+    b.Key("unused").Raw(list(f.UnusedBlockNames, [](const std::string& name) { return JsonString(name); }));
+    return b.Close();
+  });
+  value("images", whole, [&] {
+    return list(f.Images, [](const TBindImageType& i) {
+      return TObject().Key("name").String(ToUtf8(i.FileName)).Key("size").Int(i.Size).Close();
+    });
+  });
+  value("hidden", header, [&] {
+    auto entries = [&](const std::vector<THiddenLayer>& layers) {
+      return list(layers, [&](const THiddenLayer& h) {
+        TObject e;
+        e.Key("group").Int(h.Group);
+        if (h.Layer >= 0) e.Key("layer").Int(h.Layer);
+        e.Key("name").String(h.Name).Key("elements");
+        whole ? e.Int(h.Elements) : e.Null();
+        return e.Close();
+      });
+    };
+    return TObject().Key("groups").Raw(entries(f.HiddenGroups)).Key("layers").Raw(entries(f.HiddenLayers)).Close();
+  });
+  value("removed", r.Removed.has_value(), [&] {
+    return TObject()
+        .Key("elements").Int(r.Removed->Elements)
+        .Key("block_definitions").Int(r.Removed->BlockDefs)
+        .Key("images").Int(r.Removed->Images)
+        .Close();
+  });
+  value("visible_unchanged", r.VisibleUnchanged.has_value(),
+        [&] { return std::string(*r.VisibleUnchanged ? "true" : "false"); });
+  value("normalised", r.Normalised.has_value(), [&] {
     const JwwNormalise::TNormalised& n = *r.Normalised;
-    TObject m;
-    m.Key("texts").Int(n.Texts).Key("fonts").Int(n.Fonts).Key("pens").Int(n.Pens).Key("layers").Int(n.Layers);
-    m.Key("names").Int(n.Names).Key("settings").Int(n.Settings);
-    o.Raw(m.Close());
-  } else {
-    o.Null();
-  }
-  o.Key("output");
-  r.Outcome == TOutcome::Converted || r.Outcome == TOutcome::WouldConvert ? o.String(PathToUtf8(r.Output)) : o.Null();
-  o.Key("failure");
-  if (r.Failure) {
+    return TObject()
+        .Key("texts").Int(n.Texts).Key("fonts").Int(n.Fonts).Key("pens").Int(n.Pens).Key("layers").Int(n.Layers)
+        .Key("names").Int(n.Names).Key("settings").Int(n.Settings)
+        .Close();
+  });
+  value("output", HasOutput(r.Outcome),
+        [&] { return JsonString(PathToUtf8(r.Output)); });
+  value("failure", r.Failure.has_value(), [&] {
     TObject m;
     m.Key("kind").String(FailureName(r.Failure->Kind)).Key("offset");
     r.Failure->Offset ? m.Int(static_cast<int64_t>(*r.Failure->Offset)) : m.Null();
-    m.Key("context").String(r.Failure->Context);
-    o.Raw(m.Close());
-  } else {
-    o.Null();
-  }
-  o.Key("detail");
-  r.Failure ? o.String(r.Failure->Text()) : o.Null();
+    return m.Key("context").String(r.Failure->Context).Close();
+  });
+  value("detail", r.Failure.has_value(), [&] { return JsonString(r.Failure->Text()); });
   o.Key("seconds").Seconds(r.Seconds);
   return o.Close();
 }
