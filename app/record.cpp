@@ -1,6 +1,5 @@
 #include "record.h"
 
-#include <map>
 #include <utility>
 
 #include "Func_.h"
@@ -41,7 +40,7 @@ std::string NormalisedLine(const JwwNormalise::TNormalised& n) {
 
 }  // namespace
 
-TDrawingFacts DescribeDrawing(const TJwwData& doc, TRead read) {
+TDrawingFacts DescribeDrawing(const TJwwData& doc, TRead read, bool names) {
   TDrawingFacts f;
   f.Read = read;
   if (read == TRead::Nothing) return f;
@@ -52,21 +51,23 @@ TDrawingFacts DescribeDrawing(const TJwwData& doc, TRead read) {
     f.Total = doc.TotalCount();
     f.BlockDefs = doc.BlockDefCount;
     f.UsedBlockDefs = doc.UsedBlockDefCount;
-    for (const TEntJwwBlockDef& d : doc.BlockDefs)
-      if (!d.Used) f.UnusedBlockNames.push_back(ToUtf8(d.Name));
+    if (names) {
+      f.UnusedBlockNames.emplace();
+      for (const TEntJwwBlockDef& d : doc.BlockDefs)
+        if (!d.Used) f.UnusedBlockNames->push_back(ToUtf8(d.Name));
+    }
     f.Images = doc.Images;
   }
   if (doc.LayerGroups.size() != 16 || doc.Layers.size() != 256) return f;
 
   // Elements per layer and group, for the hidden ones.
-  std::map<std::pair<int, int>, int32_t> perLayer;
+  std::array<int32_t, 256> perLayer{};
   std::array<int32_t, 16> perGroup{};
   if (read == TRead::Whole) {
     for (size_t i = 0; i < doc.OrderEntries(); ++i) {
       if (const TEntJwwEntityHeader* h = doc.HeaderOf(doc.EntityOrder[i].Kind, doc.EntityOrder[i].Index)) {
-        const int g = JwwMeaning::LayerNumber(h->LayerGroup), l = JwwMeaning::LayerNumber(h->Layer);
-        ++perLayer[{g, l}];
-        ++perGroup[static_cast<size_t>(g)];
+        ++perLayer[JwwMeaning::LayerIndex(*h)];
+        ++perGroup[JwwMeaning::LayerNumber(h->LayerGroup)];
       }
     }
   }
@@ -75,7 +76,8 @@ TDrawingFacts DescribeDrawing(const TJwwData& doc, TRead read) {
     if (group.State == 0) f.HiddenGroups.push_back({g, -1, ToUtf8(group.Name), perGroup[static_cast<size_t>(g)]});
     for (int l = 0; l < 16; ++l) {
       const TEntJwwLayer& layer = doc.Layers[static_cast<size_t>(g * 16 + l)];
-      if (layer.State == 0) f.HiddenLayers.push_back({g, l, ToUtf8(layer.Name), perLayer[{g, l}]});
+      if (layer.State == 0)
+        f.HiddenLayers.push_back({g, l, ToUtf8(layer.Name), perLayer[static_cast<size_t>(g * 16 + l)]});
     }
   }
   return f;

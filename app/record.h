@@ -56,12 +56,15 @@ struct TDrawingFacts {
   std::array<int32_t, 8> Counts{};  // live top-level elements by kind (1..7)
   int32_t Total = 0;
   int32_t BlockDefs = 0, UsedBlockDefs = 0;
-  std::vector<std::string> UnusedBlockNames;  // UTF-8
+  // The names of the unused definitions (UTF-8), where they were asked for:
+  // a drawing of many has many, and only a description shows them.
+  std::optional<std::vector<std::string>> UnusedBlockNames;
   std::vector<TBindImageType> Images;
 };
 
-// The facts of a document read as far as read says (before any purge).
-TDrawingFacts DescribeDrawing(const TJwwData& document, TRead read);
+// The facts of a document read as far as read says (before any purge);
+// names: with the names of the unused block definitions.
+TDrawingFacts DescribeDrawing(const TJwwData& document, TRead read, bool names = false);
 
 // One file's record.
 struct TFileResult {

@@ -72,6 +72,7 @@ enum class TOpened { Refused, NothingToRemove, Whole };
 
 // Steps 1 to 5, in their order.
 TOpened Open(TFileResult& r, TJwwData& doc, const std::filesystem::path& workFolder, TTest test) {
+  const bool names = test == TTest::Describe;  // the names of unused definitions, for a description
   uint64_t size = 0;
   if (const auto refused = RefuseSource(r.Source, size)) {
     Stop(r, refused->Outcome, refused->Failure);
@@ -95,17 +96,17 @@ TOpened Open(TFileResult& r, TJwwData& doc, const std::filesystem::path& workFol
   };
   // A drawing that does not read completely is never written out.
   const auto unreadable = [&](const TJwwStatus& status) {
-    r.Facts = DescribeDrawing(doc, PastHeader(status) ? TRead::Header : TRead::Nothing);
+    r.Facts = DescribeDrawing(doc, PastHeader(status) ? TRead::Header : TRead::Nothing, names);
     Stop(r, TOutcome::Unreadable, status);
     return TOpened::Refused;
   };
   const auto nothingToRemove = [&](TRead read, std::optional<TFailure> stopped = std::nullopt) {
-    r.Facts = DescribeDrawing(doc, read);
+    r.Facts = DescribeDrawing(doc, read, names);
     Stop(r, TOutcome::NothingHidden, std::move(stopped));
     return TOpened::NothingToRemove;
   };
   const auto loaded = [&] {
-    r.Facts = DescribeDrawing(doc, TRead::Whole);
+    r.Facts = DescribeDrawing(doc, TRead::Whole, names);
     return TOpened::Whole;
   };
 

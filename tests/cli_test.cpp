@@ -303,7 +303,7 @@ void ExpectRecord(const TJson& r) {
   object(r["elements"], {"total", "lines", "arcs", "points", "texts", "dimensions", "solids", "block_inserts"},
          "elements");
   if (object(r["block_definitions"], {"total", "used", "unused"}, "block_definitions"))
-    kind(r["block_definitions"]["unused"], {K::Array}, "unused");
+    kind(r["block_definitions"]["unused"], {K::Array, K::Null}, "unused");
   kind(r["images"], {K::Array, K::Null}, "images");
   for (const TJson& image : r["images"].Items) object(image, {"name", "size"}, "an image");
   if (object(r["hidden"], {"groups", "layers"}, "hidden")) {

@@ -278,6 +278,28 @@ TEST(ResultReportTest, ReasonsFollowTheFilesTheyBelongTo) {
                                       "集計：変換 0、非表示レイヤなし 0、読み込めない 2、変換出来ない 1"}));
   EXPECT_EQ(form.OutputAt(0), std::nullopt);
   EXPECT_TRUE(form.Text().starts_with("【/d/a】\n　……→ /d/a_2.JWW\n　変換出来ませんでした。\n　理由："));
+
+  // An output the writer tidied says what, after its lines, and counts apart
+  // from those that show exactly what their sources showed.
+  auto converted = [&](const std::string& source, std::optional<JwwNormalise::TNormalised> tidied) {
+    qm::TFileResult r = result(source, qm::TOutcome::Converted, "", "");
+    r.Removed = qm::TRemovedCounts{1, 0, 0};
+    r.Normalised = tidied.value_or(JwwNormalise::TNormalised{});
+    r.VisibleUnchanged = !tidied;
+    return r;
+  };
+  form.ClearLines();
+  form.AppendFile(converted("/d/e", JwwNormalise::TNormalised{.Texts = 3, .Pens = 2, .Settings = 1}));
+  form.AppendFile(converted("/d/f", std::nullopt));
+  form.FinishBatch(2, false);
+  EXPECT_EQ(form.DisplayLines(),
+            (std::vector<std::string>{"【/d/e】", "　→ /d/e_2.JWW", "　変換を行いました。",
+                                      "　書き出し時に整えたもの：文字 3、ペン 2、設定 1", "【/d/f】", "　→ /d/f_2.JWW",
+                                      "　変換を行いました。", "",
+                                      "集計：変換 2（表示一致 1、書き出しで整えたもの 1）、非表示レイヤなし 0、"
+                                      "読み込めない 0、変換出来ない 0"}));
+  EXPECT_EQ(form.OutputAt(3), fs::path("/d/e_2.JWW"));  // the tidied line is the file's
+  EXPECT_EQ(form.OutputAt(4), fs::path("/d/f_2.JWW"));
 }
 
 }  // namespace

@@ -81,7 +81,8 @@ std::string InfoText(const TFileResult& r, bool all) {
     out << (sep == ", " ? ")" : "") << "\n";
     out << "  block definitions:  " << i.BlockDefs << " (used " << i.UsedBlockDefs << ", unused "
         << i.BlockDefs - i.UsedBlockDefs << ")\n";
-    for (const std::string& name : i.UnusedBlockNames) out << "    unused: \"" << Printable(name) << "\"\n";
+    if (i.UnusedBlockNames)
+      for (const std::string& name : *i.UnusedBlockNames) out << "    unused: \"" << Printable(name) << "\"\n";
     if (JwwLayout::HasImageTable(i.Version)) {
       out << "  images:             " << i.Images.size() << "\n";
       for (const TBindImageType& image : i.Images)

@@ -126,7 +126,9 @@ std::string RecordJson(const TFileResult& r) {
   value("block_definitions", whole, [&] {
     TObject b;
     b.Key("total").Int(f.BlockDefs).Key("used").Int(f.UsedBlockDefs);
-    b.Key("unused").Raw(list(f.UnusedBlockNames, [](const std::string& name) { return JsonString(name); }));
+    b.Key("unused");
+    f.UnusedBlockNames ? b.Raw(list(*f.UnusedBlockNames, [](const std::string& name) { return JsonString(name); }))
+                       : b.Null();
     return b.Close();
   });
   value("images", whole, [&] {
