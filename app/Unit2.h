@@ -10,6 +10,7 @@
 
 #include "controls.h"
 #include "convert.h"
+#include "record.h"
 
 namespace qm {
 
@@ -26,15 +27,16 @@ class TForm2 {
   const std::vector<std::string> & Lines() const noexcept { return Lines_; }
   void ClearLines();
   void AppendLine(std::string line) { Lines_.push_back(std::move(line)); }
-  // A file's three lines, and what the report adds to them: the reason a
-  // file could not be read or written, and the file in the totals.
+  // A file's three lines, and what the report adds to them (the reason a
+  // file could not be read or written, what was tidied), and the file in the
+  // totals.
   void AppendFile(const TFileResult& result);
   // The batch is over: of total files, those appended were done; the rest
   // were not reached because the batch was stopped.
   void FinishBatch(int total, bool interrupted);
 
-  // What the report box shows: each file's three lines with its reason line
-  // after it, then the totals ("RE1" before the first batch).
+  // What the report box shows: each file's three lines with the lines that
+  // follow them, then the totals ("RE1" before the first batch).
   std::vector<std::string> DisplayLines() const;
   // The report as one text, lines separated by line breaks.
   std::string Text(const char* lineBreak = "\n") const;
@@ -49,15 +51,14 @@ class TForm2 {
  private:
   struct TFileEntry {
     size_t FirstLine = 0;  // in Lines_
-    TOutcome Outcome = TOutcome::Failed;
-    bool VisibleUnchanged = false;  // the visual proof held
     std::filesystem::path Output;
-    std::string Reason;  // shown after the lines, empty for none
+    std::vector<std::string> Extra;  // shown after the lines: the reason, what was tidied
   };
   IResultView& View_;
   IWindowBounds& Bounds_;
   std::vector<std::string> Lines_{"RE1"};
   std::vector<TFileEntry> Files_;
+  TTotals Totals_;
   std::vector<std::string> Summary_;
 };
 

@@ -12,265 +12,12 @@
 
 #include "Func_.h"
 #include "fileio.h"
-#include "messages.h"
-#include "proof.h"
+#include "road.h"
 #include "textconv.h"
 
 namespace qm {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Drawings up to this size are read into memory once; larger ones are read
-// as they are loaded, a piece at a time, so that the bytes of a large file
-// never sit in memory beside its document (a few MiB covers the drawings
-// users convert by the hundred, which are of 15 to 350 KB).
-constexpr uint64_t ReadOnceLimit = 4ull << 20;
-// From this many visible items on, the visual proof's comparison runs on a
-// thread of its own beside the write.
-constexpr size_t ProofBesideItems = 100000;
-
-// The second line of a dry run's report for a drawing that would be converted.
-std::string DryRunLine(const TRemovedCounts& removed) {
-  return "　変換できます（削除するもの: 要素 " + std::to_string(removed.Elements) + "、ブロック定義 " +
-         std::to_string(removed.BlockDefs) + "、画像 " + std::to_string(removed.Images) +
-         "。--dry-run のため書き込みません）";
-}
-
-std::string Shown(const std::filesystem::path& path) { return Printable(PathToUtf8(path)); }
-
-// How far a file has come before its output gets its name.
-enum class TStage {
-  Final,     // skipped (not there, not ".JWW", unreadable, nothing hidden): outcome and lines are final
-  Failed,    // purged but not written: Detail and Failure say why
-  Checked,   // a dry run: written to memory and checked
-  Written,   // written to a temporary file, flushed and checked
-};
-
-// One file between its conversion (any thread) and its commit (in list order).
-struct TPending {
-  TFileResult Result;
-  TStage Stage = TStage::Final;
-  std::unique_ptr<TTempFile> Output;  // Written: the checked file under its temporary name
-  Clock::time_point Started;
-};
-
-void Skip(TFileResult& r, TOutcome outcome, std::string_view reason) {
-  r.Outcome = outcome;
-  r.Lines.emplace_back(reason);
-  r.Lines.emplace_back(Msg::Skipped);
-}
-
-void Fail(TFileResult& r, std::string detail, TJwwFailure kind) {
-  r.Detail = std::move(detail);
-  r.Failure = kind;
-  r.Lines.push_back(std::string(Msg::FailedTo) + Shown(r.Output));
-  r.Lines.push_back(std::string(Msg::Failed));
-  r.Outcome = TOutcome::Failed;
-}
-
-// ConvertFile: purges the fully loaded document and writes it, guarded
-// before anything gets a name: to a temporary file that is flushed and read
-// back (its name comes at the commit), or, in a dry run, to memory.
-void ConvertFile(TPending& p, TJwwData& doc, const TOutputRule& outputs, const TConvertOptions& options,
-                 const TJwwData::TFlushRunner& runFlush) {
-  TFileResult& r = p.Result;
-  // What the source shows with its hidden layers off, before the purge.
-  const view::TVisualRecord shown = view::TVisualRecord::Of(doc);
-  const TPurgeResult purge = PurgeHiddenMaterial(doc);
-  r.Removed = {purge.RemovedElements, purge.RemovedBlockDefs, purge.RemovedImages};
-  if (options.AfterPurge) options.AfterPurge(doc);
-  p.Stage = TStage::Failed;
-  // Hidden material must never reach a file.
-  if (const std::string leak = FindHiddenMaterial(doc); !leak.empty()) {
-    r.Detail = PathToUtf8(r.Output) + ": not written: " + leak;
-    r.Failure = TJwwFailure::Corrupt;
-    return;
-  }
-  doc.Header.Signature = "JwwData.";
-  // The output, every layer on, must show exactly that: what the sender saw
-  // is what the recipient sees, and nothing more. The comparison only reads
-  // the document, as the writer does: for a large drawing it runs beside the
-  // write, and what it finds decides before the output gets its name.
-  std::optional<view::TVisualDifference> difference;
-  std::jthread beside;  // joined however this is left
-  if (shown.Items() >= ProofBesideItems)
-    beside = std::jthread([&] { difference = shown.Compare(doc); });
-  else
-    difference = shown.Compare(doc);
-  const auto proven = [&] {
-    if (beside.joinable()) beside.join();
-    r.VisibleUnchanged = !difference;
-    if (!difference) return true;
-    r.Detail = PathToUtf8(r.Output) + ": not written: the output would not show what the source shows: " +
-               difference->What;
-    r.Failure = TJwwFailure::Corrupt;
-    return false;
-  };
-  if (!beside.joinable() && !proven()) return;
-  const int32_t version = doc.Header.Version;
-  if (options.DryRun) {
-    // Written to memory, read back and compared exactly as a save checks its
-    // file, so that what a save would refuse is refused here too.
-    try {
-      doc.WriteToMemory(version);
-      p.Stage = TStage::Checked;
-    } catch (const EJwwError& e) {
-      r.Detail = PathToUtf8(r.Output) + ": " + e.Text();
-      r.Failure = e.Kind();
-    } catch (const std::bad_alloc&) {
-      r.Detail = PathToUtf8(r.Output) + ": not enough memory";
-      r.Failure = TJwwFailure::IoError;
-    }
-    if (!proven()) p.Stage = TStage::Failed;
-    return;
-  }
-  TJwwData::TWrittenOutput written;
-  const std::filesystem::path folder = outputs.FolderOf(r.Source);
-  bool made = true;
-  try {
-    if (outputs.FolderFor) outputs.MakeFolder(folder);
-  } catch (const EFileError& e) {
-    made = false;
-    r.Detail = e.what();
-    r.Failure = TJwwFailure::IoError;
-  }
-  if (made) {
-    written = doc.WriteOutput(folder, version, r.Output, runFlush);
-    if (!written.Status) {
-      r.Detail = written.Status.Error;
-      r.Failure = written.Status.Failure;
-    }
-  }
-  // The proof decides first: a failed one is the reason given.
-  if (!proven() || !written.Status || !made) return;  // a temporary file not kept goes with written
-  p.Output = std::move(written.File);
-  p.Stage = TStage::Written;
-}
-
-// The tests of one file up to its written output. r.Output holds the name
-// the output is meant to get (for messages).
-void Decide(TPending& p, TJwwData& doc, const TOutputRule& outputs, const TConvertOptions& options,
-            const TJwwData::TFlushRunner& runFlush) {
-  TFileResult& r = p.Result;
-  auto unreadable = [&](std::string detail, TJwwFailure kind) {
-    r.Detail = std::move(detail);
-    r.Failure = kind;
-    Skip(r, TOutcome::Unreadable, Msg::Unreadable);
-  };
-  uint64_t size = 0;
-  if (const auto refused = RefuseSource(r.Source, size)) {
-    if (refused->Outcome == TOutcome::NotFound) return Skip(r, TOutcome::NotFound, Msg::NotFound);
-    if (refused->Outcome == TOutcome::NotJww) return Skip(r, TOutcome::NotJww, Msg::NotJww);
-    return unreadable(refused->Detail, refused->Failure);
-  }
-  TLoadOptions load;
-  load.WorkFolder = options.WorkFolder;
-  load.Name = r.Source;
-  // A drawing of ordinary size is read once; the tests and both loads work
-  // on those bytes, which are then exactly the file as it was when opened.
-  if (size <= ReadOnceLimit) {
-    TFileBytes bytes;
-    try {
-      bytes = ReadWholeFile(r.Source);
-    } catch (const EFileError& e) {
-      return unreadable(PathToUtf8(r.Source) + ": " + e.what(), TJwwFailure::IoError);
-    }
-    if (bytes.Size < 8 || std::memcmp(bytes.Data.get(), "JwwData.", 8) != 0)
-      return unreadable(NotADrawing(r.Source), TJwwFailure::Corrupt);
-    // The layer test and the whole load in one reading: with nothing hidden
-    // the load stops where the quick load would, with what it found.
-    load.ContinueAfterHeader = [](const TJwwData& d) { return HasHiddenLayer(d); };
-    const TJwwStatus loaded = doc.LoadDocument(bytes.Data.get(), bytes.Size, load);
-    const bool hidden = HasHiddenLayer(doc);
-    // A drawing that does not read completely is never written out.
-    if (!loaded) return unreadable(loaded.Error, loaded.Failure);
-    if (!hidden) return Skip(r, TOutcome::NothingHidden, Msg::NothingHidden);
-    bytes = {};
-    return ConvertFile(p, doc, outputs, options, runFlush);
-  }
-  if (!doc.CheckSignature(r.Source))
-    return unreadable(NotADrawing(r.Source), TJwwFailure::Corrupt);
-  if (const TJwwStatus quick = doc.LoadForLayerTest(r.Source, 1); !quick) return unreadable(quick.Error, quick.Failure);
-  if (!HasHiddenLayer(doc)) return Skip(r, TOutcome::NothingHidden, Msg::NothingHidden);
-  if (const TJwwStatus full = doc.LoadDocument(r.Source, load); !full) return unreadable(full.Error, full.Failure);
-  ConvertFile(p, doc, outputs, options, runFlush);
-}
-
-// The first half of a conversion, on any thread: everything but the
-// output's name. Uses document and leaves it empty. Never raises.
-void Prepare(TPending& p, const std::filesystem::path& source, const TOutputRule& outputs, TJwwData& doc,
-             const TConvertOptions& options, const TJwwData::TFlushRunner& runFlush = {}) {
-  p.Started = Clock::now();
-  TFileResult& r = p.Result;
-  r.Source = source;
-  r.Lines.push_back(std::string(Msg::FileOpen) + Shown(source) + std::string(Msg::FileClose));
-  try {
-    r.Output = outputs.Next(source);
-    Decide(p, doc, outputs, options, runFlush);
-  } catch (const std::exception& e) {
-    // Nothing above should raise; should it happen, the file still gets its
-    // two lines and the next file its turn.
-    p.Output.reset();
-    r.Lines.resize(1);
-    r.Removed = {};
-    r.Detail = e.what();
-    r.Failure = TJwwFailure::IoError;
-    p.Stage = TStage::Failed;
-  }
-  doc.ClearDocument();  // the images' folder goes with it
-}
-
-// The second half, in list order: the output gets the first free name now
-// (the names of the files before it are taken by then, exactly as one file
-// after another would find them), and the file its report lines. The folder
-// is flushed here when syncFolder, else by the caller for a group of files.
-void Commit(TPending& p, TOutputRule& outputs, bool syncFolder) {
-  TFileResult& r = p.Result;
-  try {
-    r.Output = outputs.Next(r.Source);
-    switch (p.Stage) {
-      case TStage::Final:
-        break;
-      case TStage::Failed:
-        Fail(r, r.Detail, r.Failure);
-        break;
-      case TStage::Checked:
-        outputs.HandOut(r.Output);  // a dry run's name counts as taken, as its file would
-        r.Lines.push_back(std::string(Msg::ConvertedTo) + Shown(r.Output));
-        r.Lines.push_back(DryRunLine(r.Removed));
-        r.Outcome = TOutcome::WouldConvert;
-        break;
-      case TStage::Written: {
-        // A name taken meanwhile (another conversion of the same drawing)
-        // passes on to the next free one.
-        const std::filesystem::path source = r.Source;
-        const TSaveStatus saved = TJwwData::CommitOutput(*p.Output, r.Output,
-                                                          [&outputs, &source] { return outputs.Next(source); },
-                                                          syncFolder);
-        p.Output.reset();  // removes the temporary file when it was not moved
-        if (!saved) {
-          Fail(r, saved.Error, saved.Failure);
-          break;
-        }
-        r.Output = saved.SavedPath;
-        outputs.HandOut(r.Output);  // taken as a dry run takes it, whatever the file system's letter case rule
-        r.Warning = saved.Warning;
-        r.Lines.push_back(std::string(Msg::ConvertedTo) + Shown(r.Output));
-        r.Lines.push_back(std::string(Msg::Converted));
-        r.Outcome = TOutcome::Converted;
-        break;
-      }
-    }
-  } catch (const std::exception& e) {
-    p.Output.reset();
-    r.Lines.resize(1);
-    r.Warning.clear();
-    Fail(r, e.what(), TJwwFailure::IoError);
-  }
-  r.Seconds = std::chrono::duration<double>(Clock::now() - p.Started).count();
-}
 
 // A count that threads take from and give back, waiting while it is spent:
 // the batch's share of the processor and of memory.
@@ -357,16 +104,16 @@ class TPipeline {
           inFlight.pop_front();
         }
       }
-      std::map<std::filesystem::path, std::vector<TPending*>> folders;
+      std::map<std::filesystem::path, std::vector<TTrip*>> folders;
       for (const size_t k : group) {
-        TPending& p = Slots_[k - First_].Pending;
-        const bool written = p.Stage == TStage::Written;
+        TTrip& p = Slots_[k - First_].Pending;
+        const bool written = p.Stage == TTrip::TStage::Written;
         Commit(p, Outputs_, false);
         if (written && p.Result.Outcome == TOutcome::Converted) folders[p.Result.Output.parent_path()].push_back(&p);
       }
       for (auto& [folder, pendings] : folders)
         if (!SyncFolder(folder.empty() ? std::filesystem::path(".") : folder))
-          for (TPending* p : pendings)
+          for (TTrip* p : pendings)
             p->Result.Warning = PathToUtf8(p->Result.Output) +
                                 ": written and checked, but its folder could not be flushed to disk";
       for (const size_t k : group) {
@@ -393,7 +140,7 @@ class TPipeline {
 
  private:
   struct TSlot {
-    TPending Pending;
+    TTrip Pending;
     bool Done = false;
   };
 
@@ -412,7 +159,7 @@ class TPipeline {
       std::error_code ec;
       const uint64_t size = std::filesystem::file_size(source, ec);
       const uint64_t memory = Memory_.Take(ec ? 0 : 3 * size);
-      TPending pending;
+      TTrip pending;
       Processors_.Take(1);
       // The flush is the last long step of a file: from it on the processor
       // is another file's (what is left, closing the file and making the
@@ -423,7 +170,7 @@ class TPipeline {
         holding = false;
         flush();
       };
-      Prepare(pending, source, Outputs_, document, Options_, runFlush);
+      Travel(pending, source, Outputs_, document, Options_, runFlush);
       if (holding) Processors_.Give(1);
       Memory_.Give(memory);
       {
@@ -451,19 +198,6 @@ class TPipeline {
 };
 
 }  // namespace
-
-std::optional<TSourceRefusal> RefuseSource(const std::filesystem::path& source, uint64_t& size) {
-  const TEntryKind entry = EntryKindOf(source, &size);
-  if (entry == TEntryKind::None) return TSourceRefusal{TOutcome::NotFound, {}, TJwwFailure::None};
-  if (UpperExtension(source) != ".JWW") return TSourceRefusal{TOutcome::NotJww, {}, TJwwFailure::None};
-  if (entry != TEntryKind::File)
-    return TSourceRefusal{TOutcome::Unreadable, PathToUtf8(source) + ": not a regular file", TJwwFailure::IoError};
-  return std::nullopt;
-}
-
-std::string NotADrawing(const std::filesystem::path& source) {
-  return PathToUtf8(source) + ": the file does not start with \"JwwData.\"";
-}
 
 std::string UpperExtension(const std::filesystem::path& path) {
   const std::string name = PathToUtf8(path.filename());
@@ -542,10 +276,10 @@ void TOutputRule::HandOut(const std::filesystem::path& output) {
 
 TFileResult ConvertOne(const std::filesystem::path& source, TOutputRule& outputs, TJwwData& doc,
                        const TConvertOptions& options) {
-  TPending p;
-  Prepare(p, source, outputs, doc, options);
-  Commit(p, outputs, true);
-  return std::move(p.Result);
+  TTrip t;
+  Travel(t, source, outputs, doc, options);
+  Commit(t, outputs, true);
+  return std::move(t.Result);
 }
 
 TBatchResult ConvertBatch(const std::vector<std::filesystem::path>& sources, TOutputRule& outputs,

@@ -1,8 +1,8 @@
 // One conversion as a value, and the batch over a list of them. A conversion
 // is a function of its inputs (the source, the rule for its output's name,
-// its own document, the options) that returns everything a front end needs;
-// the batch reports through one callback, which the window, the command line
-// and the tests implement.
+// its own document, the options) that returns its record (record.h); the
+// batch reports through one callback, which the window, the command line and
+// the tests implement. The steps of one file are road.h's.
 #pragma once
 
 #include <cstdint>
@@ -17,40 +17,9 @@
 
 #include "jwwunit.h"
 #include "purge.h"
+#include "record.h"
 
 namespace qm {
-
-// How one file of a batch ended. WouldConvert only in a dry run: the file
-// would have been converted, and nothing was written.
-enum class TOutcome { Converted, NothingHidden, NotFound, NotJww, Unreadable, Failed, WouldConvert };
-
-// What the purge took out of a converted drawing (or would take, in a dry run).
-struct TRemovedCounts {
-  int32_t Elements = 0;   // top-level elements on hidden groups and layers
-  int32_t BlockDefs = 0;  // block definitions that are no longer written
-  int32_t Images = 0;     // embedded images that only removed texts showed
-};
-
-// Everything a front end needs of one file.
-struct TFileResult {
-  std::filesystem::path Source;
-  // The output's name: where it went (Converted), would go (WouldConvert),
-  // or was meant to go; named also for files that are skipped.
-  std::filesystem::path Output;
-  TOutcome Outcome = TOutcome::Failed;
-  // The file's three report lines (UTF-8; names shown printable).
-  std::vector<std::string> Lines;
-  std::string Detail;   // why a file was unreadable or failed (UTF-8), else empty
-  TJwwFailure Failure = TJwwFailure::None;  // what kind of failure made it unreadable or failed
-  std::string Warning;  // what went wrong around a conversion that stands (UTF-8), else empty
-  TRemovedCounts Removed;  // for Converted and WouldConvert
-  // The visual proof of the purge: true when the output, every layer on,
-  // shows item for item what the source shows with its hidden layers off;
-  // false when it would not (the file is then not written); nothing when the
-  // file was not purged.
-  std::optional<bool> VisibleUnchanged;
-  double Seconds = 0;      // how long the file took
-};
 
 // Where the outputs of a batch go: the first free name FOLDER/BASE_N.JWW
 // (N = 2, 3, ...) in the output folder of a source. Names are compared as
@@ -102,6 +71,10 @@ struct TConvertOptions {
   // writes the purged drawing only to memory to check it, and creates no
   // file: the outcome is WouldConvert where a conversion would be made.
   bool DryRun = false;
+  // With DryRun, for info and the window's inspection: every drawing is read
+  // whole and described, also one with nothing to remove (or whose rest a
+  // conversion would never read); the outcome stays the dry run's.
+  bool Describe = false;
   // The run's work folder, in which each document extracts its images.
   std::filesystem::path WorkFolder;
   // How many files of a batch are converted at once: 1 converts one file
@@ -122,27 +95,8 @@ struct TConvertOptions {
 // when there is no ".".
 std::string UpperExtension(const std::filesystem::path& path);
 
-// The tests of a source before anything opens it, as a conversion and an
-// inspection make them: it exists (else NotFound), its name ends in ".JWW"
-// (else NotJww), and it is a regular file (else Unreadable, with the reason).
-// A folder, FIFO or device named like a drawing is never opened for reading
-// (the open itself could wait for ever); should one take a drawing's place
-// after this test, the opens refuse it too. Nothing when the source passes;
-// size then holds its size.
-struct TSourceRefusal {
-  TOutcome Outcome = TOutcome::NotFound;
-  std::string Detail;  // for Unreadable
-  TJwwFailure Failure = TJwwFailure::None;
-};
-std::optional<TSourceRefusal> RefuseSource(const std::filesystem::path& source, uint64_t& size);
-// The reason given for a file that does not begin with the signature.
-std::string NotADrawing(const std::filesystem::path& source);
-
-// One file, start to end: exists, ".JWW", signature, the quick load and the
-// hidden-layer test, the full load, the purge, the guard against hidden
-// material, the write with its read-back check and the move to the next free
-// name (or, in a dry run, the write to memory). Uses document and leaves it
-// empty. Never raises.
+// One file along the whole road (road.h), its output committed at once.
+// Uses document and leaves it empty. Never raises.
 TFileResult ConvertOne(const std::filesystem::path& source, TOutputRule& outputs, TJwwData& document,
                        const TConvertOptions& options);
 

@@ -29,8 +29,8 @@ std::string Joined(const std::vector<std::string>& parts, std::string_view separ
 
 constexpr std::string_view Separator = "／";
 
-std::string InspectionText(const TInspection& i) {
-  const std::vector<std::string> warnings = i.Warnings();
+std::string InspectionText(const TFileResult& i) {
+  const std::vector<std::string> warnings = Warnings(i);
   switch (i.Outcome) {
     case TOutcome::WouldConvert: return Joined(warnings, Separator);
     case TOutcome::NothingHidden: {
@@ -40,9 +40,9 @@ std::string InspectionText(const TInspection& i) {
     }
     case TOutcome::NotFound: return std::string(Msg::RowNotFound);
     case TOutcome::NotJww: return std::string(Msg::RowNotJww);
-    case TOutcome::Unreadable: return std::string(Msg::RowUnreadable) + ShownReason(i.Detail, i.Source);
+    case TOutcome::Unreadable: return std::string(Msg::RowUnreadable) + ShownReason(i);
     case TOutcome::Failed:
-    case TOutcome::Converted: return std::string(Msg::RowWouldFail) + ShownReason(i.Detail, i.Source);
+    case TOutcome::Converted: return std::string(Msg::RowWouldFail) + ShownReason(i);
   }
   return {};
 }
@@ -55,14 +55,14 @@ std::string ResultText(const TRow& row) {
       std::string text(Msg::RowConverted);
       text += Shown(r.Output.parent_path() == r.Source.parent_path() ? r.Output.filename() : r.Output);
       if (row.Inspected)
-        for (const std::string& warning : row.Inspection.Warnings()) text += std::string(Separator) + warning;
+        for (const std::string& warning : Warnings(row.Inspection)) text += std::string(Separator) + warning;
       return text;
     }
     case TOutcome::NothingHidden: return std::string(Msg::RowNothingHidden);
     case TOutcome::NotFound: return std::string(Msg::RowNotFound);
     case TOutcome::NotJww: return std::string(Msg::RowNotJww);
-    case TOutcome::Unreadable: return std::string(Msg::RowUnreadable) + ShownReason(r.Detail, r.Source, r.Output);
-    case TOutcome::Failed: return std::string(Msg::RowFailed) + ShownReason(r.Detail, r.Source, r.Output);
+    case TOutcome::Unreadable: return std::string(Msg::RowUnreadable) + ShownReason(r);
+    case TOutcome::Failed: return std::string(Msg::RowFailed) + ShownReason(r);
   }
   return {};
 }
@@ -84,7 +84,7 @@ int OutcomeRank(const TRow& row) {
   if (!row.Result && !row.Inspected) return 9;
   switch (o) {
     case TOutcome::Converted:
-    case TOutcome::WouldConvert: return row.Inspected && !row.Inspection.Warnings().empty() ? 1 : 0;
+    case TOutcome::WouldConvert: return row.Inspected && !Warnings(row.Inspection).empty() ? 1 : 0;
     case TOutcome::NothingHidden: return 2;
     case TOutcome::Failed: return 3;
     case TOutcome::Unreadable: return 4;
@@ -105,27 +105,26 @@ std::string VersionText(int32_t version) {
   return text;
 }
 
-std::string ShownReason(const std::string& detail, const std::filesystem::path& source,
-                        const std::filesystem::path& output) {
-  std::string reason = ReasonWithoutPath(detail, source);
-  if (!output.empty() && reason == detail) reason = ReasonWithoutPath(detail, output);
-  return Printable(reason);
+std::string ShownReason(const TFileResult& result) {
+  return result.Failure ? Printable(result.Failure->Detail) : std::string();
 }
 
 std::string CellText(const TRow& row, int column) {
-  const TInspection& i = row.Inspection;
+  const TFileResult& i = row.Inspection;
+  const bool known = row.Inspected && i.Facts.Read != TRead::Nothing;
   switch (column) {
     case ColName: return Shown(row.Path.filename());
     case ColFolder: return Shown(row.Path.parent_path());
     case ColVersion: return row.Inspected && i.Facts.Version > 0 ? VersionText(i.Facts.Version) : std::string();
     case ColHidden:
-      if (!row.Inspected || !i.Loaded) return {};
+      if (!known) return {};
       return std::to_string(i.Facts.HiddenGroups.size()) + " / " + std::to_string(i.Facts.HiddenLayers.size());
     case ColRemoves:
-      if (!row.Inspected || !i.Loaded) return {};
-      if (!i.Facts.HasHidden) return std::string(Msg::RowNone);
-      return "要素 " + std::to_string(i.Facts.Removed.Elements) + "、ブロック定義 " +
-             std::to_string(i.Facts.Removed.BlockDefs) + "、画像 " + std::to_string(i.Facts.Removed.Images);
+      if (!row.Inspected) return {};
+      if (i.Removed)
+        return "要素 " + std::to_string(i.Removed->Elements) + "、ブロック定義 " +
+               std::to_string(i.Removed->BlockDefs) + "、画像 " + std::to_string(i.Removed->Images);
+      return i.Outcome == TOutcome::NothingHidden ? std::string(Msg::RowNone) : std::string();
     case ColOutcome:
       if (row.Result) return ResultText(row);
       return row.Inspected ? InspectionText(i) : std::string(Msg::Inspecting);
@@ -134,8 +133,8 @@ std::string CellText(const TRow& row, int column) {
 }
 
 int CompareRows(const TRow& a, const TRow& b, int column) {
-  const TInspection &x = a.Inspection, &y = b.Inspection;
-  const bool knownA = a.Inspected && x.Loaded, knownB = b.Inspected && y.Loaded;
+  const TFileResult &x = a.Inspection, &y = b.Inspection;
+  const bool knownA = a.Inspected && x.Facts.Read != TRead::Nothing, knownB = b.Inspected && y.Facts.Read != TRead::Nothing;
   switch (column) {
     case ColName:
       if (const int c = CompareNames(a.Path.filename(), b.Path.filename())) return c;
@@ -156,9 +155,9 @@ int CompareRows(const TRow& a, const TRow& b, int column) {
     case ColRemoves: {
       if (knownA != knownB) return knownA ? -1 : 1;
       if (!knownA) return 0;
-      const TRemovedCounts &p = x.Facts.Removed, &q = y.Facts.Removed;
-      return Three(std::make_tuple(x.Facts.HasHidden, p.Elements, p.BlockDefs, p.Images),
-                   std::make_tuple(y.Facts.HasHidden, q.Elements, q.BlockDefs, q.Images));
+      const TRemovedCounts p = x.Removed.value_or(TRemovedCounts{}), q = y.Removed.value_or(TRemovedCounts{});
+      return Three(std::make_tuple(x.Removed.has_value(), p.Elements, p.BlockDefs, p.Images),
+                   std::make_tuple(y.Removed.has_value(), q.Elements, q.BlockDefs, q.Images));
     }
     case ColOutcome:
       if (const int c = Three(OutcomeRank(a), OutcomeRank(b))) return c;

@@ -18,7 +18,7 @@ struct TRow {
   std::filesystem::path Path;
   uint64_t Ticket = 0;  // the inspection asked for; 0 when none was
   bool Inspected = false;
-  TInspection Inspection;
+  TFileResult Inspection;             // the dry run's record, with the drawing's facts
   std::optional<TFileResult> Result;  // the last Convert's outcome
 };
 
@@ -43,9 +43,8 @@ std::string CellText(const TRow& row, int column);
 // yet, or whose column is unknown, come after the others.
 int CompareRows(const TRow& a, const TRow& b, int column);
 
-// A detail without the path it starts with (the source's or the output's).
-std::string ShownReason(const std::string& detail, const std::filesystem::path& source,
-                        const std::filesystem::path& output = {});
+// Why a file could not be read or written, without its path (shown printable).
+std::string ShownReason(const TFileResult& result);
 
 // "7.00" for 700.
 std::string VersionText(int32_t version);

@@ -26,7 +26,7 @@ class TInspector {
  public:
   struct TDone {
     uint64_t Ticket = 0;
-    TInspection Inspection;                   // of a drawing asked for with Submit
+    TFileResult Inspection;                   // of a drawing asked for with Submit
     std::shared_ptr<const TPreview> Preview;  // of one asked for with SubmitPreview
   };
 

@@ -39,11 +39,21 @@ inline constexpr std::string_view RowFailed = "変換出来ませんでした：
 inline constexpr std::string_view RowConverted = "→ ";
 inline constexpr std::string_view RowNone = "なし";
 inline constexpr std::string_view Reason = "　理由：";
+// What the writer tidied, and the names of its kinds.
+inline constexpr std::string_view Normalised = "　書き出し時に整えたもの：";
+inline constexpr std::string_view NormalisedTexts = "文字";
+inline constexpr std::string_view NormalisedFonts = "書体";
+inline constexpr std::string_view NormalisedPens = "ペン";
+inline constexpr std::string_view NormalisedLayers = "レイヤ";
+inline constexpr std::string_view NormalisedNames = "名前";
+inline constexpr std::string_view NormalisedSettings = "設定";
 inline constexpr std::string_view Stopped = "中止しました";
 inline constexpr std::string_view Totals = "集計";
 inline constexpr std::string_view TotalConverted = "変換";
 // Of the converted: those whose output shows exactly what the source shows.
 inline constexpr std::string_view TotalProven = "表示一致";
+// Of the converted: those that differ from their sources only by what was tidied.
+inline constexpr std::string_view TotalNormalised = "書き出しで整えたもの";
 inline constexpr std::string_view TotalNothingHidden = "非表示レイヤなし";
 inline constexpr std::string_view TotalUnreadable = "読み込めない";
 inline constexpr std::string_view TotalFailed = "変換出来ない";

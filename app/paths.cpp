@@ -127,7 +127,8 @@ class TExpander {
   }
 
   void Problem(const fs::path& folder, const std::error_code& ec) {
-    Out_.Problems.push_back(PathToUtf8(folder) + ": cannot read the folder: " + ec.message());
+    Out_.Problems.push_back(
+        {TJwwFailure::IoError, std::nullopt, JwwContext::Folder, folder, "cannot read the folder: " + ec.message()});
   }
 
   // The entries of a folder; false when it could not be read (or stop was set).

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "jwwfailure.h"
+
 namespace qm {
 
 struct TSource {
@@ -27,7 +29,7 @@ struct TPathRules {
 
 struct TExpansion {
   std::vector<TSource> Sources;
-  std::vector<std::string> Problems;  // folders that could not be read (UTF-8 sentences)
+  std::vector<TFailure> Problems;     // folders that could not be read
   bool Interrupted = false;           // stop was set before the expansion was done
 };
 

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "render.h"
+#include "road.h"
 
 namespace qm {
 
@@ -69,8 +70,10 @@ std::shared_ptr<const TPreview> MakePreview(const std::filesystem::path& source,
   auto preview = std::make_shared<TPreview>();
   preview->Source = source;
   try {
-    if (const TJwwStatus loaded = doc.LoadDocument(source); !loaded) {
-      preview->Error = loaded.Error;
+    // The refusals and the load of every road (no work folder: the images'
+    // bytes are not kept).
+    if (const std::optional<TFileResult> refused = LoadSource(source, doc)) {
+      preview->Error = ProblemText(*refused);
     } else {
       view::TRenderOptions options;
       options.Layers = view::TLayers::All;

@@ -24,6 +24,8 @@ bool HasHiddenLayer(const TJwwData& d) {
   return false;
 }
 
+bool AnythingToRemove(const TJwwData& d) { return HasHiddenLayer(d); }
+
 bool IsOnHiddenLayer(const TJwwData& d, const TEntJwwEntityHeader& h) {
   return d.LayerGroups[JwwMeaning::LayerNumber(h.LayerGroup)].State == 0 ||
          d.Layers[JwwMeaning::LayerIndex(h)].State == 0;
@@ -34,10 +36,17 @@ TPurgeResult PurgeHiddenMaterial(TJwwData& d) {
   if (!HasLayerTables(d)) return result;
   const std::vector<bool> shownBefore = d.ImagesShown();
 
+  // An emptied name holds nothing of what the reader read (nor of what it dropped).
   for (TEntJwwLayerGroup& group : d.LayerGroups)
-    if (group.State == 0) group.Name.clear();
+    if (group.State == 0) {
+      group.Name.clear();
+      group.ReadCleaned = 0;
+    }
   for (TEntJwwLayer& layer : d.Layers)
-    if (layer.State == 0) layer.Name.clear();
+    if (layer.State == 0) {
+      layer.Name.clear();
+      layer.ReadCleaned = 0;
+    }
 
   for (size_t i = 0; i < d.OrderEntries(); ++i) {
     TEntJwwOrderItem& item = d.EntityOrder[i];

@@ -13,6 +13,10 @@ namespace qm {
 // True when any of the 16 layer groups or 256 layers has the state 0 (hidden).
 bool HasHiddenLayer(const TJwwData& document);
 
+// The road's quick test, on a drawing whose header is read: is there
+// anything to remove? Today: a hidden group or layer (HasHiddenLayer).
+bool AnythingToRemove(const TJwwData& document);
+
 // True when an element header lies on a hidden group or a hidden layer.
 bool IsOnHiddenLayer(const TJwwData& document, const TEntJwwEntityHeader& header);
 

@@ -107,7 +107,7 @@ struct TDriver {
     List.Clear();
     List.Add(source);
     Form1.Button3Click();
-    if (Observer.Last.Outcome != qm::TOutcome::Converted) Die("conversion failed: " + Observer.Last.Detail);
+    if (Observer.Last.Outcome != qm::TOutcome::Converted) Die("conversion failed: " + Observer.Last.Detail());
     fs::remove(Observer.Last.Output);
   }
 };
@@ -272,7 +272,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < pairs; ++i) {
     doc.ClearDocument();
     load.push_back(Time([&] {
-      if (const TJwwStatus loaded = doc.LoadDocument(big, options); !loaded) Die(loaded.Error);
+      if (const TJwwStatus loaded = doc.LoadDocument(big, options); !loaded) Die(loaded.Text());
     }));
     purge.push_back(Time([&] { qm::PurgeHiddenMaterial(doc); }));
     const fs::path out = folder / "written.jww";
@@ -322,7 +322,7 @@ int main(int argc, char** argv) {
   // Rendering, and the visual proof against the whole conversion.
   {
     TJwwData d;
-    if (const TJwwStatus loaded = d.LoadDocument(big); !loaded) Die(loaded.Error);
+    if (const TJwwStatus loaded = d.LoadDocument(big); !loaded) Die(loaded.Text());
     class TNullSink : public qm::view::IDisplaySink {
      public:
       void Polyline(const qm::view::TOrigin&, const qm::view::TStroke&, std::span<const qm::view::TPoint>) override {}
@@ -352,7 +352,7 @@ int main(int argc, char** argv) {
     size_t recorded = 0, recordBytes = 0;
     for (int i = 0; i < pairs; ++i) {
       if (i > 0)
-        if (const TJwwStatus loaded = d.LoadDocument(big); !loaded) Die(loaded.Error);
+        if (const TJwwStatus loaded = d.LoadDocument(big); !loaded) Die(loaded.Text());
       std::optional<qm::view::TVisualRecord> before;
       record.push_back(Time([&] { before = qm::view::TVisualRecord::Of(d); }));
       recorded = before->Items();

@@ -15,7 +15,7 @@ class TJwwData::TImageFiles : public IImageSource {
   std::unique_ptr<qm::TImageFolder> Folder;  // none when nothing was extracted
   struct TKept {
     uint64_t Size = 0;
-    uint64_t Hash = 0;            // of the bytes as the drawing stored them (for a file)
+    uint64_t Hash = 0;            // of the bytes as the drawing stored them
     std::vector<uint8_t> Memory;  // the bytes, when they are kept in memory
     bool InMemory = false;
   };
@@ -24,4 +24,5 @@ class TJwwData::TImageFiles : public IImageSource {
 
   bool HasBytes(size_t index) const override { return index < Kept.size() && Kept[index].has_value(); }
   uint64_t ReadBytes(size_t index, const std::function<void(const uint8_t*, size_t)>& piece) const override;
+  uint64_t HashOf(size_t index) const override { return HasBytes(index) ? Kept[index]->Hash : 0; }
 };

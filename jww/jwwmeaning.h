@@ -260,9 +260,11 @@ inline TTextRun TextRun(const TJwwString& text, double sizeX, double spacing) no
 }
 
 // A text that starts with "^@BM" shows an embedded image:
-// "^@BM[%temp%]NAME,WIDTH,HEIGHT,..." with the frame's width and height in
+// "^@BM[%temp%]NAME[,WIDTH,HEIGHT,...]" with the frame's width and height in
 // paper mm, its lower left at the text's start, turned by the text's angle.
-// Nothing when the text is not one; a size that does not read is 0.
+// Nothing when the text is not one; a size that does not read is 0. The one
+// rule of what a reference is: the renderer draws by it, and the writer keeps
+// the image a drawn text shows by it (a text's, or a dimension's value text).
 struct TImageRef {
   TJwwString Name;
   double Width = 0, Height = 0;

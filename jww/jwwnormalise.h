@@ -32,4 +32,26 @@ void Definition(TEntJwwBlockDef& d, int32_t v);
 // the eleventh switch word, the extended colours and line types.
 TJwwHeaderSection HeaderSection(const TJwwHeaderSection& d, int32_t v);
 
+// True when the writer writes a text, font name or name otherwise: without
+// its "^m" pairs and control characters.
+bool WritesOtherwise(const TJwwString& s);
+
+// What a save in version v writes otherwise than the document holds it, by
+// kind: everything the functions above change, and what the reader dropped
+// on the way in (the records' ReadCleaned). Counted over exactly what is
+// written: the header section, every remaining top-level element and every
+// written block definition with its elements. An element counts once a kind.
+// A rule added above is counted here too.
+struct TNormalised {
+  int32_t Texts = 0;     // texts' strings (a dimension's value text too)
+  int32_t Fonts = 0;     // texts' font names
+  int32_t Pens = 0;      // elements whose pen style, colour or width changes
+  int32_t Layers = 0;    // elements whose layer or group above 15 becomes 0
+  int32_t Names = 0;     // layer, group, block definition, colour and line-type names
+  int32_t Settings = 0;  // header values: the pens, extended colours and line types, switches, widths
+  bool Any() const noexcept { return Texts || Fonts || Pens || Layers || Names || Settings; }
+  bool operator==(const TNormalised&) const = default;
+};
+TNormalised Changes(const TJwwData& d, int32_t v);
+
 }  // namespace JwwNormalise

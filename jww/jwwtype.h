@@ -26,6 +26,14 @@ enum TJwwKind : int32_t {
   KindList = 8,     // block definition, "CDataList" (never in an order list)
 };
 
+// Not in the file: what the reader dropped control characters from, as the
+// bits of a record's ReadCleaned, so that a save can tell what it changed.
+enum TReadCleaned : uint8_t {
+  CleanedName = 1,  // the record's name
+  CleanedFont = 1,  // a text's font name
+  CleanedText = 2,  // a text's string
+};
+
 // The common header of every element and of a block definition.
 struct TEntJwwEntityHeader {
   int32_t Group = 0;
@@ -65,6 +73,7 @@ struct TEntJwwMoji {
   TEntJwwEntityHeader Header;
   double StartX = 0, StartY = 0, EndX = 0, EndY = 0;
   int32_t TextKind = 0;
+  uint8_t ReadCleaned = 0;  // CleanedFont, CleanedText
   double SizeX = 0, SizeY = 0, Spacing = 0, Angle = 0;
   TJwwString FontName;
   TJwwString Text;  // "^@BM%temp%name,..." refers to an embedded image
@@ -147,6 +156,7 @@ struct TEntJwwLayerGroup {
   double Scale = 0;
   int32_t Protect = 0;
   TJwwString Name;
+  uint8_t ReadCleaned = 0;  // CleanedName
   bool operator==(const TEntJwwLayerGroup&) const = default;
 };
 
@@ -154,6 +164,7 @@ struct TEntJwwLayer {
   int32_t State = 0;  // 0 = hidden
   int32_t Protect = 0;
   TJwwString Name;
+  uint8_t ReadCleaned = 0;  // CleanedName
   bool operator==(const TEntJwwLayer&) const = default;
 };
 
@@ -178,6 +189,7 @@ struct TEntJwwColorExNo {
   TJwwString Name;
   int32_t PrinterColor = 0, PrinterWidth = 0;
   double PointRadius = 0;
+  uint8_t ReadCleaned = 0;  // CleanedName
   bool operator==(const TEntJwwColorExNo&) const = default;
 };
 
@@ -186,6 +198,7 @@ struct TEntJwwLineTypeExNo {
   TJwwString Name;
   int32_t SegmentCount = 0;
   std::array<double, 10> Pitches{};
+  uint8_t ReadCleaned = 0;  // CleanedName
   bool operator==(const TEntJwwLineTypeExNo&) const = default;
 };
 
@@ -211,6 +224,7 @@ struct TEntJwwBlockDef {
   int32_t ElementCount = 0;  // as declared in the file
   std::vector<TEntJwwOrderItem> Order;
   bool Used = false;       // some insert reaches it (directly or nested)
+  uint8_t ReadCleaned = 0;  // CleanedName
   int32_t NewNumber = -1;  // its number in the output, -1 when unused
 
   TEntJwwBlockDef() = default;

@@ -22,44 +22,8 @@
 #include <vector>
 
 #include "fileio.h"
+#include "jwwfailure.h"
 #include "jwwtype.h"
-
-// The one error of reading and writing drawings: a failed or short read, a
-// failed write, or content that cannot be right. Carries the byte offset in
-// the file where it happened. Caught only by the load and save operations.
-// What kind of failure it was.
-enum class TJwwFailure {
-  None,
-  IoError,             // the file could not be opened, read or written
-  Truncated,           // the file ends before what it declares
-  Corrupt,             // the bytes cannot be right (or a written file differs from what was written)
-  UnsupportedVersion,  // older than 2.20, or a newer layout this program does not know
-  UnsafeContent,       // an image name that could reach outside the work folder or collide on disk
-  NotRepresentable,    // a text the drawing's string form cannot hold exactly
-};
-// A short English name of a failure kind ("truncated", "corrupt" ...).
-const char* FailureName(TJwwFailure kind) noexcept;
-
-class EJwwError : public std::runtime_error {
- public:
-  EJwwError(uint64_t offset, const std::string& message, TJwwFailure kind = TJwwFailure::Corrupt);
-  // A failure that has no place in the file (a file that cannot be opened).
-  EJwwError(const std::string& message, TJwwFailure kind);
-  uint64_t Offset() const noexcept { return Offset_; }
-  bool HasOffset() const noexcept { return HasOffset_; }
-  const std::string& Message() const noexcept { return Message_; }
-  // The whole text, "at byte N (0xN): " and the message; unlike what(), it
-  // keeps every byte of a name it quotes (a NUL included).
-  const std::string& Text() const noexcept { return Text_; }
-  TJwwFailure Kind() const noexcept { return Kind_; }
-
- private:
-  uint64_t Offset_ = 0;
-  bool HasOffset_ = true;
-  std::string Message_;
-  std::string Text_;
-  TJwwFailure Kind_;
-};
 
 // Version rules of the format. Versions are the program version times 100
 // (220 is Ver.2.20, 700 is Ver.7.00).
@@ -127,6 +91,9 @@ class TJwwReader {
   void Require(uint64_t n, const char* what) const;
   [[noreturn]] void Fail(const std::string& message, TJwwFailure kind = TJwwFailure::Corrupt) const;
   void Close();
+  // What is being read (a JwwContext code), for a failure's context.
+  void Section(const char* context) noexcept { Section_ = context; }
+  const char* Section() const noexcept { return Section_; }
 
  private:
   const uint8_t* Take(size_t n, const char* what) {
@@ -149,6 +116,7 @@ class TJwwReader {
   size_t Pos_ = 0, Filled_ = 0;
   uint64_t Offset_ = 0, Size_ = 0;
   uint64_t FileRead_ = 0;  // bytes taken from the file into the buffer
+  const char* Section_ = JwwContext::Source;
 };
 
 // Buffered writer of a drawing file; the mirror of TJwwReader. Values go into
@@ -300,12 +268,9 @@ class TImageHash {
 class TJwwData;
 
 // What a load or a save came to. True on success; on failure it says what
-// kind of failure it was and why: the path, the byte offset and what was
-// expected there.
-struct TJwwStatus {
-  TJwwFailure Failure = TJwwFailure::None;
-  std::string Error;  // empty on success
-  explicit operator bool() const noexcept { return Failure == TJwwFailure::None; }
+// kind of failure it was, where, in what and why.
+struct TJwwStatus : TFailure {
+  explicit operator bool() const noexcept { return Kind == TJwwFailure::None; }
 };
 
 // What a save came to; on success also where the file went, and what could
@@ -345,18 +310,24 @@ class IImageSource {
   // their number. Raises EJwwError when they cannot be read or are not the
   // bytes the drawing stored.
   virtual uint64_t ReadBytes(size_t index, const std::function<void(const uint8_t*, size_t)>& piece) const = 0;
+  // The TImageHash of the bytes the drawing stored for that image, taken as
+  // they were read; 0 when they were not kept.
+  virtual uint64_t HashOf(size_t index) const = 0;
 };
 
-// Finds the image a text shows: the text's name ("^@BM%temp%" name "," ...)
-// against the names of an image table, letters compared as file systems that
-// ignore letter case compare them. The image whose name equals it, else the
-// one whose name is it plus ".gz"; never one that merely starts with it.
-// Each name is folded once; each look-up is one hash look-up.
+// Finds the image a text shows: the name of the text's reference
+// (JwwMeaning::ImageRef, the one rule the renderer draws by too) against the
+// names of an image table, letters compared as file systems that ignore
+// letter case compare them. The image whose name equals it, else the one
+// whose name is it plus ".gz"; never one that merely starts with it. Each
+// name is folded once; each look-up is one hash look-up.
 class TImageIndex {
  public:
   explicit TImageIndex(const std::vector<TBindImageType>& table);
   // The place in the table of the image the text shows, -1 when none.
   int32_t Find(const TJwwString& text) const;
+  // The same for the name a reference gives.
+  int32_t FindName(const TJwwString& name) const;
 
  private:
   std::unordered_map<std::u16string, int32_t> ByName_;
@@ -458,8 +429,9 @@ class TJwwData : public TEntJwwElementLists, public TJwwHeaderSection {
   // A string in any of the archive's length forms: Shift-JIS bytes, or the
   // UTF-16 units of the wide form.
   static TJwwString ReadString(TJwwReader& file, const char* what = "a string");
-  // ReadString without control characters (Shift-JIS pairs and surrogates kept).
-  static TJwwString ReadName(TJwwReader& file, const char* what = "a name");
+  // ReadString without control characters (Shift-JIS pairs and surrogates
+  // kept); dropped, when given, says whether any were there.
+  static TJwwString ReadName(TJwwReader& file, const char* what = "a name", bool* dropped = nullptr);
   static int32_t ReadCount(TJwwReader& file, const char* what);
   static void CopyEntityHeader(const TEntJwwEntityHeader& source, TEntJwwEntityHeader& target) noexcept;
   // Writes s in the wide form when wide is true, else as Shift-JIS bytes; a

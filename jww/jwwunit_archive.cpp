@@ -35,6 +35,20 @@ EJwwError::EJwwError(uint64_t offset, const std::string& message, TJwwFailure ki
 EJwwError::EJwwError(const std::string& message, TJwwFailure kind)
     : std::runtime_error(message), HasOffset_(false), Message_(message), Text_(message), Kind_(kind) {}
 
+std::string TFailure::Text() const {
+  return Path.empty() ? Detail : qm::PathToUtf8(Path) + ": " + Detail;
+}
+
+TFailure TFailure::Of(const EJwwError& error, const char* context, const std::filesystem::path& path) {
+  TFailure f;
+  f.Kind = error.Kind();
+  if (error.HasOffset()) f.Offset = error.Offset();
+  f.Context = error.Context() ? error.Context() : context;
+  f.Path = path;
+  f.Detail = error.Text();
+  return f;
+}
+
 const char* FailureName(TJwwFailure kind) noexcept {
   switch (kind) {
     case TJwwFailure::None: return "none";
@@ -219,9 +233,11 @@ TJwwString TJwwData::ReadString(TJwwReader& file, const char* what) {
   return TJwwString::Wide(std::move(units));
 }
 
-TJwwString TJwwData::ReadName(TJwwReader& file, const char* what) {
+TJwwString TJwwData::ReadName(TJwwReader& file, const char* what, bool* dropped) {
   TJwwString s = ReadString(file, what);
-  if (Func_::HasControlChars(s)) s = Func_::RemoveControlCharsOf(s);
+  const bool clean = Func_::HasControlChars(s);
+  if (clean) s = Func_::RemoveControlCharsOf(s);
+  if (dropped) *dropped = clean;
   return s;
 }
 

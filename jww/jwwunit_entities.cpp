@@ -74,6 +74,7 @@ TEntJwwBlockDef::TEntJwwBlockDef(const TEntJwwBlockDef& o)
       ElementCount(o.ElementCount),
       Order(o.Order),
       Used(o.Used),
+      ReadCleaned(o.ReadCleaned),
       NewNumber(o.NewNumber),
       Lists_(o.Lists_ ? std::make_unique<TEntJwwElementLists>(*o.Lists_) : nullptr) {}
 
@@ -257,7 +258,9 @@ void ReadDefinitionHead(TJwwReader& f, int32_t v, TEntJwwBlockDef& d, int32_t po
     f.Skip(8, "a block definition's extended time");
     d.Time = static_cast<uint32_t>(position);
   }
-  d.Name = TJwwData::ReadName(f, "a block definition's name");
+  bool dropped = false;
+  d.Name = TJwwData::ReadName(f, "a block definition's name", &dropped);
+  if (dropped) d.ReadCleaned |= CleanedName;
 }
 
 }  // namespace
@@ -275,12 +278,14 @@ void TJwwData::ReadEntities(TJwwReader& f, bool limited, int32_t maxTags) {
   st.Limited = limited;
   st.MaxTags = maxTags;
 
+  f.Section(JwwContext::Elements);
   Header.EntityCount = ReadBoundedCount(f, "the element count", JwwLayout::MinElementBytes(v));
   ReadList(f, v, st, *this, EntityOrder, Header.EntityCount, false);
 
   Header.DeclaredBlockDefCount = 0;
   BlockDefCount = 0;
   if (!st.TagBudgetLeft()) return;
+  f.Section(JwwContext::BlockDefinitions);
   const int32_t m = ReadBoundedCount(f, "the block definition count", JwwLayout::MinBlockDefBytes(v));
   Header.DeclaredBlockDefCount = m;
   BlockDefs.reserve(static_cast<size_t>(m));  // m is bounded by the bytes left
@@ -297,7 +302,11 @@ void TJwwData::ReadEntities(TJwwReader& f, bool limited, int32_t maxTags) {
   }
 
   if (limited) return;
-  if (JwwLayout::HasImageTable(v)) ReadImageTable(f);
+  if (JwwLayout::HasImageTable(v)) {
+    f.Section(JwwContext::ImageTable);
+    ReadImageTable(f);
+  }
+  f.Section(JwwContext::EndOfFile);
   // Every drawing ends with its last section. Bytes after it mean the file was
   // not read as it was written (a damaged length, a layout this program does
   // not know): a drawing read that way is not to be trusted.
@@ -469,7 +478,7 @@ void EntitySection(Side& side, const TJwwData& d, int32_t v) {
     JwwNormalise::Definition(head, v);
     JwwWalk::WalkDefinitionHead(side.Io(), head, v);
     side.Io().What("a block definition's name");
-    side.Io().Name(head.Name);
+    side.Io().Name(head.Name, head.ReadCleaned, CleanedName);
     const size_t n = def.OrderEntries();
     side.Count(WritableCount(side, def.Lists(), def.Order, n, "a block definition"),
                "a block definition's element count");

@@ -34,8 +34,10 @@ bool TJwwHeaderSection::HasHeaderArrays() const noexcept {
 void TJwwData::ReadHeaderSection(TJwwReader& f) {
   SizeHeaderArrays();
   char sig[8];
+  f.Section(JwwContext::Signature);
   f.Bytes(sig, 8, "the signature");
   Header.Signature.assign(sig, 8);
+  f.Section(JwwContext::Version);
   Header.Version = f.I32("the version");
   if (Header.Version < JwwLayout::MinVersion) return;
   JwwWalk::TReadIo io(f);

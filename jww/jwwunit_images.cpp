@@ -7,6 +7,7 @@
 
 #include "Func_.h"
 #include "jwwimagefiles.h"
+#include "jwwmeaning.h"
 #include "jwwunit.h"
 #include "jwwwalk.h"
 #include "textconv.h"
@@ -15,7 +16,6 @@
 namespace {
 
 constexpr size_t CopyPiece = 64 * 1024;
-constexpr std::string_view ImagePrefix = "^@BM%temp%";
 
 // A name folded as file systems that ignore letter case compare names, in
 // UTF-16; nothing when it does not decode.
@@ -29,24 +29,6 @@ std::optional<std::u16string> Folded(const TJwwString& name) {
     units = qm::SjisToUtf16(bytes);
   if (!units) return std::nullopt;
   return Func_::UnicodeUpperCase(*units);
-}
-
-// The name a text refers to ("^@BM%temp%" name "," ...), in the text's own
-// form; nothing when the text refers to no embedded image.
-std::optional<TJwwString> ReferencedName(const TJwwString& text) {
-  if (text.IsWide()) {
-    constexpr std::u16string_view prefix = u"^@BM%temp%";
-    const std::u16string_view units = text.Units();
-    if (units.size() <= prefix.size() || !units.starts_with(prefix)) return std::nullopt;
-    const size_t comma = units.find(u',');
-    if (comma == std::u16string_view::npos || comma <= prefix.size()) return std::nullopt;
-    return TJwwString::Wide(std::u16string(units.substr(prefix.size(), comma - prefix.size())));
-  }
-  const std::string_view bytes = text.Sjis();
-  if (bytes.size() <= ImagePrefix.size() || !bytes.starts_with(ImagePrefix)) return std::nullopt;
-  const size_t comma = Func_::SjisFind(bytes, ',');
-  if (comma == std::string_view::npos || comma <= ImagePrefix.size()) return std::nullopt;
-  return TJwwString(std::string(bytes.substr(ImagePrefix.size(), comma - ImagePrefix.size())));
 }
 
 }  // namespace
@@ -166,6 +148,9 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
       kept.InMemory = true;
       kept.Memory.resize(static_cast<size_t>(size));
       f.Bytes(kept.Memory.data(), kept.Memory.size(), "an image's data");
+      TImageHash hash;
+      hash.Add(kept.Memory.data(), kept.Memory.size());
+      kept.Hash = hash.Value();
       files.MemoryUsed += size;
       files.Kept.back() = std::move(kept);
       continue;
@@ -207,9 +192,13 @@ TImageIndex::TImageIndex(const std::vector<TBindImageType>& table) {
 
 int32_t TImageIndex::Find(const TJwwString& text) const {
   if (ByName_.empty()) return -1;
-  const std::optional<TJwwString> name = ReferencedName(text);
-  if (!name) return -1;
-  std::optional<std::u16string> key = Folded(*name);
+  const std::optional<JwwMeaning::TImageRef> reference = JwwMeaning::ImageRef(text);
+  return reference ? FindName(reference->Name) : -1;
+}
+
+int32_t TImageIndex::FindName(const TJwwString& name) const {
+  if (ByName_.empty() || name.empty()) return -1;
+  std::optional<std::u16string> key = Folded(name);
   if (!key) return -1;
   if (const auto it = ByName_.find(*key); it != ByName_.end()) return it->second;
   *key += u".GZ";  // the compressed form of the image shown
@@ -219,11 +208,15 @@ int32_t TImageIndex::Find(const TJwwString& text) const {
 
 namespace {
 
+// Every text that is drawn may show an image: a text's, and a dimension's
+// value text.
 void MarkTexts(const TImageIndex& index, std::vector<bool>& shown, const TEntJwwElementLists& lists,
                const std::vector<TEntJwwOrderItem>& order, size_t entries) {
   for (size_t i = 0; i < entries; ++i) {
-    if (order[i].Kind != KindMoji || !lists.HeaderOf(KindMoji, order[i].Index)) continue;
-    const int32_t at = index.Find(lists.Texts[static_cast<size_t>(order[i].Index)].Text);
+    const int32_t kind = order[i].Kind;
+    if ((kind != KindMoji && kind != KindSunpou) || !lists.HeaderOf(kind, order[i].Index)) continue;
+    const auto k = static_cast<size_t>(order[i].Index);
+    const int32_t at = index.Find(kind == KindMoji ? lists.Texts[k].Text : lists.Dimensions[k].ValueText.Text);
     if (at >= 0) shown[static_cast<size_t>(at)] = true;
   }
 }

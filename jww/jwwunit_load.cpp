@@ -1,6 +1,7 @@
 // The document's life: reset, signature test, the two loads and the block
 // bookkeeping that ends them.
 #include <cstring>
+#include <optional>
 
 #include "jwwimagefiles.h"
 #include "jwwunit.h"
@@ -64,32 +65,36 @@ TJwwStatus TJwwData::Load(const std::filesystem::path* path, const void* data, s
                           int32_t maxTags, const TLoadOptions& options) {
   ResetDocument();
   TJwwStatus status;
-  const std::string name = path ? qm::PathToUtf8(*path) : options.Name.empty() ? "(memory)" : qm::PathToUtf8(options.Name);
+  const std::filesystem::path name = path ? *path : options.Name;
   ExtractInto_ = forLayerTest ? std::filesystem::path() : options.WorkFolder;
   ImagesInMemory_ = options.ImagesInMemory;
+  std::optional<TJwwReader> file;
   try {
-    TJwwReader file = path ? TJwwReader(*path) : TJwwReader(data, size);
-    ReadHeaderSection(file);
-    if (Header.Version < JwwLayout::MinVersion) {
-      ExtractInto_.clear();
-      return {TJwwFailure::UnsupportedVersion, name + ": version " + std::to_string(Header.Version) +
-                                                   " is older than the oldest readable (" +
-                                                   std::to_string(JwwLayout::MinVersion) + ")"};
-    }
+    if (path)
+      file.emplace(*path);
+    else
+      file.emplace(data, size);
+    ReadHeaderSection(*file);
+    if (Header.Version < JwwLayout::MinVersion)
+      throw EJwwError(8, "version " + std::to_string(Header.Version) + " is older than the oldest readable (" +
+                             std::to_string(JwwLayout::MinVersion) + ")",
+                      TJwwFailure::UnsupportedVersion);
     if (!forLayerTest && options.ContinueAfterHeader && !options.ContinueAfterHeader(*this)) {
       forLayerTest = true;
       maxTags = 1;
       ExtractInto_.clear();
     }
     if (forLayerTest)
-      ReadEntitySectionForLayerTest(file, maxTags);
+      ReadEntitySectionForLayerTest(*file, maxTags);
     else
-      ReadEntitySection(file);
-    file.Close();
+      ReadEntitySection(*file);
+    file->Close();
   } catch (const EJwwError& e) {
-    status = {e.Kind(), name + ": " + e.Text()};
+    static_cast<TFailure&>(status) = TFailure::Of(e, file ? file->Section() : JwwContext::Source, name);
   } catch (const std::bad_alloc&) {
-    status = {TJwwFailure::IoError, name + ": not enough memory to hold the drawing"};
+    static_cast<TFailure&>(status) = {TJwwFailure::IoError, std::nullopt,
+                                      file ? file->Section() : JwwContext::Source, name,
+                                      "not enough memory to hold the drawing"};
   }
   ExtractInto_.clear();
   FinishLoad();

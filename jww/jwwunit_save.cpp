@@ -20,7 +20,8 @@ void TJwwData::WriteAndCheck(TJwwWriter& out, int32_t Version, const std::functi
     CheckWrittenFile(back, Version, images, normalised);
     back.Close();
   } catch (const EJwwError& e) {
-    throw EJwwError(e.Offset(), "the written file does not read back as it was written: " + e.Message(), e.Kind());
+    throw EJwwError(e.Offset(), "the written file does not read back as it was written: " + e.Message(), e.Kind())
+        .In(JwwContext::ReadBack);
   }
 }
 
@@ -41,14 +42,17 @@ constexpr uint64_t ReadBackLimit = 4ull << 20;
 // Every failure of a save as a status naming the output.
 template <typename Body>
 TJwwStatus Guarded(const std::filesystem::path& name, Body body) {
+  TJwwStatus status;
   auto fail = [&](TJwwFailure kind, const std::string& why) {
-    return TJwwStatus{kind, qm::PathToUtf8(name) + ": " + why};
+    static_cast<TFailure&>(status) = {kind, std::nullopt, JwwContext::OutputFile, name, why};
+    return status;
   };
   try {
     body();
-    return {};
+    return status;
   } catch (const EJwwError& e) {
-    return fail(e.Kind(), e.Text());
+    static_cast<TFailure&>(status) = TFailure::Of(e, JwwContext::OutputFile, name);
+    return status;
   } catch (const qm::EFileError& e) {
     return fail(TJwwFailure::IoError, e.what());
   } catch (const std::bad_alloc&) {

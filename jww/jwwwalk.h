@@ -6,10 +6,11 @@
 //
 // An Io offers, for fields in file order: U8, U16, I32, U32, F64 (each taking
 // the field by reference), Name (a string that the reader cleans of control
-// characters), String (a string kept as it is, the memo), Reserved (bytes the
+// characters, marking in the record's ReadCleaned that it did), String (a string kept as it is, the memo), Reserved (bytes the
 // file stores that are no field: skipped, written as zeros, checked to be
 // zeros) and SwitchWord (the eleventh switch word, held as its units digit and
-// the rest). What(text) names the record for messages.
+// the rest). What(text) names the record for messages, Section(code) the part
+// of the file for a failure's context (a JwwContext code).
 //
 // The writer's normalisations are not here: they are a pure step on a copy of
 // the record (jwwnormalise.h) before the walk.
@@ -88,9 +89,9 @@ void Walk(Io& io, TEntJwwMoji& e, int32_t v) {
   io.F64(e.Spacing);
   io.F64(e.Angle);
   io.What("a text's font name");
-  io.Name(e.FontName);
+  io.Name(e.FontName, e.ReadCleaned, CleanedFont);
   io.What("a text's string");
-  io.Name(e.Text);
+  io.Name(e.Text, e.ReadCleaned, CleanedText);
 }
 
 // A dimension embeds a line and a text (no class tags of their own) and, from
@@ -158,11 +159,14 @@ void WalkDefinitionHead(Io& io, TEntJwwBlockDef& d, int32_t v) {
 template <class Io, class Doc>
 void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
   TEntJwwHeader& h = d.Header;
+  io.Section(JwwContext::Memo);
   io.What("the memo");
   io.String(h.Memo);
+  io.Section(JwwContext::Settings);
   io.What("the paper size");
   io.I32(h.PaperSize);
   io.I32(h.WriteLayerGroup);
+  io.Section(JwwContext::LayerTables);
   io.What("the layer tables");
   for (size_t g = 0; g < 16; ++g) {
     TEntJwwLayerGroup& group = d.LayerGroups[g];
@@ -177,6 +181,7 @@ void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
   }
   io.What("the reserved values after the layer tables");
   io.Reserved(56);
+  io.Section(JwwContext::Settings);
   io.What("the dimension settings");
   for (int32_t& x : h.DimensionSettings) io.I32(x);
   io.Reserved(4);
@@ -194,11 +199,13 @@ void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
   io.F64(h.GridOriginX);
   io.F64(h.GridOriginY);
 
+  io.Section(JwwContext::LayerNames);
   io.What("a layer name");
-  for (TEntJwwLayer& layer : d.Layers) io.Name(layer.Name);
+  for (TEntJwwLayer& layer : d.Layers) io.Name(layer.Name, layer.ReadCleaned, CleanedName);
   io.What("a layer group name");
-  for (TEntJwwLayerGroup& group : d.LayerGroups) io.Name(group.Name);
+  for (TEntJwwLayerGroup& group : d.LayerGroups) io.Name(group.Name, group.ReadCleaned, CleanedName);
 
+  io.Section(JwwContext::Settings);
   io.What("the shadow settings");
   io.F64(h.SunShadowLevel);
   io.F64(h.SunShadowLatitude);
@@ -235,6 +242,7 @@ void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
     io.I32(h.ReservedIntB);
   }
 
+  io.Section(JwwContext::PenSettings);
   io.What("the pen settings");
   for (double& x : h.ParallelSpacings) io.F64(x);
   io.F64(h.BothSidesEndExtension);
@@ -248,6 +256,7 @@ void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
     io.F64(p.PointRadius);
   }
 
+  io.Section(JwwContext::LineTypes);
   io.What("the line types");
   for (TEntJwwLineTypePattern& t : d.LineTypePatterns) {
     io.I32(t.Pattern);
@@ -269,6 +278,7 @@ void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
     io.I32(t.PrinterPitch);
   }
 
+  io.Section(JwwContext::Switches);
   io.What("the drawing switches");
   const uint32_t switchSize = JwwLayout::SwitchBlockSize(v);
   if (switchSize >= 44) {
@@ -297,6 +307,7 @@ void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
   }
 
   if (JwwLayout::HasExtendedTables(v)) {
+    io.Section(JwwContext::ExtendedColours);
     io.What("the extended colours");
     for (TEntJwwColorExNo& c : d.ColorsEx) {
       io.I32(c.ScreenColor);
@@ -304,12 +315,13 @@ void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
     }
     for (TEntJwwColorExNo& c : d.ColorsEx) {
       io.What("an extended colour name");
-      io.Name(c.Name);
+      io.Name(c.Name, c.ReadCleaned, CleanedName);
       io.What("the extended colours");
       io.I32(c.PrinterColor);
       io.I32(c.PrinterWidth);
       io.F64(c.PointRadius);
     }
+    io.Section(JwwContext::ExtendedLineTypes);
     io.What("the extended line types");
     for (TEntJwwLineTypeExNo& t : d.LineTypesEx) {
       io.I32(t.Pattern);
@@ -319,13 +331,14 @@ void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
     }
     for (TEntJwwLineTypeExNo& t : d.LineTypesEx) {
       io.What("an extended line type name");
-      io.Name(t.Name);
+      io.Name(t.Name, t.ReadCleaned, CleanedName);
       io.What("the extended line types");
       io.I32(t.SegmentCount);
       for (double& x : t.Pitches) io.F64(x);
     }
   }
 
+  io.Section(JwwContext::TextStyles);
   io.What("the text styles");
   for (TEntJwwTextStyle& s : d.TextStyles) {
     io.F64(s.Width);
@@ -334,6 +347,7 @@ void WalkHeaderSection(Io& io, Doc& d, int32_t v) {
     io.I32(s.Color);
   }
 
+  io.Section(JwwContext::Settings);
   io.What("the current text settings");
   io.F64(h.WriteTextWidth);
   io.F64(h.WriteTextHeight);
@@ -355,12 +369,17 @@ class TReadIo {
  public:
   explicit TReadIo(TJwwReader& file) : F_(file) {}
   void What(const char* what) { What_ = what; }
+  void Section(const char* context) { F_.Section(context); }
   void U8(uint8_t& x) { x = F_.U8(What_); }
   void U16(uint16_t& x) { x = F_.U16(What_); }
   void I32(int32_t& x) { x = F_.I32(What_); }
   void U32(uint32_t& x) { x = F_.U32(What_); }
   void F64(double& x) { x = F_.F64(What_); }
-  void Name(TJwwString& s) { s = TJwwData::ReadName(F_, What_); }
+  void Name(TJwwString& s, uint8_t& cleaned, uint8_t bit) {
+    bool dropped = false;
+    s = TJwwData::ReadName(F_, What_, &dropped);
+    if (dropped) cleaned |= bit;
+  }
   void String(TJwwString& s) { s = TJwwData::ReadString(F_, What_); }
   void Reserved(size_t n) { F_.Skip(n, What_); }
   void SwitchWord(int32_t& units, int32_t& tens) {
@@ -379,12 +398,13 @@ class TWriteIo {
  public:
   TWriteIo(TJwwWriter& file, bool wide) : F_(file), Wide_(wide) {}
   void What(const char*) {}
+  void Section(const char*) {}
   void U8(const uint8_t& x) { F_.U8(x); }
   void U16(const uint16_t& x) { F_.U16(x); }
   void I32(const int32_t& x) { F_.I32(x); }
   void U32(const uint32_t& x) { F_.U32(x); }
   void F64(const double& x) { F_.F64(x); }
-  void Name(const TJwwString& s) { TJwwData::WriteString(F_, s, Wide_); }
+  void Name(const TJwwString& s, const uint8_t&, uint8_t) { TJwwData::WriteString(F_, s, Wide_); }
   void String(const TJwwString& s) { TJwwData::WriteString(F_, s, Wide_); }
   void Reserved(size_t n) { F_.Zeros(n); }
   // Written as units + 10 * tens, wrapped like the 32-bit field it is.
@@ -403,6 +423,7 @@ class TCheckIo {
  public:
   TCheckIo(TJwwReader& file, bool wide) : F_(file), Wide_(wide) {}
   void What(const char* what) { What_ = what; }
+  void Section(const char*) {}  // whatever differs is the read-back's
   void U8(const uint8_t& x) {
     const uint64_t at = F_.Offset();
     Expect(at, F_.U8(What_) == x);
@@ -424,7 +445,7 @@ class TCheckIo {
     const uint64_t at = F_.Offset();
     Expect(at, std::bit_cast<uint64_t>(F_.F64(What_)) == std::bit_cast<uint64_t>(x));
   }
-  void Name(const TJwwString& s) { String(s); }
+  void Name(const TJwwString& s, const uint8_t&, uint8_t) { String(s); }
   // The string as the writer puts it: in the drawing's form.
   void String(const TJwwString& s);
   void Reserved(size_t n) {

@@ -156,7 +156,8 @@ ls -R "$plans" >"$scratch/before"
 wine "$cli" convert -r -o "$scratch_w\\clean" --json "$plans_w" >"$scratch/json" 2>"$scratch/err" ||
   fail "-r -o --json: status $?: $(cat "$scratch/err")"
 ls -R "$plans" | cmp -s - "$scratch/before" || fail "the source folder changed"
-[ "$(wc -l <"$scratch/json")" = 4 ] || fail "JSON lines: $(cat "$scratch/json")"
+[ "$(wc -l <"$scratch/json")" = 5 ] || fail "JSON lines: $(cat "$scratch/json")"
+tail -n 1 "$scratch/json" | grep -q '^{"summary":{"files":4,' || fail "no summary last: $(cat "$scratch/json")"
 [ "$(grep -c '"outcome":"converted"' "$scratch/json")" = 3 ] || fail "JSON outcomes: $(cat "$scratch/json")"
 output=$(printf '%s' "$scratch_w\\clean\\sub\\d_2.JWW" | sed 's/\\/\\\\/g')  # as a JSON string holds it
 grep -qF "\"output\":\"$output\"" "$scratch/json" || fail "no clean\\sub\\d_2.JWW in $(cat "$scratch/json")"

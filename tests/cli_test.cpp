@@ -21,6 +21,7 @@
 #include "convert.h"
 #include "drawings.h"
 #include "formrig.h"
+#include "inspect.h"
 #include "jwwunit.h"
 
 namespace {
@@ -49,7 +50,8 @@ std::vector<std::string> Lines(const std::string& s) {
 // A JSON value, read strictly (RFC 8259): strings decoded to bytes, where
 // \udc80..\udcff stand for the bytes 0x80..0xFF of a name that is not UTF-8.
 struct TJson {
-  enum TKind { Null, Bool, Number, String, Array, Object } Kind = Null;
+  enum TKind { Null, Bool, Number, String, Array, Object };
+  TKind Kind = Null;
   bool Flag = false;
   double Value = 0;
   std::string Text;
@@ -212,7 +214,7 @@ std::map<std::string, std::string> Tree(const fs::path& root) {
 std::unique_ptr<TJwwData> Loaded(const fs::path& p) {
   auto doc = std::make_unique<TJwwData>();
   if (const TJwwStatus loaded = doc->LoadDocument(p)) return doc;
-  else ADD_FAILURE() << loaded.Error;
+  else ADD_FAILURE() << loaded.Text();
   return nullptr;
 }
 
@@ -271,14 +273,97 @@ class CliTest : public ::testing::Test {
   }
 };
 
-// The lines of a JSON Lines text, each checked to be one JSON object.
-std::vector<TJson> JsonLines(const std::string& text) {
+// The one schema of a file's record, info's and convert's alike: every key,
+// in this order, of the kind given (null where it does not apply).
+void ExpectRecord(const TJson& r) {
+  using K = TJson::TKind;
+  const std::string line = r["source"].Text;
+  ASSERT_EQ(r.Keys(), (std::vector<std::string>{"source", "outcome", "version", "strings", "elements",
+                                                "block_definitions", "images", "undrawable", "hidden", "removed",
+                                                "visible_unchanged", "normalised", "output", "failure", "detail",
+                                                "seconds"}))
+      << line;
+  auto kind = [&](const TJson& v, std::initializer_list<K> kinds, const std::string& key) {
+    EXPECT_TRUE(std::find(kinds.begin(), kinds.end(), v.Kind) != kinds.end()) << line << ": " << key;
+  };
+  auto object = [&](const TJson& v, const std::vector<std::string>& keys, const std::string& key) {
+    if (v.IsNull()) return false;
+    EXPECT_EQ(v.Kind, K::Object) << line << ": " << key;
+    EXPECT_EQ(v.Keys(), keys) << line << ": " << key;
+    return true;
+  };
+  kind(r["source"], {K::String}, "source");
+  const std::string outcome = r["outcome"].Text;
+  const std::vector<std::string> outcomes = {"converted", "would_convert", "nothing_hidden", "not_found",
+                                             "not_jww",   "unreadable",    "failed"};
+  EXPECT_NE(std::find(outcomes.begin(), outcomes.end(), outcome), outcomes.end()) << line << ": " << outcome;
+  kind(r["version"], {K::Number, K::Null}, "version");
+  kind(r["strings"], {K::String, K::Null}, "strings");
+  if (!r["strings"].IsNull()) {
+    EXPECT_TRUE(r["strings"].Text == "sjis" || r["strings"].Text == "utf16") << line;
+  }
+  object(r["elements"], {"total", "lines", "arcs", "points", "texts", "dimensions", "solids", "block_inserts"},
+         "elements");
+  if (object(r["block_definitions"], {"total", "used", "unused"}, "block_definitions"))
+    kind(r["block_definitions"]["unused"], {K::Array, K::Null}, "unused");
+  kind(r["images"], {K::Array, K::Null}, "images");
+  for (const TJson& image : r["images"].Items) object(image, {"name", "size"}, "an image");
+  kind(r["undrawable"], {K::Number, K::Null}, "undrawable");
+  if (object(r["hidden"], {"groups", "layers"}, "hidden")) {
+    for (const TJson& g : r["hidden"]["groups"].Items) object(g, {"group", "name", "elements"}, "a group");
+    for (const TJson& l : r["hidden"]["layers"].Items) object(l, {"group", "layer", "name", "elements"}, "a layer");
+  }
+  const bool written = outcome == "converted" || outcome == "would_convert";
+  EXPECT_EQ(object(r["removed"], {"elements", "block_definitions", "images"}, "removed"), written) << line;
+  kind(r["visible_unchanged"], {K::Bool, K::Null}, "visible_unchanged");
+  EXPECT_EQ(object(r["normalised"], {"texts", "fonts", "pens", "layers", "names", "settings"}, "normalised"),
+            !r["visible_unchanged"].IsNull())
+      << line;
+  kind(r["output"], {K::String, K::Null}, "output");
+  EXPECT_EQ(r["output"].IsNull(), !written) << line;
+  const bool failed = object(r["failure"], {"kind", "offset", "context"}, "failure");
+  if (failed) kind(r["failure"]["offset"], {K::Number, K::Null}, "offset");
+  if (outcome == "unreadable" || outcome == "failed") {
+    EXPECT_TRUE(failed) << line;
+  }
+  kind(r["detail"], {K::String, K::Null}, "detail");
+  EXPECT_EQ(r["detail"].IsNull(), !failed) << line;
+  kind(r["seconds"], {K::Number}, "seconds");
+  EXPECT_GE(r["seconds"].Value, 0) << line;
+}
+
+// The lines of a JSON Lines report: the records, each checked against the
+// schema; a summary, where the report has one, is its last line and is
+// checked against the records before it (all of them unless quiet).
+std::vector<TJson> JsonLines(const std::string& text, std::optional<TJson>* summary = nullptr, bool quiet = false) {
   std::vector<TJson> lines;
+  std::optional<TJson> last;
   for (const std::string& line : Lines(text)) {
     auto v = ParseJson(line);
     EXPECT_TRUE(v && v->Kind == TJson::Object) << line;
-    if (v) lines.push_back(std::move(*v));
+    EXPECT_FALSE(last.has_value()) << "after the summary: " << line;
+    if (!v) continue;
+    if (v->Keys() == std::vector<std::string>{"summary"}) {
+      last = std::move(*v);
+    } else {
+      ExpectRecord(*v);
+      lines.push_back(std::move(*v));
+    }
   }
+  if (last && !quiet) {
+    const TJson& s = (*last)["summary"];
+    EXPECT_EQ(s.Keys(), (std::vector<std::string>{"files", "outcomes", "visible_unchanged", "normalised", "seconds"}));
+    EXPECT_EQ(s["files"].Value, static_cast<double>(lines.size())) << text;
+    double sum = 0;
+    for (const auto& [outcome, count] : s["outcomes"].Members) {
+      const auto n = std::count_if(lines.begin(), lines.end(), [&](const TJson& l) { return l["outcome"].Text == outcome; });
+      EXPECT_EQ(count.Value, static_cast<double>(n)) << outcome;
+      sum += count.Value;
+    }
+    EXPECT_EQ(sum, s["files"].Value);
+    EXPECT_EQ(s["outcomes"].Members.size(), 7u);
+  }
+  if (summary) *summary = std::move(last);
   return lines;
 }
 
@@ -341,7 +426,12 @@ TEST_F(CliTest, AnyFileThatIsNotConvertedOrCleanGivesStatusOne) {
       "【" + (Dir / "notes.txt").string() + "】",   "　JWW形式ファイルではありませんので", "　変換をパスします。",
       "【" + (Dir / "cut.jww").string() + "】",     "　読み込めないファイルですので",       "　変換をパスします。",
       "【" + a.string() + "】",                     "　→ " + (Dir / "a_2.JWW").string(),  "　変換を行いました。"};
-  EXPECT_EQ(Lines(Out), expected);
+  // Each file's lines, and after an unreadable one's the reason (at stderr too).
+  std::vector<std::string> lines = Lines(Out);
+  ASSERT_EQ(lines.size(), expected.size() + 1) << Out;
+  EXPECT_TRUE(lines[9].starts_with("　理由：at byte ")) << lines[9];
+  lines.erase(lines.begin() + 9);
+  EXPECT_EQ(lines, expected);
   for (const char* name : {"missing.jww", "notes.txt", "cut.jww"}) EXPECT_NE(Err.find(name), std::string::npos) << name;
   EXPECT_EQ(Err.find("a.jww"), std::string::npos) << Err;
   EXPECT_EQ(Dir.List(), (std::vector<std::string>{"a.jww", "a_2.JWW", "cut.jww", "notes.txt"}));
@@ -455,7 +545,8 @@ TEST_F(CliTest, WhatIsNotARegularFileIsUnreadableAndNeverWaitedOn) {
   }
   Run("pipe.jww");
   EXPECT_EQ(Lines(Out), (std::vector<std::string>{"【" + (Dir / "pipe.jww").string() + "】",
-                                                  "　読み込めないファイルですので", "　変換をパスします。"}));
+                                                  "　読み込めないファイルですので", "　変換をパスします。",
+                                                  "　理由：not a regular file"}));
 }
 
 TEST_F(CliTest, AFileNamedTwiceIsConvertedOnce) {
@@ -541,10 +632,10 @@ TEST_F(CliTest, InfoTextLeavesOutEmptyUnnamedLayersUnlessAll) {
                                                     "    layer 0-2 (no name): 1 elements",
                                                     "    layer 0-3 \"下書き\": 0 elements"}));
   Run("info --json d.jww");
-  const auto json = ParseJson(Out);
-  ASSERT_TRUE(json && json->Kind == TJson::Array && json->Items.size() == 1) << Out;
-  EXPECT_EQ(json->Items[0]["hiddenLayers"].Items.size(), 3u) << Out;
-  EXPECT_EQ(json->Items[0]["hiddenGroups"].Items.size(), 1u) << Out;
+  const auto json = JsonLines(Out);
+  ASSERT_EQ(json.size(), 1u) << Out;
+  EXPECT_EQ(json[0]["hidden"]["layers"].Items.size(), 3u) << Out;
+  EXPECT_EQ(json[0]["hidden"]["groups"].Items.size(), 1u) << Out;
   Run("convert --all d.jww");
   EXPECT_EQ(Status, 2);
 }
@@ -565,26 +656,32 @@ TEST_F(CliTest, InfoCountsTheElementsNoPictureCanDraw) {
   EXPECT_LT(line, Out.find("near.jww"));  // in far.jww's report, not near.jww's
   EXPECT_EQ(Out.find("cannot be drawn", line + 40), std::string::npos);
   Run("info --json far.jww near.jww");
-  const auto json = ParseJson(Out);
-  ASSERT_TRUE(json && json->Kind == TJson::Array && json->Items.size() == 2) << Out;
-  EXPECT_EQ(json->Items[0]["undrawable"].Value, 1);
-  EXPECT_EQ(json->Items[1]["undrawable"].Kind, TJson::Number);
-  EXPECT_EQ(json->Items[1]["undrawable"].Value, 0);
+  const auto json = JsonLines(Out);
+  ASSERT_EQ(json.size(), 2u) << Out;
+  EXPECT_EQ(json[0]["undrawable"].Value, 1);
+  EXPECT_EQ(json[1]["undrawable"].Kind, TJson::Number);
+  EXPECT_EQ(json[1]["undrawable"].Value, 0);
+  // A conversion does not describe: it does not count them.
+  Run("convert --dry-run --json far.jww");
+  EXPECT_TRUE(JsonLines(Out).at(0)["undrawable"].IsNull()) << Out;
 }
 
 TEST_F(CliTest, InfoAsJson) {
   Put("d.jww", InfoDrawing());
   Run("info --json d.jww missing.jww");
   EXPECT_EQ(Status, 1);
-  const auto json = ParseJson(Out);
-  ASSERT_TRUE(json && json->Kind == TJson::Array && json->Items.size() == 2) << Out;
+  std::optional<TJson> summary;
+  const auto json = JsonLines(Out, &summary);
+  ASSERT_EQ(json.size(), 2u) << Out;
+  ASSERT_TRUE(summary) << Out;
   // Named in full, as convert's JSON names them.
-  EXPECT_EQ(json->Items[0]["path"].Text, (Dir / "d.jww").string());
-  EXPECT_EQ(json->Items[1]["path"].Text, (Dir / "missing.jww").string());
-  for (const char* key : {"\"version\":600", "\"ok\":true", "\"ok\":false", "\"total\":5",
-                          "\"hiddenGroups\":[{\"group\":1,", "\"name\":\"隠しグループ\",\"elements\":2",
-                          "{\"group\":0,\"layer\":3,\"name\":\"壁\",\"elements\":1}", "\"convert\":true",
-                          "\"elements\":3"})
+  EXPECT_EQ(json[0]["source"].Text, (Dir / "d.jww").string());
+  EXPECT_EQ(json[1]["source"].Text, (Dir / "missing.jww").string());
+  EXPECT_EQ(json[1]["outcome"].Text, "not_found");
+  for (const char* key : {"\"version\":600", "\"outcome\":\"would_convert\"", "\"total\":5",
+                          "\"hidden\":{\"groups\":[{\"group\":1,", "\"name\":\"隠しグループ\",\"elements\":2",
+                          "{\"group\":0,\"layer\":3,\"name\":\"壁\",\"elements\":1}",
+                          "\"removed\":{\"elements\":3,\"block_definitions\":0,\"images\":0}"})
     EXPECT_NE(Out.find(key), std::string::npos) << key << "\n" << Out;
   EXPECT_NE(Err.find("missing.jww"), std::string::npos);
   EXPECT_EQ(Dir.List(), std::vector<std::string>{"d.jww"});
@@ -724,10 +821,11 @@ TEST_F(CliTest, ADryRunWritesNothingAndTellsWhatAConversionWould) {
   }
   const TJson& removed = dry[0]["removed"];
   EXPECT_EQ(removed["elements"].Value, 3);
-  EXPECT_EQ(removed["blocks"].Value, 1);
+  EXPECT_EQ(removed["block_definitions"].Value, 1);
   EXPECT_EQ(removed["images"].Value, 1);
   EXPECT_EQ(dry[1]["removed"]["elements"].Value, 1);
-  EXPECT_EQ(dry[4]["failure"].Text, "not representable");
+  EXPECT_EQ(dry[4]["failure"]["kind"].Text, "not representable");
+  EXPECT_EQ(dry[4]["failure"]["context"].Text, "output_file");
 
   // The conversion itself does what the dry run said.
   Run("convert --json " + args);
@@ -737,7 +835,7 @@ TEST_F(CliTest, ADryRunWritesNothingAndTellsWhatAConversionWould) {
   for (size_t i = 0; i < real.size(); ++i) {
     EXPECT_EQ(real[i]["outcome"].Text, i < 3 ? "converted" : expected[i].first) << i;
     EXPECT_EQ(real[i]["output"].Text, dry[i]["output"].Text) << i;
-    for (const char* count : {"elements", "blocks", "images"})
+    for (const char* count : {"elements", "block_definitions", "images"})
       EXPECT_EQ(real[i]["removed"][count].Value, dry[i]["removed"][count].Value) << i << " " << count;
   }
   const auto rich = Loaded(out / "rich_2.JWW");
@@ -818,9 +916,6 @@ TEST_F(CliTest, JsonLinesTellEveryOutcomeOfTheFiles) {
                                              "converted"};
   for (size_t i = 0; i < lines.size(); ++i) {
     const TJson& line = lines[i];
-    EXPECT_EQ(line.Keys(),
-              (std::vector<std::string>{"source", "output", "outcome", "detail", "failure", "removed",
-                                        "visible_unchanged", "seconds"}));
     EXPECT_EQ(line["source"].Text, (Dir / names[i]).string()) << i;
     EXPECT_EQ(line["outcome"].Text, outcomes[i]) << i;
     const bool converted = outcomes[i] == "converted";
@@ -828,7 +923,10 @@ TEST_F(CliTest, JsonLinesTellEveryOutcomeOfTheFiles) {
     if (converted) {
       EXPECT_TRUE(Loaded(line["output"].Text)) << i;
     }
-    EXPECT_EQ(line["removed"]["elements"].Value, converted ? 1 : 0) << i;
+    EXPECT_EQ(line["removed"].IsNull(), !converted) << i;
+    if (converted) {
+      EXPECT_EQ(line["removed"]["elements"].Value, 1) << i;
+    }
     // The visual proof runs on every drawing that is purged.
     if (converted) {
       EXPECT_EQ(line["visible_unchanged"].Kind, TJson::Bool) << i;
@@ -840,14 +938,15 @@ TEST_F(CliTest, JsonLinesTellEveryOutcomeOfTheFiles) {
     EXPECT_GE(line["seconds"].Value, 0) << i;
   }
   EXPECT_EQ(lines[5]["output"].Text, (Dir / "odd\xff\xfe_2.JWW").string());
-  EXPECT_EQ(lines[2]["failure"].Text, "truncated");
+  EXPECT_EQ(lines[2]["failure"]["kind"].Text, "truncated");
+  EXPECT_EQ(lines[2]["failure"]["context"].Text, "extended_colours");
   EXPECT_NE(lines[2]["detail"].Text.find("cut.jww"), std::string::npos);
   for (size_t i : {0u, 1u, 3u}) EXPECT_TRUE(lines[i]["failure"].IsNull() && lines[i]["detail"].IsNull()) << i;
 
   // Quiet: the failures only, in either report.
   Run("convert -q --json " + args);
   EXPECT_EQ(Status, 1);
-  EXPECT_EQ(Sources(JsonLines(Out)), (std::vector<std::string>{(Dir / "missing.jww").string(),
+  EXPECT_EQ(Sources(JsonLines(Out, nullptr, true)), (std::vector<std::string>{(Dir / "missing.jww").string(),
                                                                (Dir / "notes.txt").string(),
                                                                (Dir / "cut.jww").string()}));
   Run("convert -q a.jww visible.jww");
@@ -942,10 +1041,8 @@ TEST_F(CliTest, InfoFollowsThePathRulesAndAlwaysWritesValidJson) {
   Put(odd, InfoDrawing());
   Run("info --json -r plans");
   EXPECT_EQ(Status, 0) << Err;
-  const auto json = ParseJson(Out);
-  ASSERT_TRUE(json && json->Kind == TJson::Array) << Out;
   std::vector<std::string> paths;
-  for (const TJson& item : json->Items) paths.push_back(item["path"].Text);
+  for (const TJson& item : JsonLines(Out)) paths.push_back(item["source"].Text);
   EXPECT_EQ(paths, (std::vector<std::string>{(Dir / "plans/a.jww").string(), (Dir / odd).string(),
                                              (Dir / "plans/sub/b.jww").string()}));
   EXPECT_NE(Out.find("\\udc82\\udca0\\udcff"), std::string::npos) << Out;
@@ -961,6 +1058,319 @@ TEST_F(CliTest, InfoFollowsThePathRulesAndAlwaysWritesValidJson) {
   EXPECT_NE(Out.find(qm::Utf8ToSjis("隠しグループ")), std::string::npos) << Out;
   EXPECT_EQ(Out.find("隠しグループ"), std::string::npos) << Out;
   EXPECT_EQ(Lines(Out).size(), Lines(utf8).size());
+}
+
+// ---------------------------------------------------------------------------
+// One road, one truth
+
+// A JSON value as one canonical text, to compare two of them.
+std::string Canon(const TJson& v) {
+  switch (v.Kind) {
+    case TJson::Null: return "null";
+    case TJson::Bool: return v.Flag ? "true" : "false";
+    case TJson::Number: return std::to_string(v.Value);
+    case TJson::String: return "\"" + v.Text + "\"";
+    case TJson::Array: {
+      std::string out = "[";
+      for (const TJson& item : v.Items) out += Canon(item) + ",";
+      return out + "]";
+    }
+    case TJson::Object: {
+      std::string out = "{";
+      for (const auto& [key, value] : v.Members) out += key + ":" + Canon(value) + ",";
+      return out + "}";
+    }
+  }
+  return {};
+}
+
+const char* OutcomeName(qm::TOutcome o) {
+  switch (o) {
+    case qm::TOutcome::Converted: return "converted";
+    case qm::TOutcome::WouldConvert: return "would_convert";
+    case qm::TOutcome::NothingHidden: return "nothing_hidden";
+    case qm::TOutcome::NotFound: return "not_found";
+    case qm::TOutcome::NotJww: return "not_jww";
+    case qm::TOutcome::Unreadable: return "unreadable";
+    case qm::TOutcome::Failed: return "failed";
+  }
+  return "";
+}
+
+// The drawings of every kind the road meets, by name: what info, the
+// window's inspection, the dry run and the run must agree on.
+struct TKinds {
+  std::vector<std::string> Names;
+  std::vector<std::string> Images;  // of images.jww: the names its shown texts keep
+};
+
+TKinds PutEveryKind(const fs::path& dir, const std::function<fs::path(const std::string&, const Drawing&)>& put) {
+  TKinds k;
+  auto add = [&](const std::string& name, const Drawing& d) {
+    put(name, d);
+    k.Names.push_back(name);
+  };
+  auto raw = [&](const std::string& name, std::vector<uint8_t> bytes) {
+    testutil::WriteAll(dir / name, bytes);
+    k.Names.push_back(name);
+  };
+  Drawing clean;
+  clean.Hdr.Version = 600;
+  clean.Elements = {Line(0, 0, 1), Line(0, 0, 2), Line(0, 0, 3)};
+  add("clean.jww", clean);
+  add("hidden.jww", HiddenGroupDrawing(600));
+  Drawing all = HiddenGroupDrawing(600);
+  all.Elements = {Line(1, 0, 1), Text(1, 0, 2, "secret")};
+  add("allhidden.jww", all);
+  auto damaged = Build(HiddenGroupDrawing(600));
+  damaged[0] = 'X';  // a real drawing whose first byte is changed
+  raw("damaged.jww", damaged);
+  auto cut = Build(HiddenGroupDrawing(600));
+  cut.resize(cut.size() - 5);
+  raw("cut.jww", cut);
+  auto cutClean = Build(clean);
+  cutClean.resize(cutClean.size() - 5);  // nothing hidden, and its last line does not read
+  raw("cutclean.jww", cutClean);
+  std::vector<uint8_t> random(100);
+  for (size_t i = 0; i < random.size(); ++i) random[i] = static_cast<uint8_t>(i * 73 + 11);
+  raw("random.jww", random);
+  add("renamed.txt", HiddenGroupDrawing(600));
+  EXPECT_EQ(mkfifo((dir / "fifo.jww").c_str(), 0600), 0);
+  k.Names.push_back("fifo.jww");
+  k.Names.push_back("missing.jww");
+  // Images shown through every form of reference, one of them by a
+  // dimension's value text, and one shown only by a hidden text.
+  Drawing images = HiddenGroupDrawing(700);
+  Sunpou dim = Dim(0, 0, 9);
+  dim.ValueText.Text = "^@BMd.bmp,2,2";
+  images.Elements.push_back(Text(0, 0, 5, "^@BM%temp%a.bmp,10,10"));
+  images.Elements.push_back(Text(0, 0, 6, "^@BMb.bmp,10,10"));
+  images.Elements.push_back(Text(0, 0, 7, "^@BM%temp%c.bmp"));
+  images.Elements.push_back(dim);
+  images.Elements.push_back(Text(1, 0, 8, "^@BMhidden.bmp,1,1"));
+  for (const char* name : {"a.bmp", "b.bmp", "c.bmp", "d.bmp", "hidden.bmp"})
+    images.Images.push_back({name, std::vector<uint8_t>(64, static_cast<uint8_t>(name[0])), {}});
+  k.Images = {"a.bmp", "b.bmp", "c.bmp", "d.bmp"};
+  add("images.jww", images);
+  Drawing caret = HiddenGroupDrawing(600);
+  caret.Elements.push_back(Text(0, 0, 5, "A^mB"));
+  add("caret.jww", caret);
+  Drawing tab = HiddenGroupDrawing(600);
+  tab.Elements.push_back(Text(0, 0, 5, "TAB\there"));
+  add("tab.jww", tab);
+  Drawing pens = HiddenGroupDrawing(600);
+  Sen odd = Line(17, 21, 5);  // layer 21 of group 17: written as 0-0
+  odd.H.PenStyle = 250;
+  odd.H.PenColor = 500;
+  odd.H.PenWidth = 65000;
+  pens.Elements.push_back(odd);
+  add("pens.jww", pens);
+  Drawing unwritable = HiddenGroupDrawing(600);  // wide, but its memo is Shift-JIS: é cannot be written
+  unwritable.Hdr.Wide = true;
+  unwritable.Hdr.MemoWide = false;
+  unwritable.Hdr.Layers[4].Name = "caf\xC3\xA9";
+  add("unwritable.jww", unwritable);
+  return k;
+}
+
+// info, the window's inspection, the dry run and the run tell the same story
+// of every kind of drawing: outcome, counts, names and reasons.
+TEST_F(CliTest, InfoTheInspectionTheDryRunAndTheRunAgreeOnEveryKindOfDrawing) {
+  const TKinds kinds = PutEveryKind(Dir.Path(), [&](const std::string& n, const Drawing& d) { return Put(n, d); });
+  std::string args;
+  for (const std::string& name : kinds.Names) args += " " + Q(name);
+  const auto before = Dir.List();  // names only: the FIFO is never read
+  Run("info --json" + args);
+  EXPECT_EQ(Status, 1);
+  const std::vector<TJson> info = JsonLines(Out);
+  Run("convert --dry-run --json" + args);
+  EXPECT_EQ(Status, 1);
+  const std::vector<TJson> dry = JsonLines(Out);
+  EXPECT_EQ(Dir.List(), before);  // neither wrote anything
+  testutil::TScopedWorkFolder work;
+  TJwwData doc;
+  std::vector<qm::TFileResult> inspected;
+  for (const std::string& name : kinds.Names) inspected.push_back(qm::Inspect(Dir / name, doc, work.Path()));
+  Run("convert --json" + args);
+  EXPECT_EQ(Status, 1);
+  const std::vector<TJson> run = JsonLines(Out);
+  ASSERT_EQ(info.size(), kinds.Names.size());
+  ASSERT_EQ(dry.size(), kinds.Names.size());
+  ASSERT_EQ(run.size(), kinds.Names.size());
+
+  const std::map<std::string, std::string> outcomes = {
+      {"clean.jww", "nothing_hidden"}, {"hidden.jww", "would_convert"},  {"allhidden.jww", "would_convert"},
+      {"damaged.jww", "unreadable"},   {"cut.jww", "unreadable"},         {"cutclean.jww", "nothing_hidden"},
+      {"random.jww", "unreadable"},    {"renamed.txt", "not_jww"},        {"fifo.jww", "unreadable"},
+      {"missing.jww", "not_found"},    {"images.jww", "would_convert"},   {"caret.jww", "would_convert"},
+      {"tab.jww", "would_convert"},    {"pens.jww", "would_convert"},     {"unwritable.jww", "failed"}};
+  for (size_t k = 0; k < kinds.Names.size(); ++k) {
+    const std::string& name = kinds.Names[k];
+    SCOPED_TRACE(name);
+    const TJson &i = info[k], &d = dry[k], &r = run[k];
+    const qm::TFileResult& w = inspected[k];
+    EXPECT_EQ(i["source"].Text, (Dir / name).string());
+    EXPECT_EQ(d["source"].Text, i["source"].Text);
+    EXPECT_EQ(r["source"].Text, i["source"].Text);
+    // Outcome: the dry run's, everywhere; the run converts what it would.
+    EXPECT_EQ(i["outcome"].Text, outcomes.at(name));
+    EXPECT_EQ(d["outcome"].Text, i["outcome"].Text);
+    EXPECT_EQ(OutcomeName(w.Outcome), i["outcome"].Text);
+    EXPECT_EQ(r["outcome"].Text, i["outcome"].Text == "would_convert" ? "converted" : i["outcome"].Text);
+    // Names: the output's, and the hidden groups' and layers'.
+    EXPECT_EQ(Canon(d["output"]), Canon(i["output"]));
+    EXPECT_EQ(Canon(r["output"]), Canon(i["output"]));
+    if (!i["output"].IsNull()) {
+      EXPECT_EQ(w.Output.string(), i["output"].Text);
+    }
+    EXPECT_EQ(Canon(d["version"]), Canon(i["version"]));
+    EXPECT_EQ(Canon(r["hidden"]), Canon(d["hidden"]));
+    if (!d["hidden"].IsNull() && !i["hidden"].IsNull()) {
+      EXPECT_EQ(d["hidden"]["groups"].Items.size(), i["hidden"]["groups"].Items.size());
+      EXPECT_EQ(d["hidden"]["layers"].Items.size(), i["hidden"]["layers"].Items.size());
+    }
+    EXPECT_EQ(i["version"].IsNull() ? 0 : static_cast<int32_t>(i["version"].Value), w.Facts.Version);
+    EXPECT_EQ(i["hidden"]["groups"].Items.size(), w.Facts.HiddenGroups.size());
+    // Counts: what is removed, what is tidied, and the proof.
+    EXPECT_EQ(Canon(d["removed"]), Canon(i["removed"]));
+    EXPECT_EQ(Canon(r["removed"]), Canon(i["removed"]));
+    EXPECT_EQ(Canon(d["normalised"]), Canon(i["normalised"]));
+    EXPECT_EQ(Canon(r["normalised"]), Canon(i["normalised"]));
+    EXPECT_EQ(Canon(d["visible_unchanged"]), Canon(i["visible_unchanged"]));
+    EXPECT_EQ(Canon(r["visible_unchanged"]), Canon(i["visible_unchanged"]));
+    EXPECT_EQ(w.Removed.has_value(), !i["removed"].IsNull());
+    if (w.Removed) {
+      EXPECT_EQ(w.Removed->Elements, i["removed"]["elements"].Value);
+      EXPECT_EQ(w.Removed->Images, i["removed"]["images"].Value);
+    }
+    EXPECT_EQ(w.VisibleUnchanged.has_value(), !i["visible_unchanged"].IsNull());
+    if (i["elements"].Kind == TJson::Object) {
+      EXPECT_EQ(w.Facts.Total, i["elements"]["total"].Value);
+    }
+    // Reasons: the same failure, kind, place and context, and the same sentence.
+    if (name != "cutclean.jww") {
+      EXPECT_EQ(Canon(d["failure"]), Canon(i["failure"]));
+      EXPECT_EQ(Canon(d["detail"]), Canon(i["detail"]));
+    }
+    EXPECT_EQ(Canon(r["failure"]), Canon(d["failure"]));
+    EXPECT_EQ(Canon(r["detail"]), Canon(d["detail"]));
+    EXPECT_EQ(w.Failure.has_value(), !i["failure"].IsNull());
+    if (w.Failure) {
+      EXPECT_EQ(w.Failure->Context, i["failure"]["context"].Text);
+      EXPECT_EQ(w.Failure->Text(), i["detail"].Text);
+    }
+  }
+  auto at = [&](const std::vector<TJson>& lines, const std::string& name) -> const TJson& {
+    for (const TJson& line : lines)
+      if (fs::path(line["source"].Text).filename() == name) return line;
+    static const TJson none;
+    ADD_FAILURE() << name;
+    return none;
+  };
+  // What each kind is known by.
+  EXPECT_EQ(at(info, "damaged.jww")["failure"]["context"].Text, "signature");
+  EXPECT_EQ(at(info, "random.jww")["failure"]["context"].Text, "signature");
+  EXPECT_EQ(at(info, "fifo.jww")["detail"].Text, (Dir / "fifo.jww").string() + ": not a regular file");
+  EXPECT_EQ(at(info, "cut.jww")["failure"]["kind"].Text, "truncated");
+  EXPECT_EQ(at(info, "unwritable.jww")["failure"]["context"].Text, "output_file");
+  // A drawing with nothing hidden that does not read to its end: info says
+  // where the reading stopped; the dry run and the run never read so far.
+  EXPECT_EQ(at(info, "cutclean.jww")["failure"]["kind"].Text, "truncated");
+  EXPECT_TRUE(at(dry, "cutclean.jww")["failure"].IsNull());
+  EXPECT_EQ(at(info, "allhidden.jww")["removed"]["elements"].Value, 2);
+  // What the writer tidies is counted, and the output then does not show
+  // exactly what the source showed.
+  for (const auto& [name, kind, count] : {std::tuple{"caret.jww", "texts", 1}, std::tuple{"tab.jww", "texts", 1},
+                                          std::tuple{"pens.jww", "pens", 1}, std::tuple{"pens.jww", "layers", 1}}) {
+    EXPECT_EQ(at(run, name)["normalised"][kind].Value, count) << name << " " << kind;
+    EXPECT_FALSE(at(run, name)["visible_unchanged"].Flag) << name;
+    EXPECT_EQ(at(run, name)["outcome"].Text, "converted") << name;
+  }
+  EXPECT_TRUE(at(run, "hidden.jww")["visible_unchanged"].Flag);
+  EXPECT_TRUE(at(run, "images.jww")["visible_unchanged"].Flag);
+  EXPECT_EQ(at(run, "images.jww")["removed"]["images"].Value, 1);
+
+  // The images any shown reference names are in the output with their bytes;
+  // the one only a hidden text showed is not.
+  const auto output = testutil::ReadAll(at(run, "images.jww")["output"].Text);
+  auto holds = [&](const std::string& name) {
+    std::vector<uint8_t> entry = {static_cast<uint8_t>(name.size())};
+    entry.insert(entry.end(), name.begin(), name.end());
+    for (const int b : {64, 0, 0, 0}) entry.push_back(static_cast<uint8_t>(b));
+    entry.insert(entry.end(), 64, static_cast<uint8_t>(name[0]));
+    return std::search(output.begin(), output.end(), entry.begin(), entry.end()) != output.end();
+  };
+  for (const std::string& name : kinds.Images) EXPECT_TRUE(holds(name)) << name;
+  EXPECT_FALSE(holds("hidden.bmp"));
+
+  // The text reports say the same: a dry run's lines, then the reason or
+  // what was tidied.
+  Run("convert --dry-run caret.jww cut.jww");
+  const std::vector<std::string> lines = Lines(Out);
+  ASSERT_EQ(lines.size(), 8u) << Out;
+  EXPECT_EQ(lines[3], "　書き出し時に整えたもの：文字 1");
+  EXPECT_TRUE(lines[7].starts_with("　理由：at byte ")) << lines[7];
+}
+
+// The proof refuses a purge made wrong through the test seam: info's road
+// (the inspection's), the dry run and the run refuse it alike.
+TEST_F(CliTest, AProofThatFailsFailsOnEveryRoad) {
+  const fs::path source = Put("plan.jww", HiddenGroupDrawing(600));
+  testutil::TScopedWorkFolder work;
+  std::vector<qm::TFileResult> results;
+  for (const auto& [dryRun, describe] : {std::pair{true, true}, std::pair{true, false}, std::pair{false, false}}) {
+    qm::TConvertOptions options;
+    options.DryRun = dryRun;
+    options.Describe = describe;
+    options.WorkFolder = work.Path();
+    // The hidden line back, moved to a shown layer past the purge's guard.
+    options.AfterPurge = [](TJwwData& purged) {
+      purged.EntityOrder[1].Kind = KindSen;
+      ++purged.LineCount;
+      purged.Lines[1].Header.LayerGroup = 0;
+    };
+    qm::TOutputRule outputs;
+    TJwwData doc;
+    results.push_back(qm::ConvertOne(source, outputs, doc, options));
+  }
+  for (const qm::TFileResult& r : results) {
+    EXPECT_EQ(r.Outcome, qm::TOutcome::Failed);
+    ASSERT_TRUE(r.Failure);
+    EXPECT_EQ(r.Failure->Context, "visual_proof");
+    EXPECT_EQ(r.Failure->Kind, TJwwFailure::Corrupt);
+    EXPECT_EQ(r.Detail(), results[0].Detail());
+    EXPECT_EQ(r.VisibleUnchanged, std::optional<bool>(false));
+    EXPECT_FALSE(r.Removed);
+    EXPECT_EQ(qm::ReportLines(r), qm::ReportLines(results[0]));
+  }
+  EXPECT_EQ(Dir.List(), std::vector<std::string>{"plan.jww"});
+}
+
+// Both commands write their JSON by one schema (ExpectRecord), a record a
+// file, a folder that cannot be read included, and the summary last.
+TEST_F(CliTest, InfoAndConvertWriteOneSchema) {
+  Put("plans/a.jww", HiddenGroupDrawing(600));
+  Put("plans/b.jww", VisibleDrawing());
+  testutil::WriteAll(Dir / "plans" / "bad.jww", testutil::Bytes("JwwData.x"));
+  Put("locked/c.jww", HiddenGroupDrawing(600));
+  fs::permissions(Dir / "locked", fs::perms::none);
+  const bool root = geteuid() == 0;  // root reads any folder
+  for (const char* command : {"info", "convert --dry-run", "convert"}) {
+    SCOPED_TRACE(command);
+    Run(std::string(command) + " --json -r plans locked missing.jww");
+    EXPECT_EQ(Status, 1);
+    std::optional<TJson> summary;
+    const std::vector<TJson> lines = JsonLines(Out, &summary);
+    ASSERT_TRUE(summary) << Out;
+    ASSERT_EQ(lines.size(), 5u) << Out;
+    if (!root) {
+      EXPECT_EQ(lines[0]["source"].Text, (Dir / "locked").string());
+      EXPECT_EQ(lines[0]["outcome"].Text, "unreadable");
+      EXPECT_EQ(lines[0]["failure"]["context"].Text, "folder");
+    }
+    EXPECT_GE((*summary)["summary"]["seconds"].Value, 0);
+  }
+  fs::permissions(Dir / "locked", fs::perms::owner_all);
 }
 
 }  // namespace

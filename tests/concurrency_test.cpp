@@ -110,7 +110,7 @@ TEST(Concurrency, TwoThreadsConvertingAtOnceKeepTheirOwnImages) {
   t1.join();
   for (int i = 0; i < 2 * PerThread; ++i) {
     const qm::TFileResult& r = results[static_cast<size_t>(i)];
-    ASSERT_EQ(r.Outcome, qm::TOutcome::Converted) << i << ": " << r.Detail;
+    ASSERT_EQ(r.Outcome, qm::TOutcome::Converted) << i << ": " << r.Detail();
     EXPECT_EQ(r.Output, dir / ("d" + std::to_string(i) + "_2.JWW"));
     EXPECT_TRUE(EndsWith(testutil::ReadAll(r.Output), TableOf(images[static_cast<size_t>(i)]))) << i;
   }
@@ -144,7 +144,7 @@ TEST(Concurrency, LargeDrawingsOnTwoThreadsKeepTheirOwnLargeImages) {
   ASSERT_EQ(batch.Files.size(), 3u);
   for (size_t i = 0; i < 3; ++i) {
     const qm::TFileResult& r = batch.Files[i];
-    ASSERT_EQ(r.Outcome, qm::TOutcome::Converted) << i << ": " << r.Detail;
+    ASSERT_EQ(r.Outcome, qm::TOutcome::Converted) << i << ": " << r.Detail();
     EXPECT_EQ(r.VisibleUnchanged, std::optional<bool>(true)) << i;
     EXPECT_TRUE(EndsWith(testutil::ReadAll(r.Output), TableOf(images[i]))) << i;
   }
@@ -218,7 +218,7 @@ TEST(Concurrency, ABatchOnSeveralThreadsIsTheBatchOneFileAfterAnother) {
   };
   for (size_t k = 0; k < files.size(); ++k) {
     EXPECT_EQ(a.Files[k].Outcome, b.Files[k].Outcome) << k;
-    EXPECT_EQ(relative(a.Files[k].Lines, one.Path()), relative(b.Files[k].Lines, many.Path())) << k;
+    EXPECT_EQ(relative(qm::ReportLines(a.Files[k]), one.Path()), relative(qm::ReportLines(b.Files[k]), many.Path())) << k;
     EXPECT_EQ(a.Files[k].Output.filename(), b.Files[k].Output.filename()) << k;
   }
   EXPECT_EQ(one.ListOf(one / "out"), many.ListOf(many / "out"));

@@ -213,7 +213,7 @@ TEST_F(DriverTest, DrawingsThatDoNotReadCompletelyAreNeverWritten) {
   EXPECT_EQ(R.Report(), Cat({Skipped(items[0], rig::kUnreadable), Skipped(items[1], rig::kUnreadable),
                              Skipped(items[2], rig::kUnreadable), Converted(items[3], Dir / "v701_2.JWW")}));
   EXPECT_EQ(Dir.List(), (std::vector<std::string>{"cut.jww", "v219.jww", "v701.jww", "v701_2.JWW", "v701t.jww"}));
-  for (size_t k = 0; k < 3; ++k) EXPECT_FALSE(R.Form1.Results()[k].Detail.empty()) << k;
+  for (size_t k = 0; k < 3; ++k) EXPECT_FALSE(R.Form1.Results()[k].Detail().empty()) << k;
   const auto out = LoadOut(Dir / "v701_2.JWW");
   EXPECT_EQ(out->Header.Version, 701);
   ASSERT_EQ(out->Images.size(), 1u);
@@ -232,7 +232,7 @@ TEST_F(DriverTest, WhatIsNotARegularFileIsUnreadable) {
   EXPECT_EQ(R.Report(), Cat({Skipped(items[0], rig::kUnreadable), Skipped(items[1], rig::kUnreadable)}));
   for (size_t k = 0; k < 2; ++k) {
     EXPECT_EQ(R.Form1.Results()[k].Outcome, qm::TOutcome::Unreadable);
-    EXPECT_NE(R.Form1.Results()[k].Detail.find("not a regular file"), std::string::npos) << k;
+    EXPECT_NE(R.Form1.Results()[k].Detail().find("not a regular file"), std::string::npos) << k;
   }
   ExpectWindowCycle(items);
 }

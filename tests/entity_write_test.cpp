@@ -10,6 +10,7 @@
 
 #include "jwwbuilder.h"
 #include "jwwsections.h"
+#include "jwwmeaning.h"
 #include "jwwunit.h"
 #include "testutil.h"
 #include "workfolder.h"
@@ -646,18 +647,51 @@ TEST_F(ImageTable, ImagesOfRemovedTextsAndUnwrittenDefinitionsAreLeftOut) {
   EXPECT_EQ(Kept(d), (std::vector<bool>{false, true, false}));
 }
 
-TEST_F(ImageTable, OnlyExactPrefixAndACommaMakeAReference) {
-  Put("a.bmp", Hex("41"));
-  TJwwData d;
-  Add(d, Text("^@BM%TEMP%a.bmp,1"));
-  Add(d, Text("^@BM%temp%a.bmp"));  // no comma
-  Add(d, Text("^@BM%temp%,a.bmp"));  // empty name
-  Add(d, Text("^@BM%temp%"));
-  Add(d, Text(" ^@BM%temp%a.bmp,1"));
-  TEntJwwSunpou dim = Dimension();
-  dim.ValueText.Text = "^@BM%temp%a.bmp,1";  // texts inside dimensions refer to nothing
-  Add(d, dim);
-  EXPECT_EQ(Table(d), Hex("00000000"));
+// A reference is what the renderer draws as an image: "^@BM", "%temp%" or
+// not, the name up to a comma or the end. An image any drawn text shows under
+// such a form keeps its bytes, a dimension's value text included; the
+// renderer and the writer read references by this one rule.
+TEST_F(ImageTable, EveryFormTheRendererDrawsKeepsItsImageWithItsBytes) {
+  const std::vector<uint8_t> kept = Hex("01000000 05 612E626D70 03000000 414243"), none = Hex("00000000");
+  struct Case {
+    const char* Text;
+    bool InDimension;
+    const std::vector<uint8_t>& Table;
+  };
+  const std::vector<Case> cases = {
+      {"^@BM%temp%a.bmp,1,1", false, kept},
+      {"^@BMa.bmp,1,1", false, kept},        // without %temp%
+      {"^@BM%temp%a.bmp", false, kept},      // without the comma and the sizes
+      {"^@BMa.bmp", false, kept},
+      {"^@BM%temp%A.BMP,1", false, kept},    // letters as file systems compare them
+      {"^@BM%temp%a.bmp,1,1", true, kept},   // a dimension's value text
+      {"^@BMa.bmp", true, kept},
+      {"^@BM%TEMP%a.bmp,1", false, none},    // the name is "%TEMP%a.bmp"
+      {"^@BM%temp%,a.bmp", false, none},     // an empty name
+      {"^@BM%temp%", false, none},
+      {"^@BM", false, none},
+      {" ^@BM%temp%a.bmp,1", false, none},   // not at the start
+      {"^@bm%temp%a.bmp,1", false, none},
+      {"a.bmp", true, none},
+  };
+  Put("a.bmp", Hex("414243"));
+  for (const Case& c : cases) {
+    TJwwData d;
+    if (c.InDimension) {
+      TEntJwwSunpou dim = Dimension();
+      dim.ValueText.Text = c.Text;
+      Add(d, dim);
+    } else {
+      Add(d, Text(c.Text));
+    }
+    EXPECT_EQ(Table(d), c.Table) << c.Text << (c.InDimension ? " (dimension)" : "");
+    // What the writer keeps, the renderer draws as that image.
+    if (&c.Table == &kept) {
+      const auto reference = JwwMeaning::ImageRef(TJwwString(c.Text));
+      ASSERT_TRUE(reference) << c.Text;
+      EXPECT_EQ(TImageIndex({{"a.bmp", 3, false}}).FindName(reference->Name), 0) << c.Text;
+    }
+  }
 }
 
 TEST_F(ImageTable, AReferenceIsTheNameOrTheNamePlusGzNeverAPrefix) {

@@ -460,7 +460,7 @@ TEST(HeaderFailures, Version219ReadsNothingMore) {
     EXPECT_EQ(ReadHeader(d, img.B), 12u) << v;
     const TJwwStatus loaded = LoadBytes(d, img.B);
     EXPECT_FALSE(loaded) << v;
-    EXPECT_FALSE(loaded.Error.empty()) << v;
+    EXPECT_FALSE(loaded.Text().empty()) << v;
     EXPECT_EQ(d.Header.Version, v);
     EXPECT_EQ(d.Header.Signature, "JwwData.");
     EXPECT_EQ(d.Header.Memo, "");
@@ -500,5 +500,5 @@ TEST(HeaderFailures, CutInsideTheLayerTablesKeepsTheGroupsRead) {
   const TJwwStatus loaded = LoadBytes(d, cut);
   EXPECT_FALSE(loaded);
   EXPECT_EQ(d.LayerGroups[2].State, 3);
-  EXPECT_NE(loaded.Error.find("layer"), std::string::npos) << loaded.Error;
+  EXPECT_NE(loaded.Text().find("layer"), std::string::npos) << loaded.Text();
 }

@@ -1,8 +1,9 @@
-// The inspection the window shows before Convert: it must tell what a
-// conversion will do (compared with a dry run of the same drawings), count
-// what lies on each hidden group and layer, warn of empty outputs, and say
-// why a drawing cannot be read; and its worker pool must hand back exactly
-// the drawings still asked for.
+// The inspection the window shows before Convert (the dry run that describes
+// every drawing; its agreement with info, the dry run and the run is
+// cli_test's): it counts what lies on each hidden group and layer, warns of
+// empty outputs and of a drawing that does not read to its end, and says why
+// a drawing cannot be read; and its worker pool must hand back exactly the
+// drawings still asked for.
 #include <gtest/gtest.h>
 
 #include <condition_variable>
@@ -32,7 +33,7 @@ class InspectTest : public ::testing::Test {
     testutil::WriteAll(Dir / name, bytes);
     return Dir / name;
   }
-  qm::TInspection Inspect(const fs::path& p) { return qm::Inspect(p, Doc, Work.Path()); }
+  qm::TFileResult Inspect(const fs::path& p) { return qm::Inspect(p, Doc, Work.Path()); }
 };
 
 // A hidden group that holds two elements and a block insert, a hidden named
@@ -49,16 +50,18 @@ Drawing Mixed() {
 }
 
 TEST_F(InspectTest, CountsWhatLiesOnEachHiddenGroupAndLayerAndWhatThePurgeTakes) {
-  const qm::TInspection i = Inspect(Put("mixed.jww", Mixed()));
-  EXPECT_EQ(i.Outcome, qm::TOutcome::WouldConvert) << i.Detail;
-  ASSERT_TRUE(i.Loaded);
+  const qm::TFileResult i = Inspect(Put("mixed.jww", Mixed()));
+  EXPECT_EQ(i.Outcome, qm::TOutcome::WouldConvert) << i.Detail();
+  ASSERT_EQ(i.Facts.Read, qm::TRead::Whole);
   EXPECT_EQ(i.Facts.Version, 600);
   EXPECT_EQ(i.Facts.Total, 6);
   EXPECT_EQ(i.Facts.HiddenGroups, (std::vector<qm::THiddenLayer>{{2, -1, "下図", 3}}));
   EXPECT_EQ(i.Facts.HiddenLayers, (std::vector<qm::THiddenLayer>{{0, 4, "寸法", 1}, {1, 7, "", 0}}));
-  EXPECT_EQ(i.Facts.Removed.Elements, 4);
-  EXPECT_EQ(i.Facts.Removed.BlockDefs, 1);  // its only insert lay on the hidden group
-  EXPECT_TRUE(i.Warnings().empty());
+  ASSERT_TRUE(i.Removed);
+  EXPECT_EQ(i.Removed->Elements, 4);
+  EXPECT_EQ(i.Removed->BlockDefs, 1);  // its only insert lay on the hidden group
+  EXPECT_EQ(i.VisibleUnchanged, std::optional<bool>(true));  // the proof ran
+  EXPECT_TRUE(qm::Warnings(i).empty());
   EXPECT_TRUE(Work.Empty());  // the document's image folder went with it
 }
 
@@ -73,85 +76,42 @@ TEST_F(InspectTest, WarnsWhenEverythingIsHiddenAndWhenHiddenLayersHoldNothing) {
   nothing.Hdr.Version = 600;
   nothing.Hdr.Layers[3].State = 0;
 
-  const qm::TInspection a = Inspect(Put("all.jww", all)), e = Inspect(Put("empty.jww", empty)),
+  const qm::TFileResult a = Inspect(Put("all.jww", all)), e = Inspect(Put("empty.jww", empty)),
                         n = Inspect(Put("nothing.jww", nothing));
-  EXPECT_EQ(a.Warnings(), std::vector<std::string>{std::string(qm::Msg::WarnAllHidden)});
-  EXPECT_EQ(e.Warnings(), std::vector<std::string>{std::string(qm::Msg::WarnHiddenEmpty)});
-  EXPECT_EQ(n.Warnings(), std::vector<std::string>{std::string(qm::Msg::WarnHiddenEmpty)});
-  EXPECT_FALSE(n.AllHidden());
+  EXPECT_EQ(qm::Warnings(a), std::vector<std::string>{std::string(qm::Msg::WarnAllHidden)});
+  EXPECT_EQ(qm::Warnings(e), std::vector<std::string>{std::string(qm::Msg::WarnHiddenEmpty)});
+  EXPECT_EQ(qm::Warnings(n), std::vector<std::string>{std::string(qm::Msg::WarnHiddenEmpty)});
+  EXPECT_FALSE(qm::AllHidden(n));
 }
 
-// Inspection and a dry run must agree on every drawing: the window tells
-// before Convert what Convert will do.
-TEST_F(InspectTest, AgreesWithADryRunOnEveryKindOfDrawing) {
+// The row says why, without the path: the version of an old drawing, the
+// byte where a cut one ends, an incomplete drawing with nothing hidden (whose
+// version and hidden layers, none, are known from its header).
+TEST_F(InspectTest, TheRowSaysWhyADrawingCannotBeReadOrIsIncomplete) {
   Drawing visible;
   visible.Hdr.Version = 600;
-  visible.Elements = {Line(0, 0)};
-  Drawing badSig = HiddenGroupDrawing(600);
-  badSig.Hdr.Signature = "JwwDatb.";
+  visible.Elements = {Line(0, 0, 1), Line(0, 0, 2), Line(0, 0, 3)};
+  auto cutVisible = Build(visible);
+  cutVisible.resize(cutVisible.size() - 5);  // its first element reads, its last does not
   auto cutHidden = Build(HiddenGroupDrawing(600));
   cutHidden.resize(cutHidden.size() - 5);
-  Drawing longer = visible;  // its first element reads, its last does not
-  longer.Elements = {Line(0, 0, 1), Line(0, 0, 2), Line(0, 0, 3)};
-  auto cutVisible = Build(longer);
-  cutVisible.resize(cutVisible.size() - 5);
-  Drawing unwritable = HiddenGroupDrawing(600);  // wide, but its memo is Shift-JIS: é cannot be written
-  unwritable.Hdr.Wide = true;
-  unwritable.Hdr.MemoWide = false;
-  unwritable.Hdr.Layers[4].Name = "caf\xC3\xA9";
-  Drawing images = HiddenGroupDrawing(700);
-  images.Elements.push_back(Text(0, 0, 5, "^@BM%temp%kept.jpg,1,1,0,0,1,0"));
-  images.Elements.push_back(Text(1, 0, 6, "^@BM%temp%gone.jpg,1,1,0,0,1,0"));
-  images.Images = {{"kept.jpg", std::vector<uint8_t>(300, 3), {}}, {"gone.jpg", std::vector<uint8_t>(10, 4), {}}};
-
-  fs::create_directory(Dir / "folder.jww");
-  const std::vector<fs::path> sources = {
-      Put("visible.jww", visible),   Put("hidden.JWW", HiddenGroupDrawing(351)), Put("mixed.jww", Mixed()),
-      Put("badsig.jww", badSig),     PutBytes("cuthidden.jww", cutHidden),      PutBytes("cutvisible.jww", cutVisible),
-      Put("old.jww", HiddenGroupDrawing(219)), Put("unwritable.jww", unwritable), Put("images.jww", images),
-      Put("notes.txt", visible),     Dir / "missing.jww",                        Dir / "folder.jww"};
-  const std::vector<qm::TOutcome> expected = {
-      qm::TOutcome::NothingHidden, qm::TOutcome::WouldConvert, qm::TOutcome::WouldConvert, qm::TOutcome::Unreadable,
-      qm::TOutcome::Unreadable,    qm::TOutcome::NothingHidden, qm::TOutcome::Unreadable,  qm::TOutcome::Failed,
-      qm::TOutcome::WouldConvert,  qm::TOutcome::NotJww,       qm::TOutcome::NotFound,     qm::TOutcome::Unreadable};
-  qm::TOutputRule outputs;
-  qm::TConvertOptions dry;
-  dry.DryRun = true;
-  dry.WorkFolder = Work.Path();
-  TJwwData other;
-  for (size_t k = 0; k < sources.size(); ++k) {
-    SCOPED_TRACE(sources[k].filename().string());
-    const qm::TInspection i = Inspect(sources[k]);
-    const qm::TFileResult r = qm::ConvertOne(sources[k], outputs, other, dry);
-    EXPECT_EQ(i.Outcome, expected[k]) << i.Detail;
-    EXPECT_EQ(i.Outcome, r.Outcome) << i.Detail << " / " << r.Detail;
-    if (r.Outcome != qm::TOutcome::NothingHidden) {  // which may say more: see below
-      EXPECT_EQ(i.Failure, r.Failure);
-      EXPECT_EQ(qm::ShownReason(i.Detail, sources[k]), qm::ShownReason(r.Detail, sources[k], r.Output));
-    }
-    if (r.Outcome == qm::TOutcome::WouldConvert) {
-      EXPECT_EQ(i.Facts.Removed.Elements, r.Removed.Elements);
-      EXPECT_EQ(i.Facts.Removed.BlockDefs, r.Removed.BlockDefs);
-      EXPECT_EQ(i.Facts.Removed.Images, r.Removed.Images);
-    }
-    if (r.Outcome == qm::TOutcome::Unreadable || r.Outcome == qm::TOutcome::Failed) {
-      EXPECT_FALSE(i.Detail.empty());
-    }
-  }
-  EXPECT_TRUE(Work.Empty());
-  // The row says why, without the path: the version of an old drawing, the
-  // byte where a cut one ends, an incomplete drawing with nothing hidden.
   qm::TRow row;
   row.Inspected = true;
-  row.Inspection = Inspect(sources[6]);
+  row.Inspection = Inspect(Put("old.jww", HiddenGroupDrawing(219)));
   EXPECT_NE(qm::CellText(row, qm::ColOutcome).find("version 219"), std::string::npos) << qm::CellText(row, qm::ColOutcome);
-  row.Inspection = Inspect(sources[4]);
+  row.Inspection = Inspect(PutBytes("cuthidden.jww", cutHidden));
   EXPECT_TRUE(qm::CellText(row, qm::ColOutcome).starts_with(std::string(qm::Msg::RowUnreadable) + "at byte "))
       << qm::CellText(row, qm::ColOutcome);
-  row.Inspection = Inspect(sources[5]);
+  EXPECT_EQ(qm::CellText(row, qm::ColVersion), "6.00");  // it failed after its header
+  EXPECT_EQ(qm::CellText(row, qm::ColRemoves), "");
+  row.Inspection = Inspect(PutBytes("cutvisible.jww", cutVisible));
+  EXPECT_EQ(row.Inspection.Outcome, qm::TOutcome::NothingHidden);
   EXPECT_EQ(row.Inspection.Facts.Version, 600);
-  ASSERT_EQ(row.Inspection.Warnings().size(), 1u);
-  EXPECT_TRUE(row.Inspection.Warnings()[0].starts_with(std::string(qm::Msg::WarnIncomplete) + "at byte "));
+  EXPECT_EQ(qm::CellText(row, qm::ColHidden), "0 / 0");
+  EXPECT_EQ(qm::CellText(row, qm::ColRemoves), std::string(qm::Msg::RowNone));
+  ASSERT_EQ(qm::Warnings(row.Inspection).size(), 1u);
+  EXPECT_TRUE(qm::Warnings(row.Inspection)[0].starts_with(std::string(qm::Msg::WarnIncomplete) + "at byte "));
+  EXPECT_TRUE(Work.Empty());
 }
 
 // ---------------------------------------------------------------------------

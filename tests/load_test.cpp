@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <climits>
+#include <optional>
 
 #include "jwwbuilder.h"
 #include "jwwunit.h"
@@ -133,7 +134,7 @@ TEST(LoadSignature, FirstEightBytesExactly) {
   EXPECT_FALSE(d.CheckSignature(dir / "missing.jww"));
   const TJwwStatus folder = d.LoadDocument(dir.Path());
   EXPECT_FALSE(folder);
-  EXPECT_TRUE(Contains(folder.Error, "not a regular file")) << folder.Error;
+  EXPECT_TRUE(Contains(folder.Text(), "not a regular file")) << folder.Text();
 }
 
 TEST(LoadSignature, UnreadableFile) {
@@ -145,7 +146,7 @@ TEST(LoadSignature, UnreadableFile) {
   EXPECT_TRUE(testutil::RunAsOrdinaryUser([&] {
     TJwwData d;
     const TJwwStatus quick = d.LoadForLayerTest(p, 1);
-    return !d.CheckSignature(p) && !d.LoadDocument(p) && !quick && Contains(quick.Error, p.string());
+    return !d.CheckSignature(p) && !d.LoadDocument(p) && !quick && Contains(quick.Text(), p.string());
   }));
 }
 
@@ -180,7 +181,7 @@ TEST(LoadTruncation, EveryPrefixOfEveryLayoutFails) {
       fs::resize_file(path, len);
       const TJwwStatus loaded = d.LoadDocument(path, work.Options());
       const bool ok = static_cast<bool>(loaded);
-      if (ok || loaded.Error.empty()) {
+      if (ok || loaded.Text().empty()) {
         ADD_FAILURE() << "version " << v << ", first " << len << " of " << full.size() << " bytes: load "
                       << (ok ? "succeeded" : "failed without a reason");
         ++failures;
@@ -264,8 +265,8 @@ TEST(LoadCounts, ImpossibleOrNegativeCountsFailAtOnce) {
     const TJwwStatus loaded = d.LoadDocument(p, work.Options());
     EXPECT_FALSE(loaded) << c.Name;
     EXPECT_LT(MaxRssKb() - rssBefore, 64 * 1024) << c.Name;
-    EXPECT_TRUE(Contains(loaded.Error, c.What)) << c.Name << ": " << loaded.Error;
-    EXPECT_TRUE(Contains(loaded.Error, p.string())) << c.Name << ": " << loaded.Error;
+    EXPECT_TRUE(Contains(loaded.Text(), c.What)) << c.Name << ": " << loaded.Text();
+    EXPECT_TRUE(Contains(loaded.Text(), p.string())) << c.Name << ": " << loaded.Text();
     EXPECT_EQ(work.FileCount(), 0u) << c.Name;
   }
   // The offset named is that of the count itself: right after the header section.
@@ -274,7 +275,7 @@ TEST(LoadCounts, ImpossibleOrNegativeCountsFailAtOnce) {
   TJwwData d;
   const TJwwStatus loaded = d.LoadDocument(dir / "h.jww");
   EXPECT_FALSE(loaded);
-  EXPECT_TRUE(Contains(loaded.Error, std::to_string(HeaderSectionSize(huge)))) << loaded.Error;
+  EXPECT_TRUE(Contains(loaded.Text(), std::to_string(HeaderSectionSize(huge)))) << loaded.Text();
   EXPECT_EQ(d.EntityOrder.size(), 0u);
 }
 
@@ -291,14 +292,14 @@ TEST(LoadFailures, TheReasonNamesPathOffsetAndField) {
   TJwwData d;
   const TJwwStatus cut = d.LoadDocument(dir / "cut.jww");
   EXPECT_FALSE(cut);
-  EXPECT_TRUE(Contains(cut.Error, (dir / "cut.jww").string())) << cut.Error;
-  EXPECT_TRUE(Contains(cut.Error, std::to_string(startYAt))) << cut.Error;
-  EXPECT_TRUE(Contains(cut.Error, "line")) << cut.Error;
+  EXPECT_TRUE(Contains(cut.Text(), (dir / "cut.jww").string())) << cut.Text();
+  EXPECT_TRUE(Contains(cut.Text(), std::to_string(startYAt))) << cut.Text();
+  EXPECT_TRUE(Contains(cut.Text(), "line")) << cut.Text();
   EXPECT_EQ(d.Header.EntityCount, 1);
   EXPECT_EQ(d.LineCount, 0);
   const TJwwStatus missing = d.LoadDocument(dir / "missing.jww");
   EXPECT_FALSE(missing);
-  EXPECT_TRUE(Contains(missing.Error, (dir / "missing.jww").string())) << missing.Error;
+  EXPECT_TRUE(Contains(missing.Text(), (dir / "missing.jww").string())) << missing.Text();
 }
 
 // ---------------------------------------------------------------------------
@@ -324,7 +325,7 @@ TEST(LoadImages, NamesThatAreNotPlainFileNamesFail) {
         TJwwData d;
         const TJwwStatus loaded = d.LoadDocument(root / "i.jww", extract ? ExtractInto(work) : TLoadOptions{});
         EXPECT_FALSE(loaded) << name << ", " << size << " bytes" << (extract ? "" : ", not extracting");
-        EXPECT_EQ(loaded.Failure, TJwwFailure::UnsafeContent) << name << ": " << loaded.Error;
+        EXPECT_EQ(loaded.Kind, TJwwFailure::UnsafeContent) << name << ": " << loaded.Text();
         d.ClearDocument();
         EXPECT_EQ(Tree(root.Path()), (std::vector<std::string>{"i.jww", "w", "w/work"})) << name;
       }
@@ -411,7 +412,7 @@ TEST(LoadImages, NamesEqualIgnoringCaseFail) {
         TJwwData d;
         const TJwwStatus loaded = d.LoadDocument(dir / "i.jww", extract ? work.Options() : TLoadOptions{});
         EXPECT_FALSE(loaded) << first << " / " << second;
-        EXPECT_EQ(loaded.Failure, TJwwFailure::UnsafeContent) << loaded.Error;
+        EXPECT_EQ(loaded.Kind, TJwwFailure::UnsafeContent) << loaded.Text();
         // Whatever was extracted goes with the document.
         d.ClearDocument();
         EXPECT_TRUE(work.Empty()) << first << " / " << second;
@@ -537,7 +538,7 @@ TEST(LoadImages, AnImageThatCannotBeExtractedFailsTheLoad) {
   TJwwData d;
   const TJwwStatus missing = d.LoadDocument(dir / "i.jww", ExtractInto(dir / "missing"));
   EXPECT_FALSE(missing);
-  EXPECT_EQ(missing.Failure, TJwwFailure::IoError) << missing.Error;
+  EXPECT_EQ(missing.Kind, TJwwFailure::IoError) << missing.Text();
   EXPECT_FALSE(fs::exists(dir / "missing"));
   d.ClearDocument();
   // A work folder that cannot be written (checked as an ordinary user: the
@@ -548,7 +549,7 @@ TEST(LoadImages, AnImageThatCannotBeExtractedFailsTheLoad) {
   EXPECT_TRUE(testutil::RunAsOrdinaryUser([&] {
     TJwwData child;
     const TJwwStatus loaded = child.LoadDocument(dir / "i.jww", work.Options());
-    return !loaded && loaded.Failure == TJwwFailure::IoError;
+    return !loaded && loaded.Kind == TJwwFailure::IoError;
   }));
   EXPECT_TRUE(work.Empty());
 }
@@ -574,11 +575,11 @@ TEST(LoadVersions, TrailingBytesFailEveryVersion) {
     TJwwData d;
     const bool expected = c.Trailing == 0;
     const TJwwStatus loaded = d.LoadDocument(dir / "v.jww", work.Options());
-    EXPECT_EQ(static_cast<bool>(loaded), expected) << c.Version << " + " << c.Trailing << ": " << loaded.Error;
+    EXPECT_EQ(static_cast<bool>(loaded), expected) << c.Version << " + " << c.Trailing << ": " << loaded.Text();
     if (!expected) {
-      EXPECT_TRUE(Contains(loaded.Error, std::to_string(c.Trailing) + " bytes follow")) << loaded.Error;
-      EXPECT_TRUE(Contains(loaded.Error, std::to_string(jwwtest::Build(FullDrawing(c.Version)).size())))
-          << loaded.Error;
+      EXPECT_TRUE(Contains(loaded.Text(), std::to_string(c.Trailing) + " bytes follow")) << loaded.Text();
+      EXPECT_TRUE(Contains(loaded.Text(), std::to_string(jwwtest::Build(FullDrawing(c.Version)).size())))
+          << loaded.Text();
     }
     EXPECT_EQ(d.Header.Version, c.Version);
     EXPECT_EQ(d.TotalCount(), 9) << c.Version;  // read with the rules of 700 and below
@@ -653,7 +654,7 @@ TEST(LoadFailures, EveryLoadStartsFromAnEmptyDocument) {
   ASSERT_TRUE(testutil::Ok(d.LoadDocument(dir / "full.jww")));
   const TJwwStatus cutLoad = d.LoadDocument(dir / "cut.jww");  // the block count is cut, the line was read
   EXPECT_FALSE(cutLoad);
-  EXPECT_FALSE(cutLoad.Error.empty());
+  EXPECT_FALSE(cutLoad.Text().empty());
   EXPECT_EQ(d.LineCount, 1);
   EXPECT_EQ(d.TotalCount(), 1);
   EXPECT_TRUE(d.BlockDefs.empty());
@@ -664,7 +665,7 @@ TEST(LoadFailures, EveryLoadStartsFromAnEmptyDocument) {
   EXPECT_TRUE(d.EntityOrder.empty());
   const TJwwStatus again = d.LoadDocument(dir / "small.jww");
   EXPECT_TRUE(again);
-  EXPECT_TRUE(again.Error.empty());
+  EXPECT_TRUE(again.Text().empty());
 }
 
 // ---------------------------------------------------------------------------
@@ -770,15 +771,17 @@ TEST(LoadLarge, MillionElements) {
   // Speed is the benchmark's to measure (bench/jwwbench); here only what was read.
 }
 
-// Every failure says what kind it is; only failures with a place in the file
-// name a byte offset.
-TEST(LoadFailures, EachFailureHasItsKind) {
+// Every failure says what kind it is, what was being read, and, when it has
+// a place in the file, at which byte.
+TEST(LoadFailures, EachFailureHasItsKindContextAndOffset) {
   testutil::TScopedWorkFolder work;
   testutil::TTempDir dir;
   struct Case {
     const char* Name;
     std::vector<uint8_t> Bytes;
     TJwwFailure Kind;
+    const char* Context;
+    std::optional<uint64_t> Offset;  // nothing: not checked
   };
   const auto full = jwwtest::Build(FullDrawing(600));
   jwwtest::Drawing old = FullDrawing(600);
@@ -792,26 +795,41 @@ TEST(LoadFailures, EachFailureHasItsKind) {
   jwwtest::Drawing damaged = FullDrawing(600);
   damaged.Trailer = {0};
   const std::vector<Case> cases = {
-      {"cut", std::vector<uint8_t>(full.begin(), full.end() - 3), TJwwFailure::Truncated},
-      {"219", jwwtest::Build(old), TJwwFailure::UnsupportedVersion},
-      {"701 with more", jwwtest::Build(newer), TJwwFailure::UnsupportedVersion},
-      {"count", jwwtest::Build(counted), TJwwFailure::Corrupt},
-      {"trailing byte", jwwtest::Build(damaged), TJwwFailure::Corrupt},
-      {"image name", jwwtest::Build(hostile), TJwwFailure::UnsafeContent},
+      {"cut", std::vector<uint8_t>(full.begin(), full.end() - 3), TJwwFailure::Truncated, "block_definitions", {}},
+      {"cut in the signature", std::vector<uint8_t>(full.begin(), full.begin() + 5), TJwwFailure::Truncated,
+       "signature", 0},
+      {"cut before the memo", std::vector<uint8_t>(full.begin(), full.begin() + 12), TJwwFailure::Truncated, "memo",
+       12},
+      {"219", jwwtest::Build(old), TJwwFailure::UnsupportedVersion, "version", 8},
+      {"701 with more", jwwtest::Build(newer), TJwwFailure::UnsupportedVersion, "end_of_file", {}},
+      {"count", jwwtest::Build(counted), TJwwFailure::Corrupt, "elements", HeaderSectionSize(counted)},
+      {"trailing byte", jwwtest::Build(damaged), TJwwFailure::Corrupt, "end_of_file", full.size()},
+      {"image name", jwwtest::Build(hostile), TJwwFailure::UnsafeContent, "image_table", {}},
   };
   for (const Case& c : cases) {
     testutil::WriteAll(dir / "k.jww", c.Bytes);
     TJwwData d;
     const TJwwStatus loaded = d.LoadDocument(dir / "k.jww", work.Options());
     EXPECT_FALSE(loaded) << c.Name;
-    EXPECT_EQ(loaded.Failure, c.Kind) << c.Name << ": " << loaded.Error;
+    EXPECT_EQ(loaded.Kind, c.Kind) << c.Name << ": " << loaded.Text();
+    EXPECT_EQ(loaded.Context, c.Context) << c.Name << ": " << loaded.Text();
+    EXPECT_EQ(loaded.Path, dir / "k.jww") << c.Name;
+    ASSERT_TRUE(loaded.Offset.has_value()) << c.Name;
+    if (c.Offset) {
+      EXPECT_EQ(*loaded.Offset, *c.Offset) << c.Name << ": " << loaded.Text();
+    }
+    // The sentence is the path and the detail, which starts with the offset.
+    EXPECT_EQ(loaded.Text(), (dir / "k.jww").string() + ": " + loaded.Detail);
+    EXPECT_TRUE(loaded.Detail.starts_with("at byte " + std::to_string(*loaded.Offset) + " ")) << loaded.Detail;
   }
   TJwwData d;
   const TJwwStatus missing = d.LoadDocument(dir / "missing.jww");
   EXPECT_FALSE(missing);
-  EXPECT_EQ(missing.Failure, TJwwFailure::IoError);
-  EXPECT_FALSE(Contains(missing.Error, "at byte")) << missing.Error;
+  EXPECT_EQ(missing.Kind, TJwwFailure::IoError);
+  EXPECT_EQ(missing.Context, "source");
+  EXPECT_FALSE(missing.Offset.has_value());
+  EXPECT_FALSE(Contains(missing.Text(), "at byte")) << missing.Text();
   const TJwwStatus loaded = d.LoadDocument(full.data(), full.size());
   EXPECT_TRUE(testutil::Ok(loaded));
-  EXPECT_EQ(loaded.Failure, TJwwFailure::None);
+  EXPECT_EQ(loaded.Kind, TJwwFailure::None);
 }

@@ -1,9 +1,15 @@
-// The writer's normalisations as a step on records, without bytes, and the
-// temporary file that only its commit gives a name.
+// The writer's normalisations as a step on records, without bytes; what a
+// save of a purged drawing writes otherwise than the file held it (from
+// builder-made bytes, the reader's cleaning included); and the temporary file
+// that only its commit gives a name.
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "drawings.h"
 #include "fileio.h"
 #include "jwwnormalise.h"
+#include "purge.h"
 #include "testutil.h"
 
 namespace {
@@ -76,6 +82,127 @@ TEST(Normalise, HeaderSection) {
   EXPECT_EQ(n.LineTypesEx[18].Pattern, static_cast<int32_t>(0xC3C3C3C3u));
   EXPECT_EQ(n.LineTypesEx[5].Pattern, -1);
   EXPECT_EQ(h.PenSettings[3].ScreenWidth, 17);  // the source is untouched
+}
+
+// Each case changes one thing of a drawing whose group 1 is hidden: what a
+// save of the purged drawing writes otherwise is counted once a kind and an
+// element, and nothing that the purge removes counts.
+TEST(Normalise, ChangesCountWhatTheReaderAndTheWriterChangeOfWhatIsWritten) {
+  using namespace draw;
+  using TNormalised = JwwNormalise::TNormalised;
+  auto texts = [](int n) { return TNormalised{.Texts = n}; };
+  struct Case {
+    const char* Name;
+    std::function<void(Drawing&)> Change;
+    TNormalised Expected;
+  };
+  auto pen = [](uint8_t style, uint16_t color, uint16_t width, uint16_t group, uint16_t layer) {
+    Sen e = Line(group, layer, 7);
+    e.H.PenStyle = style;
+    e.H.PenColor = color;
+    e.H.PenWidth = width;
+    return e;
+  };
+  const std::vector<Case> cases = {
+      {"nothing", [](Drawing&) {}, {}},
+      {"^m in a text", [](Drawing& d) { d.Elements.push_back(Text(0, 0, 1, "A^mB")); }, texts(1)},
+      {"a tab in a text", [](Drawing& d) { d.Elements.push_back(Text(0, 0, 1, "TAB\there")); }, texts(1)},
+      {"two texts, one with text and font",
+       [](Drawing& d) {
+         Moji both = Text(0, 0, 1, "^m");
+         both.FontName = "MS ^mGothic";
+         d.Elements.push_back(both);
+         d.Elements.push_back(Text(0, 0, 2, "x\x01"));
+       },
+       {.Texts = 2, .Fonts = 1}},
+      {"a tab in a font name",
+       [](Drawing& d) {
+         Moji m = Text(0, 0, 1);
+         m.FontName = "MS\tGothic";
+         d.Elements.push_back(m);
+       },
+       {.Fonts = 1}},
+      {"^m in a dimension's value text",
+       [](Drawing& d) {
+         Sunpou s = Dim(0, 2, 1);
+         s.ValueText.Text = "100^m";
+         d.Elements.push_back(s);
+       },
+       texts(1)},
+      {"pen style 250, colour 500, width 65000",
+       [&](Drawing& d) {
+         d.Elements.push_back(pen(250, 1, 0, 0, 0));
+         d.Elements.push_back(pen(1, 500, 0, 0, 0));
+         d.Elements.push_back(pen(1, 1, 65000, 0, 0));
+       },
+       {.Pens = 3}},
+      {"layer 21 of group 17", [&](Drawing& d) { d.Elements.push_back(pen(1, 1, 0, 17, 21)); }, {.Layers = 1}},
+      {"everything on the hidden group",
+       [&](Drawing& d) {
+         d.Elements.push_back(Text(1, 0, 1, "A^mB\t"));
+         d.Elements.push_back(pen(250, 500, 65000, 1, 3));
+       },
+       {}},
+      {"layer names",
+       [](Drawing& d) {
+         d.Hdr.Layers[2].Name = "a^mb";   // shown: written without "^m"
+         d.Hdr.Layers[3].Name = "c\td";   // shown: the reader drops the tab
+         d.Hdr.LayerGroups[1].Name = "e\tf";  // hidden: emptied
+       },
+       {.Names = 2}},
+      {"pen settings and switches",
+       [](Drawing& d) {
+         d.Hdr.PenSettings[4].ScreenWidth = 40;
+         d.Hdr.PenSettings[0].PrinterColor = 5;
+         d.Hdr.SwitchWord11 = 3;  // a tens part of 0 is written as 1 from version 600
+       },
+       {.Settings = 3}},
+      {"an extended colour's name",
+       [](Drawing& d) { d.Hdr.ColorsEx[20].Name = "\t"; },
+       {.Names = 1}},
+      {"block definitions",
+       [](Drawing& d) {
+         d.Elements.push_back(Insert(0, 0, 1, 1));
+         d.Elements.push_back(Insert(1, 0, 2, 1));  // hidden: its definition is not written
+         d.Blocks = {Def(1, "door\t", {Text(1, 0, 0, "inner^m")}), Def(2, "gone\t", {Text(0, 0, 0, "x^m")})};
+       },
+       {.Texts = 1, .Names = 1}},
+  };
+  for (const Case& c : cases) {
+    Drawing d = HiddenGroupDrawing(600);
+    c.Change(d);
+    const auto bytes = Build(d);
+    TJwwData doc;
+    ASSERT_TRUE(testutil::Ok(doc.LoadDocument(bytes.data(), bytes.size()))) << c.Name;
+    qm::PurgeHiddenMaterial(doc);
+    EXPECT_EQ(JwwNormalise::Changes(doc, 600), c.Expected) << c.Name;
+  }
+}
+
+// The reader marks what it dropped; the dropped bytes are gone from the string.
+TEST(Normalise, TheReaderMarksTheStringsItCleaned) {
+  draw::Drawing d;
+  d.Hdr.Version = 600;
+  d.Hdr.Layers[5].Name = "L\x1b";
+  draw::Moji m = draw::Text(0, 0, 1, "TAB\there");
+  m.FontName = "F";
+  d.Elements = {m, draw::Text(0, 0, 2, "plain")};
+  const auto bytes = draw::Build(d);
+  TJwwData doc;
+  ASSERT_TRUE(testutil::Ok(doc.LoadDocument(bytes.data(), bytes.size())));
+  EXPECT_EQ(doc.Texts[0].Text, "TABhere");
+  EXPECT_EQ(doc.Texts[0].ReadCleaned, CleanedText);
+  EXPECT_EQ(doc.Texts[1].ReadCleaned, 0);
+  EXPECT_EQ(doc.Layers[5].Name, "L");
+  EXPECT_EQ(doc.Layers[5].ReadCleaned, CleanedName);
+  EXPECT_EQ(doc.Layers[4].ReadCleaned, 0);
+  // Written again, the output holds what was read: nothing more to count.
+  testutil::TTempDir dir;
+  ASSERT_TRUE(testutil::Ok(doc.SaveDocument(dir / "o.jww", 600)));
+  TJwwData again;
+  ASSERT_TRUE(testutil::Ok(again.LoadDocument(dir / "o.jww")));
+  EXPECT_FALSE(JwwNormalise::Changes(again, 600).Any());
+  EXPECT_EQ(JwwNormalise::Changes(doc, 600), (JwwNormalise::TNormalised{.Texts = 1, .Names = 1}));
 }
 
 TEST(TempFile, OnlyItsCommitGivesItAName) {

@@ -10,6 +10,7 @@
 
 #include "convert.h"
 #include "drawings.h"
+#include "jwwnormalise.h"
 #include "jwwunit.h"
 #include "proof.h"
 #include "purge.h"
@@ -126,7 +127,52 @@ TEST(ProofTest, HoldsAfterThePurgeAndOnTheWrittenFile) {
     auto back = Load(Saved(*doc));
     const auto written = before.Compare(*back);
     EXPECT_FALSE(written.has_value()) << written->What;
+    // It holds as the writer writes both sides: what it writes otherwise
+    // ("^m" pairs, pens out of range, layer 99) is counted apart.
+    const JwwNormalise::TNormalised changes = JwwNormalise::Changes(*doc, c.Version);
+    EXPECT_GE(changes.Texts, 2);  // the shown text, and the one inside "door"
+    EXPECT_GE(changes.Fonts, 1);
+    EXPECT_GE(changes.Pens, 1);
+    EXPECT_GE(changes.Layers, 1);
   }
+}
+
+// An image is compared by the bytes the output carries for it: an image the
+// writer would drop, or a name that would find other bytes, is a difference.
+TEST(ProofTest, ComparesTheBytesOfEveryImageShown) {
+  Drawing d;
+  d.Hdr.Version = 700;
+  d.Hdr.Layers[1].State = 0;
+  Sunpou dim = Dim(0, 0, 3);
+  dim.ValueText.Text = "^@BMa.bmp";  // a dimension's value text shows an image too
+  d.Elements = {Text(0, 0, 1, "^@BM%temp%a.bmp,10,10"), Text(0, 0, 2, "^@BMb.bmp,5,5"), dim, Line(0, 1, 0)};
+  d.Images = {{"a.bmp", std::vector<uint8_t>(40, 0xA1), {}}, {"b.bmp", std::vector<uint8_t>(40, 0xB2), {}}};
+  const auto bytes = Build(d);
+  testutil::TScopedWorkFolder work;
+  auto load = [&] {
+    auto doc = std::make_unique<TJwwData>();
+    EXPECT_TRUE(testutil::Ok(doc->LoadDocument(bytes.data(), bytes.size(), work.Options())));
+    return doc;
+  };
+  auto doc = load();
+  const TVisualRecord before = TVisualRecord::Of(*doc);
+  qm::PurgeHiddenMaterial(*doc);
+  EXPECT_FALSE(before.Compare(*doc).has_value());
+
+  // The two names swapped: the same frames and names, other bytes.
+  std::swap(doc->Images[0].FileName, doc->Images[1].FileName);
+  auto diff = before.Compare(*doc);
+  ASSERT_TRUE(diff.has_value());
+  EXPECT_EQ(diff->Item, 0u);
+  EXPECT_EQ(diff->What, "item 0 differs from the source's: the output shows an image (element 0, layer 0-0)");
+
+  // An entry without bytes is not written: the image the second text shows is lost.
+  doc = load();
+  qm::PurgeHiddenMaterial(*doc);
+  doc->Images[1].Size = 0;
+  diff = before.Compare(*doc);
+  ASSERT_TRUE(diff.has_value());
+  EXPECT_EQ(diff->Item, 1u);
 }
 
 // Three lines, the middle one on the hidden layer 0-5: the record holds two
@@ -267,10 +313,13 @@ TEST(ProofTest, AConversionWhoseOutputWouldShowMoreIsRefused) {
   const qm::TFileResult forced = qm::ConvertOne(dir / "plan.jww", outputs, doc, options);
   EXPECT_EQ(forced.Outcome, qm::TOutcome::Failed);
   EXPECT_EQ(forced.VisibleUnchanged, std::optional<bool>(false));
-  EXPECT_NE(forced.Detail.find("would not show what the source shows"), std::string::npos) << forced.Detail;
-  EXPECT_EQ(forced.Failure, TJwwFailure::Corrupt);
-  ASSERT_EQ(forced.Lines.size(), 3u);
-  EXPECT_EQ(forced.Lines[2], "　変換出来ませんでした。");
+  EXPECT_NE(forced.Detail().find("would not show what the source shows"), std::string::npos) << forced.Detail();
+  ASSERT_TRUE(forced.Failure);
+  EXPECT_EQ(forced.Failure->Kind, TJwwFailure::Corrupt);
+  EXPECT_EQ(forced.Failure->Context, "visual_proof");
+  EXPECT_FALSE(forced.Removed);  // nothing was written
+  ASSERT_EQ(qm::FileLines(forced).size(), 3u);
+  EXPECT_EQ(qm::FileLines(forced)[2], "　変換出来ませんでした。");
   EXPECT_EQ(testutil::TTempDir::ListOf(dir.Path()), (std::vector<std::string>{"plan.jww", "plan_2.JWW"}));
 }
 

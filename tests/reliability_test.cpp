@@ -110,14 +110,15 @@ class Reliability : public ::testing::Test {
     r.Form1.StartWork(Work.Path());
     r.List.Set({Src});
     r.Form1.Button3Click();
-    Detail = r.Form1.Results().empty() ? "" : r.Form1.Results()[0].Detail;
+    Detail = r.Form1.Results().empty() ? "" : r.Form1.Results()[0].Detail();
+    Context = r.Form1.Results().empty() || !r.Form1.Results()[0].Failure ? "" : r.Form1.Results()[0].Failure->Context;
     const std::string problem = r.Form1.EndWork();
     EXPECT_EQ(problem, "");
     const auto report = r.Report();
     EXPECT_EQ(report.size(), 3u);
     return r.Form1.Results().empty() ? qm::TOutcome::NotFound : r.Form1.Results()[0].Outcome;
   }
-  std::string Detail;
+  std::string Detail, Context;
 
   // What every attempt must leave: the source as it was, no temporary file,
   // an empty work parent, and at the output name nothing or the whole output.
@@ -187,6 +188,7 @@ TEST_F(Reliability, AWriteDamagedAfterTheFactIsCaught) {
     EXPECT_TRUE(damaged) << t.Name;
     EXPECT_EQ(outcome, qm::TOutcome::Failed) << t.Name;
     EXPECT_NE(Detail.find("does not read back"), std::string::npos) << t.Name << ": " << Detail;
+    EXPECT_EQ(Context, "read_back") << t.Name;
     // The offset named is that of the field (or the image) that holds the byte.
     const size_t named = Detail.find("at byte ");
     ASSERT_NE(named, std::string::npos) << Detail;

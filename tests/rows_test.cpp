@@ -119,7 +119,7 @@ TEST_F(RowsTest, ADroppedFolderIsListedInspectedAndShowsTheOutcomeAfterConvert) 
             (std::vector<std::string>{"【" + unreadable.string() + "】", "　読み込めないファイルですので",
                                       "　変換をパスします。", "　理由：the file does not start with \"JwwData.\""}));
   EXPECT_EQ(shown[13], "");
-  EXPECT_EQ(shown[14], "集計：変換 2（表示一致 2）、非表示レイヤなし 1、読み込めない 1、変換出来ない 0");
+  EXPECT_EQ(shown[14], "集計：変換 2（表示一致 2、書き出しで整えたもの 0）、非表示レイヤなし 1、読み込めない 1、変換出来ない 0");
   EXPECT_EQ(R.Form2.Lines().size(), 12u);  // the driver's three lines a file, unchanged
   // The output folder: of the file at a line, else the batch's first output.
   EXPECT_EQ(R.Form2.OutputAt(0), Dir / "plans/all_2.JWW");
@@ -215,7 +215,7 @@ TEST_F(RowsTest, StopEndsTheBatchAfterTheFileInProgressAndReportsWhatWasDone) {
   const std::vector<std::string> shown = R.Form2.DisplayLines();
   ASSERT_EQ(shown.size(), 3 + 3u);
   EXPECT_EQ(shown[4], "中止しました（1 / 3）");
-  EXPECT_EQ(shown[5], "集計：変換 1（表示一致 1）、非表示レイヤなし 0、読み込めない 0、変換出来ない 0");
+  EXPECT_EQ(shown[5], "集計：変換 1（表示一致 1、書き出しで整えたもの 0）、非表示レイヤなし 0、読み込めない 0、変換出来ない 0");
   Settle();
   EXPECT_EQ(Cell(items[1], qm::ColOutcome), "");  // not reached: what inspection found
   EXPECT_FALSE(R.Form1.StopRequested());
@@ -255,26 +255,51 @@ TEST(ResultReportTest, ReasonsFollowTheFilesTheyBelongTo) {
   qm::TPlainBounds bounds(0, 0, 10, 10);
   qm::TForm2 form(view, bounds);
   EXPECT_EQ(form.DisplayLines(), std::vector<std::string>{"RE1"});
-  auto result = [](const std::string& source, qm::TOutcome outcome, const std::string& detail) {
+  auto result = [](const std::string& source, qm::TOutcome outcome, const std::string& path,
+                   const std::string& detail) {
     qm::TFileResult r;
     r.Source = source;
     r.Output = source + "_2.JWW";
     r.Outcome = outcome;
-    r.Detail = detail;
-    r.Lines = {"【" + source + "】", "x", "y"};
+    if (!detail.empty()) r.Failure = TFailure{TJwwFailure::IoError, std::nullopt, "output_file", path, detail};
     return r;
   };
   form.ClearLines();
-  form.AppendFile(result("/d/a", qm::TOutcome::Failed, "/d/a_2.JWW: cannot write the file: disk full"));
-  form.AppendFile(result("/d/b", qm::TOutcome::NotFound, ""));
-  form.AppendFile(result("/d/c", qm::TOutcome::Unreadable, "/d/c: truncated"));
+  form.AppendFile(result("/d/a", qm::TOutcome::Failed, "/d/a_2.JWW", "cannot write the file: disk full"));
+  form.AppendFile(result("/d/b", qm::TOutcome::NotFound, "", ""));
+  form.AppendFile(result("/d/c", qm::TOutcome::Unreadable, "/d/c", "truncated"));
   form.FinishBatch(3, false);
+  const std::string skip = "　変換をパスします。";
   EXPECT_EQ(form.DisplayLines(),
-            (std::vector<std::string>{"【/d/a】", "x", "y", "　理由：cannot write the file: disk full", "【/d/b】", "x", "y",
-                                      "【/d/c】", "x", "y", "　理由：truncated", "",
+            (std::vector<std::string>{"【/d/a】", "　……→ /d/a_2.JWW", "　変換出来ませんでした。",
+                                      "　理由：cannot write the file: disk full", "【/d/b】",
+                                      "　指定したファイルは存在しませんので", skip, "【/d/c】",
+                                      "　読み込めないファイルですので", skip, "　理由：truncated", "",
                                       "集計：変換 0、非表示レイヤなし 0、読み込めない 2、変換出来ない 1"}));
   EXPECT_EQ(form.OutputAt(0), std::nullopt);
-  EXPECT_TRUE(form.Text().starts_with("【/d/a】\nx\ny\n　理由："));
+  EXPECT_TRUE(form.Text().starts_with("【/d/a】\n　……→ /d/a_2.JWW\n　変換出来ませんでした。\n　理由："));
+
+  // An output the writer tidied says what, after its lines, and counts apart
+  // from those that show exactly what their sources showed.
+  auto converted = [&](const std::string& source, std::optional<JwwNormalise::TNormalised> tidied) {
+    qm::TFileResult r = result(source, qm::TOutcome::Converted, "", "");
+    r.Removed = qm::TRemovedCounts{1, 0, 0};
+    r.Normalised = tidied.value_or(JwwNormalise::TNormalised{});
+    r.VisibleUnchanged = !tidied;
+    return r;
+  };
+  form.ClearLines();
+  form.AppendFile(converted("/d/e", JwwNormalise::TNormalised{.Texts = 3, .Pens = 2, .Settings = 1}));
+  form.AppendFile(converted("/d/f", std::nullopt));
+  form.FinishBatch(2, false);
+  EXPECT_EQ(form.DisplayLines(),
+            (std::vector<std::string>{"【/d/e】", "　→ /d/e_2.JWW", "　変換を行いました。",
+                                      "　書き出し時に整えたもの：文字 3、ペン 2、設定 1", "【/d/f】", "　→ /d/f_2.JWW",
+                                      "　変換を行いました。", "",
+                                      "集計：変換 2（表示一致 1、書き出しで整えたもの 1）、非表示レイヤなし 0、"
+                                      "読み込めない 0、変換出来ない 0"}));
+  EXPECT_EQ(form.OutputAt(3), fs::path("/d/e_2.JWW"));  // the tidied line is the file's
+  EXPECT_EQ(form.OutputAt(4), fs::path("/d/f_2.JWW"));
 }
 
 }  // namespace

@@ -243,7 +243,7 @@ class Save : public ::testing::Test {
     const bool existed = qm::EntryExists(out);
     const TSaveStatus saved = Doc.SaveDocument(out, Doc.Header.Version);
     EXPECT_FALSE(saved);
-    EXPECT_FALSE(saved.Error.empty());
+    EXPECT_FALSE(saved.Text().empty());
     EXPECT_EQ(qm::EntryExists(out), existed);
     if (fs::is_directory(out.parent_path())) {
       EXPECT_TRUE(NoTempFiles(out.parent_path()));
@@ -259,7 +259,7 @@ class Save : public ::testing::Test {
     if (child == 0) {
       if (!prepare()) _exit(3);
       const TSaveStatus saved = Doc.SaveDocument(out, Doc.Header.Version);
-      _exit(saved ? 1 : saved.Error.empty() ? 2 : 0);
+      _exit(saved ? 1 : saved.Text().empty() ? 2 : 0);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -297,7 +297,7 @@ TEST_P(SaveRoundTrip, WritesTheBuilderBytesBackAndReadsBackTheSameDocument) {
   const fs::path out = Dir / "out.jww";
   const TSaveStatus saved = Doc.SaveDocument(out, v);
   ASSERT_TRUE(testutil::Ok(saved));
-  EXPECT_TRUE(saved.Error.empty());
+  EXPECT_TRUE(saved.Text().empty());
   EXPECT_EQ(saved.SavedPath, out);
   // The same bytes, but for the image stored with size 0: it has no content
   // and is dropped like one that no text shows.
@@ -393,7 +393,7 @@ TEST_F(Save, NeverReplacesAnExistingFile) {
   fs::last_write_time(out, old);
   const TSaveStatus saved = Doc.SaveDocument(out, 600);
   EXPECT_FALSE(saved);
-  EXPECT_FALSE(saved.Error.empty());
+  EXPECT_FALSE(saved.Text().empty());
   EXPECT_EQ(ReadAll(out), testutil::Bytes("keep me"));
   EXPECT_EQ(fs::last_write_time(out), old);
   EXPECT_TRUE(NoTempFiles(Dir.Path()));

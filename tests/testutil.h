@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "fileio.h"
+#include "jwwnormalise.h"
 #include "jwwstring.h"
 #include "jwwunit.h"
 #include "workfolder.h"
@@ -42,6 +43,13 @@ inline std::ostream& operator<<(std::ostream& out, const TJwwString& s) {
   }
   return out << " }";
 }
+
+namespace JwwNormalise {
+inline void PrintTo(const TNormalised& n, std::ostream* out) {
+  *out << "{texts " << n.Texts << ", fonts " << n.Fonts << ", pens " << n.Pens << ", layers " << n.Layers
+       << ", names " << n.Names << ", settings " << n.Settings << "}";
+}
+}  // namespace JwwNormalise
 
 namespace testutil {
 
@@ -124,7 +132,7 @@ class TScopedWorkFolder {
 // A load's or save's status as a test's result, with its reason on failure.
 inline ::testing::AssertionResult Ok(const TJwwStatus& status) {
   if (status) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "failed (" << FailureName(status.Failure) << "): " << status.Error;
+  return ::testing::AssertionFailure() << "failed (" << FailureName(status.Kind) << "): " << status.Text();
 }
 
 // The bytes a document kept of one of its images.

@@ -66,9 +66,34 @@ class THash {
   uint64_t H_ = 0x243F6A8885A308D3ull;
 };
 
+// The bytes an image item shows: the hash of the image its name finds in the
+// drawing's table, 0 for none. Of the output (written), only an image the
+// writer keeps counts.
+class TImageBytes {
+ public:
+  TImageBytes(const TJwwData& d, bool written) : D_(d), Index_(d.Images) {
+    if (written) Kept_ = d.ImagesShown();
+  }
+  uint64_t Of(const TJwwString* name) const {
+    if (!name) return 0;
+    const int32_t at = Index_.FindName(*name);
+    if (at < 0) return 0;
+    const auto i = static_cast<size_t>(at);
+    if (!Kept_.empty() && !Kept_[i]) return 0;
+    return D_.Images[i].Size > 0 ? D_.ImageBytes().HashOf(i) : 0;
+  }
+
+ private:
+  const TJwwData& D_;
+  const TImageIndex Index_;
+  std::vector<bool> Kept_;  // empty: the source, whose every image shows
+};
+
 // Fingerprints each item and hands it on with a name for reports.
 class TFingerprints : public IDisplaySink {
  public:
+  explicit TFingerprints(const TImageBytes& images) : Images_(images) {}
+
   void Polyline(const TOrigin& o, const TStroke& s, std::span<const TPoint> points) override {
     THash h(1);
     h.Mix(o);
@@ -115,6 +140,7 @@ class TFingerprints : public IDisplaySink {
     h.Mix(i.Height);
     h.Mix(uint64_t{i.Color});
     h.Mix(i.Name);
+    h.Mix(Images_.Of(i.Name));
     Take(h.Value(), "an image", o);
   }
   void Dot(const TOrigin& o, const TDot& d) override {
@@ -146,11 +172,14 @@ class TFingerprints : public IDisplaySink {
   // or added moves every item after it.
   static uint32_t Folded(uint64_t hash) noexcept { return static_cast<uint32_t>(hash ^ (hash >> 32)); }
   int32_t Definition_ = -1;  // whose contents are coming, -1 at the top level
+
+ private:
+  const TImageBytes& Images_;
 };
 
 class TRecorder : public TFingerprints {
  public:
-  explicit TRecorder(std::deque<uint32_t>& hashes) : Hashes_(hashes) {}
+  TRecorder(const TImageBytes& images, std::deque<uint32_t>& hashes) : TFingerprints(images), Hashes_(hashes) {}
 
  private:
   void Take(uint64_t hash, const char*, const TOrigin&) override { Hashes_.push_back(Folded(hash)); }
@@ -159,7 +188,7 @@ class TRecorder : public TFingerprints {
 
 class TComparer : public TFingerprints {
  public:
-  explicit TComparer(const std::deque<uint32_t>& hashes) : Hashes_(hashes) {}
+  TComparer(const TImageBytes& images, const std::deque<uint32_t>& hashes) : TFingerprints(images), Hashes_(hashes) {}
   std::optional<TVisualDifference> Finish() {
     if (!Found_ && N_ < Hashes_.size())
       Found_ = {N_, "the output shows " + std::to_string(N_) + " items, the source " + std::to_string(Hashes_.size())};
@@ -201,7 +230,8 @@ TRenderOptions ProofOptions() {
 
 TVisualRecord TVisualRecord::Of(const TJwwData& source) {
   TVisualRecord record;
-  TRecorder recorder(record.Hashes_);
+  const TImageBytes images(source, false);
+  TRecorder recorder(images, record.Hashes_);
   TRenderOptions o = ProofOptions();
   o.Layers = TLayers::Shown;
   Render(source, recorder, o);
@@ -209,7 +239,8 @@ TVisualRecord TVisualRecord::Of(const TJwwData& source) {
 }
 
 std::optional<TVisualDifference> TVisualRecord::Compare(const TJwwData& purged) const {
-  TComparer comparer(Hashes_);
+  const TImageBytes images(purged, true);
+  TComparer comparer(images, Hashes_);
   TRenderOptions o = ProofOptions();
   o.Layers = TLayers::All;
   o.AllShown = true;

@@ -4,12 +4,18 @@
 // Both sides are rendered without expanding block inserts: an insert is an
 // item naming its definition by the order in which the walk first reached it
 // (the writer renumbers definitions) with its placement, and the contents of
-// each definition reached are compared once, after the top level. A text is
-// compared as the writer leaves it ("^m" pairs and control characters
-// removed), and the output's inserts name the definitions the writer's
-// numbers will give them. Everything else the writer changes (pen styles and
-// colours out of range, older numbering, layers above 15, pens it clamps) the
-// renderer resolves alike on both sides, so that it must not differ.
+// each definition reached are compared once, after the top level. An image
+// is compared by its frame, its name and the bytes (a hash) of the image the
+// name finds: in the source the image its table holds, in the output the one
+// the writer keeps, so that an image the output would lose is a difference.
+//
+// Both sides are compared as the writer writes them: texts and font names
+// without their "^m" pairs and control characters, pens and layers as the
+// writer resolves them. What the writer (and, before it, the reader) writes
+// otherwise than the file held it is therefore no difference here: it is
+// counted apart (JwwNormalise::Changes), and only a comparison that holds
+// with nothing counted there says that the output shows exactly what the
+// source showed.
 //
 // Use: record the source before the purge (4 bytes an item), compare the
 // purged document after it; both are one pass over the drawing.

@@ -1,21 +1,19 @@
-// "quillmark info": what a drawing holds and what a purge would remove.
+// "quillmark info": what a drawing holds and what a conversion would make of
+// it, told from the record of the dry run that describes every drawing
+// (TConvertOptions::Describe); its JSON is the record's (report.h).
 #pragma once
 
-#include <atomic>
-#include <filesystem>
-#include <ostream>
-#include <vector>
+#include <string>
+
+#include "record.h"
 
 namespace qm {
 
-// Prints one report per drawing (text, or a JSON array when json is true) to
-// out, each as soon as it is made, and load failures to err. The text is
-// UTF-8, or Shift-JIS when sjis is true; JSON is always UTF-8. The text names
-// the hidden groups and layers that hold elements or have names, all of them
-// when all is true; JSON names all of them. Returns 0 when every drawing
-// loaded, else 1 (also when out refused the report), 130 when stop was set
-// (the drawing in progress is the last).
-int RunInfo(const std::vector<std::filesystem::path>& files, bool json, bool sjis, bool all,
-            const std::atomic<bool>& stop, std::ostream& out, std::ostream& err);
+// The text of one drawing's record (UTF-8, names shown printable, lines
+// ending in "\n"): its path; its version, strings, elements, block
+// definitions and images as far as they were read; the hidden groups and
+// layers that hold elements or have names (every one when all is true); and
+// what a conversion would make of it.
+std::string InfoText(const TFileResult& result, bool all);
 
 }  // namespace qm

@@ -26,6 +26,7 @@
 #include "console.h"
 #include "fileio.h"
 #include "info.h"
+#include "record.h"
 #include "paths.h"
 #include "render.h"
 #include "report.h"
@@ -76,8 +77,8 @@ const char* const Usage =
     "                        (the default when the first argument is a path)\n"
     "                          quillmark convert plans/a.jww plans/b.jww\n"
     "  info PATH...          show version, elements, block definitions, images and\n"
-    "                        hidden layers, and what a conversion would remove;\n"
-    "                        paths in full\n"
+    "                        hidden layers, and what a conversion would make of\n"
+    "                        the drawing (a dry run); paths in full\n"
     "                          quillmark info plans\n"
     "  render DRAWING        draw it as an SVG picture, hidden material left out,\n"
     "                        marked or alone (quillmark render --help)\n"
@@ -96,11 +97,12 @@ const char* const Usage =
     "  --all                 info: every hidden group and layer, also those that\n"
     "                        hold no element and have no name\n"
     "  --json                one JSON object a line on stdout, written as each file\n"
-    "                        is done (convert: source, output, outcome, detail,\n"
-    "                        failure, removed, visible_unchanged, seconds; info:\n"
-    "                        a JSON array);\n"
-    "                        always UTF-8, bytes of a name that are not UTF-8\n"
-    "                        as \\udcXX\n"
+    "                        is done, info's and convert's alike (source, outcome,\n"
+    "                        version, strings, elements, block_definitions,\n"
+    "                        images, hidden, removed, visible_unchanged,\n"
+    "                        normalised, output, failure, detail, seconds), then\n"
+    "                        {\"summary\": ...}; always UTF-8, bytes of a name\n"
+    "                        that are not UTF-8 as \\udcXX\n"
     "                          quillmark convert --json project > report.jsonl\n"
     "  -q, --quiet           report only the files that failed\n"
     "                          quillmark convert -q -r project\n"
@@ -127,14 +129,19 @@ struct TOptions {
   std::vector<fs::path> Paths;
 };
 
-// The batch's progress becomes a line on the console; each file's report
-// (its lines, or its JSON object) goes to stdout as soon as it is done, and
-// what went wrong with it to stderr. Ctrl+C, and a report that cannot be
-// written, stop the batch after the file in progress.
+// The batch's progress becomes a line on the console; each file's record
+// (its report lines, info's description, or its JSON object) goes to stdout
+// as soon as the file is done, and what went wrong with it to stderr. A JSON
+// report ends with the totals. Ctrl+C, and a report that cannot be written,
+// stop the batch after the file in progress.
 class TCliBatch : public qm::IBatchCallback {
  public:
   TCliBatch(int total, const TOptions& options)
-      : Options_(options), SjisBytes_(options.Sjis && !qm::IsConsole(qm::TStdStream::Out)), Total_(total) {}
+      : Options_(options),
+        Info_(options.Command == "info"),
+        SjisBytes_(options.Sjis && !qm::IsConsole(qm::TStdStream::Out)),
+        Total_(total),
+        Started_(std::chrono::steady_clock::now()) {}
   bool FileStarted(int index, const fs::path& source) override {
     if (g_Interrupted || WriteFailed_) return false;
     Progress_.Show("[" + std::to_string(index + 1) + "/" + std::to_string(Total_) + "] " +
@@ -144,20 +151,37 @@ class TCliBatch : public qm::IBatchCallback {
   bool FileFinished(int, const qm::TFileResult& result) override {
     Progress_.Clear();
     ++Finished_;
-    Messages(result);
-    if (!WriteFailed_ && !(Options_.Quiet && !qm::IsFailure(result.Outcome))) {
-      std::string text;
-      if (Options_.Json) {
-        text = qm::ResultJson(result, result.Seconds) + "\n";
-      } else {
-        for (const std::string& line : result.Lines) text += line + "\n";
-        if (SjisBytes_) text = qm::Utf8ToSjis(text);
-      }
-      WriteFailed_ = !qm::WriteReport(std::cout, text, WriteProblem_);
-    }
+    Report(result);
     return !g_Interrupted && !WriteFailed_;
   }
-  void Done() { Progress_.Clear(); }
+  // A path that is no file's: a folder that could not be read.
+  void Report(const qm::TFileResult& r) {
+    Totals_.Add(r);
+    Messages(r);
+    const bool failed = qm::IsFailure(r.Outcome) || r.Failure;
+    if (WriteFailed_ || (Options_.Quiet && !failed)) return;
+    std::string text;
+    if (Options_.Json) {
+      text = qm::RecordJson(r) + "\n";
+    } else {
+      if (Info_) {
+        text = (Reported_ ? "\n" : "") + qm::InfoText(r, Options_.All);
+      } else {
+        for (const std::string& line : qm::ReportLines(r)) text += line + "\n";
+      }
+      if (SjisBytes_) text = qm::Utf8ToSjis(text);
+    }
+    ++Reported_;
+    WriteFailed_ = !qm::WriteReport(std::cout, text, WriteProblem_);
+  }
+  // The end of the report: a JSON report's totals.
+  void Done() {
+    Progress_.Clear();
+    if (Options_.Json && !WriteFailed_) {
+      const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Started_).count();
+      WriteFailed_ = !qm::WriteReport(std::cout, qm::SummaryJson(Totals_, seconds) + "\n", WriteProblem_);
+    }
+  }
   int Finished() const noexcept { return Finished_; }
   bool AnyFailed() const noexcept { return AnyFailed_; }
   bool WriteFailed() const noexcept { return WriteFailed_; }
@@ -166,27 +190,21 @@ class TCliBatch : public qm::IBatchCallback {
  private:
   void Messages(const qm::TFileResult& r) {
     if (!r.Warning.empty()) std::cerr << "quillmark: " << qm::Printable(r.Warning) << "\n";
-    if (!qm::IsFailure(r.Outcome)) return;
+    const std::string message = qm::FailureMessage(r);
+    if (message.empty()) return;
     AnyFailed_ = true;
-    std::cerr << "quillmark: ";
-    if (r.Outcome == qm::TOutcome::NotFound) {
-      std::cerr << qm::Printable(qm::PathToUtf8(r.Source)) << ": no such file\n";
-    } else if (r.Outcome == qm::TOutcome::NotJww) {
-      std::cerr << qm::Printable(qm::PathToUtf8(r.Source)) << ": not a .JWW file\n";
-    } else {
-      std::cerr << (r.Outcome == qm::TOutcome::Unreadable ? "unreadable" : "not converted")
-                << (r.Failure != TJwwFailure::None ? std::string(" (") + FailureName(r.Failure) + ")" : "") << ": "
-                << qm::Printable(r.Detail.empty() ? qm::PathToUtf8(r.Source) : r.Detail) << "\n";
-    }
+    std::cerr << "quillmark: " << message << "\n";
     std::cerr.flush();
   }
 
   const TOptions& Options_;
-  const bool SjisBytes_;
+  const bool Info_, SjisBytes_;
   qm::TProgressLine Progress_;
-  int Total_ = 0, Finished_ = 0;
+  int Total_ = 0, Finished_ = 0, Reported_ = 0;
   bool AnyFailed_ = false, WriteFailed_ = false;
   std::string WriteProblem_;
+  qm::TTotals Totals_;
+  const std::chrono::steady_clock::time_point Started_;
 };
 
 fs::path Absolute(const fs::path& path) {
@@ -197,25 +215,28 @@ fs::path Absolute(const fs::path& path) {
   return full;
 }
 
-int Convert(const std::vector<qm::TSource>& sources, const TOptions& options) {
+// Convert and info alike: the named drawings along the road, a record each,
+// and first a record for each folder that could not be read.
+int RunBatch(const qm::TExpansion& expansion, const TOptions& options) {
+  const bool info = options.Command == "info";
   std::vector<fs::path> files;
-  // Every named file gets its report, also the ones that do not exist or are
-  // not JWW files; a file named twice is converted once. Two names are the
-  // same file when their paths agree or, for files that exist, when they
-  // lead to the same file (links included). Looked up by hash: the time
-  // before the first conversion grows with the files, not with their pairs.
+  // Every named file gets its record, also the ones that do not exist or are
+  // not JWW files; a file named twice is taken once. Two names are the same
+  // file when their paths agree or, for files that exist, when they lead to
+  // the same file (links included). Looked up by hash: the time before the
+  // first file grows with the files, not with their pairs.
   std::unordered_set<std::string> paths;
   std::set<std::pair<uint64_t, uint64_t>> identities;
   std::unordered_map<fs::path::string_type, fs::path> subFolders;
-  for (const qm::TSource& source : sources) {
+  for (const qm::TSource& source : expansion.Sources) {
     if (g_Interrupted) {
-      std::cerr << "quillmark: interrupted before the first conversion\n";
+      std::cerr << "quillmark: interrupted before the first drawing\n";
       return 130;
     }
     const fs::path full = Absolute(source.Path);
     const auto identity = qm::FileIdentity(full);
     if (!paths.insert(qm::PathToUtf8(full)).second || (identity && !identities.insert(*identity).second)) {
-      std::cerr << "quillmark: " << qm::PathToUtf8(source.Path) << " is named more than once; converting it once\n";
+      std::cerr << "quillmark: " << qm::PathToUtf8(source.Path) << " is named more than once; taking it once\n";
       continue;
     }
     files.push_back(full);
@@ -236,11 +257,20 @@ int Convert(const std::vector<qm::TSource>& sources, const TOptions& options) {
     std::cerr << "quillmark: " << e.what() << "; drawings with embedded images cannot be converted\n";
   }
   qm::TConvertOptions convert;
-  convert.DryRun = options.DryRun;
+  convert.DryRun = options.DryRun || info;
+  convert.Describe = info;
   convert.Workers = options.Jobs;
   if (work) convert.WorkFolder = work->Folder();
   TCliBatch observer(static_cast<int>(files.size()), options);
-  const qm::TBatchResult batch = qm::ConvertBatch(files, outputs, convert, observer);
+  for (const TFailure& problem : expansion.Problems) {
+    qm::TFileResult folder;
+    folder.Source = problem.Path;
+    folder.Outcome = qm::TOutcome::Unreadable;
+    folder.Failure = problem;
+    observer.Report(folder);
+  }
+  const qm::TBatchResult batch =
+      files.empty() ? qm::TBatchResult{} : qm::ConvertBatch(files, outputs, convert, observer);
   observer.Done();
   if (work)
     if (const std::string problem = work->Close(); !problem.empty()) std::cerr << "quillmark: " << problem << "\n";
@@ -459,23 +489,15 @@ int Main(int argc, char** argv) {
     rules.Wildcards = ExpandWildcards;
     if (options.OutputDir) rules.SkipFolder = *options.OutputDir;
     const qm::TExpansion expansion = qm::ExpandPaths(options.Paths, rules, g_Interrupted);
-    for (const std::string& problem : expansion.Problems) std::cerr << "quillmark: " << problem << "\n";
     if (expansion.Interrupted) {
-      std::cerr << "quillmark: interrupted before the first conversion\n";
+      std::cerr << "quillmark: interrupted before the first drawing\n";
       return 130;
     }
-    const int walked = expansion.Problems.empty() ? 0 : 1;  // a folder that could not be read
-    if (expansion.Sources.empty()) {
+    if (expansion.Sources.empty() && expansion.Problems.empty()) {
       std::cerr << "quillmark: no drawings found\n";
-      return walked;
+      return 0;
     }
-    std::vector<fs::path> files;  // info names them in full, as convert's JSON does
-    for (const qm::TSource& source : expansion.Sources) files.push_back(Absolute(source.Path));
-    const int status = options.Command == "info"
-                           ? qm::RunInfo(files, options.Json, options.Sjis && !qm::IsConsole(qm::TStdStream::Out),
-                                         options.All, g_Interrupted, std::cout, std::cerr)
-                           : Convert(expansion.Sources, options);
-    return status == 0 ? walked : status;
+    return RunBatch(expansion, options);
   } catch (const std::exception& e) {
     std::cerr << "quillmark: " << e.what() << "\n";
     return 1;

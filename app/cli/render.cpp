@@ -6,6 +6,8 @@
 
 #include "fileio.h"
 #include "jwwunit.h"
+#include "report.h"
+#include "road.h"
 #include "textconv.h"
 
 namespace qm {
@@ -163,14 +165,6 @@ bool SameFile(const fs::path& a, const fs::path& b) {
   return x && y && *x == *y;
 }
 
-// The one place the command loads a drawing.
-bool Load(const fs::path& path, TJwwData& doc, std::string& error) {
-  const TJwwStatus loaded = doc.LoadDocument(path);  // no work folder: the images' bytes are not kept
-  if (loaded) return true;
-  error = std::string("(") + FailureName(loaded.Failure) + ") " + Printable(loaded.Error);
-  return false;
-}
-
 std::string Report(const view::TSvgResult& r) {
   return std::to_string(r.ShownItems) + " items shown, " + std::to_string(r.HiddenItems) + " hidden";
 }
@@ -224,8 +218,11 @@ int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
   TRenderArgs r;
   if (const int status = Parse(args, r, out, err); status >= 0) return status;
   const std::string input = Printable(PathToUtf8(r.Input));
-  if (const TEntryKind kind = EntryKindOf(r.Input); kind != TEntryKind::File) {
-    err << "quillmark: " << input << (kind == TEntryKind::None ? ": no such file\n" : ": not a regular file\n");
+  // The refusals and the load of every road (no work folder: the images'
+  // bytes are not kept).
+  TJwwData doc;
+  if (const std::optional<TFileResult> refused = LoadSource(r.Input, doc)) {
+    err << "quillmark: " << FailureMessage(*refused) << "\n";
     return 1;
   }
   const bool toStdout = r.Output && *r.Output == "-";
@@ -248,13 +245,6 @@ int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
       err << "quillmark: " << outputName << " exists; remove it, or name it with -o to replace it\n";
       return 1;
     }
-  }
-
-  TJwwData doc;
-  std::string error;
-  if (!Load(r.Input, doc, error)) {
-    err << "quillmark: unreadable " << error << "\n";
-    return 1;
   }
 
   if (toStdout) {

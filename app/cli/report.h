@@ -1,12 +1,14 @@
-// The command line's reports: JSON text, the JSON line of one converted file,
-// and writes to a report stream that notice when the stream refuses them.
+// The command line's reports: JSON text, the one JSON record of a file that
+// info and convert write alike, the summary that ends them, the message of
+// a file that went wrong, and writes to a report stream that notice when the
+// stream refuses them.
 #pragma once
 
 #include <ostream>
 #include <string>
 #include <string_view>
 
-#include "convert.h"
+#include "record.h"
 
 namespace qm {
 
@@ -16,17 +18,27 @@ namespace qm {
 // Python's "surrogateescape" reads back).
 std::string JsonString(std::string_view utf8);
 
-// The outcome's key in the JSON report: "converted", "nothing_hidden",
-// "not_found", "not_jww", "unreadable", "failed", "would_convert".
+// The outcome's key in the JSON report: "converted", "would_convert",
+// "nothing_hidden", "not_found", "not_jww", "unreadable", "failed".
 const char* OutcomeKey(TOutcome outcome) noexcept;
 
-// True for the outcomes that make the exit status 1.
-bool IsFailure(TOutcome outcome) noexcept;
+// One file's record as a JSON object on one line (without the line break),
+// every key in every record, null where it does not apply: source, outcome,
+// version, strings, elements, block_definitions, images, hidden, removed,
+// visible_unchanged, normalised, output, failure, detail, seconds.
+std::string RecordJson(const TFileResult& result);
 
-// One file of a conversion as a JSON object on one line (without the line
-// break): source, output (null unless converted or, in a dry run, would
-// be), outcome, detail, failure, removed, visible_unchanged and seconds.
-std::string ResultJson(const TFileResult& result, double seconds);
+// The last object of a JSON report: {"summary": {files, outcomes (a count
+// for every outcome), visible_unchanged, normalised, seconds}} on one line.
+std::string SummaryJson(const TTotals& totals, double seconds);
+
+// The message of a file that went wrong, for stderr (English, names shown
+// printable): "PATH: no such file", "PATH: not a .JWW file",
+// "unreadable (KIND): PATH: DETAIL", "not converted (KIND): PATH: DETAIL",
+// and for a drawing with nothing hidden that info read further than a
+// conversion reads, "not read to its end (KIND): PATH: DETAIL". Empty for a
+// file that went well.
+std::string FailureMessage(const TFileResult& result);
 
 // Writes text to out and flushes it. False when the stream refused it (a
 // full disk, a closed pipe); problem then says so. A stream that failed once

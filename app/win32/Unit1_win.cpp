@@ -486,10 +486,10 @@ void TMainWindow::UpdatePane(bool force) {
     if (!row->Inspected) {
       PaneNotes_.SetText(Text::PaneInspecting);
     } else {
-      const TInspection& i = row->Inspection;
+      const TFileResult& i = row->Inspection;
       std::string notes;
       if (i.Facts.Version > 0) notes = "Ver." + VersionText(i.Facts.Version) + "　";
-      if (i.Loaded) notes += "削除するもの：" + CellText(*row, ColRemoves);
+      if (i.Facts.Read == TRead::Whole) notes += "削除するもの：" + CellText(*row, ColRemoves);
       if (const std::string outcome = CellText(*row, ColOutcome); !outcome.empty()) notes += "\n" + outcome;
       PaneNotes_.SetText(Widen(notes));
       int n = 0;
@@ -502,7 +502,7 @@ void TMainWindow::UpdatePane(bool force) {
           it.pszText = const_cast<wchar_t*>(label.c_str());
           SendMessageW(layers, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it));
           SetCell(layers, n, 1, h.Name.empty() ? std::wstring(Text::NoName) : Widen(Printable(h.Name)));
-          SetCell(layers, n, 2, std::to_wstring(h.Elements));
+          SetCell(layers, n, 2, i.Facts.Read == TRead::Whole ? std::to_wstring(h.Elements) : std::wstring());
           ++n;
         }
       }

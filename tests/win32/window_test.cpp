@@ -564,7 +564,7 @@ TEST_F(WindowTest, RowsShowTheHiddenCountsBeforeConvertAndTheOutcomeAfter) {
   EXPECT_EQ(report.Lines[9], "【" + U8(d) + "】");
   EXPECT_EQ(report.Lines[10], "　読み込めないファイルですので");
   EXPECT_TRUE(report.Lines[12].starts_with("　理由：at byte ")) << report.Lines[12];
-  EXPECT_EQ(report.Lines[14], "集計：変換 2（表示一致 2）、非表示レイヤなし 1、読み込めない 1、変換出来ない 0");
+  EXPECT_EQ(report.Lines[14], "集計：変換 2（表示一致 2、書き出しで整えたもの 0）、非表示レイヤなし 1、読み込めない 1、変換出来ない 0");
   Close();
 }
 
@@ -695,7 +695,7 @@ TEST_F(WindowTest, DropDeleteConvertReportAndSettings) {
       "【" + U8(bad) + "】",  "　読み込めないファイルですので",       "　変換をパスします。",
       "　理由：the file does not start with \"JwwData.\"",
       "【" + U8(gone) + "】", "　指定したファイルは存在しませんので", "　変換をパスします。",
-      "",                     "集計：変換 1（表示一致 1）、非表示レイヤなし 1、読み込めない 2、変換出来ない 0"};
+      "",                     "集計：変換 1（表示一致 1、書き出しで整えたもの 0）、非表示レイヤなし 1、読み込めない 2、変換出来ない 0"};
   EXPECT_EQ(report.Lines, expected);
 
   // After Esc: the report is hidden, the window usable again.
@@ -710,7 +710,7 @@ TEST_F(WindowTest, DropDeleteConvertReportAndSettings) {
   EXPECT_EQ(Items(), (std::vector<fs::path>{plan, keep, bad, gone}));
   TJwwData converted;
   const TJwwStatus loaded = converted.LoadDocument(out);
-  ASSERT_TRUE(loaded) << loaded.Error;
+  ASSERT_TRUE(loaded) << loaded.Text();
   EXPECT_EQ(converted.LineCount, 1);
   EXPECT_EQ(converted.LayerGroups[1].State, 0);
   EXPECT_FALSE(fs::exists(Data / L"keep_2.JWW"));
@@ -1041,7 +1041,7 @@ TEST_F(WindowTest, TheReportIsCopiedAndItsOutputFolderOpened) {
   Click(IdButton3);
   EXPECT_EQ(opened, Data / L"a_2.JWW");
   EXPECT_EQ(Narrow(copied), "【" + U8(a) + "】\r\n　→ " + U8(Data / L"a_2.JWW") + "\r\n　変換を行いました。\r\n\r\n" +
-                                "集計：変換 1（表示一致 1）、非表示レイヤなし 0、読み込めない 0、変換出来ない 0\r\n");
+                                "集計：変換 1（表示一致 1、書き出しで整えたもの 0）、非表示レイヤなし 0、読み込めない 0、変換出来ない 0\r\n");
   Close();
 }
 

@@ -1,0 +1,346 @@
+#include "road.h"
+
+#include <cstring>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "jwwnormalise.h"
+#include "proof.h"
+#include "purge.h"
+#include "textconv.h"
+
+namespace qm {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Drawings up to this size are read into memory once; larger ones are read
+// as they are loaded, a piece at a time, so that the bytes of a large file
+// never sit in memory beside its document (a few MiB covers the drawings
+// users convert by the hundred, which are of 15 to 350 KB).
+constexpr uint64_t ReadOnceLimit = 4ull << 20;
+// From this many visible items on, the visual proof's comparison runs on a
+// thread of its own beside the write.
+constexpr size_t ProofBesideItems = 100000;
+
+TFailure FailureOf(TJwwFailure kind, const char* context, const std::filesystem::path& path, std::string detail,
+                   std::optional<uint64_t> offset = std::nullopt) {
+  return {kind, offset, context, path, std::move(detail)};
+}
+
+void Stop(TFileResult& r, TOutcome outcome, std::optional<TFailure> failure = std::nullopt) {
+  r.Outcome = outcome;
+  r.Failure = std::move(failure);
+}
+
+// A load that failed after its header section has a header to describe.
+bool PastHeader(const TFailure& f) {
+  return f.Context == JwwContext::Elements || f.Context == JwwContext::BlockDefinitions ||
+         f.Context == JwwContext::ImageTable || f.Context == JwwContext::EndOfFile;
+}
+
+// Step 2.
+bool Read(TFileResult& r, TFileBytes& bytes) {
+  try {
+    bytes = ReadWholeFile(r.Source);
+    return true;
+  } catch (const EFileError& e) {
+    Stop(r, TOutcome::Unreadable, FailureOf(TJwwFailure::IoError, JwwContext::Source, r.Source, e.what()));
+    return false;
+  }
+}
+
+// Step 3, on the bytes read or, for a large drawing, on the file.
+bool Signature(TFileResult& r, const TJwwData& doc, const TFileBytes* bytes) {
+  const bool drawing =
+      bytes ? bytes->Size >= 8 && std::memcmp(bytes->Data.get(), "JwwData.", 8) == 0 : doc.CheckSignature(r.Source);
+  if (!drawing)
+    Stop(r, TOutcome::Unreadable,
+         FailureOf(TJwwFailure::Corrupt, JwwContext::Signature, r.Source,
+                   "the file does not start with \"JwwData.\"", 0));
+  return drawing;
+}
+
+// What step 4 does: nothing (a drawing loaded to be drawn), stop the load
+// when there is nothing to remove (a conversion), or decide and read on (a
+// description).
+enum class TTest { None, Stop, Describe };
+// How far steps 1 to 5 came.
+enum class TOpened { Refused, NothingToRemove, Whole };
+
+// Steps 1 to 5, in their order.
+TOpened Open(TFileResult& r, TJwwData& doc, const std::filesystem::path& workFolder, TTest test) {
+  const bool names = test == TTest::Describe;  // the names of unused definitions, for a description
+  uint64_t size = 0;
+  if (const auto refused = RefuseSource(r.Source, size)) {
+    Stop(r, refused->Outcome, refused->Failure);
+    return TOpened::Refused;
+  }
+  // A drawing of ordinary size is read once; the tests and both loads work
+  // on those bytes, which are then exactly the file as it was when opened.
+  TFileBytes bytes;
+  const bool inMemory = size <= ReadOnceLimit;
+  if (inMemory && !Read(r, bytes)) return TOpened::Refused;
+  if (!Signature(r, doc, inMemory ? &bytes : nullptr)) return TOpened::Refused;
+
+  TLoadOptions load;
+  load.WorkFolder = workFolder;
+  load.Name = r.Source;
+  const auto whole = [&] {
+    return inMemory ? doc.LoadDocument(bytes.Data.get(), bytes.Size, load) : doc.LoadDocument(r.Source, load);
+  };
+  const auto quick = [&] {
+    return inMemory ? doc.LoadForLayerTest(bytes.Data.get(), bytes.Size, 1, load) : doc.LoadForLayerTest(r.Source, 1);
+  };
+  // A drawing that does not read completely is never written out.
+  const auto unreadable = [&](const TJwwStatus& status) {
+    r.Facts = DescribeDrawing(doc, PastHeader(status) ? TRead::Header : TRead::Nothing, names);
+    Stop(r, TOutcome::Unreadable, status);
+    return TOpened::Refused;
+  };
+  const auto nothingToRemove = [&](TRead read, std::optional<TFailure> stopped = std::nullopt) {
+    r.Facts = DescribeDrawing(doc, read, names);
+    Stop(r, TOutcome::NothingHidden, std::move(stopped));
+    return TOpened::NothingToRemove;
+  };
+  const auto loaded = [&] {
+    r.Facts = DescribeDrawing(doc, TRead::Whole, names);
+    return TOpened::Whole;
+  };
+
+  switch (test) {
+    case TTest::None: {
+      const TJwwStatus status = whole();
+      return status ? loaded() : unreadable(status);
+    }
+    case TTest::Stop: {
+      TJwwStatus status;
+      if (inMemory) {
+        // The test and the whole load in one reading: with nothing to remove
+        // the load stops where the quick load would, with what it found.
+        load.ContinueAfterHeader = [](const TJwwData& d) { return AnythingToRemove(d); };
+        status = whole();
+      } else {
+        status = quick();
+      }
+      if (!status) return unreadable(status);
+      if (!AnythingToRemove(doc)) return nothingToRemove(TRead::Header);
+      if (!inMemory && !(status = whole())) return unreadable(status);
+      return loaded();
+    }
+    case TTest::Describe: {
+      const TJwwStatus status = whole();
+      if (status) return AnythingToRemove(doc) ? loaded() : nothingToRemove(TRead::Whole);
+      // Not whole: the outcome is what a conversion finds with its quick
+      // load, and a drawing it passes by says where the reading stopped.
+      if (const TJwwStatus header = quick(); !header) return unreadable(header);
+      if (AnythingToRemove(doc)) return unreadable(status);
+      return nothingToRemove(TRead::Header, status);
+    }
+  }
+  return TOpened::Refused;
+}
+
+// Step 6.
+void Purge(TFileResult& r, TJwwData& doc, const TConvertOptions& options) {
+  const TPurgeResult purge = PurgeHiddenMaterial(doc);
+  r.Removed = TRemovedCounts{purge.RemovedElements, purge.RemovedBlockDefs, purge.RemovedImages};
+  if (options.AfterPurge) options.AfterPurge(doc);
+}
+
+// Step 7: hidden material must never reach a file.
+bool Guard(TFileResult& r, const TJwwData& doc) {
+  const std::string leak = FindHiddenMaterial(doc);
+  if (!leak.empty())
+    r.Failure = FailureOf(TJwwFailure::Corrupt, JwwContext::HiddenMaterial, r.Output, "not written: " + leak);
+  return leak.empty();
+}
+
+// Step 8: the output, every layer on, must show exactly what the source
+// showed: what the sender saw is what the recipient sees, and nothing more.
+// The comparison only reads the document, as the writer does: for a large
+// drawing it runs beside the write, and what it finds decides before the
+// output gets its name.
+class TProof {
+ public:
+  TProof(const view::TVisualRecord& shown, const TJwwData& doc) : Shown_(shown), Doc_(doc) {
+    if (shown.Items() >= ProofBesideItems)
+      Beside_ = std::jthread([this] { Difference_ = Shown_.Compare(Doc_); });
+    else
+      Difference_ = Shown_.Compare(Doc_);
+    Normalised_ = JwwNormalise::Changes(Doc_, Doc_.Header.Version);
+  }
+  // True when it is known already that the output would not show what the
+  // source shows (the comparison did not run beside).
+  bool FailedEarly() const noexcept { return !Beside_.joinable() && Difference_.has_value(); }
+  // Puts what it found into the record: the comparison, and what the writer
+  // writes otherwise. False when the output would not show what the source
+  // shows.
+  bool Verdict(TFileResult& r) {
+    r.Normalised = Normalised_;
+    if (Beside_.joinable()) Beside_.join();
+    r.VisibleUnchanged = !Difference_ && !r.Normalised->Any();
+    if (!Difference_) return true;
+    r.Failure = FailureOf(TJwwFailure::Corrupt, JwwContext::VisualProof, r.Output,
+                          "not written: the output would not show what the source shows: " + Difference_->What);
+    return false;
+  }
+
+ private:
+  const view::TVisualRecord& Shown_;
+  const TJwwData& Doc_;
+  std::optional<view::TVisualDifference> Difference_;
+  JwwNormalise::TNormalised Normalised_;
+  std::jthread Beside_;  // joined however this is left
+};
+
+// Step 9: to a temporary file that is flushed and read back (its name comes
+// at the commit), or, in a dry run, to memory, read back and compared
+// exactly as a save checks its file, so that what a save would refuse is
+// refused here too. The proof decides first: a failed one is the reason given.
+void Write(TTrip& t, const TJwwData& doc, const TOutputRule& outputs, const TConvertOptions& options,
+           const TJwwData::TFlushRunner& runFlush, TProof& proof) {
+  TFileResult& r = t.Result;
+  if (proof.FailedEarly()) {
+    proof.Verdict(r);
+    return;
+  }
+  const int32_t version = doc.Header.Version;
+  std::optional<TFailure> failed;
+  TJwwData::TWrittenOutput written;
+  if (options.DryRun) {
+    try {
+      doc.WriteToMemory(version);
+    } catch (const EJwwError& e) {
+      failed = TFailure::Of(e, JwwContext::OutputFile, r.Output);
+    } catch (const std::bad_alloc&) {
+      failed = FailureOf(TJwwFailure::IoError, JwwContext::OutputFile, r.Output, "not enough memory");
+    }
+  } else {
+    const std::filesystem::path folder = outputs.FolderOf(r.Source);
+    bool made = true;
+    try {
+      if (outputs.FolderFor) outputs.MakeFolder(folder);  // each folder made flushed into its parent
+    } catch (const EFileError& e) {
+      made = false;
+      failed = FailureOf(TJwwFailure::IoError, JwwContext::OutputFolder, folder, e.what());
+    }
+    if (made) {
+      if (written = doc.WriteOutput(folder, version, r.Output, runFlush); !written.Status) failed = written.Status;
+    }
+  }
+  if (!proof.Verdict(r)) return;  // a temporary file not kept goes with written
+  if (failed) {
+    r.Failure = std::move(failed);
+    return;
+  }
+  t.Output = std::move(written.File);
+  t.Stage = options.DryRun ? TTrip::TStage::Checked : TTrip::TStage::Written;
+}
+
+// Steps 6 to 9, after Open.
+void Convert(TTrip& t, TJwwData& doc, const TOutputRule& outputs, const TConvertOptions& options,
+             const TJwwData::TFlushRunner& runFlush) {
+  TFileResult& r = t.Result;
+  // What the source shows with its hidden layers off, before the purge.
+  const view::TVisualRecord shown = view::TVisualRecord::Of(doc);
+  Purge(r, doc, options);
+  t.Stage = TTrip::TStage::Failed;
+  if (!Guard(r, doc)) return;
+  doc.Header.Signature = "JwwData.";
+  TProof proof(shown, doc);
+  Write(t, doc, outputs, options, runFlush, proof);
+}
+
+}  // namespace
+
+std::optional<TSourceRefusal> RefuseSource(const std::filesystem::path& source, uint64_t& size) {
+  const TEntryKind entry = EntryKindOf(source, &size);
+  if (entry == TEntryKind::None) return TSourceRefusal{TOutcome::NotFound, std::nullopt};
+  if (UpperExtension(source) != ".JWW") return TSourceRefusal{TOutcome::NotJww, std::nullopt};
+  if (entry != TEntryKind::File)
+    return TSourceRefusal{TOutcome::Unreadable,
+                          FailureOf(TJwwFailure::IoError, JwwContext::Source, source, "not a regular file")};
+  return std::nullopt;
+}
+
+std::optional<TFileResult> LoadSource(const std::filesystem::path& source, TJwwData& doc,
+                                      const std::filesystem::path& workFolder) {
+  TFileResult r;
+  r.Source = source;
+  if (Open(r, doc, workFolder, TTest::None) == TOpened::Whole) return std::nullopt;
+  return r;
+}
+
+void Travel(TTrip& t, const std::filesystem::path& source, const TOutputRule& outputs, TJwwData& doc,
+            const TConvertOptions& options, const TJwwData::TFlushRunner& runFlush) {
+  const Clock::time_point started = Clock::now();
+  TFileResult& r = t.Result;
+  r.Source = source;
+  try {
+    r.Output = outputs.Next(source);  // the name the output is meant to get, for messages
+    const TTest test = options.DryRun && options.Describe ? TTest::Describe : TTest::Stop;
+    if (Open(r, doc, options.WorkFolder, test) == TOpened::Whole) Convert(t, doc, outputs, options, runFlush);
+  } catch (const std::exception& e) {
+    // Nothing above should raise; should it happen, the file still gets its
+    // record and the next file its turn.
+    t.Output.reset();
+    r.Removed.reset();
+    r.Failure = FailureOf(TJwwFailure::IoError, JwwContext::Source, source, e.what());
+    t.Stage = TTrip::TStage::Failed;
+  }
+  doc.ClearDocument();  // the images' folder goes with it
+  t.Own += Clock::now() - started;
+}
+
+void Commit(TTrip& t, TOutputRule& outputs, bool syncFolder) {
+  const Clock::time_point started = Clock::now();
+  TFileResult& r = t.Result;
+  auto fail = [&](std::optional<TFailure> failure) {
+    r.Outcome = TOutcome::Failed;
+    r.Removed.reset();  // nothing was written
+    if (failure) r.Failure = std::move(failure);
+  };
+  try {
+    r.Output = outputs.Next(r.Source);
+    switch (t.Stage) {
+      case TTrip::TStage::Final:
+        break;
+      case TTrip::TStage::Failed:
+        fail(std::nullopt);
+        break;
+      case TTrip::TStage::Checked:
+        outputs.HandOut(r.Output);  // a dry run's name counts as taken, as its file would
+        r.Outcome = TOutcome::WouldConvert;
+        break;
+      case TTrip::TStage::Written: {
+        // A name taken meanwhile (another conversion of the same drawing)
+        // passes on to the next free one.
+        const std::filesystem::path source = r.Source;
+        const TSaveStatus saved = TJwwData::CommitOutput(*t.Output, r.Output,
+                                                          [&outputs, &source] { return outputs.Next(source); },
+                                                          syncFolder);
+        t.Output.reset();  // removes the temporary file when it was not moved
+        if (!saved) {
+          fail(saved);
+          break;
+        }
+        r.Output = saved.SavedPath;
+        outputs.HandOut(r.Output);  // taken as a dry run takes it, whatever the file system's letter case rule
+        r.Warning = saved.Warning;
+        r.Outcome = TOutcome::Converted;
+        break;
+      }
+    }
+  } catch (const std::exception& e) {
+    t.Output.reset();
+    r.Warning.clear();
+    fail(FailureOf(TJwwFailure::IoError, JwwContext::OutputFile, r.Output, e.what()));
+  }
+  t.Own += Clock::now() - started;
+  r.Seconds = std::chrono::duration<double>(t.Own).count();
+}
+
+}  // namespace qm
