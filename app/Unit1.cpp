@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <array>
 #include <charconv>
 #include <optional>
 #include <fstream>
@@ -41,31 +42,6 @@ std::filesystem::path FolderFromSettingsLine(const std::string& line) {
   return PathFromUtf8(line);
 }
 
-// True when a file can be made in folder (tried, and removed again).
-bool FolderWritable(const std::filesystem::path& folder) {
-  try {
-    TTempFile probe(folder);
-    return true;
-  } catch (const std::exception&) {
-    return false;
-  }
-}
-
-// A settings text written beside path and moved over it when complete, so a
-// failure leaves the previous file (or none), never a partial one.
-bool WriteWhole(const std::filesystem::path& path, const std::string& text) {
-  if (path.empty()) return false;
-  try {
-    TTempFile temp(path.parent_path());
-    temp.File().Write(text.data(), text.size());
-    temp.File().Sync();
-    temp.CommitReplacing(path);
-    return true;
-  } catch (const std::exception&) {
-    return false;  // the temporary file has gone with temp
-  }
-}
-
 }  // namespace
 
 TForm1::TForm1(IListBox& list, IStatusBar& status, IApplication& application, IWindowBounds& bounds, TForm2& form2,
@@ -79,37 +55,11 @@ TForm1::TForm1(IListBox& list, IStatusBar& status, IApplication& application, IW
 
 TForm1::~TForm1() { EndWork(); }
 
-std::filesystem::path TForm1::SettingsPathFor(const std::filesystem::path& executable) {
-  std::filesystem::path p = executable;
-  p.replace_extension(".dat");
-  return p;
-}
-
-std::filesystem::path TForm1::ViewSettingsPathFor(const std::filesystem::path& settings) {
-  std::filesystem::path p = settings;
-  p.replace_extension(".ini");
-  return p;
-}
-
-std::filesystem::path TForm1::UserSettingsPath(const std::filesystem::path& executable) const {
-  if (AppDataFolder.empty()) return {};
-  return AppDataFolder / "Quillmark" / SettingsPathFor(executable).filename();
-}
-
 void TForm1::FormShow(const std::filesystem::path& executable) {
   ProgramFolder = executable.parent_path() / "";
-  // Beside the executable, unless its folder cannot be written (an installed
-  // program): then in the user's application data folder, which is read
-  // first once it holds settings.
-  UserSettingsPath_ = UserSettingsPath(executable);
-  SettingsPath_ = SettingsPathFor(executable);
-  std::filesystem::path readFrom = SettingsPath_;
-  if (!UserSettingsPath_.empty()) {
-    if (InstalledCopy || FileExists(UserSettingsPath_)) readFrom = SettingsPath_ = UserSettingsPath_;
-    else if (!FolderWritable(ProgramFolder)) SettingsPath_ = UserSettingsPath_;
-  }
-  LoadSettings(readFrom);
-  LoadViewSettings(ViewSettingsPathFor(readFrom));
+  Store_ = TSettingsStore(executable, AppDataFolder, InstalledCopy);
+  LoadSettings(Store_.ReadFrom());
+  LoadViewSettings(TSettingsStore::ViewSettingsPathFor(Store_.ReadFrom()));
   if (InstalledCopy) {
     WorkFolder.clear();
     StartWork({});
@@ -128,18 +78,10 @@ void TForm1::FormClose() {
     std::error_code ec;
     std::filesystem::remove(WorkFolder, ec);  // stays when other files are in it
   }
-  auto write = [this](const std::filesystem::path& path) {
-    if (path == UserSettingsPath_) {
-      std::error_code ec;
-      std::filesystem::create_directories(path.parent_path(), ec);  // made with the first settings it holds
-    }
-    return WriteSettings(path);
-  };
-  // A program folder that has become read-only since the start: the user's.
-  if (!write(SettingsPath_) && !UserSettingsPath_.empty() && SettingsPath_ != UserSettingsPath_)
-    write(SettingsPath_ = UserSettingsPath_);
-  SaveViewSettings(ViewSettingsPathFor(SettingsPath_));
+  SaveAllSettings();
 }
+
+bool TForm1::SaveAllSettings() { return Store_.Save(SettingsText(), View); }
 
 void TForm1::StartWork(const std::filesystem::path& workParent) {
   EndWork();
@@ -434,46 +376,27 @@ void TForm1::Button3Click() {
 
 void TForm1::LoadSettings(const std::filesystem::path& path) {
   LastFolder = ProgramFolder;
-  if (!FileExists(path)) return;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return;
-  // Each value is applied as soon as its line is read. Past the end of a
-  // short file the lines read as empty; a read error stops reading.
-  auto next = [&](std::string& line) {
-    line.clear();
-    if (in.bad()) return false;
-    std::getline(in, line);
-    if (in.bad()) return false;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return true;
-  };
-  std::string line;
-  auto number = [&]() { return Func_::StrToIntOrZero(line); };
-  if (!next(line)) return;
-  Bounds_.SetLeft(number());
-  if (!next(line)) return;
-  Bounds_.SetTop(number());
-  if (!next(line)) return;
-  Bounds_.SetWidth(number());
-  if (!next(line)) return;
-  Bounds_.SetHeight(number());
-  if (!next(line)) return;
-  ListBox1_.SetWidth(std::clamp(number(), 20, 2000));
+  // Each value is applied as its line is read; a line that could not be
+  // read, and those after it, leave what is there.
+  const TSettingsLines lines = TSettingsStore::ReadLines(path);
+  auto number = [&](size_t k) { return Func_::StrToIntOrZero(*lines[k]); };
   IWindowBounds& result = Form2_.Bounds();
-  if (!next(line)) return;
-  result.SetLeft(number());
-  if (!next(line)) return;
-  result.SetTop(number());
-  if (!next(line)) return;
-  result.SetWidth(number());
-  if (!next(line)) return;
-  result.SetHeight(number());
-  if (!next(line)) return;
-  LastFolder = FolderFromSettingsLine(line);
+  const std::array<std::function<void()>, 10> apply = {
+      [&] { Bounds_.SetLeft(number(0)); },
+      [&] { Bounds_.SetTop(number(1)); },
+      [&] { Bounds_.SetWidth(number(2)); },
+      [&] { Bounds_.SetHeight(number(3)); },
+      [&] { ListBox1_.SetWidth(std::clamp(number(4), 20, 2000)); },
+      [&] { result.SetLeft(number(5)); },
+      [&] { result.SetTop(number(6)); },
+      [&] { result.SetWidth(number(7)); },
+      [&] { result.SetHeight(number(8)); },
+      [&] { LastFolder = FolderFromSettingsLine(*lines[9]); },
+  };
+  for (size_t k = 0; k < lines.size() && lines[k]; ++k) apply[k]();
 }
 
-bool TForm1::WriteSettings(const std::filesystem::path& path) {
-  if (path.empty()) return false;
+std::string TForm1::SettingsText() const {
   std::string text;
   auto add = [&](const std::string& line) {
     text += line;
@@ -484,59 +407,25 @@ bool TForm1::WriteSettings(const std::filesystem::path& path) {
   add(std::to_string(Bounds_.Width()));
   add(std::to_string(Bounds_.Height()));
   add(std::to_string(ListBox1_.Width()));
-  IWindowBounds& result = Form2_.Bounds();
+  const IWindowBounds& result = Form2_.Bounds();
   add(std::to_string(result.Left()));
   add(std::to_string(result.Top()));
   add(std::to_string(result.Width()));
   add(std::to_string(result.Height()));
   add(PathToUtf8(LastFolder));
-  return WriteWhole(path, text);
+  return text;
+}
+
+bool TForm1::SaveSettings(const std::filesystem::path& path) const {
+  return TSettingsStore::WriteWhole(path, SettingsText());
 }
 
 void TForm1::LoadViewSettings(const std::filesystem::path& path) {
-  if (!FileExists(path)) return;
-  std::ifstream in(path, std::ios::binary);
-  std::string line;
-  auto number = [](std::string_view text, int low, int high) -> std::optional<int> {
-    int v = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (error != std::errc() || end != text.data() + text.size() || v < low || v > high) return std::nullopt;
-    return v;
-  };
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    const std::string_view key = std::string_view(line).substr(0, eq), value = std::string_view(line).substr(eq + 1);
-    if (key == "Maximized") {
-      if (const auto v = number(value, 0, 1)) View.Maximized = *v == 1;
-    } else if (key == "PaneWidth") {
-      if (const auto v = number(value, 0, 20000)) View.PaneWidth = *v;
-    } else if (key == "Columns") {
-      std::vector<int> widths;
-      size_t start = 0;
-      for (;;) {
-        const size_t comma = value.find(',', start);
-        const auto v = number(value.substr(start, comma == value.npos ? value.npos : comma - start), 0, 20000);
-        if (!v) break;
-        widths.push_back(*v);
-        if (comma == value.npos) break;
-        start = comma + 1;
-      }
-      if (widths.size() == static_cast<size_t>(ColumnCount)) View.ColumnWidths = widths;
-    }
-  }
+  TSettingsStore::ReadView(path, View, static_cast<size_t>(ColumnCount));
 }
 
 bool TForm1::SaveViewSettings(const std::filesystem::path& path) const {
-  std::string text = "[Quillmark]\r\nMaximized=" + std::string(View.Maximized ? "1" : "0") + "\r\n";
-  if (View.ColumnWidths.size() == static_cast<size_t>(ColumnCount)) {
-    text += "Columns=";
-    for (size_t c = 0; c < View.ColumnWidths.size(); ++c) text += (c ? "," : "") + std::to_string(View.ColumnWidths[c]);
-    text += "\r\n";
-  }
-  if (View.PaneWidth > 0) text += "PaneWidth=" + std::to_string(View.PaneWidth) + "\r\n";
-  return WriteWhole(path, text);
+  return TSettingsStore::WriteWhole(path, TSettingsStore::ViewText(View));
 }
 
 }  // namespace qm

@@ -19,18 +19,10 @@
 #include "filerows.h"
 #include "inspector.h"
 #include "jwwunit.h"
+#include "settings.h"
 #include "workfolder.h"
 
 namespace qm {
-
-// What the window keeps beyond the ten lines of the settings file, in a file
-// of its own beside it (the settings file's name with ".ini").
-struct TViewSettings {
-  bool Maximized = false;
-  std::vector<int> ColumnWidths;  // pixels at 96 DPI, by column; empty: the designed ones
-  int PaneWidth = 0;  // the part right of the splitter, pixels at 96 DPI; 0: what the list width leaves
-  bool operator==(const TViewSettings&) const = default;
-};
 
 class TForm1 {
  public:
@@ -80,11 +72,8 @@ class TForm1 {
   // Read by FormShow, written by FormClose; the front end applies and fills it.
   TViewSettings View;
 
-  // The settings file of an executable: its path with the extension ".dat".
-  static std::filesystem::path SettingsPathFor(const std::filesystem::path& executable);
-  std::filesystem::path SettingsPath() const { return SettingsPath_; }
-  // The file of the view settings beside a settings file.
-  static std::filesystem::path ViewSettingsPathFor(const std::filesystem::path& settings);
+  // Where FormClose writes the settings (see TSettingsStore).
+  std::filesystem::path SettingsPath() const { return Store_.SettingsPath(); }
 
   // On showing the main window: program folder, settings, work folder under
   // the program folder's "TEMP", the document, an empty list.
@@ -160,12 +149,16 @@ class TForm1 {
   // when there is no ".".
   static std::string UpperExtension(const std::filesystem::path& path) { return qm::UpperExtension(path); }
 
+  // The ten lines of a settings file, applied to the windows' bounds, the
+  // list's width and LastFolder; and written from them.
   void LoadSettings(const std::filesystem::path& path);
-  void SaveSettings(const std::filesystem::path& path) { WriteSettings(path); }
+  bool SaveSettings(const std::filesystem::path& path) const;
   // The view settings: a missing file, or a line that does not read, leaves
   // what View holds.
   void LoadViewSettings(const std::filesystem::path& path);
   bool SaveViewSettings(const std::filesystem::path& path) const;
+  // Both files, where FormClose writes them (also at the end of a session).
+  bool SaveAllSettings();
 
   // How each file of the last batch ended, in list order.
   const std::vector<TFileResult>& Results() const noexcept { return Results_; }
@@ -179,8 +172,7 @@ class TForm1 {
   void ListFiles(const std::vector<std::filesystem::path>& files);
   void ListExpanded(const std::vector<std::filesystem::path>& paths);
   void Forget(const std::filesystem::path& item);
-  bool WriteSettings(const std::filesystem::path& path);
-  std::filesystem::path UserSettingsPath(const std::filesystem::path& executable) const;
+  std::string SettingsText() const;
 
   IListBox& ListBox1_;
   IStatusBar& StatusBar1_;
@@ -188,7 +180,7 @@ class TForm1 {
   IWindowBounds& Bounds_;
   TForm2& Form2_;
   IBatchObserver& Observer_;
-  std::filesystem::path SettingsPath_, UserSettingsPath_;
+  TSettingsStore Store_;
   std::filesystem::path FallbackTempFolder_;
   std::unique_ptr<TWorkFolderScope> WorkScope_;
   std::unique_ptr<TInspector> Inspector_;

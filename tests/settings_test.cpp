@@ -196,6 +196,46 @@ TEST_F(SettingsTest, AReadOnlyProgramFolderKeepsTheSettingsInTheUsersFolder) {
   EXPECT_EQ(testutil::TTempDir::ListOf(app), std::vector<std::string>{"Quillmark.dat"});
 }
 
+// Where the settings are read from and written to, for each kind of
+// program folder: no user folder known, a user's file already there, the
+// installer's copy, a program folder that cannot be written.
+TEST_F(SettingsTest, TheStoreFindsItsFolder) {
+  const fs::path app = Dir / "app", user = Dir / "user", exe = app / "Quillmark.exe";
+  const fs::path beside = app / "Quillmark.dat", users = user / "Quillmark" / "Quillmark.dat";
+  fs::create_directories(app);
+  struct TCase {
+    const char* What;
+    bool UserFolder, UserFile, Installed, ReadOnly;
+    fs::path ReadFrom, WriteTo;
+  };
+  const std::vector<TCase> cases = {
+      {"no user folder", false, false, false, false, beside, beside},
+      {"beside the program", true, false, false, false, beside, beside},
+      {"the user's file exists", true, true, false, false, users, users},
+      {"the installer's copy", true, false, true, false, users, users},
+      {"a read-only program folder", true, false, false, true, beside, users},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    fs::remove_all(user);
+    if (c.UserFile) testutil::WriteAll(users, Bytes("1\r\n"));
+    if (c.ReadOnly) {
+      fs::permissions(app, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+                               fs::perms::others_exec);
+      fs::permissions(Dir.Path(), fs::perms::all);
+      EXPECT_TRUE(testutil::RunAsOrdinaryUser([&] {
+        const qm::TSettingsStore store(exe, c.UserFolder ? user : fs::path(), c.Installed);
+        return store.ReadFrom() == c.ReadFrom && store.SettingsPath() == c.WriteTo;
+      }));
+      fs::permissions(app, fs::perms::owner_all);
+      continue;
+    }
+    const qm::TSettingsStore store(exe, c.UserFolder ? user : fs::path(), c.Installed);
+    EXPECT_EQ(store.ReadFrom(), c.ReadFrom);
+    EXPECT_EQ(store.SettingsPath(), c.WriteTo);
+  }
+}
+
 TEST_F(SettingsTest, ViewSettingsLiveInAFileOfTheirOwn) {
   const fs::path ini = Dir / "Quillmark.ini";
   R.Form1.View = {true, {10, 20, 30, 40, 50, 60}, 300};
@@ -214,7 +254,7 @@ TEST_F(SettingsTest, ViewSettingsLiveInAFileOfTheirOwn) {
   testutil::WriteAll(ini, Bytes("Maximized=0\nColumns=1,2,3,4,5,x\nPaneWidth=0\n"));
   other.Form1.LoadViewSettings(ini);
   EXPECT_EQ(other.Form1.View, (qm::TViewSettings{false, {10, 20, 30, 40, 50, 60}, 0}));
-  EXPECT_EQ(qm::TForm1::ViewSettingsPathFor(Dir / "Quillmark.dat"), ini);
+  EXPECT_EQ(qm::TSettingsStore::ViewSettingsPathFor(Dir / "Quillmark.dat"), ini);
 }
 
 // ---------------------------------------------------------------------------

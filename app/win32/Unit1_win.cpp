@@ -783,8 +783,7 @@ LRESULT TMainWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
           // The batch's thread still holds the document: only the settings
           // are kept, the session ends with the process.
           Form1_.StopBatch();
-          Form1_.SaveSettings(Form1_.SettingsPath());
-          Form1_.SaveViewSettings(TForm1::ViewSettingsPathFor(Form1_.SettingsPath()));
+          Form1_.SaveAllSettings();
         } else {
           Form1_.FormClose();
         }
