@@ -218,7 +218,10 @@ TEST_F(SettingsTest, TheStoreFindsItsFolder) {
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.What);
     fs::remove_all(user);
-    if (c.UserFile) testutil::WriteAll(users, Bytes("1\r\n"));
+    if (c.UserFile) {
+      fs::create_directories(users.parent_path());
+      testutil::WriteAll(users, Bytes("1\r\n"));
+    }
     if (c.ReadOnly) {
       fs::permissions(app, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
                                fs::perms::others_exec);
