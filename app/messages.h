@@ -30,6 +30,14 @@ inline constexpr std::string_view WarnAllHidden = "全要素が非表示です�
 inline constexpr std::string_view WarnHiddenEmpty = "非表示レイヤに要素はありません：名前だけを消去します";
 inline constexpr std::string_view WarnIncomplete = "最後まで読めない図面です：";
 inline constexpr std::string_view Inspecting = "検査中…";
+// The detail pane.
+inline constexpr std::string_view PaneHint =
+    "一覧で図面を選ぶと、非表示のグループとレイヤ、削除されるものをここに表示します。";
+inline constexpr std::string_view PaneVersion = "Ver.";
+inline constexpr std::string_view PaneRemoves = "削除するもの：";
+inline constexpr std::string_view PaneGroup = "グループ ";
+inline constexpr std::string_view PaneLayer = "レイヤ ";
+inline constexpr std::string_view PaneNoName = "（名前なし）";
 inline constexpr std::string_view RowNothingHidden = "非表示レイヤはありません";
 inline constexpr std::string_view RowNotFound = "ファイルがありません";
 inline constexpr std::string_view RowNotJww = "JWW形式ファイルではありません";

@@ -79,36 +79,37 @@ class TQuietView : public qm::IResultView {
  public:
   void ShowModal(const qm::TForm2&) override {}
 };
-class TQuietApp : public qm::IApplication {
+class TQuietStatus : public qm::IStatusBar {
  public:
-  bool ProcessMessages() override { return true; }
+  void SetSimpleText(const std::string&) override {}
 };
-class TQuietObserver : public qm::IBatchObserver {
+class TQuietBounds : public qm::IWindowBounds {
  public:
-  void BatchStarted(int) override {}
-  void FileStarted(int, const fs::path&) override {}
-  void FileFinished(int, const qm::TFileResult& r) override { Last = r; }
-  void BatchFinished(bool) override {}
-  qm::TFileResult Last;
+  int Left() const override { return 0; }
+  int Top() const override { return 0; }
+  int Width() const override { return 100; }
+  int Height() const override { return 100; }
+  void SetLeft(int) override {}
+  void SetTop(int) override {}
+  void SetWidth(int) override {}
+  void SetHeight(int) override {}
 };
 
 struct TDriver {
-  qm::TPlainListBox List;
-  qm::TPlainStatusBar Status;
-  TQuietApp App;
+  TQuietStatus Status;
   TQuietView View;
-  TQuietObserver Observer;
-  qm::TPlainBounds MainBounds{0, 0, 100, 100}, ResultBounds{0, 0, 100, 100};
+  TQuietBounds MainBounds, ResultBounds;
   qm::TForm2 Form2{View, ResultBounds};
-  qm::TForm1 Form1{List, Status, App, MainBounds, Form2, Observer};
+  qm::TForm1 Form1{Status, MainBounds, Form2};
   explicit TDriver(const fs::path& work) { Form1.StartWork(work); }
   // Converts one drawing; the output is removed again.
   void Convert(const fs::path& source) {
-    List.Clear();
-    List.Add(source);
+    Form1.ListBox1().Clear();
+    Form1.ListBox1().Add({source});
     Form1.Button3Click();
-    if (Observer.Last.Outcome != qm::TOutcome::Converted) Die("conversion failed: " + Observer.Last.Detail());
-    fs::remove(Observer.Last.Output);
+    const qm::TFileResult& last = Form1.Results().back();
+    if (last.Outcome != qm::TOutcome::Converted) Die("conversion failed: " + last.Detail());
+    fs::remove(last.Output);
   }
 };
 

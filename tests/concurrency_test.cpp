@@ -307,12 +307,12 @@ TEST(Concurrency, TheWindowsBatchRunsOnAThreadOfItsOwnWithItsCallsOnTheWindowsTh
     testutil::WriteAll(items.back(), k % 2 ? Build(HiddenGroupDrawing(600)) : WithImage(Filled(500, 3)));
   }
   rig::TRig r;
-  r.Form1.InspectionsReady = [] {};  // inspections run beside the batch
+  r.Form1.Setup.InspectionsReady = [] {};  // inspections run beside the batch
   r.Form1.StartWork(work.Path());
   TFakeLoop loop;
   qm::TThreadedBatchRunner runner(loop);
   loop.Runner = &runner;
-  r.Form1.BatchRunner = &runner;
+  r.Form1.Setup.BatchRunner = &runner;
   r.Form1.Button1Click(items);
   const std::thread::id window = std::this_thread::get_id();
   bool elsewhere = false;
@@ -353,8 +353,8 @@ TEST(Concurrency, TheWindowsBatchOnTwoWorkersReportsInListOrderAndStopsAfterTheF
   TFakeLoop loop;
   qm::TThreadedBatchRunner runner(loop);
   loop.Runner = &runner;
-  r.Form1.BatchRunner = &runner;
-  r.Form1.BatchWorkers = 2;
+  r.Form1.Setup.BatchRunner = &runner;
+  r.Form1.Setup.BatchWorkers = 2;
   r.Form1.Button1Click(items);
   auto expected = [&](size_t files, int n) {
     std::vector<std::string> lines;

@@ -155,8 +155,8 @@ TEST_F(DriverTest, OutputTakesTheFirstFreeNumberWithAnUpperCaseExtension) {
   EXPECT_EQ(qm::TForm1::OutputPathFor(Dir / "noext"), Dir / "noext_2.JWW");
   fs::create_directory(Dir / "x_2.JWW");  // a folder takes the name too
   EXPECT_EQ(qm::TForm1::OutputPathFor(Dir / "x.jww"), Dir / "x_3.JWW");
-  EXPECT_EQ(qm::TForm1::UpperExtension("a/b.c/Plan.Jww"), ".JWW");
-  EXPECT_EQ(qm::TForm1::UpperExtension("a/b.c/noext"), "");
+  EXPECT_EQ(qm::UpperExtension("a/b.c/Plan.Jww"), ".JWW");
+  EXPECT_EQ(qm::UpperExtension("a/b.c/noext"), "");
 
   const auto taken2 = Put("p/plan_2.JWW", testutil::Bytes("two"));
   const auto taken3 = Put("p/plan_3.JWW", testutil::Bytes("three"));
@@ -459,11 +459,11 @@ TEST_F(DriverTest, CommandsAreRefusedWhileABatchRuns) {
     EXPECT_FALSE(R.Form1.Button1Click({extra}));
     EXPECT_FALSE(R.Form1.WMDropFiles({extra}));
     EXPECT_EQ(R.Form1.LastFolder, fs::path("/somewhere/"));
-    R.List.Sel[1] = true;
-    R.List.Index = 1;
+    R.List.Select(1, true);
+    R.List.SetIndex(1);
     EXPECT_FALSE(R.Form1.Button2Click());
-    EXPECT_EQ(R.List.Items, items);
-    R.List.Sel[1] = false;
+    EXPECT_EQ(R.List.Items(), items);
+    R.List.Select(1, false);
     const int calls = R.App.Calls;
     R.Form1.Button3Click();  // a second Convert
     EXPECT_EQ(R.App.Calls, calls);
@@ -495,7 +495,7 @@ TEST_F(DriverTest, ListChangingUnderTheBatchDoesNotDisturbIt) {
   Run(items);
   EXPECT_EQ(R.Report(), Cat({Converted(items[0], Dir / "a_2.JWW"), Converted(items[1], Dir / "b_2.JWW"),
                              Converted(items[2], Dir / "c_2.JWW")}));
-  EXPECT_EQ(R.List.Items, (std::vector<fs::path>{Dir / "y.jww", Dir / "z.jww"}));
+  EXPECT_EQ(R.List.Items(), (std::vector<fs::path>{Dir / "y.jww", Dir / "z.jww"}));
   EXPECT_TRUE(R.List.SelectedIndices().empty());
   ASSERT_EQ(R.Snapshots.size(), 6u);
   for (size_t c = 1; c < 6; ++c)

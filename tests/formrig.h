@@ -20,71 +20,10 @@ namespace rig {
 
 namespace fs = std::filesystem;
 
-class TFakeList : public qm::IListBox {
- public:
-  std::vector<fs::path> Items;
-  std::vector<bool> Sel;
-  int Index = -1;
-  int ListWidth = qm::TForm1::DesignListWidth;
-
-  int Count() const override { return static_cast<int>(Items.size()); }
-  fs::path Item(int i) const override { return Items.at(static_cast<size_t>(i)); }
-  void Add(const fs::path& item) override {
-    Items.push_back(item);
-    Sel.push_back(false);
-  }
-  void Delete(int i) override {
-    Items.erase(Items.begin() + i);
-    Sel.erase(Sel.begin() + i);
-    if (Index >= Count()) Index = Count() - 1;
-  }
-  void Clear() override {
-    Items.clear();
-    Sel.clear();
-    Index = -1;
-  }
-  bool Selected(int i) const override { return Sel.at(static_cast<size_t>(i)); }
-  void SetSelected(int i, bool on) override {
-    if (i < 0 || i >= Count()) {
-      ADD_FAILURE() << "SetSelected(" << i << ") on a list of " << Count();
-      return;
-    }
-    Sel[static_cast<size_t>(i)] = on;
-  }
-  void ClearSelection() override { Sel.assign(Sel.size(), false); }
-  int ItemIndex() const override { return Index; }
-  int Width() const override { return ListWidth; }
-  void SetWidth(int w) override { ListWidth = w; }
-  void Sort(const TLess& less) override { qm::TPlainListBox::SortItems(Items, Sel, Index, less); }
-  void RowsChanged() override { ++Repaints; }
-  int Repaints = 0;
-
-  void Set(const std::vector<fs::path>& items) {
-    Clear();
-    for (const auto& p : items) Add(p);
-  }
-  std::vector<int> SelectedIndices() const {
-    std::vector<int> out;
-    for (int i = 0; i < Count(); ++i)
-      if (Sel[static_cast<size_t>(i)]) out.push_back(i);
-    return out;
-  }
-};
-
 class TFakeStatus : public qm::IStatusBar {
  public:
   std::vector<std::string> Texts;
   void SetSimpleText(const std::string& text) override { Texts.push_back(text); }
-};
-
-class TFakeApp : public qm::IApplication {
- public:
-  int Calls = 0;
-  std::function<bool(int call)> Hook;  // call counts from 0
-  bool ProcessMessages() override {
-    const int call = Calls++;
-    return Hook ? Hook(call) : true;
-  }
 };
 
 class TFakeView : public qm::IResultView {
@@ -97,23 +36,68 @@ class TFakeView : public qm::IResultView {
   }
 };
 
-// The batch observer's calls, one text each: "start N", "file K NAME",
-// "done K OUTCOME", "end" or "end interrupted".
-class TFakeObserver : public qm::IBatchObserver {
+// Bounds kept in memory.
+class TFakeBounds : public qm::IWindowBounds {
  public:
+  TFakeBounds(int left, int top, int width, int height) : L_(left), T_(top), W_(width), H_(height) {}
+  int Left() const override { return L_; }
+  int Top() const override { return T_; }
+  int Width() const override { return W_; }
+  int Height() const override { return H_; }
+  void SetLeft(int v) override { L_ = v; }
+  void SetTop(int v) override { T_ = v; }
+  void SetWidth(int v) override { W_ = v; }
+  void SetHeight(int v) override { H_ = v; }
+
+ private:
+  int L_, T_, W_, H_;
+};
+
+// The list model of a TForm1, as the tests look at it and set it up.
+class TListRig {
+ public:
+  explicit TListRig(qm::TFileList& list) : L_(list) {
+    L_.Changed = [this](qm::TFileList::TChange change) {
+      if (change == qm::TFileList::TChange::Rows) ++Repaints_;
+    };
+  }
+  std::vector<fs::path> Items() const {
+    std::vector<fs::path> items;
+    for (int i = 0; i < L_.Count(); ++i) items.push_back(L_.Item(i));
+    return items;
+  }
+  int Count() const { return L_.Count(); }
+  // The items as given, without the rules of what may be listed.
+  void Set(const std::vector<fs::path>& items) { L_.Assign(items); }
+  void Clear() { L_.Clear(); }
+  void Select(const std::vector<bool>& selected) {
+    for (size_t i = 0; i < selected.size(); ++i) L_.SetSelected(static_cast<int>(i), selected[i]);
+  }
+  void Select(int index, bool on) { L_.SetSelected(index, on); }
+  void SelectAll(bool on) { L_.SetAllSelected(on); }
+  std::vector<int> SelectedIndices() const { return L_.SelectedIndices(); }
+  int Index() const { return L_.ItemIndex(); }
+  void SetIndex(int index) { L_.SetItemIndex(index); }
+  int ListWidth() const { return L_.Width(); }
+  void SetListWidth(int width) { L_.SetWidth(width); }
+  // Removes one item, as a user's Delete of it alone would.
+  void Delete(int index) {
+    L_.SetAllSelected(false);
+    L_.SetSelected(index, true);
+    L_.SetItemIndex(index);
+    L_.RemoveSelected();
+  }
+  int Repaints() const { return Repaints_; }
+
+ private:
+  qm::TFileList& L_;
+  int Repaints_ = 0;
+};
+
+// A batch's steps as the window is told them, one text each: "start N",
+// "file K NAME", "done K OUTCOME", "end" or "end interrupted".
+struct TFakeObserver {
   std::vector<std::string> Events;
-  void BatchStarted(int count) override { Events.push_back("start " + std::to_string(count)); }
-  void FileStarted(int index, const fs::path& name) override {
-    Events.push_back("file " + std::to_string(index) + " " + name.string());
-  }
-  void FileFinished(int index, const qm::TFileResult& result) override {
-    Events.push_back("done " + std::to_string(index) + " " + Name(result.Outcome));
-    // Every drawing converted by any test passes the visual proof.
-    if (result.Outcome == qm::TOutcome::Converted || result.Outcome == qm::TOutcome::WouldConvert) {
-      EXPECT_EQ(result.VisibleUnchanged, std::optional<bool>(true)) << result.Source;
-    }
-  }
-  void BatchFinished(bool interrupted) override { Events.push_back(interrupted ? "end interrupted" : "end"); }
   static std::string Name(qm::TOutcome outcome) {
     switch (outcome) {
       case qm::TOutcome::Converted: return "converted";
@@ -128,6 +112,12 @@ class TFakeObserver : public qm::IBatchObserver {
   }
 };
 
+// How often the window was told a file started or finished (where a window
+// lets itself paint).
+struct TFakeApp {
+  int Calls = 0;
+};
+
 // What the window looked like each time it was let to process its messages.
 struct TSnapshot {
   std::vector<int> Selected;
@@ -137,25 +127,46 @@ struct TSnapshot {
 };
 
 struct TRig {
-  TFakeList List;
   TFakeStatus Status;
   TFakeApp App;
   TFakeView View;
   TFakeObserver Observer;
-  qm::TPlainBounds MainBounds{qm::TForm1::DesignLeft, qm::TForm1::DesignTop, qm::TForm1::DesignWidth,
-                              qm::TForm1::DesignHeight};
-  qm::TPlainBounds ResultBounds{qm::TForm2::DesignLeft, qm::TForm2::DesignTop, qm::TForm2::DesignWidth,
-                                qm::TForm2::DesignHeight};
+  TFakeBounds MainBounds{qm::TForm1::DesignLeft, qm::TForm1::DesignTop, qm::TForm1::DesignWidth,
+                         qm::TForm1::DesignHeight};
+  TFakeBounds ResultBounds{qm::TForm2::DesignLeft, qm::TForm2::DesignTop, qm::TForm2::DesignWidth,
+                           qm::TForm2::DesignHeight};
   qm::TForm2 Form2{View, ResultBounds};
-  qm::TForm1 Form1{List, Status, App, MainBounds, Form2, Observer};
+  qm::TForm1 Form1{Status, MainBounds, Form2};
+  TListRig List{Form1.ListBox1()};
   std::vector<TSnapshot> Snapshots;
-  std::function<bool(int call)> Extra;  // runs after the snapshot
+  // Runs after the snapshot of each file started and finished (call counts
+  // from 0); false asks the batch to stop.
+  std::function<bool(int call)> Extra;
 
-  size_t EventsAtShow = 0;  // observer calls made when the report was shown
+  size_t EventsAtShow = 0;  // batch steps told when the report was shown
 
   TRig() {
     View.OnShow = [this] { EventsAtShow = Observer.Events.size(); };
-    App.Hook = [this](int call) {
+    Form1.OnBatch = [this](qm::TBatchStep step, int index, const qm::TFileResult* result) {
+      switch (step) {
+        case qm::TBatchStep::Started:
+          Observer.Events.push_back("start " + std::to_string(Form1.Progress().Total));
+          return;
+        case qm::TBatchStep::Finished:
+          Observer.Events.push_back(Form1.Progress().Interrupted ? "end interrupted" : "end");
+          return;
+        case qm::TBatchStep::FileStarted:
+          Observer.Events.push_back("file " + std::to_string(index) + " " + Form1.Progress().LastStartedName.string());
+          break;
+        case qm::TBatchStep::FileFinished:
+          Observer.Events.push_back("done " + std::to_string(index) + " " + TFakeObserver::Name(result->Outcome));
+          // Every drawing converted by any test passes the visual proof.
+          if (result->Outcome == qm::TOutcome::Converted || result->Outcome == qm::TOutcome::WouldConvert) {
+            EXPECT_EQ(result->VisibleUnchanged, std::optional<bool>(true)) << result->Source;
+          }
+          break;
+      }
+      const int call = App.Calls++;
       TSnapshot s;
       s.Selected = List.SelectedIndices();
       s.Status = Status.Texts.empty() ? std::string() : Status.Texts.back();
@@ -167,7 +178,7 @@ struct TRig {
              it.increment(ec))
           if (it->path().filename() != qm::WorkFolderMarker) ++s.WorkFiles;
       Snapshots.push_back(s);
-      return Extra ? Extra(call) : true;
+      if (Extra && !Extra(call)) Form1.StopBatch();
     };
   }
   // The report as Shift-JIS bytes.

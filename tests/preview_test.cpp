@@ -190,7 +190,7 @@ TEST(PreviewTest, TheWindowKeepsThePictureAskedForLast) {
   std::condition_variable woken;
   bool wake = false;
   rig::TRig r;
-  r.Form1.InspectionsReady = [&] {
+  r.Form1.Setup.InspectionsReady = [&] {
     std::lock_guard<std::mutex> guard(lock);
     wake = true;
     woken.notify_all();

@@ -25,12 +25,12 @@ class RowsTest : public ::testing::Test {
   rig::TRig R;
 
   void SetUp() override {
-    R.Form1.InspectionsReady = [this] {
+    R.Form1.Setup.InspectionsReady = [this] {
       std::lock_guard<std::mutex> guard(Lock);
       ++Wakes;
       Woken.notify_all();
     };
-    R.Form1.InspectionWorkers = 2;
+    R.Form1.Setup.InspectionWorkers = 2;
     R.Form1.StartWork(Work.Path());
   }
   fs::path Put(const std::string& name, const Drawing& d) {
@@ -56,7 +56,7 @@ class RowsTest : public ::testing::Test {
   }
   std::vector<std::string> Names() const {
     std::vector<std::string> out;
-    for (const fs::path& p : R.List.Items) out.push_back(p.filename().string());
+    for (const fs::path& p : R.List.Items()) out.push_back(p.filename().string());
     return out;
   }
 };
@@ -91,7 +91,7 @@ TEST_F(RowsTest, ADroppedFolderIsListedInspectedAndShowsTheOutcomeAfterConvert) 
   EXPECT_EQ(Cell(hidden, qm::ColName), "hidden.jww");
   EXPECT_EQ(Cell(hidden, qm::ColFolder), (Dir / "plans").string());
   Settle();
-  EXPECT_GT(R.List.Repaints, 0);
+  EXPECT_GT(R.List.Repaints(), 0);
 
   const std::vector<std::vector<std::string>> before = {
       {"all.jww", "7.00", "1 / 0", "要素 2、ブロック定義 0、画像 0", std::string(qm::Msg::WarnAllHidden)},
@@ -99,7 +99,7 @@ TEST_F(RowsTest, ADroppedFolderIsListedInspectedAndShowsTheOutcomeAfterConvert) 
       {"hidden.jww", "6.00", "1 / 0", "要素 1、ブロック定義 0、画像 0", ""},
       {"Visible.JWW", "6.00", "0 / 0", "なし", "非表示レイヤはありません"}};
   for (size_t k = 0; k < before.size(); ++k) {
-    const fs::path& item = R.List.Items[k];
+    const fs::path item = R.List.Items()[k];
     EXPECT_EQ((std::vector<std::string>{Cell(item, qm::ColName), Cell(item, qm::ColVersion), Cell(item, qm::ColHidden),
                                         Cell(item, qm::ColRemoves), Cell(item, qm::ColOutcome)}),
               before[k]);
@@ -131,8 +131,8 @@ TEST_F(RowsTest, RemovedDrawingsAreForgottenAndAddedAgainInspectedAfresh) {
   std::vector<fs::path> files;
   for (int k = 0; k < 30; ++k) files.push_back(Put("d" + std::to_string(k) + ".jww", HiddenGroupDrawing(600)));
   R.Form1.Button1Click(files);
-  R.List.Sel.assign(30, true);
-  R.List.Index = 0;
+  R.List.SelectAll(true);
+  R.List.SetIndex(0);
   EXPECT_TRUE(R.Form1.Button2Click());  // most are not inspected yet
   EXPECT_EQ(R.List.Count(), 0);
   EXPECT_EQ(R.Form1.Uninspected(), 0);
@@ -156,15 +156,15 @@ TEST_F(RowsTest, SortingByAColumnOrdersTheRowsAndKeepsTheSelection) {
   const fs::path d = Put("D.jww", HiddenGroupDrawing(700));
   R.Form1.Button1Click({b, c, a, d});
   Settle();
-  R.List.Sel = {false, false, true, false};  // a
-  R.List.Index = 2;
+  R.List.Select(std::vector<bool>{false, false, true, false});  // a
+  R.List.SetIndex(2);
 
   EXPECT_TRUE(R.Form1.SortBy(qm::ColName));
   EXPECT_EQ(Names(), (std::vector<std::string>{"a.jww", "b.jww", "c.jww", "D.jww"}));
   EXPECT_EQ(R.List.SelectedIndices(), std::vector<int>{0});
-  EXPECT_EQ(R.List.Index, 0);
+  EXPECT_EQ(R.List.Index(), 0);
   EXPECT_TRUE(R.Form1.SortBy(qm::ColName));  // again: descending
-  EXPECT_FALSE(R.Form1.SortAscending());
+  EXPECT_FALSE(R.Form1.ListBox1().SortAscending());
   EXPECT_EQ(Names(), (std::vector<std::string>{"D.jww", "c.jww", "b.jww", "a.jww"}));
   EXPECT_TRUE(R.Form1.SortBy(qm::ColRemoves));  // nothing hidden first, then by elements
   EXPECT_EQ(Names(), (std::vector<std::string>{"c.jww", "D.jww", "b.jww", "a.jww"}));
@@ -173,7 +173,7 @@ TEST_F(RowsTest, SortingByAColumnOrdersTheRowsAndKeepsTheSelection) {
   EXPECT_EQ(R.List.SelectedIndices(), std::vector<int>{1});
   EXPECT_FALSE(R.Form1.SortBy(qm::ColumnCount));
   R.Form1.Button1Click({Put("e.jww", Visible())});
-  EXPECT_EQ(R.Form1.SortColumn(), -1);  // appended at the end: no longer sorted
+  EXPECT_EQ(R.Form1.ListBox1().SortColumn(), -1);  // appended at the end: no longer sorted
 
   // Convert walks the list as sorted; sorting is refused while it runs.
   R.Extra = [&](int call) {
@@ -238,7 +238,7 @@ TEST_F(RowsTest, PathsHandedOverDuringABatchAreListedWhenItIsOver) {
     return true;
   };
   R.Form1.Button3Click();
-  EXPECT_EQ(R.List.Items, (std::vector<fs::path>{a, b}));
+  EXPECT_EQ(R.List.Items(), (std::vector<fs::path>{a, b}));
   EXPECT_EQ(R.Form1.Results().size(), 1u);
   EXPECT_NE(R.Form1.RowOf(b), nullptr);
 
@@ -252,7 +252,7 @@ TEST_F(RowsTest, PathsHandedOverDuringABatchAreListedWhenItIsOver) {
 // each, after its three lines.
 TEST(ResultReportTest, ReasonsFollowTheFilesTheyBelongTo) {
   rig::TFakeView view;
-  qm::TPlainBounds bounds(0, 0, 10, 10);
+  rig::TFakeBounds bounds(0, 0, 10, 10);
   qm::TForm2 form(view, bounds);
   EXPECT_EQ(form.DisplayLines(), std::vector<std::string>{"RE1"});
   auto result = [](const std::string& source, qm::TOutcome outcome, const std::string& path,

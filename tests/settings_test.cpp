@@ -38,7 +38,7 @@ class SettingsTest : public ::testing::Test {
 TEST_F(SettingsTest, ReadsTheTenLinesInOrder) {
   Load("10\r\n20\r\n500\r\n400\r\n300\r\n-30\r\n40\r\n600\r\n450\r\n/data/drawings/\r\n");
   EXPECT_EQ(Main(), (std::vector<int>{10, 20, 500, 400}));
-  EXPECT_EQ(R.List.ListWidth, 300);
+  EXPECT_EQ(R.List.ListWidth(), 300);
   EXPECT_EQ(Result(), (std::vector<int>{-30, 40, 600, 450}));
   EXPECT_EQ(R.Form1.LastFolder, fs::path("/data/drawings/"));
 }
@@ -48,7 +48,7 @@ TEST_F(SettingsTest, ClampsTheListWidthAndTakesBadNumbersAsZero) {
                                                           {"2000", 2000}, {"-3", 20},      {"", 20},    {"21", 21}};
   for (const auto& [line5, width] : cases) {
     Load("left\r\n7\r\n8\r\n9\r\n" + line5 + "\r\n1\r\n2\r\n3\r\n4\r\n/f/\r\n");
-    EXPECT_EQ(R.List.ListWidth, width) << line5;
+    EXPECT_EQ(R.List.ListWidth(), width) << line5;
     EXPECT_EQ(R.MainBounds.Left(), 0);
     EXPECT_EQ(R.MainBounds.Top(), 7);
   }
@@ -59,14 +59,14 @@ TEST_F(SettingsTest, NoFileKeepsTheDesignedGeometryAndStartsInTheProgramFolder) 
   R.Form1.LoadSettings(Dir / "none.dat");
   EXPECT_EQ(Main(), (std::vector<int>{192, 107, 478, 264}));
   EXPECT_EQ(Result(), (std::vector<int>{222, 129, 456, 293}));
-  EXPECT_EQ(R.List.ListWidth, 176);
+  EXPECT_EQ(R.List.ListWidth(), 176);
   EXPECT_EQ(R.Form1.LastFolder, fs::path("/prog/"));
 }
 
 TEST_F(SettingsTest, LinesPastTheEndOfAShortFileReadEmpty) {
   Load("1\r\n2\r\n3\r\n");
   EXPECT_EQ(Main(), (std::vector<int>{1, 2, 3, 0}));
-  EXPECT_EQ(R.List.ListWidth, 20);
+  EXPECT_EQ(R.List.ListWidth(), 20);
   EXPECT_EQ(Result(), (std::vector<int>{0, 0, 0, 0}));
   EXPECT_EQ(R.Form1.LastFolder, fs::path());
 }
@@ -84,7 +84,7 @@ TEST_F(SettingsTest, WritesTenCrLfLinesThatReadBackTheSame) {
   R.MainBounds.SetTop(-7);
   R.MainBounds.SetWidth(800);
   R.MainBounds.SetHeight(600);
-  R.List.ListWidth = 250;
+  R.List.SetListWidth(250);
   R.ResultBounds.SetLeft(-1);
   R.ResultBounds.SetTop(0);
   R.Form1.LastFolder = qm::PathFromUtf8("/data/図面/");
@@ -97,7 +97,7 @@ TEST_F(SettingsTest, WritesTenCrLfLinesThatReadBackTheSame) {
   other.Form1.LoadSettings(Dat);
   EXPECT_EQ(other.MainBounds.Left(), -5);
   EXPECT_EQ(other.MainBounds.Height(), 600);
-  EXPECT_EQ(other.List.ListWidth, 250);
+  EXPECT_EQ(other.List.ListWidth(), 250);
   EXPECT_EQ(other.ResultBounds.Width(), 456);
   EXPECT_EQ(other.Form1.LastFolder, R.Form1.LastFolder);
 }
@@ -165,7 +165,7 @@ TEST_F(SettingsTest, AReadOnlyProgramFolderKeepsTheSettingsInTheUsersFolder) {
   // As an ordinary user (no permission stops the superuser).
   EXPECT_TRUE(testutil::RunAsOrdinaryUser([&] {
     rig::TRig first;
-    first.Form1.AppDataFolder = user;
+    first.Form1.Setup.UserFolder = user;
     first.Form1.FormShow(app / "Quillmark.exe");
     // Read from beside the program while the user's folder holds none.
     const bool seeded = first.MainBounds.Left() == 11 && first.Form1.SettingsPath() == saved;
@@ -173,7 +173,7 @@ TEST_F(SettingsTest, AReadOnlyProgramFolderKeepsTheSettingsInTheUsersFolder) {
     first.Form1.View.Maximized = true;
     first.Form1.FormClose();
     rig::TRig second;
-    second.Form1.AppDataFolder = user;
+    second.Form1.Setup.UserFolder = user;
     second.Form1.FormShow(app / "Quillmark.exe");
     const bool kept = second.MainBounds.Left() == 33 && second.MainBounds.Top() == 12 && second.Form1.View.Maximized;
     second.Form1.FormClose();
@@ -188,7 +188,7 @@ TEST_F(SettingsTest, AReadOnlyProgramFolderKeepsTheSettingsInTheUsersFolder) {
   // Once the user's folder holds settings they are read first and kept
   // there, even when the program folder can be written again.
   rig::TRig third;
-  third.Form1.AppDataFolder = user;
+  third.Form1.Setup.UserFolder = user;
   third.Form1.FormShow(app / "Quillmark.exe");
   EXPECT_EQ(third.MainBounds.Left(), 33);
   EXPECT_EQ(third.Form1.SettingsPath(), saved);
@@ -277,7 +277,7 @@ TEST_F(ListTest, AddListsExistingJwwFilesOnceIgnoringCase) {
   const auto other = Touch("plan.jw_"), text = Touch("plan.txt");
   fs::create_directory(Dir / "x.jww");
   EXPECT_TRUE(R.Form1.Button1Click({plan, plan, upper, other, text, Dir / "missing.jww", Dir / "x.jww", mixed}));
-  EXPECT_EQ(R.List.Items, (std::vector<fs::path>{plan, mixed}));
+  EXPECT_EQ(R.List.Items(), (std::vector<fs::path>{plan, mixed}));
   EXPECT_EQ(R.Form1.LastFolder, Dir.Path() / "");
   EXPECT_TRUE(R.Form1.Button1Click({upper}));
   EXPECT_EQ(R.List.Count(), 2);
@@ -286,7 +286,7 @@ TEST_F(ListTest, AddListsExistingJwwFilesOnceIgnoringCase) {
   const auto sub = Touch("sub/c.jww");
   EXPECT_TRUE(R.Form1.Button1Click({Dir / "other" / "gone.jww", sub}));
   EXPECT_EQ(R.Form1.LastFolder, Dir / "other" / "");
-  EXPECT_EQ(R.List.Items.back(), sub);
+  EXPECT_EQ(R.List.Items().back(), sub);
   R.Form1.Button1Click({});  // cancelled
   EXPECT_EQ(R.Form1.LastFolder, Dir / "other" / "");
   EXPECT_EQ(R.List.Count(), 3);
@@ -297,22 +297,22 @@ TEST_F(ListTest, DropSkipsEmptyNamesAndFollowsTheAddRules) {
   fs::create_directory(Dir / "folder.jww");
   R.Form1.LastFolder = "/kept/";
   EXPECT_TRUE(R.Form1.WMDropFiles({fs::path(), a, fs::path(), Dir / "folder.jww", Dir / "A.JWW", b, Touch("c.doc")}));
-  EXPECT_EQ(R.List.Items, (std::vector<fs::path>{a, b}));
+  EXPECT_EQ(R.List.Items(), (std::vector<fs::path>{a, b}));
   EXPECT_EQ(R.Form1.LastFolder, fs::path("/kept/"));
 }
 
 TEST_F(ListTest, DeleteRemovesTheSelectedItemsWhenThereIsACurrentItem) {
   const std::vector<fs::path> five = {"/d/0.jww", "/d/1.jww", "/d/2.jww", "/d/3.jww", "/d/4.jww"};
   R.List.Set(five);
-  R.List.Sel = {false, true, true, false, true};
-  R.List.Index = -1;
+  R.List.Select(std::vector<bool>{false, true, true, false, true});
+  R.List.SetIndex(-1);
   EXPECT_TRUE(R.Form1.Button2Click());
-  EXPECT_EQ(R.List.Items, five);
-  R.List.Index = 2;
+  EXPECT_EQ(R.List.Items(), five);
+  R.List.SetIndex(2);
   EXPECT_TRUE(R.Form1.Button2Click());
-  EXPECT_EQ(R.List.Items, (std::vector<fs::path>{"/d/0.jww", "/d/3.jww"}));
+  EXPECT_EQ(R.List.Items(), (std::vector<fs::path>{"/d/0.jww", "/d/3.jww"}));
   R.List.Clear();
-  R.List.Index = 0;
+  R.List.SetIndex(0);
   EXPECT_TRUE(R.Form1.Button2Click());
   EXPECT_EQ(R.List.Count(), 0);
 }
@@ -329,12 +329,12 @@ TEST_F(SettingsTest, ShowSetsUpAPrivateWorkFolderAndCloseRemovesItAndSavesTheSet
   EXPECT_EQ(R.Form1.ProgramFolder, app / "");
   EXPECT_EQ(R.Form1.SettingsPath(), app / "Quillmark.dat");
   EXPECT_EQ(Main(), (std::vector<int>{11, 12, 613, 414}));
-  EXPECT_EQ(R.List.ListWidth, 215);
+  EXPECT_EQ(R.List.ListWidth(), 215);
   EXPECT_EQ(R.Form1.LastFolder, fs::path("/x/"));
   EXPECT_EQ(R.List.Count(), 0);
   ASSERT_NE(R.Form1.Document, nullptr);
   const fs::path work = R.Form1.RunFolder();
-  EXPECT_EQ(WorkFolder, app / "TEMP");
+  EXPECT_EQ(R.Form1.WorkFolder(), app / "TEMP");
   EXPECT_EQ(work.parent_path(), app / "TEMP");
   EXPECT_TRUE(fs::is_regular_file(work / std::string(qm::WorkFolderMarker)));
   EXPECT_TRUE(work.filename().string().starts_with("quillmark-" + std::to_string(qm::ProcessId()) + "-"));
@@ -377,8 +377,8 @@ TEST_F(SettingsTest, AnInstalledCopyKeepsItsSettingsWithTheUserAndItsWorkInTemp)
   const fs::path app = Dir / "app", user = Dir / "user";
   fs::create_directory(app);
   testutil::WriteAll(app / "Quillmark.dat", Bytes("11\r\n12\r\n613\r\n414\r\n215\r\n16\r\n17\r\n518\r\n319\r\n/x/\r\n"));
-  R.Form1.AppDataFolder = user;
-  R.Form1.InstalledCopy = true;
+  R.Form1.Setup.UserFolder = user;
+  R.Form1.Setup.InstalledCopy = true;
   R.Form1.FormShow(app / "Quillmark");
   EXPECT_EQ(R.Form1.SettingsPath(), user / "Quillmark" / "Quillmark.dat");
   EXPECT_EQ(Main(), (std::vector<int>{192, 107, 478, 264}));  // not the file beside the exe

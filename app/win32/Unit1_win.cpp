@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "messages.h"
+#include "pane.h"
 #include "texts_win.h"
 #include "textconv.h"
 #include "wintext_win.h"
@@ -49,13 +50,6 @@ std::filesystem::path UserAppData() {
   if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path)))
     return std::filesystem::path(path);
   return {};
-}
-
-std::wstring HexDigit(int n) { return std::wstring(1, L"0123456789ABCDEF"[n & 15]); }
-
-// A hidden group or layer as the pane names it: "グループ 2", "レイヤ 0-4".
-std::wstring LayerLabel(const THiddenLayer& h) {
-  return h.Layer < 0 ? L"グループ " + HexDigit(h.Group) : L"レイヤ " + HexDigit(h.Group) + L"-" + HexDigit(h.Layer);
 }
 
 void SetCell(HWND list, int row, int column, const std::wstring& text) {
@@ -197,10 +191,7 @@ LRESULT TNotesWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
 // The main window.
 
 TMainWindow::TMainWindow(TForm2& form2, TResultWindow& resultWindow)
-    : ResultWindow_(resultWindow),
-      Bounds_(*this),
-      Form1_(ListBox1_, StatusBar1_, *this, Bounds_, form2, *this),
-      Runner_(*this) {}
+    : ResultWindow_(resultWindow), Bounds_(*this), Form1_(StatusBar1_, Bounds_, form2), Runner_(*this) {}
 
 TMainWindow::~TMainWindow() {
   if (Font_) DeleteObject(Font_);
@@ -219,23 +210,21 @@ bool TMainWindow::Create() {
 
   // Created in Tab order: the list, the buttons, the pane, the top strip.
   Label1_.Create(Hwnd_, IdLabel1, Text::Label1);
-  ListBox1_.Create(Hwnd_, IdListBox1);
+  ListBox1_.Create(Hwnd_, IdListBox1, Form1_.ListBox1());
   for (int c = 0; c < ColumnCount; ++c) ListBox1_.AddColumn(Widen(ColumnTitle(c)), Scale(DesignColumnWidth(c), Dpi_));
-  ListBox1_.TextOf = [this](const std::filesystem::path& item, int column) {
-    if (const TRow* row = Form1_.RowOf(item)) return CellText(*row, column);
-    TRow bare;
-    bare.Path = item;
-    return column == ColName || column == ColFolder ? CellText(bare, column) : std::string();
-  };
-  ListBox1_.TipOf = [this](const std::filesystem::path& item) {
-    std::string tip = PathToUtf8(item);
-    if (const TRow* row = Form1_.RowOf(item))
-      if (const std::string outcome = CellText(*row, ColOutcome); !outcome.empty()) tip += "\r\n" + outcome;
+  ListBox1_.TextOf = [](const TRow& row, int column) { return CellText(row, column); };
+  ListBox1_.TipOf = [](const TRow& row) {
+    std::string tip = PathToUtf8(row.Path);
+    if (const std::string outcome = CellText(row, ColOutcome); !outcome.empty()) tip += "\r\n" + outcome;
     return tip;
   };
-  ListBox1_.WidthOf = [this] { return ListWidth96(); };
-  ListBox1_.OnSetWidth = [this](int width) { SetListWidth96(width); };
-  ListBox1_.OnRowsChanged = [this] { RowsChanged(); };
+  ListBox1_.OnKeyDown = [this](UINT key) { OnListKey(key); };
+  ListBox1_.OnColumnClick = [this](int column) {
+    if (Form1_.SortBy(column)) ShowSortArrow();
+  };
+  ListBox1_.OnSelectionChanged = [this] { UpdatePane(false); };
+  Form1_.ListBox1().Changed = [this](TFileList::TChange change) { ListChanged(change); };
+  Form1_.OnBatch = [this](TBatchStep step, int index, const TFileResult*) { BatchStep(step, index); };
   Splitter1_.Create(Hwnd_, IdSplitter1);
   Splitter1_.OnDrag = [this](int x) {
     RECT rc{};
@@ -256,7 +245,7 @@ bool TMainWindow::Create() {
   PaneTitle_.Create(Hwnd_, IdPaneTitle, L"");
   SetWindowLongW(PaneTitle_.Hwnd(), GWL_STYLE, GetWindowLongW(PaneTitle_.Hwnd(), GWL_STYLE) | SS_ENDELLIPSIS);
   Preview_.Create(Hwnd_, IdPreview);
-  PaneNotes_.Create(Hwnd_, IdPaneNotes, Text::PaneHint);
+  PaneNotes_.Create(Hwnd_, IdPaneNotes, Widen(Msg::PaneHint));
   Layers_.Create(Hwnd_, IdLayers, WC_LISTVIEWW, L"",
                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER | LVS_SHOWSELALWAYS,
                  WS_EX_CLIENTEDGE);
@@ -272,6 +261,13 @@ bool TMainWindow::Create() {
   }
   AddFolder_.Create(Hwnd_, IdAddFolder, Text::AddFolderButton);
   Help_.Create(Hwnd_, IdHelp, Text::HelpButton);
+  Button1_.OnClick = [this] { Button1Click(); };
+  Button2_.OnClick = [this] { Button2Click(); };
+  Button3_.OnClick = [this] { Button3Click(); };
+  Button4_.OnClick = [this] { Button4Click(); };
+  AddFolder_.OnClick = [this] { AddFolderClick(); };
+  Help_.OnClick = [this] { Notes_.Show(); };
+  Stop_.OnClick = [this] { Form1_.StopBatch(); };
   StatusBar1_.Create(Hwnd_, IdStatusBar1);
   StatusBar1_.SetSimpleText(std::string(Msg::IdleHint));
   Notes_.Create(Hwnd_);
@@ -286,12 +282,14 @@ bool TMainWindow::Create() {
 
 void TMainWindow::Show(const std::filesystem::path& executable, int showCommand,
                        const std::vector<std::filesystem::path>& paths) {
-  Form1_.AppDataFolder = AppDataFolder.empty() ? UserAppData() : AppDataFolder;
-  Form1_.InstalledCopy = InstalledCopy;
-  Form1_.InspectionsReady = [hwnd = Hwnd_] { PostMessageW(hwnd, WmInspected, 0, 0); };
-  Form1_.BatchRunner = &Runner_;
-  Form1_.BatchWorkers = 0;
+  TFormSetup& setup = Form1_.Setup;
+  setup.UserFolder = AppDataFolder.empty() ? UserAppData() : AppDataFolder;
+  setup.InstalledCopy = InstalledCopy;
+  setup.InspectionsReady = [hwnd = Hwnd_] { PostMessageW(hwnd, WmInspected, 0, 0); };
+  setup.BatchRunner = &Runner_;
+  setup.BatchWorkers = 0;
   Form1_.FormShow(executable);
+  SetListWidth96(Form1_.ListBox1().Width());
   ApplyView();
   BringIntoView(Hwnd_);
   BringIntoView(ResultWindow_.Hwnd());
@@ -319,6 +317,7 @@ void TMainWindow::ApplyView() {
 }
 
 void TMainWindow::KeepView() {
+  Form1_.ListBox1().SetWidth(ListWidth96());
   TViewSettings& view = Form1_.View;
   view.Maximized = IsZoomed(Hwnd_) != 0;
   view.ColumnWidths.clear();
@@ -459,10 +458,11 @@ void TMainWindow::SetBusy(bool busy) {
 // The drawing the pane shows: the focused one when it is selected, else the
 // first selected one.
 std::filesystem::path TMainWindow::PaneItem() const {
-  HWND list = ListBox1_.Hwnd();
-  auto focused = SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED | LVNI_SELECTED);
-  if (focused < 0) focused = SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
-  return focused < 0 ? std::filesystem::path() : ListBox1_.Item(static_cast<int>(focused));
+  const TFileList& list = Form1_.ListBox1();
+  const int current = list.ItemIndex();
+  if (current >= 0 && list.Selected(current)) return list.Item(current);
+  const std::vector<int> selected = list.SelectedIndices();
+  return selected.empty() ? std::filesystem::path() : list.Item(selected.front());
 }
 
 void TMainWindow::UpdatePane(bool force) {
@@ -472,41 +472,28 @@ void TMainWindow::UpdatePane(bool force) {
   if (!force && key == PaneKey_) return;
   PaneKey_ = std::move(key);
 
-  HWND layers = Layers_.Hwnd();
-  SendMessageW(layers, WM_SETREDRAW, FALSE, 0);
-  SendMessageW(layers, LVM_DELETEALLITEMS, 0, 0);
-  if (!row) {
-    PaneTitle_.SetText(L"");
-    PaneNotes_.SetText(Text::PaneHint);
+  const TPaneText pane = PaneText(row);
+  PaneTitle_.SetText(Widen(pane.Title));
+  PaneNotes_.SetText(Widen(pane.Notes));
+  if (!pane.Picture) {
     Preview_.Show(nullptr);
   } else {
     Form1_.RequestPreview(item);  // drawn by the inspector's workers, before what waits
     ShowPreview();
-    PaneTitle_.SetText(Widen(CellText(*row, ColName)));
-    if (!row->Inspected) {
-      PaneNotes_.SetText(Text::PaneInspecting);
-    } else {
-      const TFileResult& i = row->Inspection;
-      std::string notes;
-      if (i.Facts.Version > 0) notes = "Ver." + VersionText(i.Facts.Version) + "　";
-      if (i.Facts.Read == TRead::Whole) notes += "削除するもの：" + CellText(*row, ColRemoves);
-      if (const std::string outcome = CellText(*row, ColOutcome); !outcome.empty()) notes += "\n" + outcome;
-      PaneNotes_.SetText(Widen(notes));
-      int n = 0;
-      for (const auto* list : {&i.Facts.HiddenGroups, &i.Facts.HiddenLayers}) {
-        for (const THiddenLayer& h : *list) {
-          const std::wstring label = LayerLabel(h);
-          LVITEMW it{};
-          it.mask = LVIF_TEXT;
-          it.iItem = n;
-          it.pszText = const_cast<wchar_t*>(label.c_str());
-          SendMessageW(layers, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it));
-          SetCell(layers, n, 1, h.Name.empty() ? std::wstring(Text::NoName) : Widen(Printable(h.Name)));
-          SetCell(layers, n, 2, i.Facts.Read == TRead::Whole ? std::to_wstring(h.Elements) : std::wstring());
-          ++n;
-        }
-      }
-    }
+  }
+  HWND layers = Layers_.Hwnd();
+  SendMessageW(layers, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(layers, LVM_DELETEALLITEMS, 0, 0);
+  for (size_t n = 0; n < pane.Layers.size(); ++n) {
+    const TPaneText::TLayerRow& layer = pane.Layers[n];
+    const std::wstring label = Widen(layer.Label);
+    LVITEMW it{};
+    it.mask = LVIF_TEXT;
+    it.iItem = static_cast<int>(n);
+    it.pszText = const_cast<wchar_t*>(label.c_str());
+    SendMessageW(layers, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it));
+    SetCell(layers, static_cast<int>(n), 1, Widen(layer.Name));
+    SetCell(layers, static_cast<int>(n), 2, Widen(layer.Elements));
   }
   SendMessageW(layers, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(layers, nullptr, TRUE);
@@ -515,6 +502,23 @@ void TMainWindow::UpdatePane(bool force) {
 // What the rows show has changed: they are painted again a few times a
 // second at most, so that a thousand drawings coming in keep the processor
 // for their inspection rather than for painting.
+// What the model of the list says has changed.
+void TMainWindow::ListChanged(TFileList::TChange change) {
+  switch (change) {
+    case TFileList::TChange::Items:
+      ListBox1_.Reload();
+      ShowSortArrow();
+      UpdatePane(false);
+      break;
+    case TFileList::TChange::Rows:
+      RowsChanged();
+      break;
+    case TFileList::TChange::Selection:
+      ListBox1_.ShowSelection();
+      break;
+  }
+}
+
 void TMainWindow::RowsChanged() {
   const ULONGLONG now = GetTickCount64(), since = now - LastRepaint_;
   if (since >= RepaintEvery) {
@@ -544,35 +548,19 @@ void TMainWindow::ShowSortArrow() {
     item.mask = HDI_FORMAT;
     SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&item));
     item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
-    if (c == Form1_.SortColumn()) item.fmt |= Form1_.SortAscending() ? HDF_SORTUP : HDF_SORTDOWN;
+    const TFileList& list = Form1_.ListBox1();
+    if (c == list.SortColumn()) item.fmt |= list.SortAscending() ? HDF_SORTUP : HDF_SORTDOWN;
     SendMessageW(header, HDM_SETITEMW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&item));
   }
 }
 
-bool TMainWindow::OnListNotify(const NMHDR& header, LRESULT& result) {
-  if (ListBox1_.Notify(header, result)) return true;
-  if (header.hwndFrom != ListBox1_.Hwnd()) return false;
-  switch (header.code) {
-    case LVN_KEYDOWN: {
-      const auto& key = reinterpret_cast<const NMLVKEYDOWN&>(header);
-      if (key.wVKey == VK_DELETE) {
-        Button2Click();
-      } else if (key.wVKey == 'A' && (GetKeyState(VK_CONTROL) & 0x8000)) {
-        ListBox1_.SelectAll();
-      }
-      result = 0;
-      return true;
-    }
-    case LVN_COLUMNCLICK:
-      if (Form1_.SortBy(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem)) ShowSortArrow();
-      result = 0;
-      return true;
-    case LVN_ITEMCHANGED:
-      if (reinterpret_cast<const NMLISTVIEW&>(header).uChanged & LVIF_STATE) UpdatePane(false);
-      result = 0;
-      return true;
-    default:
-      return false;
+void TMainWindow::OnListKey(UINT key) {
+  TFileList& list = Form1_.ListBox1();
+  if (key == VK_DELETE) {
+    Button2Click();
+  } else if (key == 'A' && (GetKeyState(VK_CONTROL) & 0x8000)) {
+    list.SetAllSelected(true);
+    if (list.ItemIndex() < 0 && list.Count() > 0) list.SetItemIndex(0);
   }
 }
 
@@ -593,7 +581,6 @@ void TMainWindow::Button1Click() {
               OFN_EXPLORER | OFN_NOCHANGEDIR;
   if (!GetOpenFileNameW(&ofn)) return;  // cancelled
   Form1_.Button1Click(ChosenFiles(buffer.data()));
-  ShowSortArrow();  // new items come last: the list is no longer sorted
 }
 
 void TMainWindow::AddFolderClick() {
@@ -613,7 +600,6 @@ void TMainWindow::AddFolderClick() {
   if (!named) return;
   folder.resize(wcslen(folder.c_str()));
   Form1_.AddFolder(std::filesystem::path(folder));
-  ShowSortArrow();
 }
 
 void TMainWindow::Button2Click() {
@@ -623,8 +609,7 @@ void TMainWindow::Button2Click() {
 
 void TMainWindow::Button3Click() {
   Form1_.Button3Click();
-  ShowSortArrow();  // what a second start handed over meanwhile came last
-  if (Form1_.CloseRequested()) PostMessageW(Hwnd_, WM_CLOSE, 0, 0);
+  if (Closing_.CloseAfterBatch()) PostMessageW(Hwnd_, WM_CLOSE, 0, 0);
 }
 
 void TMainWindow::Button4Click() { SendMessageW(Hwnd_, WM_CLOSE, 0, 0); }
@@ -641,7 +626,6 @@ void TMainWindow::WMDropFiles(HDROP drop) {
   }
   DragFinish(drop);
   Form1_.WMDropFiles(names);  // refused while a batch runs
-  ShowSortArrow();
 }
 
 void TMainWindow::Close() {
@@ -654,24 +638,30 @@ void TMainWindow::Close() {
   DestroyWindow(Hwnd_);
 }
 
-void TMainWindow::BatchStarted(int count) {
-  Total_ = count;
-  ProgressBar1_.SetRange(count);
-  ProgressBar1_.SetPosition(0);
-  ProgressText_.SetText(L"");
-  SetBusy(true);
+// The batch's steps: the busy state and the progress. With several files
+// in flight, the text names the last one started and the bar counts the
+// files finished.
+void TMainWindow::BatchStep(TBatchStep step, int index) {
+  const TBatchProgress& progress = Form1_.Progress();
+  switch (step) {
+    case TBatchStep::Started:
+      ProgressBar1_.SetRange(progress.Total);
+      ProgressBar1_.SetPosition(0);
+      ProgressText_.SetText(L"");
+      SetBusy(true);
+      break;
+    case TBatchStep::FileStarted:
+      ProgressText_.SetText(std::to_wstring(index + 1) + L" / " + std::to_wstring(progress.Total) + L"\r\n" +
+                            Widen(Printable(PathToUtf8(progress.LastStartedName.filename()))));
+      break;
+    case TBatchStep::FileFinished:
+      ProgressBar1_.SetPosition(progress.Finished);
+      break;
+    case TBatchStep::Finished:
+      SetBusy(false);
+      break;
+  }
 }
-
-// With several files in flight, the text names the last one started and the
-// bar counts the files finished.
-void TMainWindow::FileStarted(int index, const std::filesystem::path& name) {
-  ProgressText_.SetText(std::to_wstring(index + 1) + L" / " + std::to_wstring(Total_) + L"\r\n" +
-                        Widen(Printable(PathToUtf8(name.filename()))));
-}
-
-void TMainWindow::FileFinished(int index, const TFileResult&) { ProgressBar1_.SetPosition(index + 1); }
-
-void TMainWindow::BatchFinished(bool) { SetBusy(false); }
 
 void TMainWindow::Wake() { PostMessageW(Hwnd_, WmBatchCall, 0, 0); }
 
@@ -693,26 +683,9 @@ void TMainWindow::RunUntil(const std::function<bool()>& done) {
 
 LRESULT TMainWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_COMMAND:
-      if (HIWORD(wParam) == BN_CLICKED) {
-        switch (LOWORD(wParam)) {
-          case IdButton1: Button1Click(); return 0;
-          case IdButton2: Button2Click(); return 0;
-          case IdButton3: Button3Click(); return 0;
-          case IdButton4: Button4Click(); return 0;
-          case IdAddFolder: AddFolderClick(); return 0;
-          case IdHelp: Notes_.Show(); return 0;
-          case IdStop: Form1_.StopBatch(); return 0;
-          case IDCANCEL: Form1_.StopBatch(); return 0;  // Esc
-          default: break;
-        }
-      }
+    case WM_COMMAND:  // the controls' own commands reach them through TWindow
+      if (LOWORD(wParam) == IDCANCEL && !lParam) Form1_.StopBatch();  // Esc
       break;
-    case WM_NOTIFY: {
-      LRESULT result = 0;
-      if (OnListNotify(*reinterpret_cast<const NMHDR*>(lParam), result)) return result;
-      break;
-    }
     case WM_HELP:  // F1
       Notes_.Show();
       return TRUE;
@@ -721,73 +694,26 @@ LRESULT TMainWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
       ShowPreview();
       return 0;
     case WM_TIMER:
-      if (wParam == RepaintTimerId) {
-        KillTimer(Hwnd_, RepaintTimerId);
-        RepaintTimer_ = 0;
-        LastRepaint_ = GetTickCount64();
-        InvalidateRect(ListBox1_.Hwnd(), nullptr, FALSE);
-        UpdatePane(false);
-        return 0;
-      }
-      break;
-    case WmBatchCall:
-      // While the user is asked whether to stop and close, the batch waits.
-      if (Asking_) {
-        CallWaiting_ = true;
-        return 0;
-      }
-      Runner_.Deliver();
+      if (wParam != RepaintTimerId) break;
+      KillTimer(Hwnd_, RepaintTimerId);
+      RepaintTimer_ = 0;
+      LastRepaint_ = GetTickCount64();
+      InvalidateRect(ListBox1_.Hwnd(), nullptr, FALSE);
+      UpdatePane(false);
       return 0;
-    case WM_COPYDATA: {
-      const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-      if (!data || data->dwData != PathsTag || !Shown_ || Closed_) return FALSE;
-      const auto* text = static_cast<const wchar_t*>(data->lpData);
-      const size_t units = data->cbData / sizeof(wchar_t);
-      std::vector<std::filesystem::path> paths;
-      for (size_t at = 0; at < units;) {
-        const auto end = static_cast<size_t>(std::find(text + at, text + units, L'\0') - text);
-        if (end > at) paths.emplace_back(std::wstring(text + at, end - at));
-        at = end + 1;
-      }
-      Form1_.AddPaths(paths);  // once the batch is over, when one runs
-      ShowSortArrow();
-      return TRUE;
-    }
+    case WmBatchCall:
+      if (Closing_.MayDeliver()) Runner_.Deliver();  // else after the user's answer
+      return 0;
+    case WM_COPYDATA:
+      return TakeHandedOver(reinterpret_cast<const COPYDATASTRUCT*>(lParam)) ? TRUE : FALSE;
     case WM_DROPFILES:
       WMDropFiles(reinterpret_cast<HDROP>(wParam));
       return 0;
     case WM_CLOSE:
-      // A close while the report is shown waits for it; during a batch the
-      // user is asked, and the batch ends after the file in progress.
-      if (ResultWindow_.Modal()) return 0;
-      if (Form1_.Busy()) {
-        if (Form1_.CloseRequested() || Asking_) return 0;  // asked already
-        Asking_ = true;
-        const int answer = MessageBoxW(Hwnd_, Text::ConfirmClose, Widen(Msg::AppTitle).c_str(),
-                                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
-        Asking_ = false;
-        if (answer == IDYES) {
-          Form1_.Button4Click();  // remembered: the window closes when the batch is over (Button3Click)
-          Form1_.StopBatch();
-        }
-        if (std::exchange(CallWaiting_, false)) Runner_.Deliver();
-        return 0;
-      }
-      if (Form1_.Button4Click()) Close();
+      CloseAsked();
       return 0;
     case WM_ENDSESSION:
-      if (wParam && Shown_ && !Closed_) {
-        Closed_ = true;
-        KeepView();
-        if (Form1_.Busy()) {
-          // The batch's thread still holds the document: only the settings
-          // are kept, the session ends with the process.
-          Form1_.StopBatch();
-          Form1_.SaveAllSettings();
-        } else {
-          Form1_.FormClose();
-        }
-      }
+      if (wParam && Shown_ && !Closed_) SessionEnds();
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
@@ -803,14 +729,9 @@ LRESULT TMainWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
       MoveToSuggestedRect(Hwnd_, lParam);
       Layout();
       return 0;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(Hwnd_, &ps);
-      RECT panel = Panel3_;
-      DrawEdge(dc, &panel, BDR_RAISEDINNER, BF_RECT);
-      EndPaint(Hwnd_, &ps);
+    case WM_PAINT:
+      PaintPanel3();
       return 0;
-    }
     case WM_CTLCOLORSTATIC:
       SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
@@ -818,6 +739,57 @@ LRESULT TMainWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
   }
   return TWindow::WndProc(message, wParam, lParam);
+}
+
+// What a second start hands over: its paths, listed once the batch is over
+// when one runs.
+bool TMainWindow::TakeHandedOver(const COPYDATASTRUCT* data) {
+  if (!data || data->dwData != PathsTag || !Shown_ || Closed_) return false;
+  const auto* text = static_cast<const wchar_t*>(data->lpData);
+  const size_t units = data->cbData / sizeof(wchar_t);
+  std::vector<std::filesystem::path> paths;
+  for (size_t at = 0; at < units;) {
+    const auto end = static_cast<size_t>(std::find(text + at, text + units, L'\0') - text);
+    if (end > at) paths.emplace_back(std::wstring(text + at, end - at));
+    at = end + 1;
+  }
+  Form1_.AddPaths(paths);
+  return true;
+}
+
+// A close: the rules say whether to close now, not at all, or after asking
+// the user (during a batch, which waits for the answer).
+void TMainWindow::CloseAsked() {
+  switch (Closing_.CloseAsked(ResultWindow_.Modal())) {
+    case TClosing::TDo::Nothing:
+      break;
+    case TClosing::TDo::Close:
+      Close();
+      break;
+    case TClosing::TDo::Ask: {
+      const int answer = MessageBoxW(Hwnd_, Text::ConfirmClose, Widen(Msg::AppTitle).c_str(),
+                                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+      if (Closing_.Answered(answer == IDYES)) Runner_.Deliver();
+      break;
+    }
+  }
+}
+
+void TMainWindow::SessionEnds() {
+  Closed_ = true;
+  KeepView();
+  if (Closing_.SessionEnds() == TClosing::TEnd::SaveSettings)
+    Form1_.SaveAllSettings();  // the batch's thread still holds the document: the session ends with the process
+  else
+    Form1_.FormClose();
+}
+
+void TMainWindow::PaintPanel3() {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(Hwnd_, &ps);
+  RECT panel = Panel3_;
+  DrawEdge(dc, &panel, BDR_RAISEDINNER, BF_RECT);
+  EndPaint(Hwnd_, &ps);
 }
 
 bool HandToRunningWindow(const std::vector<std::filesystem::path>& paths) {

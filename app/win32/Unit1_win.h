@@ -18,6 +18,7 @@
 
 #include "Unit1.h"
 #include "Unit2_win.h"
+#include "closing.h"
 #include "batchthread.h"
 #include "controls_win.h"
 #include "preview_win.h"
@@ -72,7 +73,7 @@ class TNotesWindow : public TWindow {
   HFONT Font_ = nullptr;
 };
 
-class TMainWindow : public TWindow, public IApplication, public IBatchObserver, public IMessageLoop {
+class TMainWindow : public TWindow, public IMessageLoop {
  public:
   static constexpr int MinWidth = 300, MinHeight = 250;  // pixels at 96 DPI
   static constexpr int Panel4Width = 88;                 // the buttons' strip, pixels at 96 DPI
@@ -104,16 +105,6 @@ class TMainWindow : public TWindow, public IApplication, public IBatchObserver, 
   void AddFolderClick();
   void WMDropFiles(HDROP drop);
 
-  // IApplication: the window answers its messages all along (the batch runs
-  // on a thread of its own), so there is nothing to handle here.
-  bool ProcessMessages() override { return true; }
-
-  // IBatchObserver: the busy state, Stop and the progress.
-  void BatchStarted(int count) override;
-  void FileStarted(int index, const std::filesystem::path& name) override;
-  void FileFinished(int index, const TFileResult& result) override;
-  void BatchFinished(bool interrupted) override;
-
   // IMessageLoop: the batch's thread posts its calls here.
   void Wake() override;
   void RunUntil(const std::function<bool()>& done) override;
@@ -131,9 +122,15 @@ class TMainWindow : public TWindow, public IApplication, public IBatchObserver, 
   void KeepView();
   void UpdatePane(bool force);
   void RowsChanged();
+  void ListChanged(TFileList::TChange change);
+  void BatchStep(TBatchStep step, int index);
   void ShowPreview();
   void ShowSortArrow();
-  bool OnListNotify(const NMHDR& header, LRESULT& result);
+  void OnListKey(UINT key);
+  bool TakeHandedOver(const COPYDATASTRUCT* data);
+  void CloseAsked();
+  void SessionEnds();
+  void PaintPanel3();
   // The list's width in the window's normal (not maximised) size, pixels at
   // 96 DPI, as the settings file keeps it; and setting it.
   int ListWidth96() const;
@@ -159,6 +156,7 @@ class TMainWindow : public TWindow, public IApplication, public IBatchObserver, 
   TStatusBar StatusBar1_;
   TNotesWindow Notes_;
   TForm1 Form1_;
+  TClosing Closing_{Form1_};
   TThreadedBatchRunner Runner_;
   HFONT Font_ = nullptr;
   UINT Dpi_ = 96;
@@ -171,8 +169,6 @@ class TMainWindow : public TWindow, public IApplication, public IBatchObserver, 
   bool Closed_ = false;
   UINT_PTR RepaintTimer_ = 0;  // the rows are painted again when it fires
   ULONGLONG LastRepaint_ = 0;
-  bool Asking_ = false;       // the user is asked whether to stop and close
-  bool CallWaiting_ = false;  // a call of the batch waits for the answer
 };
 
 // Hands paths named on a command line to a Quillmark window that runs

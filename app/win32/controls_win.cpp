@@ -115,6 +115,15 @@ bool TWindow::CreateWindowOfClass(const wchar_t* className, DWORD classStyle, HB
 }
 
 LRESULT TWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  // A control's notifications go back to the control, which fires its events.
+  if (message == WM_COMMAND && lParam) {
+    if (TControl* control = TControl::Of(reinterpret_cast<HWND>(lParam)); control && control->OnCommand(HIWORD(wParam)))
+      return 0;
+  } else if (message == WM_NOTIFY && lParam) {
+    const NMHDR& header = *reinterpret_cast<const NMHDR*>(lParam);
+    LRESULT result = 0;
+    if (TControl* control = TControl::Of(header.hwndFrom); control && control->OnNotify(header, result)) return result;
+  }
   return DefWindowProcW(Hwnd_, message, wParam, lParam);
 }
 
@@ -136,13 +145,22 @@ LRESULT CALLBACK TWindow::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARA
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+constexpr wchar_t ControlProperty[] = L"Quillmark.Control";
+
+}  // namespace
+
 bool TControl::Create(HWND parent, int id, const wchar_t* className, std::wstring_view text, DWORD style,
                       DWORD exStyle) {
   const std::wstring t(text);
   Hwnd_ = CreateWindowExW(exStyle, className, t.c_str(), style, 0, 0, 0, 0, parent,
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+  if (Hwnd_) SetPropW(Hwnd_, ControlProperty, this);
   return Hwnd_ != nullptr;
 }
+
+TControl* TControl::Of(HWND hwnd) { return static_cast<TControl*>(GetPropW(hwnd, ControlProperty)); }
 
 std::wstring TControl::Text() const {
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(Hwnd_)) + 1, L'\0');
@@ -165,13 +183,11 @@ void TStatusBar::SetSimpleText(const std::string& text) {
 
 // ---------------------------------------------------------------------------
 
-TListView::~TListView() {
-  if (Hwnd_ && IsWindow(Hwnd_)) SendMessageW(Hwnd_, LVM_DELETEALLITEMS, 0, 0);
-}
-
-bool TListView::Create(HWND parent, int id) {
+bool TListView::Create(HWND parent, int id, TFileList& model) {
+  Model_ = &model;
   if (!TControl::Create(parent, id, WC_LISTVIEWW, L"",
-                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS, WS_EX_CLIENTEDGE))
+                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_OWNERDATA,
+                        WS_EX_CLIENTEDGE))
     return false;
   const DWORD ex = LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP;
   SendMessageW(Hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, ex, ex);
@@ -188,101 +204,30 @@ void TListView::AddColumn(std::wstring_view title, int width) {
   SendMessageW(Hwnd_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(&column));
 }
 
-int TListView::Count() const { return static_cast<int>(SendMessageW(Hwnd_, LVM_GETITEMCOUNT, 0, 0)); }
-
-TListView::TItem* TListView::At(int index) const {
-  LVITEMW item{};
-  item.mask = LVIF_PARAM;
-  item.iItem = index;
-  if (!SendMessageW(Hwnd_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
-  return reinterpret_cast<TItem*>(item.lParam);
-}
-
-std::filesystem::path TListView::Item(int index) const {
-  const TItem* item = At(index);
-  return item ? item->Path : std::filesystem::path();
-}
-
-void TListView::Add(const std::filesystem::path& path) {
-  Owned_.push_back(std::make_unique<TItem>(TItem{path, 0}));
-  LVITEMW item{};
-  item.mask = LVIF_TEXT | LVIF_PARAM;
-  item.iItem = Count();
-  item.pszText = LPSTR_TEXTCALLBACKW;
-  item.lParam = reinterpret_cast<LPARAM>(Owned_.back().get());
-  if (SendMessageW(Hwnd_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) < 0) Owned_.pop_back();
-}
-
-void TListView::Delete(int index) {
-  const TItem* item = At(index);
-  SendMessageW(Hwnd_, LVM_DELETEITEM, static_cast<WPARAM>(index), 0);
-  const auto owned = std::find_if(Owned_.begin(), Owned_.end(), [item](const auto& p) { return p.get() == item; });
-  if (owned == Owned_.end()) return;
-  std::swap(*owned, Owned_.back());
-  Owned_.pop_back();
-}
-
-void TListView::Clear() {
-  SendMessageW(Hwnd_, LVM_DELETEALLITEMS, 0, 0);
-  Owned_.clear();
-}
-
-bool TListView::Selected(int index) const {
-  return SendMessageW(Hwnd_, LVM_GETITEMSTATE, static_cast<WPARAM>(index), LVIS_SELECTED) != 0;
-}
-
-void TListView::SetSelected(int index, bool selected) {
-  LVITEMW item{};
-  item.stateMask = LVIS_SELECTED;
-  item.state = selected ? LVIS_SELECTED : 0;
-  SendMessageW(Hwnd_, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
-}
-
-void TListView::ClearSelection() { SetSelected(-1, false); }
-
-void TListView::SelectAll() { SetSelected(-1, true); }
-
-int TListView::ItemIndex() const {
-  const auto focused = SendMessageW(Hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED);
-  if (focused >= 0) return static_cast<int>(focused);
-  return static_cast<int>(SendMessageW(Hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-}
-
-void TListView::Sort(const TLess& less) {
-  for (int i = 0, n = Count(); i < n; ++i)
-    if (TItem* item = At(i)) item->Place = static_cast<size_t>(i);
-  struct TContext {
-    const TLess* Less;
-  } context{&less};
-  auto compare = [](LPARAM a, LPARAM b, LPARAM c) -> int {
-    const auto* x = reinterpret_cast<const TItem*>(a);
-    const auto* y = reinterpret_cast<const TItem*>(b);
-    const TLess& before = *reinterpret_cast<const TContext*>(c)->Less;
-    if (before(x->Path, y->Path)) return -1;
-    if (before(y->Path, x->Path)) return 1;
-    return x->Place < y->Place ? -1 : x->Place > y->Place ? 1 : 0;
-  };
-  SendMessageW(Hwnd_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&context),
-               reinterpret_cast<LPARAM>(static_cast<PFNLVCOMPARE>(compare)));
-  const auto focused = SendMessageW(Hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED);
-  if (focused >= 0) SendMessageW(Hwnd_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(focused), FALSE);
-}
-
-void TListView::BeginUpdate() {
-  if (Updating_++ == 0) SendMessageW(Hwnd_, WM_SETREDRAW, FALSE, 0);
-}
-
-void TListView::EndUpdate() {
-  if (--Updating_ > 0) return;
-  SendMessageW(Hwnd_, WM_SETREDRAW, TRUE, 0);
+void TListView::Reload() {
+  Showing_ = true;  // what the list view reports of its new count is not the user's
+  SendMessageW(Hwnd_, LVM_SETITEMCOUNT, static_cast<WPARAM>(Model_->Count()), LVSICF_NOSCROLL);
+  ShowSelection();
   InvalidateRect(Hwnd_, nullptr, TRUE);
 }
 
-void TListView::RowsChanged() {
-  if (OnRowsChanged)
-    OnRowsChanged();  // which repaints them
-  else
-    InvalidateRect(Hwnd_, nullptr, FALSE);
+void TListView::ShowSelection() {
+  Showing_ = true;
+  LVITEMW state{};
+  state.stateMask = LVIS_SELECTED;
+  SendMessageW(Hwnd_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+  for (const int i : Model_->SelectedIndices()) {
+    state.state = LVIS_SELECTED;
+    SendMessageW(Hwnd_, LVM_SETITEMSTATE, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&state));
+  }
+  if (const int current = Model_->ItemIndex(); current >= 0) {
+    LVITEMW focus{};
+    focus.stateMask = focus.state = LVIS_FOCUSED;
+    SendMessageW(Hwnd_, LVM_SETITEMSTATE, static_cast<WPARAM>(current), reinterpret_cast<LPARAM>(&focus));
+    SendMessageW(Hwnd_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(current), FALSE);
+  }
+  Showing_ = false;
+  if (OnSelectionChanged) OnSelectionChanged();
 }
 
 namespace {
@@ -296,23 +241,59 @@ void CopyText(const std::wstring& text, wchar_t* buffer, int capacity) {
 
 }  // namespace
 
-bool TListView::Notify(const NMHDR& header, LRESULT& result) {
-  if (header.hwndFrom != Hwnd_) return false;
+bool TListView::OnNotify(const NMHDR& header, LRESULT& result) {
+  const int count = Model_->Count();
+  // A state the list view reports for one item (index) or all (-1).
+  auto applyState = [&](int from, int to, UINT oldState, UINT newState) {
+    if (Showing_) return;
+    bool changed = false;
+    if ((oldState ^ newState) & LVIS_SELECTED) {
+      const bool on = (newState & LVIS_SELECTED) != 0;
+      if (from < 0) {
+        Model_->SetAllSelected(on);
+      } else {
+        for (int i = from; i <= to && i < count; ++i) Model_->SetSelected(i, on);
+      }
+      changed = true;
+    }
+    if ((oldState ^ newState) & LVIS_FOCUSED) {
+      if (newState & LVIS_FOCUSED) Model_->SetItemIndex(from);
+      else if (from < 0 || Model_->ItemIndex() == from) Model_->SetItemIndex(-1);
+      changed = true;
+    }
+    if (changed && OnSelectionChanged) OnSelectionChanged();
+  };
+  result = 0;
   switch (header.code) {
     case LVN_GETDISPINFOW: {
       auto& info = const_cast<NMLVDISPINFOW&>(reinterpret_cast<const NMLVDISPINFOW&>(header));
-      const auto* item = reinterpret_cast<const TItem*>(info.item.lParam);
-      if ((info.item.mask & LVIF_TEXT) && item && TextOf)
-        CopyText(Widen(TextOf(item->Path, info.item.iSubItem)), info.item.pszText, info.item.cchTextMax);
-      result = 0;
+      if ((info.item.mask & LVIF_TEXT) && info.item.iItem >= 0 && info.item.iItem < count && TextOf)
+        CopyText(Widen(TextOf(Model_->Row(info.item.iItem), info.item.iSubItem)), info.item.pszText,
+                 info.item.cchTextMax);
       return true;
     }
     case LVN_GETINFOTIPW: {
       auto& tip = const_cast<NMLVGETINFOTIPW&>(reinterpret_cast<const NMLVGETINFOTIPW&>(header));
-      if (const TItem* item = At(tip.iItem); item && TipOf) CopyText(Widen(TipOf(item->Path)), tip.pszText, tip.cchTextMax);
-      result = 0;
+      if (tip.iItem >= 0 && tip.iItem < count && TipOf)
+        CopyText(Widen(TipOf(Model_->Row(tip.iItem))), tip.pszText, tip.cchTextMax);
       return true;
     }
+    case LVN_ITEMCHANGED: {
+      const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+      if (change.uChanged & LVIF_STATE) applyState(change.iItem, change.iItem, change.uOldState, change.uNewState);
+      return true;
+    }
+    case LVN_ODSTATECHANGED: {
+      const auto& change = reinterpret_cast<const NMLVODSTATECHANGE&>(header);
+      applyState(change.iFrom, change.iTo, change.uOldState, change.uNewState);
+      return true;
+    }
+    case LVN_KEYDOWN:
+      if (OnKeyDown) OnKeyDown(reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey);
+      return true;
+    case LVN_COLUMNCLICK:
+      if (OnColumnClick) OnColumnClick(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
+      return true;
     default:
       return false;
   }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "controls.h"
+#include "filelist.h"
 
 namespace qm::win {
 
@@ -61,11 +62,20 @@ class TWindow {
   static LRESULT CALLBACK Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 };
 
-// A child control of one of the system's classes.
+// A child control of one of the system's classes. Its parent's WM_COMMAND
+// and WM_NOTIFY from it are handed back to it (TWindow's WndProc does so),
+// so that each control fires its own events.
 class TControl {
  public:
+  virtual ~TControl() = default;
   HWND Hwnd() const noexcept { return Hwnd_; }
   bool Create(HWND parent, int id, const wchar_t* className, std::wstring_view text, DWORD style, DWORD exStyle = 0);
+  // The control a child window is, when it is one of these.
+  static TControl* Of(HWND hwnd);
+  // A WM_COMMAND the control sent its parent (code: the notification); true when taken.
+  virtual bool OnCommand(UINT) { return false; }
+  // A WM_NOTIFY the control sent its parent; true when taken, with its result.
+  virtual bool OnNotify(const NMHDR&, LRESULT&) { return false; }
   void SetBounds(int x, int y, int width, int height) { MoveWindow(Hwnd_, x, y, width, height, TRUE); }
   void SetFont(HFONT font) { SendMessageW(Hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE); }
   void SetText(std::wstring_view text) { SetWindowTextW(Hwnd_, std::wstring(text).c_str()); }
@@ -83,6 +93,11 @@ class TButton : public TControl {
   bool Create(HWND parent, int id, std::wstring_view caption, bool isDefault = false) {
     return TControl::Create(parent, id, L"BUTTON", caption,
                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON));
+  }
+  bool OnCommand(UINT code) override {
+    if (code != BN_CLICKED || !OnClick) return false;
+    OnClick();
+    return true;
   }
 };
 
@@ -118,56 +133,33 @@ class TStatusBar : public TControl, public IStatusBar {
   void SetSimpleText(const std::string& text) override;
 };
 
-// The file list: a report list (list-view) with one row an item, multiple
-// selection extended with Shift and Ctrl. It keeps each item's path; the
-// texts of its columns come from TextOf when they are painted. Its width
-// (pixels at 96 DPI) is the window's business: WidthOf answers for it and
-// OnSetWidth takes it.
-class TListView : public TControl, public IListBox {
+// The file list: a report list (list-view) that shows a TFileList, the
+// model holding the items, their rows, the selection and the current item.
+// The list view holds no items of its own (it asks the model for each cell
+// as it is painted), so that a thousand rows come and go at once; what the
+// user selects goes to the model, and what the model selects is shown.
+class TListView : public TControl {
  public:
-  ~TListView();
-  bool Create(HWND parent, int id);
+  bool Create(HWND parent, int id, TFileList& model);
   void AddColumn(std::wstring_view title, int width);
-  int Count() const override;
-  std::filesystem::path Item(int index) const override;
-  void Add(const std::filesystem::path& item) override;
-  void Delete(int index) override;
-  void Clear() override;
-  bool Selected(int index) const override;
-  void SetSelected(int index, bool selected) override;
-  void ClearSelection() override;
-  // The focused item, else the first selected one, else -1.
-  int ItemIndex() const override;
-  int Width() const override { return WidthOf ? WidthOf() : 0; }
-  void SetWidth(int width) override {
-    if (OnSetWidth) OnSetWidth(width);
-  }
-  void Sort(const TLess& less) override;
-  void RowsChanged() override;
-  void BeginUpdate() override;
-  void EndUpdate() override;
-  void SelectAll();
+  // The model's items came, went or changed places: shows them again.
+  void Reload();
+  // Shows the model's selection and current item.
+  void ShowSelection();
 
-  std::function<int()> WidthOf;
-  std::function<void(int width)> OnSetWidth;
-  // The text of an item's cell (UTF-8).
-  std::function<std::string(const std::filesystem::path& item, int column)> TextOf;
-  // The tip of an item (UTF-8).
-  std::function<std::string(const std::filesystem::path& item)> TipOf;
-  // Takes over RowsChanged: the window decides when the rows are painted.
-  std::function<void()> OnRowsChanged;
+  // The text of a row's cell and tip (UTF-8).
+  std::function<std::string(const TRow& row, int column)> TextOf;
+  std::function<std::string(const TRow& row)> TipOf;
+  // The user's acts.
+  std::function<void(UINT key)> OnKeyDown;
+  std::function<void(int column)> OnColumnClick;
+  std::function<void()> OnSelectionChanged;  // by the user or the model
 
-  // The parent hands the list's notifications here; true when taken.
-  bool Notify(const NMHDR& header, LRESULT& result);
+  bool OnNotify(const NMHDR& header, LRESULT& result) override;
 
  private:
-  struct TItem {
-    std::filesystem::path Path;
-    size_t Place = 0;  // its place before a sort, so that equal items keep their order
-  };
-  TItem* At(int index) const;
-  std::vector<std::unique_ptr<TItem>> Owned_;  // the items' data, in no particular order
-  int Updating_ = 0;
+  TFileList* Model_ = nullptr;
+  bool Showing_ = false;  // the model's selection is being shown: its echoes are not news
 };
 
 // A vertical bar the user drags to change the width of the control on its
