@@ -1,4 +1,5 @@
 #include "preview.h"
+#include "jwwmeaning.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,7 +13,7 @@ namespace qm {
 
 namespace {
 
-constexpr double Pi = 3.14159265358979323846;
+using JwwMeaning::Pi;
 // What one preview may hold: enough for any drawing a person reads on a
 // screen, bounded for the drawings of nested inserts that would make more.
 constexpr uint64_t PreviewBudget = 4'000'000;

@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,9 @@
 #include "jwwtype.h"
 
 namespace JwwMeaning {
+
+// The one Pi of the pictures' geometry (and of the tests that check it).
+inline constexpr double Pi = std::numbers::pi;
 
 // Names of the element classes by kind (1..8; index 0 is empty).
 inline constexpr std::array<std::string_view, 9> ClassNames = {

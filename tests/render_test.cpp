@@ -21,7 +21,7 @@ namespace {
 using namespace draw;
 using namespace qm::view;
 
-constexpr double Pi = 3.14159265358979323846;
+using JwwMeaning::Pi;
 constexpr double Eps = 1e-9;
 
 std::unique_ptr<TJwwData> Load(const Drawing& d) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "drawings.h"
+#include "jwwmeaning.h"
 #include "testutil.h"
 #include "jwwunit.h"
 #include "svg.h"
@@ -20,7 +21,7 @@ namespace {
 using namespace draw;
 using namespace qm::view;
 
-constexpr double Pi = 3.14159265358979323846;
+using JwwMeaning::Pi;
 
 std::unique_ptr<TJwwData> Load(const Drawing& d) {
   const std::vector<uint8_t> bytes = Build(d);

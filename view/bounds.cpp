@@ -1,4 +1,5 @@
 #include "bounds.h"
+#include "jwwmeaning.h"
 
 #include <algorithm>
 
@@ -6,7 +7,7 @@ namespace qm::view {
 
 namespace {
 
-constexpr double Pi = 3.14159265358979323846;
+using JwwMeaning::Pi;
 
 // True when the parameter t lies on the arc's sweep.
 bool OnSweep(double t, double start, double sweep) noexcept {

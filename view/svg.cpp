@@ -1,4 +1,5 @@
 #include "svg.h"
+#include "jwwmeaning.h"
 
 #include <algorithm>
 #include <array>
@@ -15,7 +16,7 @@ namespace qm::view {
 
 namespace {
 
-constexpr double Pi = 3.14159265358979323846;
+using JwwMeaning::Pi;
 
 // The extent of what a pass draws: its top level, with the boxes of the
 // inserts drawn by reference (the definitions' contents that follow are in
@@ -211,7 +212,7 @@ class TSvgWriter : public IDisplaySink {
   void Text(const TOrigin& o, const TText& t) override {
     if (!t.Text || t.Text->empty() || !IsFinite(t) || !(t.SizeY > 0 && t.SizeX > 0)) return;
     const double across = t.SizeX / t.SizeY;
-    const std::array<double, 6> glyphs = Glyphs(t.Frame, across, Svg::BaselineRaise * t.SizeY);
+    const std::array<double, 6> glyphs = Glyphs(t.Frame, across, Look::BaselineRaise * t.SizeY);
     for (const double v : glyphs)  // a stretch no number holds
       if (!std::isfinite(v)) return;
     TextGroup(t.Color, t.Font);
@@ -282,7 +283,7 @@ class TSvgWriter : public IDisplaySink {
     B_ += "\" cy=\"";
     Num(-d.At.Y);
     B_ += "\" r=\"";
-    Num(std::max(d.Radius, Svg::Hairline / 2));
+    Num(std::max(d.Radius, Look::Hairline / 2));
     B_ += "\"/>\n";
     Count(o);
   }
@@ -527,7 +528,7 @@ class TSvgWriter : public IDisplaySink {
   std::ostream& Out_;
   std::string B_;
   std::optional<uint32_t> Override_;
-  double Thinnest_ = Svg::Hairline;
+  double Thinnest_ = Look::Hairline;
   bool InDefinitions_ = false;  // within the pass's <defs>
   uint32_t Pass_ = 0;
   TGroup Group_ = TGroup::None;
@@ -611,22 +612,22 @@ TSvgResult WriteSvg(const TJwwData& drawing, std::ostream& out, const TSvgOption
              : "<g fill=\"none\" stroke-linecap=\"round\" stroke-linejoin=\"round\">\n");
   if (mark) {
     w.Raw("<g opacity=\"");
-    w.Num(Svg::FaintOpacity);
+    w.Num(Look::FaintShare);
     w.Raw("\">\n");
     render.Layers = TLayers::Shown;
-    w.Pass(std::nullopt, Svg::Hairline);
+    w.Pass(std::nullopt, Look::Hairline);
     Add(result.Render, Render(drawing, w, render));
     w.EndPass();
     w.Raw("</g>\n<g opacity=\"");
-    w.Num(Svg::HiddenOpacity);
+    w.Num(Look::HiddenOpacity);
     w.Raw("\">\n");
     render.Layers = TLayers::Hidden;
-    w.Pass(Svg::HiddenColor, Svg::MarkedLine);
+    w.Pass(Look::HiddenColor, Look::MarkedLine);
     Add(result.Render, Render(drawing, w, render));
     w.EndPass();
     w.Raw("</g>\n");
   } else {
-    w.Pass(std::nullopt, Svg::Hairline);
+    w.Pass(std::nullopt, Look::Hairline);
     Add(result.Render, Render(drawing, w, render));
     w.EndPass();
   }

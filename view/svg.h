@@ -12,6 +12,7 @@
 #include <ostream>
 
 #include "jwwunit.h"
+#include "look.h"
 #include "render.h"
 
 namespace qm::view {
@@ -43,13 +44,9 @@ struct TSvgResult {
 TSvgResult WriteSvg(const TJwwData& drawing, std::ostream& out, const TSvgOptions& options = {});
 
 // How the writer draws what the drawing leaves to the medium.
+// (The marked look, the baseline and the thinnest line are the pictures'
+// own: look.h.)
 namespace Svg {
-constexpr double Hairline = 0.1;          // mm: the thinnest line drawn (a width of 0 or less)
-constexpr double MarkedLine = 0.3;        // mm: the thinnest line of marked hidden material
-constexpr double BaselineRaise = 0.12;    // of a text's height: its baseline above the cell's bottom
-constexpr double FaintOpacity = 0.35;     // the shown drawing under marked hidden material
-constexpr double HiddenOpacity = 0.6;     // marked hidden material
-constexpr uint32_t HiddenColor = 0xFF0000;
 constexpr uint32_t SheetOutline = 0x808080;
 }  // namespace Svg
 

@@ -1,4 +1,5 @@
 #include "preview_win.h"
+#include "jwwmeaning.h"
 
 #include <windowsx.h>
 
@@ -15,19 +16,10 @@ namespace qm::win {
 
 namespace {
 
-constexpr double Pi = 3.14159265358979323846;
+using JwwMeaning::Pi;
 constexpr double WheelStep = 1.25;        // zoom a notch of the wheel, or + and -
-constexpr double Faint = 0.35;            // of its colour the shown drawing keeps under the hidden material
-constexpr double BaselineRaise = 0.12;    // of a text's height: its baseline above its cell's bottom
 
 COLORREF Colour(uint32_t rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
-
-// A colour moved towards the background, keeping share of itself.
-COLORREF Towards(COLORREF c, COLORREF background, double share) {
-  auto mix = [share](int a, int b) { return static_cast<BYTE>(std::lround(a * share + b * (1 - share))); };
-  return RGB(mix(GetRValue(c), GetRValue(background)), mix(GetGValue(c), GetGValue(background)),
-             mix(GetBValue(c), GetBValue(background)));
-}
 
 bool Finite(view::TPoint p) { return std::isfinite(p.X) && std::isfinite(p.Y); }
 
@@ -39,7 +31,7 @@ bool Finite(view::TPoint p) { return std::isfinite(p.X) && std::isfinite(p.Y); }
 class TPainter {
  public:
   TPainter(HDC dc, const TPreview& p, const TPreviewView& view) : Dc_(dc), P_(p), View_(view) {
-    Background_ = Colour(p.Background);
+    Background_ = p.Background;
   }
   ~TPainter() {
     for (auto& [key, pen] : Pens_) DeleteObject(pen);
@@ -59,7 +51,9 @@ class TPainter {
   }
 
  private:
-  COLORREF Tint(uint32_t rgb) const { return Hidden_ ? TPreviewWindow::HiddenColor : Towards(Colour(rgb), Background_, Faint); }
+  COLORREF Tint(uint32_t rgb) const {
+    return Colour(Hidden_ ? view::Look::HiddenColor : view::Look::Faint(rgb, Background_));
+  }
 
   // A point of the contents being drawn (through the placements of the
   // inserts they are inside) in pixels.
@@ -213,7 +207,7 @@ class TPainter {
     SelectObject(Dc_, it->second);
     SetTextColor(Dc_, Tint(t.Color));
     SetTextCharacterExtra(Dc_, static_cast<int>(std::lround(t.Spacing * scale)));
-    const POINT at = Px(t.Frame({0, BaselineRaise * t.SizeY}));
+    const POINT at = Px(t.Frame({0, view::Look::BaselineRaise * t.SizeY}));
     const std::wstring text = Widen(Printable(ToUtf8(*t.Text)));
     TextOutW(Dc_, at.x, at.y, text.c_str(), static_cast<int>(text.size()));
   }
@@ -224,7 +218,7 @@ class TPainter {
   const TPreview& P_;
   const TPreviewView& View_;
   view::TMatrix M_;  // the placement of the contents being drawn
-  COLORREF Background_ = RGB(255, 255, 255);
+  uint32_t Background_ = 0xFFFFFF;  // 0xRRGGBB
   bool Hidden_ = false;
   std::vector<POINT> Points_;
   std::map<std::tuple<COLORREF, int, std::vector<DWORD>>, HPEN> Pens_;

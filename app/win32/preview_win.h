@@ -12,13 +12,15 @@
 #include <string>
 
 #include "controls_win.h"
+#include "look.h"
 #include "preview.h"
 
 namespace qm::win {
 
 class TPreviewWindow : public TWindow {
  public:
-  static constexpr COLORREF HiddenColor = RGB(255, 0, 0);
+  static constexpr COLORREF HiddenColor =
+      RGB((view::Look::HiddenColor >> 16) & 0xFF, (view::Look::HiddenColor >> 8) & 0xFF, view::Look::HiddenColor & 0xFF);
   static constexpr COLORREF SheetOutline = RGB(128, 128, 128);
   // The line over the picture: what the red means, whether the picture is
   // whole, how many elements it cannot draw ("描けない要素 N"); empty when
