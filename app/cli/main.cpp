@@ -1,7 +1,6 @@
-// quillmark: the command-line front end. Runs the same batch driver as the
-// window: plain models stand in for the list and the status bar, the batch
-// observer draws the progress line and writes each file's report to stdout
-// as soon as the file is done.
+// quillmark: the command-line front end. Runs the batch of the window's
+// Convert (ConvertBatch, the same road for every file) with a callback of its
+// own that writes each file's report to stdout as soon as the file is done.
 #include <algorithm>
 #include <array>
 #include <atomic>

@@ -21,6 +21,7 @@
 #include "closing.h"
 #include "batchthread.h"
 #include "controls_win.h"
+#include "notes_win.h"
 #include "preview_win.h"
 
 namespace qm::win {
@@ -33,7 +34,6 @@ enum : int {
   IdButton2,
   IdButton3,
   IdButton4,
-  IdMemo1,
   IdStatusBar1,
   IdProgressBar1,
   IdAddFolder,
@@ -44,34 +44,10 @@ enum : int {
   IdPreview,
   IdPaneNotes,
   IdLayers,
-  IdHelpClose,
 };
 
 // Posted to the main window: inspections are done; the batch waits for a call.
 enum : UINT { WmInspected = WM_APP + 1, WmBatchCall };
-
-// The usage notes (Memo1) in a window of their own, owned by the main
-// window, wide enough for every line: opened with 使い方(&H) or F1, closed
-// with its button, Enter or Esc.
-class TNotesWindow : public TWindow {
- public:
-  bool Create(HWND owner);
-  // Shows the window beside its owner, sized to the notes, with the focus in them.
-  void Show();
-  HWND Memo() const noexcept { return Memo1_.Hwnd(); }
-
- protected:
-  LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-
- private:
-  void ApplyFont();
-  void Layout();
-  SIZE NotesSize() const;  // the client size that shows every line whole
-  HWND Owner_ = nullptr;
-  TMemo Memo1_;
-  TButton Close_;
-  HFONT Font_ = nullptr;
-};
 
 class TMainWindow : public TWindow, public IMessageLoop {
  public:
