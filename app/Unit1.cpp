@@ -222,7 +222,11 @@ bool TForm1::Button4Click() {
 const TBatchProgress& TForm1::Progress() const noexcept { return Batch_ ? Batch_->Progress() : Progress_; }
 
 void TForm1::Button3Click() {
-  if (Busy() || ListBox1_.Count() == 0) return;
+  if (Busy()) return;
+  if (ListBox1_.Count() == 0) {
+    StatusBar1_.SetSimpleText(std::string(Msg::NothingListed));  // nothing else happens: no report
+    return;
+  }
   Results_.clear();
   Form2_.ClearLines();
   ListBox1_.SetAllSelected(false);
@@ -276,6 +280,7 @@ void TForm1::LoadSettings(const std::filesystem::path& path) {
   // Each value is applied as its line is read; a line that could not be
   // read, and those after it, leave what is there.
   const TSettingsLines lines = TSettingsStore::ReadLines(path);
+  SettingsRead_ = lines[0].has_value();
   auto number = [&](size_t k) { return Func_::StrToIntOrZero(*lines[k]); };
   IWindowBounds& result = Form2_.Bounds();
   const std::array<std::function<void()>, 10> apply = {

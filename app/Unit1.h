@@ -81,6 +81,8 @@ class TForm1 {
   // Told each step of a batch, on the window's thread.
   TBatchFront::TListener OnBatch;
 
+  // True when FormShow found a settings file (a first start finds none).
+  bool SettingsRead() const noexcept { return SettingsRead_; }
   // Where FormClose writes the settings (see TSettingsStore).
   std::filesystem::path SettingsPath() const { return Store_.SettingsPath(); }
   // The folder in which the run's work folder is made: the program folder's
@@ -192,6 +194,7 @@ class TForm1 {
   TBatchProgress Progress_;
   std::vector<TFileResult> Results_;
   bool CloseRequested_ = false;
+  bool SettingsRead_ = false;
 };
 
 }  // namespace qm

@@ -34,6 +34,8 @@ class TForm2 {
   // The batch is over: of total files, those appended were done; the rest
   // were not reached because the batch was stopped.
   void FinishBatch(int total, bool interrupted);
+  // The files appended since the report was cleared, counted.
+  const TTotals& Totals() const noexcept { return Totals_; }
 
   // What the report box shows: each file's three lines with the lines that
   // follow them, then the totals ("RE1" before the first batch).

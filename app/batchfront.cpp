@@ -21,7 +21,9 @@ void TBatchFront::End(bool interrupted) {
   Progress_.Interrupted = interrupted;
   Progress_.StopRequested = false;
   Report_.FinishBatch(Progress_.Total, interrupted);
-  Status_.SetSimpleText(std::string(Msg::IdleHint));
+  // The batch's totals stay in view until the next step (the idle hint of
+  // old said nothing of what was done).
+  Status_.SetSimpleText(TotalsLine(Report_.Totals()));
   Tell(TBatchStep::Finished, -1);
 }
 

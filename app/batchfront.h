@@ -2,8 +2,9 @@
 // batch's callback itself (after 7-Zip's update callbacks), so that each
 // file is selected in the list and named in the status bar while it is
 // converted, its report lines go to the result window and its row shows its
-// outcome; what a view shows of the batch is kept in its progress, and the
-// view is told each step on the thread that runs the callback.
+// outcome, and the status bar shows the totals at the end; what a view shows
+// of the batch is kept in its progress, and the view is told each step on
+// the thread that runs the callback.
 #pragma once
 
 #include <filesystem>

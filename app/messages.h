@@ -21,6 +21,10 @@ inline constexpr std::string_view Converted = "　変換を行いました。";
 inline constexpr std::string_view FailedTo = "　……→ ";
 inline constexpr std::string_view Failed = "　変換出来ませんでした。";
 
+// Convert with an empty list (the window says so rather than nothing).
+inline constexpr std::string_view NothingListed =
+    "変換する図面がありません：[追加]又はドラッグ＆ドロップで JWWファイルを指示して下さい";
+
 inline constexpr std::string_view AppTitle = "Quillmark";
 inline constexpr std::string_view ResultCaption = "変換結果";
 

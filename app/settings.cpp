@@ -80,6 +80,8 @@ void TSettingsStore::ReadView(const std::filesystem::path& path, TViewSettings& 
     const std::string_view key = std::string_view(line).substr(0, eq), value = std::string_view(line).substr(eq + 1);
     if (key == "Maximized") {
       if (const auto v = Number(value, 0, 1)) view.Maximized = *v == 1;
+    } else if (key == "ResultMaximized") {
+      if (const auto v = Number(value, 0, 1)) view.ResultMaximized = *v == 1;
     } else if (key == "PaneWidth") {
       if (const auto v = Number(value, 0, 20000)) view.PaneWidth = *v;
     } else if (key == "Columns") {
@@ -106,6 +108,7 @@ std::string TSettingsStore::ViewText(const TViewSettings& view) {
     text += "\r\n";
   }
   if (view.PaneWidth > 0) text += "PaneWidth=" + std::to_string(view.PaneWidth) + "\r\n";
+  if (view.ResultMaximized) text += "ResultMaximized=1\r\n";
   return text;
 }
 

@@ -19,6 +19,7 @@ struct TViewSettings {
   bool Maximized = false;
   std::vector<int> ColumnWidths;  // pixels at 96 DPI, by column; empty: the designed ones
   int PaneWidth = 0;  // the part right of the splitter, pixels at 96 DPI; 0: what the list width leaves
+  bool ResultMaximized = false;  // the result window was maximised when last closed
   bool operator==(const TViewSettings&) const = default;
 };
 

@@ -12,6 +12,7 @@
 
 #include "drawings.h"
 #include "formrig.h"
+#include "messages.h"
 #include "jwwunit.h"
 
 namespace {
@@ -88,7 +89,7 @@ class DriverTest : public ::testing::Test {
       texts.push_back(rig::Progress(items[k]));
     }
     EXPECT_EQ(R.Observer.Events.back(), "end");
-    texts.push_back(rig::kIdle);
+    texts.push_back(qm::TotalsLine(R.Form2.Totals()));  // the batch's totals stay in view
     EXPECT_EQ(R.Status.Texts, texts);
     EXPECT_TRUE(R.List.SelectedIndices().empty());
     EXPECT_EQ(R.View.Shown, 1);
@@ -101,12 +102,12 @@ class DriverTest : public ::testing::Test {
   }
 };
 
-TEST_F(DriverTest, EmptyListDoesNothingAndShowsNoReport) {
+TEST_F(DriverTest, EmptyListConvertsNothingAndSaysSo) {
   R.Form1.Button3Click();
   EXPECT_TRUE(R.Observer.Events.empty());
   EXPECT_EQ(R.View.Shown, 0);
   EXPECT_EQ(R.Form2.Lines(), std::vector<std::string>{"RE1"});
-  EXPECT_TRUE(R.Status.Texts.empty());
+  EXPECT_EQ(R.Status.Texts, std::vector<std::string>{std::string(qm::Msg::NothingListed)});
   EXPECT_EQ(R.App.Calls, 0);
   EXPECT_TRUE(R.Form1.Results().empty());
 }
@@ -500,7 +501,7 @@ TEST_F(DriverTest, ListChangingUnderTheBatchDoesNotDisturbIt) {
   ASSERT_EQ(R.Snapshots.size(), 6u);
   for (size_t c = 1; c < 6; ++c)
     EXPECT_TRUE(R.Snapshots[c].Selected.empty()) << "an item other than the one in progress was selected, call " << c;
-  EXPECT_EQ(R.Status.Texts.back(), rig::kIdle);
+  EXPECT_EQ(R.Status.Texts.back(), qm::TotalsLine(R.Form2.Totals()));
 }
 
 TEST_F(DriverTest, ProcessMessagesReturningFalseStopsTheBatch) {
@@ -515,7 +516,7 @@ TEST_F(DriverTest, ProcessMessagesReturningFalseStopsTheBatch) {
   ASSERT_EQ(R.Form1.Results().size(), 1u);
   EXPECT_FALSE(fs::exists(Dir / "b_2.JWW"));
   EXPECT_TRUE(R.List.SelectedIndices().empty());
-  EXPECT_EQ(R.Status.Texts.back(), rig::kIdle);
+  EXPECT_EQ(R.Status.Texts.back(), qm::TotalsLine(R.Form2.Totals()));
 
   R.App.Calls = 0;
   R.Extra = [](int call) { return call != 3; };  // a stop after the last file ends nothing early

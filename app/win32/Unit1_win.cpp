@@ -5,6 +5,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <shobjidl.h>
 
 #include <algorithm>
 #include <string>
@@ -59,9 +60,33 @@ void SetCell(HWND list, int row, int column, const std::wstring& text) {
   SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }
 
-int CALLBACK StartInFolder(HWND dialog, UINT message, LPARAM, LPARAM folder) {
-  if (message == BFFM_INITIALIZED && folder) SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, folder);
-  return 0;
+// The folder picker of Windows (the dialog that opens files, made to choose
+// a folder, with a path box), starting at a folder; empty when cancelled.
+std::filesystem::path PickFolder(HWND owner, const wchar_t* title, const std::filesystem::path& start) {
+  IFileOpenDialog* dialog = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&dialog))))
+    return {};
+  std::filesystem::path chosen;
+  DWORD options = 0;
+  dialog->GetOptions(&options);
+  dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
+  dialog->SetTitle(title);
+  IShellItem* folder = nullptr;
+  if (!start.empty() && SUCCEEDED(SHCreateItemFromParsingName(start.c_str(), nullptr, IID_PPV_ARGS(&folder)))) {
+    dialog->SetFolder(folder);
+    folder->Release();
+  }
+  IShellItem* result = nullptr;
+  if (SUCCEEDED(dialog->Show(owner)) && SUCCEEDED(dialog->GetResult(&result))) {
+    PWSTR path = nullptr;
+    if (SUCCEEDED(result->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
+      chosen = path;
+      CoTaskMemFree(path);
+    }
+    result->Release();
+  }
+  dialog->Release();
+  return chosen;
 }
 
 }  // namespace
@@ -87,8 +112,11 @@ bool TMainWindow::Create() {
     SetWindowPos(Hwnd_, nullptr, 0, 0, Scale(TForm1::DesignWidth, Dpi_), Scale(TForm1::DesignHeight, Dpi_),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-  // Created in Tab order: the list, the buttons, the pane, the top strip.
+  // Created in Tab order, which follows the layout: the top strip, the list,
+  // the buttons, the pane.
   Label1_.Create(Hwnd_, IdLabel1, Text::Label1);
+  AddFolder_.Create(Hwnd_, IdAddFolder, Text::AddFolderButton);
+  Help_.Create(Hwnd_, IdHelp, Text::HelpButton);
   ListBox1_.Create(Hwnd_, IdListBox1, Form1_.ListBox1());
   for (int c = 0; c < ColumnCount; ++c) ListBox1_.AddColumn(Widen(ColumnTitle(c)), Scale(DesignColumnWidth(c), Dpi_));
   ListBox1_.TextOf = [](const TRow& row, int column) { return CellText(row, column); };
@@ -108,8 +136,8 @@ bool TMainWindow::Create() {
   Splitter1_.OnDrag = [this](int x) {
     RECT rc{};
     GetClientRect(Hwnd_, &rc);
-    const int room = std::max(Scale(20, Dpi_), static_cast<int>(rc.right) - Scale(3 + Panel4Width, Dpi_));
-    Sidebar_ = static_cast<int>(rc.right) - Scale(3, Dpi_) - std::clamp(x, Scale(20, Dpi_), room);
+    const int room = std::max(Scale(20, Dpi_), static_cast<int>(rc.right) - Scale(SplitterWidth + Panel4Width, Dpi_));
+    Sidebar_ = static_cast<int>(rc.right) - Scale(SplitterWidth, Dpi_) - std::clamp(x, Scale(20, Dpi_), room);
     Layout();
   };
   Button1_.Create(Hwnd_, IdButton1, Text::Button1);
@@ -138,8 +166,6 @@ bool TMainWindow::Create() {
     column.cx = Scale(Text::LayerColumnWidths[c], Dpi_);
     SendMessageW(Layers_.Hwnd(), LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&column));
   }
-  AddFolder_.Create(Hwnd_, IdAddFolder, Text::AddFolderButton);
-  Help_.Create(Hwnd_, IdHelp, Text::HelpButton);
   Button1_.OnClick = [this] { Button1Click(); };
   Button2_.OnClick = [this] { Button2Click(); };
   Button3_.OnClick = [this] { Button3Click(); };
@@ -153,7 +179,7 @@ bool TMainWindow::Create() {
   ApplyFont();
   RECT rc{};
   GetClientRect(Hwnd_, &rc);
-  Sidebar_ = static_cast<int>(rc.right) - Scale(3 + TForm1::DesignListWidth, Dpi_);
+  Sidebar_ = static_cast<int>(rc.right) - Scale(SplitterWidth + TForm1::DesignListWidth, Dpi_);
   Layout();
   UpdatePane(true);
   return true;
@@ -170,6 +196,16 @@ void TMainWindow::Show(const std::filesystem::path& executable, int showCommand,
   Form1_.FormShow(executable);
   SetListWidth96(Form1_.ListBox1().Width());
   ApplyView();
+  if (!Form1_.SettingsRead()) {
+    // A first start: about two thirds of the screen (the designed size is
+    // for the screens of long ago), the pane a third of the width.
+    PlaceOnWorkArea(Hwnd_, 2.0 / 3, TForm1::DesignWidth, TForm1::DesignHeight);
+    RECT rc{};
+    GetClientRect(Hwnd_, &rc);
+    Sidebar_ = std::max(Sidebar_, static_cast<int>(rc.right) / 3);
+    Layout();
+    PlaceOnWorkArea(ResultWindow_.Hwnd(), 0.6, TForm2::DesignWidth, TForm2::DesignHeight);
+  }
   BringIntoView(Hwnd_);
   BringIntoView(ResultWindow_.Hwnd());
   DragAcceptFiles(Hwnd_, TRUE);
@@ -185,6 +221,7 @@ void TMainWindow::Show(const std::filesystem::path& executable, int showCommand,
 // The view settings: the columns' widths and the part right of the splitter.
 void TMainWindow::ApplyView() {
   const TViewSettings& view = Form1_.View;
+  ResultWindow_.SetMaximized(view.ResultMaximized);
   if (view.ColumnWidths.size() == static_cast<size_t>(ColumnCount))
     for (int c = 0; c < ColumnCount; ++c)
       SendMessageW(ListBox1_.Hwnd(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c),
@@ -198,6 +235,7 @@ void TMainWindow::ApplyView() {
 void TMainWindow::KeepView() {
   Form1_.ListBox1().SetWidth(ListWidth96());
   TViewSettings& view = Form1_.View;
+  view.ResultMaximized = ResultWindow_.Maximized();
   view.Maximized = IsZoomed(Hwnd_) != 0;
   view.ColumnWidths.clear();
   for (int c = 0; c < ColumnCount; ++c)
@@ -228,6 +266,14 @@ void TMainWindow::ApplyFont() {
     c->SetFont(font);
   if (Font_) DeleteObject(Font_);
   Font_ = font;
+  // Rows as high as the font with its descenders and a little room.
+  HDC dc = GetDC(ListBox1_.Hwnd());
+  HGDIOBJ old = SelectObject(dc, font);
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  SelectObject(dc, old);
+  ReleaseDC(ListBox1_.Hwnd(), dc);
+  ListBox1_.SetRowHeight(metrics.tmHeight + metrics.tmExternalLeading + Scale(4, dpi));
 }
 
 int TMainWindow::NormalClientWidth() const {
@@ -245,13 +291,14 @@ int TMainWindow::NormalClientWidth() const {
   return (wp.rcNormalPosition.right - wp.rcNormalPosition.left) - (frame.right - frame.left);
 }
 
-// The list takes what the part right of the splitter leaves, at least 20
-// pixels (at 96 DPI) as long as Panel4's buttons stay whole.
+// The list takes what the part right of the splitter leaves, never less
+// than its columns need to be told apart (a window restored from a wide one
+// keeps a usable list) as long as Panel4's buttons stay whole.
 int TMainWindow::ListWidthAt(int clientWidth) const {
-  const int splitter = Scale(3, Dpi_), panel4 = Scale(Panel4Width, Dpi_), least = Scale(20, Dpi_);
+  const int splitter = Scale(SplitterWidth, Dpi_), panel4 = Scale(Panel4Width, Dpi_);
+  const int room = std::max(0, clientWidth - splitter - panel4);  // the widest list that leaves the buttons whole
   const int list = clientWidth - splitter - std::max(Sidebar_, panel4);
-  if (list >= least) return list;
-  return std::max(0, std::min(least, clientWidth - splitter - panel4));
+  return std::clamp(list, std::min(Scale(MinListWidth, Dpi_), room), room);
 }
 
 int TMainWindow::ListWidth96() const { return Unscale(ListWidthAt(NormalClientWidth()), Dpi_); }
@@ -259,7 +306,7 @@ int TMainWindow::ListWidth96() const { return Unscale(ListWidthAt(NormalClientWi
 void TMainWindow::SetListWidth96(int width) {
   // The part right of the splitter keeps its width when the window grows:
   // what it is now follows from the normal window's width.
-  Sidebar_ = NormalClientWidth() - Scale(3, Dpi_) - Scale(width, Dpi_);
+  Sidebar_ = NormalClientWidth() - Scale(SplitterWidth, Dpi_) - Scale(width, Dpi_);
   Layout();
 }
 
@@ -283,12 +330,31 @@ void TMainWindow::Layout() {
   const int top = Panel3_.bottom, middle = std::max(0, height - statusHeight - top);
   const int listWidth = ListWidthAt(width);
   ListBox1_.SetBounds(0, top, listWidth, middle);
-  MoveWindow(Splitter1_.Hwnd(), listWidth, top, s(3), middle, TRUE);
-  const int panel1 = listWidth + s(3);
+  ShareColumns(listWidth);
+  MoveWindow(Splitter1_.Hwnd(), listWidth, top, s(SplitterWidth), middle, TRUE);
+  const int panel1 = listWidth + s(SplitterWidth);
   HWND buttons[] = {Button1_.Hwnd(), Button2_.Hwnd(), Button3_.Hwnd(), Button4_.Hwnd()};
   for (size_t i = 0; i < 4; ++i) MoveWindow(buttons[i], panel1 + s(8), top + s(ButtonTops[i]), s(75), s(25), TRUE);
   const int pane = panel1 + s(Panel4Width);
   LayoutPane(pane, top, std::max(0, width - pane), middle);
+  // Every control painted again at its new place (some do not repaint
+  // themselves when moved over what was another's).
+  RedrawWindow(Hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+// The file name and folder columns share what the list gains or loses in
+// width, in proportion to their widths; the others keep theirs.
+void TMainWindow::ShareColumns(int listWidth) {
+  const int before = std::exchange(ListPixels_, listWidth);
+  if (before <= 0 || before == listWidth) return;
+  HWND list = ListBox1_.Hwnd();
+  const int name = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, ColName, 0));
+  const int folder = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, ColFolder, 0));
+  if (name + folder <= 0) return;
+  const int delta = listWidth - before, least = Scale(40, Dpi_);
+  const int nameDelta = static_cast<int>(std::lround(static_cast<double>(delta) * name / (name + folder)));
+  SendMessageW(list, LVM_SETCOLUMNWIDTH, ColName, std::max(least, name + nameDelta));
+  SendMessageW(list, LVM_SETCOLUMNWIDTH, ColFolder, std::max(least, folder + delta - nameDelta));
 }
 
 void TMainWindow::LayoutPane(int x, int top, int width, int height) {
@@ -464,21 +530,8 @@ void TMainWindow::Button1Click() {
 
 void TMainWindow::AddFolderClick() {
   if (Form1_.Busy()) return;
-  const std::wstring start = Form1_.LastFolder.native();
-  BROWSEINFOW bi{};
-  bi.hwndOwner = Hwnd_;
-  bi.lpszTitle = Text::FolderDialogTitle;
-  bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-  bi.lpfn = StartInFolder;
-  bi.lParam = start.empty() ? 0 : reinterpret_cast<LPARAM>(start.c_str());
-  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&bi);
-  if (!chosen) return;  // cancelled
-  std::wstring folder(MAX_PATH * 8, L'\0');
-  const bool named = SHGetPathFromIDListEx(chosen, folder.data(), static_cast<DWORD>(folder.size()), GPFIDL_DEFAULT);
-  CoTaskMemFree(chosen);
-  if (!named) return;
-  folder.resize(wcslen(folder.c_str()));
-  Form1_.AddFolder(std::filesystem::path(folder));
+  const std::filesystem::path folder = PickFolder(Hwnd_, Text::FolderDialogTitle, Form1_.LastFolder);
+  if (!folder.empty()) Form1_.AddFolder(folder);
 }
 
 void TMainWindow::Button2Click() {

@@ -53,6 +53,8 @@ class TMainWindow : public TWindow, public IMessageLoop {
  public:
   static constexpr int MinWidth = 300, MinHeight = 250;  // pixels at 96 DPI
   static constexpr int Panel4Width = 88;                 // the buttons' strip, pixels at 96 DPI
+  static constexpr int SplitterWidth = 6;                // pixels at 96 DPI
+  static constexpr int MinListWidth = 160;               // the least a laid-out list keeps, pixels at 96 DPI
 
   TMainWindow(TForm2& form2, TResultWindow& resultWindow);
   ~TMainWindow() override;
@@ -113,6 +115,7 @@ class TMainWindow : public TWindow, public IMessageLoop {
   void SetListWidth96(int width);
   int NormalClientWidth() const;
   int ListWidthAt(int clientWidth) const;  // pixels
+  void ShareColumns(int listWidth);        // pixels
   std::filesystem::path PaneItem() const;  // the drawing the pane shows
 
   TResultWindow& ResultWindow_;
@@ -139,6 +142,7 @@ class TMainWindow : public TWindow, public IMessageLoop {
   HWND FocusBeforeBatch_ = nullptr;
   RECT Panel3_{};
   int Sidebar_ = 0;  // pixels right of the splitter: Panel4 and the pane
+  int ListPixels_ = 0;  // the list's width when the columns last shared it
   int Total_ = 0;    // files of the running batch
   std::tuple<std::filesystem::path, bool, bool> PaneKey_;
   bool Shown_ = false;

@@ -79,7 +79,7 @@ void TResultWindow::ShowModal(const TForm2& form) {
   OpenFolder_.Enable(form.OutputAt(0).has_value());
   BringIntoView(Hwnd_);
   EnableWindow(Owner_, FALSE);
-  ShowWindow(Hwnd_, SW_SHOW);
+  ShowWindow(Hwnd_, Maximized_ ? SW_SHOWMAXIMIZED : SW_SHOW);
   SetForegroundWindow(Hwnd_);
   SetFocus(RE1_.Hwnd());
   Modal_ = true;
@@ -93,6 +93,7 @@ void TResultWindow::ShowModal(const TForm2& form) {
     DispatchUiMessage(msg);
   }
   Modal_ = false;
+  Maximized_ = IsZoomed(Hwnd_) != 0;
   EnableWindow(Owner_, TRUE);  // before hiding, so the owner becomes active again
   ShowWindow(Hwnd_, SW_HIDE);
   SetActiveWindow(Owner_);

@@ -35,6 +35,9 @@ class TResultWindow : public TWindow, public IResultView {
   // Copies the selected text of the report, or all of it, to the clipboard.
   void CopyClick();
   bool Modal() const noexcept { return Modal_; }
+  // Whether the window is shown maximised (it was, when it was closed last).
+  bool Maximized() const noexcept { return Maximized_; }
+  void SetMaximized(bool maximized) noexcept { Maximized_ = maximized; }
   // Shows a file in its folder; Explorer unless replaced (tests).
   std::function<void(const std::filesystem::path& file)> OpenFolder;
 
@@ -53,6 +56,7 @@ class TResultWindow : public TWindow, public IResultView {
   HWND Owner_ = nullptr;
   HFONT Font_ = nullptr;
   bool Modal_ = false;
+  bool Maximized_ = false;
 };
 
 }  // namespace qm::win

@@ -194,6 +194,17 @@ bool TListView::Create(HWND parent, int id, TFileList& model) {
   return true;
 }
 
+TListView::~TListView() {
+  if (RowHeight_) ImageList_Destroy(RowHeight_);
+}
+
+void TListView::SetRowHeight(int pixels) {
+  HIMAGELIST images = ImageList_Create(1, std::max(1, pixels), ILC_COLOR, 1, 0);
+  SendMessageW(Hwnd_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
+  if (RowHeight_) ImageList_Destroy(RowHeight_);
+  RowHeight_ = images;
+}
+
 void TListView::AddColumn(std::wstring_view title, int width) {
   std::wstring text(title);
   LVCOLUMNW column{};
@@ -334,6 +345,26 @@ bool TSplitter::Create(HWND parent, int id) {
 
 LRESULT TSplitter::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_PAINT: {
+      // A raised bar with a grip of dots in its middle: plainly something
+      // to take and drag.
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(Hwnd_, &ps);
+      RECT rc{};
+      GetClientRect(Hwnd_, &rc);
+      FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+      DrawEdge(dc, &rc, BDR_RAISEDINNER, BF_LEFT | BF_RIGHT);
+      const UINT dpi = DpiOf(Hwnd_);
+      const int dot = std::max(2, Scale(2, dpi)), gap = dot * 2, x = (rc.right - dot) / 2;
+      for (int k = -3; k <= 3; ++k) {
+        const int y = rc.bottom / 2 + k * gap;
+        RECT light{x, y, x + dot, y + dot}, dark{x + 1, y + 1, x + dot + 1, y + dot + 1};
+        FillRect(dc, &dark, GetSysColorBrush(COLOR_BTNSHADOW));
+        FillRect(dc, &light, GetSysColorBrush(COLOR_BTNHIGHLIGHT));
+      }
+      EndPaint(Hwnd_, &ps);
+      return 0;
+    }
     case WM_LBUTTONDOWN:
       Grab_ = static_cast<short>(LOWORD(lParam));
       Dragging_ = true;
@@ -426,6 +457,21 @@ void BringIntoView(HWND hwnd) {
   }
   if (left != rc.left || top != rc.top || width != rc.right - rc.left || height != rc.bottom - rc.top)
     SetWindowPos(hwnd, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void PlaceOnWorkArea(HWND hwnd, double share, int designWidth, int designHeight) {
+  RECT rc{};
+  if (!GetWindowRect(hwnd, &rc)) return;
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  if (!GetMonitorInfoW(MonitorFromRect(&rc, MONITOR_DEFAULTTONEAREST), &mi)) return;
+  const RECT work = mi.rcWork;
+  const UINT dpi = DpiOf(hwnd);
+  const int workWidth = work.right - work.left, workHeight = work.bottom - work.top;
+  const int width = std::min(workWidth, std::max(Scale(designWidth, dpi), static_cast<int>(workWidth * share)));
+  const int height = std::min(workHeight, std::max(Scale(designHeight, dpi), static_cast<int>(workHeight * share)));
+  SetWindowPos(hwnd, nullptr, work.left + (workWidth - width) / 2, work.top + (workHeight - height) / 2, width, height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void DispatchUiMessage(MSG& msg) {

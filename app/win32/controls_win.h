@@ -78,7 +78,12 @@ class TControl {
   virtual bool OnNotify(const NMHDR&, LRESULT&) { return false; }
   void SetBounds(int x, int y, int width, int height) { MoveWindow(Hwnd_, x, y, width, height, TRUE); }
   void SetFont(HFONT font) { SendMessageW(Hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE); }
-  void SetText(std::wstring_view text) { SetWindowTextW(Hwnd_, std::wstring(text).c_str()); }
+  // The new text, over the control's background painted again (a label
+  // whose text shrinks keeps nothing of the old one).
+  void SetText(std::wstring_view text) {
+    SetWindowTextW(Hwnd_, std::wstring(text).c_str());
+    InvalidateRect(Hwnd_, nullptr, TRUE);
+  }
   std::wstring Text() const;
   void Enable(bool on) { EnableWindow(Hwnd_, on ? TRUE : FALSE); }
   void Show(bool on) { ShowWindow(Hwnd_, on ? SW_SHOWNA : SW_HIDE); }
@@ -146,6 +151,10 @@ class TListView : public TControl {
   void Reload();
   // Shows the model's selection and current item.
   void ShowSelection();
+  // Rows of at least this height (pixels): room for the font's descenders
+  // (an underscore) at every scale.
+  void SetRowHeight(int pixels);
+  ~TListView() override;
 
   // The text of a row's cell and tip (UTF-8).
   std::function<std::string(const TRow& row, int column)> TextOf;
@@ -159,6 +168,7 @@ class TListView : public TControl {
 
  private:
   TFileList* Model_ = nullptr;
+  HIMAGELIST RowHeight_ = nullptr;  // an empty image list whose height sets the rows'
   bool Showing_ = false;  // the model's selection is being shown: its echoes are not news
 };
 
@@ -201,6 +211,9 @@ class TWindowBounds : public IWindowBounds {
 // Moves a window that is lost off the screens back onto the nearest monitor
 // and shrinks one that is larger than that monitor's work area.
 void BringIntoView(HWND hwnd);
+// Sizes a window to a share of its monitor's work area (never less than
+// its designed size, pixels at 96 DPI), centred on that area.
+void PlaceOnWorkArea(HWND hwnd, double share, int designWidth, int designHeight);
 
 // Hands a message to the keyboard navigation of its top-level window (Tab,
 // access keys, Enter and Esc; F1 becomes its WM_HELP) or else to its window.

@@ -418,9 +418,10 @@ TEST_F(WindowTest, ControlsCaptionsFontAndTabOrder) {
   EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
   EXPECT_STREQ(lf.lfFaceName, L"ＭＳ ゴシック");  // mapped to a Japanese font in the test prefix
 
-  // Tab walks the list, the buttons, the pane, the top strip and round again.
-  const int order[] = {IdListBox1, IdButton1, IdButton2, IdButton3, IdButton4, IdPreview,
-                       IdLayers,   IdAddFolder, IdHelp, IdListBox1};
+  // Tab follows the layout: the top strip, the list, the buttons, the pane,
+  // and round again.
+  const int order[] = {IdAddFolder, IdHelp,    IdListBox1, IdButton1, IdButton2, IdButton3,
+                       IdButton4,   IdPreview, IdLayers,   IdAddFolder};
   for (size_t i = 0; i + 1 < std::size(order); ++i)
     EXPECT_EQ(GetNextDlgTabItem(Main(), Control(order[i]), FALSE), Control(order[i + 1])) << i;
   EXPECT_EQ(WindowText(GetDlgItem(Form2(), IdForm2Button2)), L"閉じる(&C)");
