@@ -279,9 +279,9 @@ void ExpectRecord(const TJson& r) {
   using K = TJson::TKind;
   const std::string line = r["source"].Text;
   ASSERT_EQ(r.Keys(), (std::vector<std::string>{"source", "outcome", "version", "strings", "elements",
-                                                "block_definitions", "images", "undrawable", "hidden", "removed",
-                                                "visible_unchanged", "normalised", "output", "failure", "detail",
-                                                "seconds"}))
+                                                "block_definitions", "images", "undrawable", "hidden", "found",
+                                                "off_sheet_extent", "removed", "empty_output", "visible_unchanged",
+                                                "normalised", "output", "failure", "detail", "seconds"}))
       << line;
   auto kind = [&](const TJson& v, std::initializer_list<K> kinds, const std::string& key) {
     EXPECT_TRUE(std::find(kinds.begin(), kinds.end(), v.Kind) != kinds.end()) << line << ": " << key;
@@ -313,8 +313,25 @@ void ExpectRecord(const TJson& r) {
     for (const TJson& g : r["hidden"]["groups"].Items) object(g, {"group", "name", "elements"}, "a group");
     for (const TJson& l : r["hidden"]["layers"].Items) object(l, {"group", "layer", "name", "elements"}, "a layer");
   }
+  // The hidden information besides, only of a drawing read whole; where
+  // its elements outside the sheet lie, only when there are some.
+  if (object(r["found"], {"memo", "temporary_points", "auxiliary", "off_sheet"}, "found")) {
+    EXPECT_FALSE(r["elements"].IsNull()) << line;
+    for (const auto& [key, count] : r["found"].Members) EXPECT_GE(count.Value, 0) << line << ": " << key;
+  }
+  if (object(r["off_sheet_extent"], {"left", "bottom", "right", "top"}, "off_sheet_extent")) {
+    EXPECT_GT(r["found"]["off_sheet"].Value, 0) << line;
+    EXPECT_LE(r["off_sheet_extent"]["left"].Value, r["off_sheet_extent"]["right"].Value) << line;
+    EXPECT_LE(r["off_sheet_extent"]["bottom"].Value, r["off_sheet_extent"]["top"].Value) << line;
+  }
   const bool written = outcome == "converted" || outcome == "would_convert";
-  EXPECT_EQ(object(r["removed"], {"elements", "block_definitions", "images"}, "removed"), written) << line;
+  EXPECT_EQ(object(r["removed"], {"elements", "block_definitions", "images", "memo", "temporary_points", "auxiliary",
+                                  "off_sheet"},
+                   "removed"),
+            written)
+      << line;
+  kind(r["empty_output"], {K::Bool, K::Null}, "empty_output");
+  EXPECT_EQ(r["empty_output"].IsNull(), !written) << line;
   kind(r["visible_unchanged"], {K::Bool, K::Null}, "visible_unchanged");
   EXPECT_EQ(object(r["normalised"], {"texts", "fonts", "pens", "layers", "names", "settings"}, "normalised"),
             !r["visible_unchanged"].IsNull())
@@ -681,7 +698,8 @@ TEST_F(CliTest, InfoAsJson) {
   for (const char* key : {"\"version\":600", "\"outcome\":\"would_convert\"", "\"total\":5",
                           "\"hidden\":{\"groups\":[{\"group\":1,", "\"name\":\"隠しグループ\",\"elements\":2",
                           "{\"group\":0,\"layer\":3,\"name\":\"壁\",\"elements\":1}",
-                          "\"removed\":{\"elements\":3,\"block_definitions\":0,\"images\":0}"})
+                          "\"removed\":{\"elements\":3,\"block_definitions\":0,\"images\":0,\"memo\":0,"
+                          "\"temporary_points\":0,\"auxiliary\":0,\"off_sheet\":0},\"empty_output\":false"})
     EXPECT_NE(Out.find(key), std::string::npos) << key << "\n" << Out;
   EXPECT_NE(Err.find("missing.jww"), std::string::npos);
   EXPECT_EQ(Dir.List(), std::vector<std::string>{"d.jww"});
