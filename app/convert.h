@@ -75,6 +75,9 @@ struct TConvertOptions {
   // whole and described, also one with nothing to remove (or whose rest a
   // conversion would never read); the outcome stays the dry run's.
   bool Describe = false;
+  // What goes besides the hidden layers' material (nothing unless asked): a
+  // drawing without hidden layers that holds some of it converts too.
+  TAlsoRemove Remove;
   // The run's work folder, in which each document extracts its images.
   std::filesystem::path WorkFolder;
   // How many files of a batch are converted at once: 1 converts one file

@@ -6,11 +6,13 @@
 
 namespace qm {
 
-TFileResult Inspect(const std::filesystem::path& source, TJwwData& doc, const std::filesystem::path& workFolder) {
+TFileResult Inspect(const std::filesystem::path& source, TJwwData& doc, const std::filesystem::path& workFolder,
+                    const TAlsoRemove& remove) {
   TOutputRule outputs;  // its own: an inspection hands no name out to a batch
   TConvertOptions options;
   options.DryRun = true;
   options.Describe = true;
+  options.Remove = remove;
   options.WorkFolder = workFolder;
   return ConvertOne(source, outputs, doc, options);
 }

@@ -9,13 +9,16 @@
 #include <vector>
 
 #include "jwwunit.h"
+#include "purge.h"
 #include "record.h"
 
 namespace qm {
 
 // Inspects one drawing with the given document (left empty), extracting its
-// images into a folder of the document's own inside workFolder. Never raises.
-TFileResult Inspect(const std::filesystem::path& source, TJwwData& document, const std::filesystem::path& workFolder);
+// images into a folder of the document's own inside workFolder, as a
+// conversion that removes also what remove asks would take it. Never raises.
+TFileResult Inspect(const std::filesystem::path& source, TJwwData& document, const std::filesystem::path& workFolder,
+                    const TAlsoRemove& remove = {});
 
 // Every top-level element lies on a hidden group or layer: the output holds none.
 bool AllHidden(const TFileResult& inspection) noexcept;

@@ -59,6 +59,13 @@ inline constexpr std::string_view NormalisedPens = "ペン";
 inline constexpr std::string_view NormalisedLayers = "レイヤ";
 inline constexpr std::string_view NormalisedNames = "名前";
 inline constexpr std::string_view NormalisedSettings = "設定";
+// What was removed besides the hidden layers' material, on request.
+inline constexpr std::string_view AlsoRemoved = "　ほかに削除：";
+inline constexpr std::string_view AlsoMemo = "メモ";
+inline constexpr std::string_view AlsoOffSheet = "図面外の要素";
+inline constexpr std::string_view AlsoTemporaryPoints = "仮点";
+inline constexpr std::string_view AlsoAuxiliary = "補助線";
+inline constexpr std::string_view EmptyOutput = "　注意：出力には要素が一つもありません";
 inline constexpr std::string_view Stopped = "中止しました";
 inline constexpr std::string_view Totals = "集計";
 inline constexpr std::string_view TotalConverted = "変換";
@@ -66,6 +73,8 @@ inline constexpr std::string_view TotalConverted = "変換";
 inline constexpr std::string_view TotalProven = "表示一致";
 // Of the converted: those that differ from their sources only by what was tidied.
 inline constexpr std::string_view TotalNormalised = "書き出しで整えたもの";
+// Of the converted: those whose output holds no element.
+inline constexpr std::string_view TotalEmpty = "空の図面";
 inline constexpr std::string_view TotalNothingHidden = "非表示レイヤなし";
 inline constexpr std::string_view TotalUnreadable = "読み込めない";
 inline constexpr std::string_view TotalFailed = "変換出来ない";

@@ -7,6 +7,7 @@
 #include "Func_.h"
 #include "jwwmeaning.h"
 #include "messages.h"
+#include "purge.h"
 #include "textconv.h"
 
 namespace qm {
@@ -38,6 +39,23 @@ std::string NormalisedLine(const JwwNormalise::TNormalised& n) {
   add(Msg::NormalisedNames, n.Names);
   add(Msg::NormalisedSettings, n.Settings);
   return line;
+}
+
+// "　ほかに削除：メモ、図面外の要素 556、仮点 18、補助線 17": what went besides
+// the hidden layers' material; empty when nothing did.
+std::string AlsoRemovedLine(const TRemovedCounts& r) {
+  std::string items;
+  auto add = [&](std::string_view name, int32_t count, bool counted = true) {
+    if (count == 0) return;
+    if (!items.empty()) items += "、";
+    items += name;
+    if (counted) items += " " + std::to_string(count);
+  };
+  add(Msg::AlsoMemo, r.Memo, false);
+  add(Msg::AlsoOffSheet, r.OffSheet);
+  add(Msg::AlsoTemporaryPoints, r.TemporaryPoints);
+  add(Msg::AlsoAuxiliary, r.Auxiliary);
+  return items.empty() ? items : std::string(Msg::AlsoRemoved) + items;
 }
 
 }  // namespace
@@ -86,6 +104,17 @@ TDrawingFacts DescribeDrawing(const TJwwData& doc, TRead read, bool describe) {
   return f;
 }
 
+TDrawingFacts::TFound FoundIn(const TJwwData& doc, const view::TElementKinds& kinds) {
+  TDrawingFacts::TFound f;
+  f.Memo = MemoCharacters(doc.Header.Memo);
+  if (f.Memo > 0) f.MemoText = ToUtf8(doc.Header.Memo);
+  f.TemporaryPoints = kinds.TemporaryPoints;
+  f.Auxiliary = kinds.Auxiliary;
+  f.OffSheet = kinds.OffSheet;
+  f.OffSheetExtent = kinds.OffSheetExtent;
+  return f;
+}
+
 std::string ProblemText(const TFileResult& r) {
   if (r.Outcome == TOutcome::NotFound) return PathToUtf8(r.Source) + ": no such file";
   if (r.Outcome == TOutcome::NotJww) return PathToUtf8(r.Source) + ": not a .JWW file";
@@ -128,6 +157,9 @@ std::vector<std::string> ExtraLines(const TFileResult& r) {
   if ((r.Outcome == TOutcome::Unreadable || r.Outcome == TOutcome::Failed) && r.Failure)
     lines.push_back(std::string(Msg::Reason) + Printable(r.Failure->Detail));
   if (HasOutput(r.Outcome) && r.Normalised && r.Normalised->Any()) lines.push_back(NormalisedLine(*r.Normalised));
+  if (HasOutput(r.Outcome) && r.Removed)
+    if (std::string also = AlsoRemovedLine(*r.Removed); !also.empty()) lines.push_back(std::move(also));
+  if (EmptyOutput(r)) lines.emplace_back(Msg::EmptyOutput);
   return lines;
 }
 
@@ -140,6 +172,7 @@ std::vector<std::string> ReportLines(const TFileResult& r) {
 void TTotals::Add(const TFileResult& r) {
   ++Files;
   ++Outcomes[static_cast<size_t>(r.Outcome)];
+  if (EmptyOutput(r)) ++Empty;
   if (!HasOutput(r.Outcome) || !r.VisibleUnchanged) return;
   if (*r.VisibleUnchanged)
     ++Proven;
@@ -153,7 +186,8 @@ std::string TotalsLine(const TTotals& t) {
   auto item = [](std::string_view name, int n) { return std::string(name) + " " + std::to_string(n); };
   std::string line = std::string(Msg::Totals) + "：" + item(Msg::TotalConverted, converted);
   if (converted)
-    line += "（" + item(Msg::TotalProven, t.Proven) + "、" + item(Msg::TotalNormalised, t.Normalised) + "）";
+    line += "（" + item(Msg::TotalProven, t.Proven) + "、" + item(Msg::TotalNormalised, t.Normalised) +
+            (t.Empty ? "、" + item(Msg::TotalEmpty, t.Empty) : "") + "）";
   line += "、" + item(Msg::TotalNothingHidden, t.Of(TOutcome::NothingHidden));
   line += "、" + item(Msg::TotalUnreadable, unreadable);
   line += "、" + item(Msg::TotalFailed, t.Of(TOutcome::Failed));

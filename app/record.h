@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "bounds.h"
+#include "hiddenkinds.h"
 #include "jwwnormalise.h"
 #include "jwwunit.h"
 
@@ -26,6 +28,10 @@ struct TRemovedCounts {
   int32_t Elements = 0;   // top-level elements on hidden groups and layers
   int32_t BlockDefs = 0;  // block definitions that are no longer written
   int32_t Images = 0;     // embedded images that only removed elements showed
+  // What was asked to go besides (TAlsoRemove): the memo's characters, and
+  // the elements of each kind asked for (one of several kinds in each).
+  int32_t Memo = 0, OffSheet = 0, TemporaryPoints = 0, Auxiliary = 0;
+  int32_t Remaining = 0;  // top-level elements the output holds
   bool operator==(const TRemovedCounts&) const = default;
 };
 
@@ -63,12 +69,25 @@ struct TDrawingFacts {
   // The top-level elements, on every layer, that its picture cannot draw
   // (not finite, or beyond 100 m), where a description asked for them.
   std::optional<uint64_t> Undrawable;
+  // The hidden information besides hidden layers (hiddenkinds.h), where it
+  // was looked for: by a description, and by a conversion asked to remove
+  // some of it.
+  struct TFound {
+    int32_t Memo = 0;  // characters (MemoCharacters)
+    std::string MemoText;  // UTF-8, as stored
+    int32_t TemporaryPoints = 0, Auxiliary = 0, OffSheet = 0;
+    view::TBox OffSheetExtent;  // what the elements off the sheet draw (empty: nothing)
+    bool operator==(const TFound&) const = default;
+  };
+  std::optional<TFound> Found;
 };
 
 // The facts of a document read as far as read says (before any purge);
 // describe: also what only a description shows (the names of the unused
 // block definitions, what cannot be drawn).
 TDrawingFacts DescribeDrawing(const TJwwData& document, TRead read, bool describe = false);
+// The hidden information of a document read whole, its elements judged.
+TDrawingFacts::TFound FoundIn(const TJwwData& document, const view::TElementKinds& kinds);
 
 // One file's record.
 struct TFileResult {
@@ -109,6 +128,11 @@ constexpr bool HasOutput(TOutcome outcome) noexcept {
   return outcome == TOutcome::Converted || outcome == TOutcome::WouldConvert;
 }
 
+// The output holds no element (it is written, or would be, all the same).
+inline bool EmptyOutput(const TFileResult& result) noexcept {
+  return HasOutput(result.Outcome) && result.Removed && result.Removed->Remaining == 0;
+}
+
 // The outcomes that make a command's exit status 1.
 bool IsFailure(TOutcome outcome) noexcept;
 
@@ -116,8 +140,10 @@ bool IsFailure(TOutcome outcome) noexcept;
 // and the two lines of its outcome.
 std::vector<std::string> FileLines(const TFileResult& result);
 // The lines that follow them, in this order and each only when it applies:
-// the reason a file is unreadable or failed ("　理由：…"), and what the writer
-// tidied ("　書き出し時に整えたもの：文字 3、ペン 2").
+// the reason a file is unreadable or failed ("　理由：…"), what the writer
+// tidied ("　書き出し時に整えたもの：文字 3、ペン 2"), what else was removed
+// on request ("　ほかに削除：メモ、図面外の要素 556、仮点 18、補助線 17"),
+// and that the output holds no element ("　注意：出力には要素が一つもありません").
 std::vector<std::string> ExtraLines(const TFileResult& result);
 // Both, as a report shows a file.
 std::vector<std::string> ReportLines(const TFileResult& result);
@@ -128,14 +154,16 @@ struct TTotals {
   std::array<int, OutcomeCount> Outcomes{};  // by TOutcome
   int Proven = 0;      // outputs that show exactly what their sources showed
   int Normalised = 0;  // outputs that differ from their sources only by what was tidied
+  int Empty = 0;       // outputs without any element
 
   void Add(const TFileResult& result);
   int Of(TOutcome outcome) const noexcept { return Outcomes[static_cast<size_t>(outcome)]; }
 };
 
-// "集計：変換 N（表示一致 N、書き出しで整えたもの N）、非表示レイヤなし N、読み込めない N、変換出来ない N"
+// "集計：変換 N（表示一致 N、書き出しで整えたもの N、空の図面 N）、非表示レイヤなし N、読み込めない N、変換出来ない N"
 // (a dry run's would-be conversions count as converted; missing and not
-// .JWW files as unreadable; the parenthesis only when something converted).
+// .JWW files as unreadable; the parenthesis only when something converted,
+// and in it the empty outputs only when there are any).
 std::string TotalsLine(const TTotals& totals);
 
 }  // namespace qm

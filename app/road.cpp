@@ -5,6 +5,7 @@
 #include <system_error>
 #include <thread>
 
+#include "hiddenkinds.h"
 #include "jwwnormalise.h"
 #include "proof.h"
 #include "purge.h"
@@ -70,8 +71,10 @@ enum class TTest { None, Stop, Describe };
 // How far steps 1 to 5 came.
 enum class TOpened { Refused, NothingToRemove, Whole };
 
-// Steps 1 to 5, in their order.
-TOpened Open(TFileResult& r, TJwwData& doc, const std::filesystem::path& workFolder, TTest test) {
+// Steps 1 to 5, in their order. A drawing read whole has its elements
+// judged (kinds) when it is described or something besides is asked to go.
+TOpened Open(TFileResult& r, TJwwData& doc, const std::filesystem::path& workFolder, TTest test,
+             const TAlsoRemove& also, std::optional<view::TElementKinds>& kinds) {
   const bool names = test == TTest::Describe;  // the names of unused definitions, for a description
   uint64_t size = 0;
   if (const auto refused = RefuseSource(r.Source, size)) {
@@ -100,14 +103,26 @@ TOpened Open(TFileResult& r, TJwwData& doc, const std::filesystem::path& workFol
     Stop(r, TOutcome::Unreadable, status);
     return TOpened::Refused;
   };
-  const auto nothingToRemove = [&](TRead read, std::optional<TFailure> stopped = std::nullopt) {
+  const auto describe = [&](TRead read) {
     r.Facts = DescribeDrawing(doc, read, names);
+    if (kinds) r.Facts.Found = FoundIn(doc, *kinds);
+  };
+  const auto nothingToRemove = [&](TRead read, std::optional<TFailure> stopped = std::nullopt) {
+    describe(read);
     Stop(r, TOutcome::NothingHidden, std::move(stopped));
     return TOpened::NothingToRemove;
   };
   const auto loaded = [&] {
-    r.Facts = DescribeDrawing(doc, TRead::Whole, names);
+    describe(TRead::Whole);
     return TOpened::Whole;
+  };
+  // Step 4 on the header: whether the rest must be read, because something
+  // there is to go or an element of a kind asked for may be.
+  const auto readOn = [&also](const TJwwData& d) { return AnythingToRemove(d, also) || also.Elements() != 0; };
+  // Step 4 on the drawing read whole.
+  const auto anything = [&] {
+    if (names || also.Any()) kinds = view::ClassifyElements(doc);
+    return kinds ? AnythingToRemove(doc, also, *kinds) : AnythingToRemove(doc, also);
   };
 
   switch (test) {
@@ -120,23 +135,23 @@ TOpened Open(TFileResult& r, TJwwData& doc, const std::filesystem::path& workFol
       if (inMemory) {
         // The test and the whole load in one reading: with nothing to remove
         // the load stops where the quick load would, with what it found.
-        load.ContinueAfterHeader = [](const TJwwData& d) { return AnythingToRemove(d); };
+        load.ContinueAfterHeader = readOn;
         status = whole();
       } else {
         status = quick();
       }
       if (!status) return unreadable(status);
-      if (!AnythingToRemove(doc)) return nothingToRemove(TRead::Header);
+      if (!readOn(doc)) return nothingToRemove(TRead::Header);
       if (!inMemory && !(status = whole())) return unreadable(status);
-      return loaded();
+      return anything() ? loaded() : nothingToRemove(TRead::Whole);
     }
     case TTest::Describe: {
       const TJwwStatus status = whole();
-      if (status) return AnythingToRemove(doc) ? loaded() : nothingToRemove(TRead::Whole);
+      if (status) return anything() ? loaded() : nothingToRemove(TRead::Whole);
       // Not whole: the outcome is what a conversion finds with its quick
       // load, and a drawing it passes by says where the reading stopped.
       if (const TJwwStatus header = quick(); !header) return unreadable(header);
-      if (AnythingToRemove(doc)) return unreadable(status);
+      if (readOn(doc)) return unreadable(status);
       return nothingToRemove(TRead::Header, status);
     }
   }
@@ -144,15 +159,24 @@ TOpened Open(TFileResult& r, TJwwData& doc, const std::filesystem::path& workFol
 }
 
 // Step 6.
-void Purge(TFileResult& r, TJwwData& doc, const TConvertOptions& options) {
-  const TPurgeResult purge = PurgeHiddenMaterial(doc);
-  r.Removed = TRemovedCounts{purge.RemovedElements, purge.RemovedBlockDefs, purge.RemovedImages};
+void Purge(TFileResult& r, TJwwData& doc, const TConvertOptions& options, const view::TElementKinds* kinds) {
+  const TPurgeResult p = PurgeHiddenMaterial(doc, options.Remove, kinds);
+  TRemovedCounts& removed = r.Removed.emplace();
+  removed.Elements = p.RemovedElements;
+  removed.BlockDefs = p.RemovedBlockDefs;
+  removed.Images = p.RemovedImages;
+  removed.Memo = p.RemovedMemo;
+  removed.OffSheet = p.RemovedOffSheet;
+  removed.TemporaryPoints = p.RemovedTemporaryPoints;
+  removed.Auxiliary = p.RemovedAuxiliary;
+  removed.Remaining = doc.TotalCount();
   if (options.AfterPurge) options.AfterPurge(doc);
 }
 
-// Step 7: hidden material must never reach a file.
-bool Guard(TFileResult& r, const TJwwData& doc) {
-  const std::string leak = FindHiddenMaterial(doc);
+// Step 7: hidden material, and what was asked to go besides, must never
+// reach a file.
+bool Guard(TFileResult& r, const TJwwData& doc, const TAlsoRemove& also, const view::TElementKinds* kinds) {
+  const std::string leak = FindHiddenMaterial(doc, also, kinds);
   if (!leak.empty())
     r.Failure = FailureOf(TJwwFailure::Corrupt, JwwContext::HiddenMaterial, r.Output, "not written: " + leak);
   return leak.empty();
@@ -242,13 +266,16 @@ void Write(TTrip& t, const TJwwData& doc, const TOutputRule& outputs, const TCon
 
 // Steps 6 to 9, after Open.
 void Convert(TTrip& t, TJwwData& doc, const TOutputRule& outputs, const TConvertOptions& options,
-             const TJwwData::TFlushRunner& runFlush) {
+             const TJwwData::TFlushRunner& runFlush, const std::optional<view::TElementKinds>& kinds) {
   TFileResult& r = t.Result;
-  // What the source shows with its hidden layers off, before the purge.
-  const view::TVisualRecord shown = view::TVisualRecord::Of(doc);
-  Purge(r, doc, options);
+  const view::TElementKinds* judged = kinds ? &*kinds : nullptr;
+  // What the source shows with its hidden layers off, less the elements
+  // asked to go besides, before the purge.
+  const view::TVisualRecord shown = judged ? view::TVisualRecord::Of(doc, judged->Of, options.Remove.Elements())
+                                           : view::TVisualRecord::Of(doc);
+  Purge(r, doc, options, judged);
   t.Stage = TTrip::TStage::Failed;
-  if (!Guard(r, doc)) return;
+  if (!Guard(r, doc, options.Remove, judged)) return;
   doc.Header.Signature = "JwwData.";
   TProof proof(shown, doc);
   Write(t, doc, outputs, options, runFlush, proof);
@@ -270,7 +297,8 @@ std::optional<TFileResult> LoadSource(const std::filesystem::path& source, TJwwD
                                       const std::filesystem::path& workFolder) {
   TFileResult r;
   r.Source = source;
-  if (Open(r, doc, workFolder, TTest::None) == TOpened::Whole) return std::nullopt;
+  std::optional<view::TElementKinds> kinds;
+  if (Open(r, doc, workFolder, TTest::None, {}, kinds) == TOpened::Whole) return std::nullopt;
   return r;
 }
 
@@ -282,7 +310,9 @@ void Travel(TTrip& t, const std::filesystem::path& source, const TOutputRule& ou
   try {
     r.Output = outputs.Next(source);  // the name the output is meant to get, for messages
     const TTest test = options.DryRun && options.Describe ? TTest::Describe : TTest::Stop;
-    if (Open(r, doc, options.WorkFolder, test) == TOpened::Whole) Convert(t, doc, outputs, options, runFlush);
+    std::optional<view::TElementKinds> kinds;
+    if (Open(r, doc, options.WorkFolder, test, options.Remove, kinds) == TOpened::Whole)
+      Convert(t, doc, outputs, options, runFlush, kinds);
   } catch (const std::exception& e) {
     // Nothing above should raise; should it happen, the file still gets its
     // record and the next file its turn.

@@ -5,8 +5,10 @@
 //    1 refuse    missing, not ".JWW", not a regular file (RefuseSource)
 //    2 read      an ordinary drawing's bytes, once; the later steps read them
 //    3 signature "JwwData."
-//    4 test      anything to remove? (AnythingToRemove, on the header)
-//    5 load      the whole drawing; its facts (DescribeDrawing)
+//    4 test      anything to remove? (AnythingToRemove, on the header; when
+//                kinds of elements are asked to go, on the drawing read whole)
+//    5 load      the whole drawing; its facts (DescribeDrawing), its elements
+//                judged (ClassifyElements) where that is asked for
 //    6 purge     PurgeHiddenMaterial, the source's visual record taken first
 //    7 guard     FindHiddenMaterial: nothing hidden may reach a file
 //    8 prove     the visual proof, and what the writer writes otherwise

@@ -145,14 +145,18 @@ constexpr double WidthMm(int32_t hundredths) noexcept { return hundredths > 0 ? 
 //
 // A temporary point: a point whose Temporary is not 0.
 constexpr bool IsTemporaryPoint(const TEntJwwTen& p) noexcept { return p.Temporary != 0; }
-// The auxiliary line type, for the kinds drawn in a line type (lines, arcs),
-// and the auxiliary colour, for the kinds drawn in a pen colour (lines to
-// solids; a block insert's contents are judged each by its own header).
+// An auxiliary element: a line, arc, point, text, dimension or solid in the
+// auxiliary line type (pen style 9) or the auxiliary colour (pen colour 9).
+// A point's pen style says only whether its extra fields follow (1 or 100;
+// anything else is written as 1), so a point is auxiliary by its colour
+// alone. A dimension is judged by its own header (its parts each by theirs,
+// where a picture draws them), a block insert never (its definition's
+// elements are judged each by its own header).
 constexpr uint8_t AuxiliaryLineType = 9;
 constexpr uint16_t AuxiliaryColor = 9;
 constexpr bool IsAuxiliary(const TEntJwwEntityHeader& h, int32_t kind, int32_t v) noexcept {
   if (kind < KindSen || kind > KindSolid) return false;
-  if ((kind == KindSen || kind == KindEnko) && PenStyle(h.PenStyle, kind, v) == AuxiliaryLineType) return true;
+  if (kind != KindTen && PenStyle(h.PenStyle, kind, v) == AuxiliaryLineType) return true;
   return PenColor(h.PenColor, kind, v) == AuxiliaryColor;
 }
 

@@ -279,9 +279,9 @@ void ExpectRecord(const TJson& r) {
   using K = TJson::TKind;
   const std::string line = r["source"].Text;
   ASSERT_EQ(r.Keys(), (std::vector<std::string>{"source", "outcome", "version", "strings", "elements",
-                                                "block_definitions", "images", "undrawable", "hidden", "removed",
-                                                "visible_unchanged", "normalised", "output", "failure", "detail",
-                                                "seconds"}))
+                                                "block_definitions", "images", "undrawable", "hidden", "found",
+                                                "off_sheet_extent", "removed", "empty_output", "visible_unchanged",
+                                                "normalised", "output", "failure", "detail", "seconds"}))
       << line;
   auto kind = [&](const TJson& v, std::initializer_list<K> kinds, const std::string& key) {
     EXPECT_TRUE(std::find(kinds.begin(), kinds.end(), v.Kind) != kinds.end()) << line << ": " << key;
@@ -313,8 +313,25 @@ void ExpectRecord(const TJson& r) {
     for (const TJson& g : r["hidden"]["groups"].Items) object(g, {"group", "name", "elements"}, "a group");
     for (const TJson& l : r["hidden"]["layers"].Items) object(l, {"group", "layer", "name", "elements"}, "a layer");
   }
+  // The hidden information besides, only of a drawing read whole; where
+  // its elements outside the sheet lie, only when there are some.
+  if (object(r["found"], {"memo", "temporary_points", "auxiliary", "off_sheet"}, "found")) {
+    EXPECT_FALSE(r["elements"].IsNull()) << line;
+    for (const auto& [key, count] : r["found"].Members) EXPECT_GE(count.Value, 0) << line << ": " << key;
+  }
+  if (object(r["off_sheet_extent"], {"left", "bottom", "right", "top"}, "off_sheet_extent")) {
+    EXPECT_GT(r["found"]["off_sheet"].Value, 0) << line;
+    EXPECT_LE(r["off_sheet_extent"]["left"].Value, r["off_sheet_extent"]["right"].Value) << line;
+    EXPECT_LE(r["off_sheet_extent"]["bottom"].Value, r["off_sheet_extent"]["top"].Value) << line;
+  }
   const bool written = outcome == "converted" || outcome == "would_convert";
-  EXPECT_EQ(object(r["removed"], {"elements", "block_definitions", "images"}, "removed"), written) << line;
+  EXPECT_EQ(object(r["removed"], {"elements", "block_definitions", "images", "memo", "temporary_points", "auxiliary",
+                                  "off_sheet"},
+                   "removed"),
+            written)
+      << line;
+  kind(r["empty_output"], {K::Bool, K::Null}, "empty_output");
+  EXPECT_EQ(r["empty_output"].IsNull(), !written) << line;
   kind(r["visible_unchanged"], {K::Bool, K::Null}, "visible_unchanged");
   EXPECT_EQ(object(r["normalised"], {"texts", "fonts", "pens", "layers", "names", "settings"}, "normalised"),
             !r["visible_unchanged"].IsNull())
@@ -681,7 +698,8 @@ TEST_F(CliTest, InfoAsJson) {
   for (const char* key : {"\"version\":600", "\"outcome\":\"would_convert\"", "\"total\":5",
                           "\"hidden\":{\"groups\":[{\"group\":1,", "\"name\":\"隠しグループ\",\"elements\":2",
                           "{\"group\":0,\"layer\":3,\"name\":\"壁\",\"elements\":1}",
-                          "\"removed\":{\"elements\":3,\"block_definitions\":0,\"images\":0}"})
+                          "\"removed\":{\"elements\":3,\"block_definitions\":0,\"images\":0,\"memo\":0,"
+                          "\"temporary_points\":0,\"auxiliary\":0,\"off_sheet\":0},\"empty_output\":false"})
     EXPECT_NE(Out.find(key), std::string::npos) << key << "\n" << Out;
   EXPECT_NE(Err.find("missing.jww"), std::string::npos);
   EXPECT_EQ(Dir.List(), std::vector<std::string>{"d.jww"});
@@ -1371,6 +1389,202 @@ TEST_F(CliTest, InfoAndConvertWriteOneSchema) {
     EXPECT_GE((*summary)["summary"]["seconds"].Value, 0);
   }
   fs::permissions(Dir / "locked", fs::perms::owner_all);
+}
+
+// ---------------------------------------------------------------------------
+// The hidden information besides hidden layers.
+
+// The members of an object of numbers, as "key n, key n" (%g).
+std::string Numbers(const TJson& v) {
+  std::string out;
+  for (const auto& [key, value] : v.Members) {
+    char n[32];
+    std::snprintf(n, sizeof n, "%g", value.Value);
+    out += (out.empty() ? "" : ", ") + key + " " + n;
+  }
+  return out;
+}
+
+// A drawing without hidden layers that holds every kind of it: a memo (CR LF
+// and a tab inside, white space around), a temporary point, an auxiliary
+// line, and two lines off the A3 sheet; and one plain line.
+Drawing HoldsEveryKind() {
+  Drawing d;
+  d.Hdr.Version = 600;
+  d.Hdr.Memo = qm::Utf8ToSjis(" 図面\r\n\tA社\r\n");
+  Ten temporary = Point(0, 0, 5);
+  temporary.Temporary = 1;
+  Sen aux = Line(0, 0, 7);
+  aux.H.PenColor = 9;
+  Sen left = Line(0, 0, -400);
+  left.StartY = 10;
+  left.EndY = 12;
+  d.Elements = {Line(0, 0, 1), temporary, aux, Line(0, 0, 300), left};
+  return d;
+}
+
+TEST_F(CliTest, InfoShowsEachKindOfHiddenInformation) {
+  Put("d.jww", HoldsEveryKind());
+  Run("info d.jww");
+  EXPECT_EQ(Status, 0) << Err;
+  for (const char* line : {"  memo:               7 character(s): \" 図面\\x0d\\x0a\\x09A社\\x0d\\x0a\"\n",
+                           "  temporary points:   1\n", "  auxiliary elements: 1\n",
+                           "  off the sheet:      2 (x -400.0 .. 301.0, y 0.0 .. 12.0 mm)\n",
+                           "  nothing is hidden:  no file would be written\n"
+                           "  --remove takes:     memo,off-sheet,temporary-points,auxiliary\n"})
+    EXPECT_NE(Out.find(line), std::string::npos) << line << "\n" << Out;
+
+  Run("info --json d.jww");
+  std::vector<TJson> json = JsonLines(Out);
+  ASSERT_EQ(json.size(), 1u) << Out;
+  EXPECT_EQ(Numbers(json[0]["found"]), "memo 7, temporary_points 1, auxiliary 1, off_sheet 2");
+  EXPECT_EQ(Numbers(json[0]["off_sheet_extent"]), "left -400, bottom 0, right 301, top 12");
+  EXPECT_EQ(json[0]["outcome"].Text, "nothing_hidden");
+
+  // What a conversion asked to remove all of it would do.
+  Run("info --json --remove all d.jww");
+  json = JsonLines(Out);
+  ASSERT_EQ(json.size(), 1u) << Out;
+  EXPECT_EQ(json[0]["outcome"].Text, "would_convert");
+  EXPECT_EQ(Numbers(json[0]["removed"]),
+            "elements 0, block_definitions 0, images 0, memo 7, temporary_points 1, auxiliary 1, off_sheet 2");
+  EXPECT_FALSE(json[0]["empty_output"].Flag);
+  EXPECT_TRUE(json[0]["visible_unchanged"].Flag);
+  Run("info --remove memo d.jww");
+  EXPECT_NE(Out.find("  and besides:        the memo (7 characters)\n"), std::string::npos) << Out;
+  EXPECT_EQ(Dir.List(), std::vector<std::string>{"d.jww"});
+}
+
+TEST_F(CliTest, ConvertRemovesWhatIsAskedAndSaysWhatWent) {
+  const fs::path d = Put("d.jww", HoldsEveryKind());
+  Run("convert d.jww");  // nothing asked: nothing hidden, nothing written
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_EQ(Out, "【" + d.string() + "】\n　非表示レイヤはありませんので\n　変換をパスします。\n");
+
+  Run("convert --remove memo --remove auxiliary d.jww");
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_EQ(Out, "【" + d.string() + "】\n　→ " + (Dir / "d_2.JWW").string() +
+                     "\n　変換を行いました。\n　ほかに削除：メモ、補助線 1\n");
+  if (auto out = Loaded(Dir / "d_2.JWW")) {
+    EXPECT_EQ(out->Header.Memo, "");
+    EXPECT_EQ(out->TotalCount(), 4);
+    EXPECT_EQ(out->PointCount, 1);  // the temporary point was not asked for
+  }
+
+  Run("convert --dry-run --remove=all d.jww");
+  EXPECT_EQ(Status, 0) << Err;
+  ASSERT_EQ(Lines(Out).size(), 4u) << Out;
+  EXPECT_EQ(Lines(Out)[3], "　ほかに削除：メモ、図面外の要素 2、仮点 1、補助線 1");
+
+  Run("convert --json --remove off-sheet,temporary-points d.jww");
+  EXPECT_EQ(Status, 0) << Err;
+  const std::vector<TJson> json = JsonLines(Out);
+  ASSERT_EQ(json.size(), 1u) << Out;
+  EXPECT_EQ(Numbers(json[0]["removed"]),
+            "elements 0, block_definitions 0, images 0, memo 0, temporary_points 1, auxiliary 0, off_sheet 2");
+  if (auto out = Loaded(Dir / "d_3.JWW")) {
+    EXPECT_NE(out->Header.Memo, "");
+    EXPECT_EQ(out->TotalCount(), 2);
+  }
+
+  for (const char* wrong : {"--remove", "--remove nothing d.jww", "--remove memo, d.jww", "--remove= d.jww",
+                            "--remove memo,,auxiliary d.jww", "--remove Memo d.jww"}) {
+    Run(std::string("convert ") + wrong);
+    EXPECT_EQ(Status, 2) << wrong;
+    EXPECT_NE(Err.find("--remove"), std::string::npos) << wrong << ": " << Err;
+  }
+  EXPECT_EQ(Dir.List(), (std::vector<std::string>{"d.jww", "d_2.JWW", "d_3.JWW"}));
+}
+
+// An output without any element, whatever emptied it, is said to be one.
+TEST_F(CliTest, AnEmptyOutputIsSaidToBeOne) {
+  Drawing all = HiddenGroupDrawing(600);
+  all.Elements = {Line(1, 0, 1)};
+  const fs::path a = Put("all.jww", all);
+  Drawing far;
+  far.Hdr.Version = 600;
+  far.Elements = {Line(0, 0, 500)};
+  const fs::path f = Put("far.jww", far);
+  Run("convert --remove off-sheet all.jww far.jww");
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_EQ(Out, "【" + a.string() + "】\n　→ " + (Dir / "all_2.JWW").string() +
+                     "\n　変換を行いました。\n　注意：出力には要素が一つもありません\n"
+                     "【" + f.string() + "】\n　→ " + (Dir / "far_2.JWW").string() +
+                     "\n　変換を行いました。\n　ほかに削除：図面外の要素 1\n　注意：出力には要素が一つもありません\n");
+  Run("convert --dry-run --json all.jww far.jww");
+  const std::vector<TJson> json = JsonLines(Out);
+  ASSERT_EQ(json.size(), 2u) << Out;
+  EXPECT_TRUE(json[0]["empty_output"].Flag);
+  EXPECT_TRUE(json[1]["empty_output"].IsNull());  // nothing hidden: no output
+}
+
+// Asked to remove every kind, info, the inspection, the dry run and the run
+// agree on every drawing: what they find, what goes, and what is left.
+TEST_F(CliTest, InfoTheInspectionTheDryRunAndTheRunAgreeOnTheKindsRemoved) {
+  Drawing memo;
+  memo.Hdr.Version = 700;
+  memo.Hdr.Memo = "note";
+  memo.Elements = {Line(0, 0)};
+  Drawing clean;
+  clean.Hdr.Version = 600;
+  clean.Elements = {Line(0, 0)};
+  Drawing hidden = HoldsEveryKind();
+  hidden.Hdr.LayerGroups[1].State = 0;
+  Sen hiddenAux = Line(1, 0, 400);  // auxiliary and off the sheet, on the hidden group: hidden only
+  hiddenAux.H.PenStyle = 9;
+  hidden.Elements.push_back(hiddenAux);
+  Drawing far;
+  far.Hdr.Version = 351;
+  far.Elements = {Line(0, 0, -900)};
+  auto cut = Build(clean);
+  cut.resize(cut.size() - 5);  // nothing hidden, and its last line does not read
+  const std::vector<std::string> names = {"memo.jww", "clean.jww", "hidden.jww", "far.jww", "cut.jww"};
+  Put("memo.jww", memo);
+  Put("clean.jww", clean);
+  Put("hidden.jww", hidden);
+  Put("far.jww", far);
+  testutil::WriteAll(Dir / "cut.jww", cut);
+  std::string args = " --json --remove all";
+  for (const std::string& name : names) args += " " + name;
+  Run("info" + args);
+  const std::vector<TJson> info = JsonLines(Out);
+  Run("convert --dry-run" + args);
+  const std::vector<TJson> dry = JsonLines(Out);
+  testutil::TScopedWorkFolder work;
+  TJwwData doc;
+  std::vector<qm::TFileResult> inspected;
+  for (const std::string& name : names)
+    inspected.push_back(qm::Inspect(Dir / name, doc, work.Path(), qm::TAlsoRemove::All()));
+  Run("convert" + args);
+  const std::vector<TJson> run = JsonLines(Out);
+  ASSERT_EQ(info.size(), names.size());
+  ASSERT_EQ(dry.size(), names.size());
+  ASSERT_EQ(run.size(), names.size());
+  const std::vector<std::string> outcomes = {"would_convert", "nothing_hidden", "would_convert", "would_convert",
+                                             "unreadable"};
+  for (size_t k = 0; k < names.size(); ++k) {
+    SCOPED_TRACE(names[k]);
+    const qm::TFileResult& w = inspected[k];
+    EXPECT_EQ(info[k]["outcome"].Text, outcomes[k]);
+    EXPECT_EQ(dry[k]["outcome"].Text, outcomes[k]);
+    EXPECT_EQ(OutcomeName(w.Outcome), outcomes[k]);
+    EXPECT_EQ(run[k]["outcome"].Text, outcomes[k] == "would_convert" ? "converted" : outcomes[k]);
+    for (const char* key : {"found", "off_sheet_extent", "removed", "empty_output", "visible_unchanged"}) {
+      EXPECT_EQ(Canon(dry[k][key]), Canon(info[k][key])) << key;
+      EXPECT_EQ(Canon(run[k][key]), Canon(info[k][key])) << key;
+    }
+    EXPECT_EQ(w.Facts.Found.has_value(), !info[k]["found"].IsNull());
+    if (w.Removed) {
+      EXPECT_EQ(w.Removed->OffSheet, info[k]["removed"]["off_sheet"].Value);
+      EXPECT_EQ(w.Removed->Memo, info[k]["removed"]["memo"].Value);
+      EXPECT_EQ(qm::EmptyOutput(w), info[k]["empty_output"].Flag);
+    }
+  }
+  EXPECT_EQ(Numbers(info[2]["removed"]),
+            "elements 1, block_definitions 0, images 0, memo 7, temporary_points 1, auxiliary 1, off_sheet 2");
+  EXPECT_EQ(Numbers(info[2]["found"]), "memo 7, temporary_points 1, auxiliary 1, off_sheet 2");
+  EXPECT_TRUE(info[3]["empty_output"].Flag);
+  EXPECT_EQ(info[4]["failure"]["kind"].Text, "truncated");  // a conversion asked for the kinds reads it whole
 }
 
 }  // namespace

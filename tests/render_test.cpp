@@ -546,7 +546,12 @@ TEST(RenderTest, TemporaryAuxiliaryAndOutsideTheSheet) {
   };
   for (const TCase& c : std::vector<TCase>{{9, 1, KindSen, 700, true},
                                            {9, 1, KindEnko, 700, true},
-                                           {9, 1, KindMoji, 700, false},  // a text's style is no line type
+                                           {9, 1, KindMoji, 700, true},
+                                           {12, 1, KindMoji, 700, false},  // written as 1
+                                           {9, 1, KindSunpou, 700, true},
+                                           {9, 1, KindSolid, 700, true},
+                                           {9, 1, KindTen, 700, false},  // a point's style tells its extra fields
+                                           {9, 1, KindBlock, 700, false},
                                            {1, 9, KindMoji, 700, true},
                                            {1, 9, KindSolid, 700, true},
                                            {1, 9, KindTen, 700, true},

@@ -112,14 +112,16 @@ TEST_F(RowsTest, ADroppedFolderIsListedInspectedAndShowsTheOutcomeAfterConvert) 
   EXPECT_EQ(Cell(unreadable, qm::ColOutcome), "読み込めません：the file does not start with \"JwwData.\"");
   EXPECT_EQ(Cell(hidden, qm::ColRemoves), "要素 1、ブロック定義 0、画像 0");  // the source is unchanged
 
-  // The report: the driver's lines, the reason after the unreadable file, the totals.
+  // The report: the driver's lines, the note after the empty output, the
+  // reason after the unreadable file, the totals.
   const std::vector<std::string> shown = R.Form2.DisplayLines();
-  ASSERT_EQ(shown.size(), 4 * 3 + 1 + 2u);
-  EXPECT_EQ(std::vector<std::string>(shown.begin() + 3, shown.begin() + 7),
+  ASSERT_EQ(shown.size(), 4 * 3 + 2 + 2u);
+  EXPECT_EQ(shown[3], "　注意：出力には要素が一つもありません");
+  EXPECT_EQ(std::vector<std::string>(shown.begin() + 4, shown.begin() + 8),
             (std::vector<std::string>{"【" + unreadable.string() + "】", "　読み込めないファイルですので",
                                       "　変換をパスします。", "　理由：the file does not start with \"JwwData.\""}));
-  EXPECT_EQ(shown[13], "");
-  EXPECT_EQ(shown[14], "集計：変換 2（表示一致 2、書き出しで整えたもの 0）、非表示レイヤなし 1、読み込めない 1、変換出来ない 0");
+  EXPECT_EQ(shown[14], "");
+  EXPECT_EQ(shown[15], "集計：変換 2（表示一致 2、書き出しで整えたもの 0、空の図面 1）、非表示レイヤなし 1、読み込めない 1、変換出来ない 0");
   EXPECT_EQ(R.Form2.Lines().size(), 12u);  // the driver's three lines a file, unchanged
   // The output folder: of the file at a line, else the batch's first output.
   EXPECT_EQ(R.Form2.OutputAt(0), Dir / "plans/all_2.JWW");
@@ -283,7 +285,7 @@ TEST(ResultReportTest, ReasonsFollowTheFilesTheyBelongTo) {
   // from those that show exactly what their sources showed.
   auto converted = [&](const std::string& source, std::optional<JwwNormalise::TNormalised> tidied) {
     qm::TFileResult r = result(source, qm::TOutcome::Converted, "", "");
-    r.Removed = qm::TRemovedCounts{1, 0, 0};
+    r.Removed = qm::TRemovedCounts{.Elements = 1, .Remaining = 1};
     r.Normalised = tidied.value_or(JwwNormalise::TNormalised{});
     r.VisibleUnchanged = !tidied;
     return r;

@@ -228,12 +228,14 @@ TRenderOptions ProofOptions() {
 
 }  // namespace
 
-TVisualRecord TVisualRecord::Of(const TJwwData& source) {
+TVisualRecord TVisualRecord::Of(const TJwwData& source, std::span<const uint8_t> kinds, uint8_t leaveOut) {
   TVisualRecord record;
   const TImageBytes images(source, false);
   TRecorder recorder(images, record.Hashes_);
   TRenderOptions o = ProofOptions();
   o.Layers = TLayers::Shown;
+  o.Kinds = kinds;
+  o.LeaveOut = leaveOut;
   Render(source, recorder, o);
   return record;
 }

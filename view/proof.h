@@ -17,6 +17,10 @@
 // with nothing counted there says that the output shows exactly what the
 // source showed.
 //
+// What a conversion removes besides on request (hiddenkinds.h) is left out of
+// the source's record, so that the output shows exactly what the source
+// showed less the hidden material and the kinds removed.
+//
 // Use: record the source before the purge (4 bytes an item), compare the
 // purged document after it; both are one pass over the drawing.
 //
@@ -28,6 +32,7 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -43,8 +48,11 @@ struct TVisualDifference {
 
 class TVisualRecord {
  public:
-  // What the source shows with its hidden layers switched off.
-  static TVisualRecord Of(const TJwwData& source);
+  // What the source shows with its hidden layers switched off, less the
+  // top-level elements a conversion was asked to remove besides: those whose
+  // entry in kinds (by position in the order list; hiddenkinds.h) has a bit
+  // of leaveOut.
+  static TVisualRecord Of(const TJwwData& source, std::span<const uint8_t> kinds = {}, uint8_t leaveOut = 0);
   // Nothing when the purged document, with every layer switched on and as it
   // will be written, shows item for item what the record holds.
   std::optional<TVisualDifference> Compare(const TJwwData& purged) const;

@@ -158,6 +158,7 @@ class TRenderer {
       const size_t layer = JwwMeaning::LayerIndex(*h);
       const bool shown = Look_.Shown(layer);
       if ((O_.Layers == TLayers::Shown && !shown) || (O_.Layers == TLayers::Hidden && shown)) continue;
+      if (O_.LeaveOut && i < O_.Kinds.size() && (O_.Kinds[i] & O_.LeaveOut)) continue;
       const TOrigin origin{static_cast<uint32_t>(i), static_cast<uint8_t>(layer / 16), static_cast<uint8_t>(layer % 16),
                            O_.AllShown || shown};
       const auto k = static_cast<size_t>(item.Index);
@@ -297,6 +298,11 @@ class TRenderer {
   bool Checked() const noexcept { return Drawable_ && !InVariant_; }
   bool Sheeted() const noexcept { return Print_ && !InVariant_; }
   void Lose() noexcept { Lost_ = true; }
+  // A box that reaches both onto the sheet and off it, where that matters.
+  bool Across(const TBox& box) const noexcept {
+    return O_.ExpandAcrossSheet && !InVariant_ && !SheetBox_.Empty() && box.Intersects(SheetBox_) &&
+           !Within(box, SheetBox_);
+  }
   bool OffSheet(const TBox& box) const noexcept {
     return Sheeted() && JwwMeaning::IsOutsideSheet(Sheet_, box.Left, box.Bottom, box.Right, box.Top);
   }
@@ -570,6 +576,7 @@ class TRenderer {
       if (!box.Intersects(ReachBox)) return Lose();
       if (!Within(box, ReachBox)) return Expand(insert, outer, o);
     }
+    if (Across(box)) return Expand(insert, outer, o);
     if (OffSheet(box)) return;
     const TInsert item{Variant(def, rigid->Scale, o.Visible), rigid->Use, {box.Left, box.Bottom}, {box.Right, box.Top}};
     if (Item()) Sink_.Insert(o, item);
@@ -624,6 +631,8 @@ class TRenderer {
   const bool Drawable_ = O_.Drawable && O_.ExpandInserts;
   const bool References_ = O_.ReferenceInserts && O_.ExpandInserts;
   const std::optional<JwwMeaning::TPaper> Sheet_ = JwwMeaning::Paper(D_.Header.PaperSize);
+  const TBox SheetBox_ = Sheet_ ? TBox{-Sheet_->Width / 2, -Sheet_->Height / 2, Sheet_->Width / 2, Sheet_->Height / 2}
+                                : TBox{};
   bool Lost_ = false;       // the top-level element being drawn lost an item
   bool InVariant_ = false;  // making the contents of a variant
   bool Measuring_ = false;  // measuring a definition's own items into Measured_

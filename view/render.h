@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 
 #include "display.h"
 #include "jwwmeaning.h"
@@ -67,6 +68,15 @@ struct TRenderOptions {
   // dots keep their paper sizes), each announced by Definition. Any other
   // insert is expanded.
   bool ReferenceInserts = false;
+  // With ReferenceInserts: a top-level insert whose box crosses the sheet's
+  // edge is expanded, so that every item lies either on the sheet or off it
+  // (the extent of an element, item by item, then tells exactly whether any
+  // of it reaches the sheet).
+  bool ExpandAcrossSheet = false;
+  // Top-level elements left out besides those Layers leaves out: each whose
+  // entry in Kinds (by its position in the order list) has a bit of LeaveOut.
+  std::span<const uint8_t> Kinds;
+  uint8_t LeaveOut = 0;
 };
 
 struct TRenderResult {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "jwwunit.h"
 #include "render.h"
@@ -59,6 +60,50 @@ std::string Normalised(const JwwNormalise::TNormalised& n) {
   return s;
 }
 
+// The hidden information besides hidden layers, kind by kind.
+void PrintFound(const TDrawingFacts::TFound& f, std::ostream& out) {
+  out << "  memo:               ";
+  if (f.Memo) out << f.Memo << " character(s): \"" << Printable(f.MemoText) << "\"\n";
+  else out << "none\n";
+  out << "  temporary points:   " << f.TemporaryPoints << "\n";
+  out << "  auxiliary elements: " << f.Auxiliary << "\n";
+  out << "  off the sheet:      " << f.OffSheet;
+  if (const view::TBox& b = f.OffSheetExtent; f.OffSheet && !b.Empty()) {
+    char where[128];
+    std::snprintf(where, sizeof where, " (x %.1f .. %.1f, y %.1f .. %.1f mm)", b.Left, b.Right, b.Bottom, b.Top);
+    out << where;
+  }
+  out << "\n";
+}
+
+// What went (or would go) besides the hidden layers' material; empty when nothing.
+std::string AlsoRemoved(const TRemovedCounts& r) {
+  std::string s;
+  auto add = [&](int32_t count, const std::string& what) {
+    if (count) s += (s.empty() ? "" : ", ") + what;
+  };
+  add(r.Memo, "the memo (" + std::to_string(r.Memo) + " characters)");
+  add(r.OffSheet, std::to_string(r.OffSheet) + " off the sheet");
+  add(r.TemporaryPoints, std::to_string(r.TemporaryPoints) + " temporary point(s)");
+  add(r.Auxiliary, std::to_string(r.Auxiliary) + " auxiliary element(s)");
+  return s;
+}
+
+// The words of --remove for the kinds a drawing holds that its record does
+// not remove, or empty.
+std::string Removable(const std::optional<TDrawingFacts::TFound>& f, const std::optional<TRemovedCounts>& r) {
+  std::string s;
+  if (!f) return s;
+  const TRemovedCounts none;
+  const TRemovedCounts& gone = r ? *r : none;
+  for (const auto& [found, removed, word] :
+       {std::tuple{f->Memo, gone.Memo, "memo"}, std::tuple{f->OffSheet, gone.OffSheet, "off-sheet"},
+        std::tuple{f->TemporaryPoints, gone.TemporaryPoints, "temporary-points"},
+        std::tuple{f->Auxiliary, gone.Auxiliary, "auxiliary"}})
+    if (found && !removed) s += (s.empty() ? "" : ",") + std::string(word);
+  return s;
+}
+
 }  // namespace
 
 std::string InfoText(const TFileResult& r, bool all) {
@@ -95,16 +140,24 @@ std::string InfoText(const TFileResult& r, bool all) {
     PrintLayers("  hidden groups:      ", i.HiddenGroups, i.Read == TRead::Whole, all, out);
     PrintLayers("  hidden layers:      ", i.HiddenLayers, i.Read == TRead::Whole, all, out);
   }
+  if (i.Found) PrintFound(*i.Found, out);
   switch (r.Outcome) {
     case TOutcome::WouldConvert:
     case TOutcome::Converted:
       out << "  a purge removes:    " << r.Removed->Elements << " element(s), " << r.Removed->BlockDefs
           << " block definition(s), " << r.Removed->Images << " image(s)\n";
+      if (const std::string also = AlsoRemoved(*r.Removed); !also.empty())
+        out << "  and besides:        " << also << "\n";
+      if (EmptyOutput(r)) out << "  the output holds no element\n";
+      if (const std::string kinds = Removable(i.Found, r.Removed); !kinds.empty())
+        out << "  --remove takes:     " << kinds << "\n";
       if (r.Normalised && r.Normalised->Any())
         out << "  written otherwise:  " << Normalised(*r.Normalised) << "\n";
       break;
     case TOutcome::NothingHidden:
       out << "  nothing is hidden:  no file would be written\n";
+      if (const std::string kinds = Removable(i.Found, r.Removed); !kinds.empty())
+        out << "  --remove takes:     " << kinds << "\n";
       if (r.Failure) out << "  not read to its end: " << Printable(r.Failure->Detail) << "\n";
       break;
     case TOutcome::NotFound: out << "  no such file\n"; break;

@@ -52,7 +52,7 @@ constexpr bool ExpandWildcards = false;  // the shell has expanded them: a * is 
 
 const char* const Usage =
     "Usage: quillmark [convert] [OPTIONS] PATH...\n"
-    "       quillmark info [--json] [--all] [-r] [--encoding ENC] PATH...\n"
+    "       quillmark info [--json] [--all] [-r] [--remove KIND] [--encoding ENC] PATH...\n"
     "       quillmark render DRAWING.jww [-o OUT.svg] [--hidden omit|mark|only] [--layers-all]\n"
     "\n"
     "Removes the hidden content of JWW drawings. For every drawing that has a\n"
@@ -93,13 +93,22 @@ const char* const Usage =
     "  --dry-run             load and check every drawing, report the output name\n"
     "                        and what would be removed, write nothing\n"
     "                          quillmark convert --dry-run -r project\n"
+    "  --remove KIND[,KIND]  remove besides the hidden layers' content: memo,\n"
+    "                        off-sheet (elements wholly outside the sheet),\n"
+    "                        temporary-points, auxiliary (auxiliary lines and\n"
+    "                        colour), or all; a drawing without hidden layers\n"
+    "                        that holds one of them is converted too (info shows\n"
+    "                        what each drawing holds)\n"
+    "                          quillmark convert --remove memo,off-sheet project\n"
     "  --all                 info: every hidden group and layer, also those that\n"
     "                        hold no element and have no name\n"
     "  --json                one JSON object a line on stdout, written as each file\n"
     "                        is done, info's and convert's alike (source, outcome,\n"
     "                        version, strings, elements, block_definitions,\n"
-    "                        images, hidden, removed, visible_unchanged,\n"
-    "                        normalised, output, failure, detail, seconds), then\n"
+    "                        images, undrawable, hidden, found,\n"
+    "                        off_sheet_extent, removed, empty_output,\n"
+    "                        visible_unchanged, normalised, output, failure,\n"
+    "                        detail, seconds), then\n"
     "                        {\"summary\": ...}; always UTF-8, bytes of a name\n"
     "                        that are not UTF-8 as \\udcXX\n"
     "                          quillmark convert --json project > report.jsonl\n"
@@ -124,6 +133,7 @@ struct TOptions {
   std::string Command;
   bool Json = false, Sjis = false, Recursive = false, DryRun = false, Quiet = false, All = false;
   std::optional<fs::path> OutputDir;
+  qm::TAlsoRemove Remove;
   int Jobs = 0;  // files converted at once; 0: as many as the machine has processors
   std::vector<fs::path> Paths;
 };
@@ -258,6 +268,7 @@ int RunBatch(const qm::TExpansion& expansion, const TOptions& options) {
   qm::TConvertOptions convert;
   convert.DryRun = options.DryRun || info;
   convert.Describe = info;
+  convert.Remove = options.Remove;
   convert.Workers = options.Jobs;
   if (work) convert.WorkFolder = work->Folder();
   TCliBatch observer(static_cast<int>(files.size()), options);
@@ -361,6 +372,21 @@ int ParseArguments(const std::vector<std::string>& args, TOptions& o) {
     o.Jobs = n;
     return true;
   };
+  // --remove memo,off-sheet,temporary-points,auxiliary or all, each word once or more.
+  auto addRemove = [&](const std::string& value) {
+    for (size_t from = 0; from <= value.size();) {
+      const size_t comma = std::min(value.find(',', from), value.size());
+      const std::string word = value.substr(from, comma - from);
+      if (word == "memo") o.Remove.Memo = true;
+      else if (word == "off-sheet") o.Remove.OffSheet = true;
+      else if (word == "temporary-points") o.Remove.TemporaryPoints = true;
+      else if (word == "auxiliary") o.Remove.Auxiliary = true;
+      else if (word == "all") o.Remove = qm::TAlsoRemove::All();
+      else return std::optional<std::string>(word);
+      from = comma + 1;
+    }
+    return std::optional<std::string>();
+  };
   auto setEncoding = [&](const std::string& value) {
     if (value == "sjis" || value == "shift_jis" || value == "cp932") o.Sjis = true;
     else if (value == "utf8" || value == "utf-8") o.Sjis = false;
@@ -409,6 +435,12 @@ int ParseArguments(const std::vector<std::string>& args, TOptions& o) {
       std::string v = a.size() > 10 ? a.substr(11) : "";
       if (a == "--encoding" && !next(v)) return UsageError("--encoding needs a value (utf8 or sjis)");
       if (!setEncoding(v)) return UsageError("unknown encoding '" + v + "' (use utf8 or sjis)");
+    } else if (a == "--remove" || a.starts_with("--remove=")) {
+      std::string v = a.size() > 8 ? a.substr(9) : "";
+      if (a == "--remove" && !next(v)) return UsageError("--remove needs what to remove");
+      if (const std::optional<std::string> bad = addRemove(v))
+        return UsageError("--remove takes memo, off-sheet, temporary-points, auxiliary or all, not '" +
+                          qm::Printable(*bad) + "'");
     } else if (a == "--jobs" || a.starts_with("--jobs=")) {
       std::string v = a.size() > 6 ? a.substr(7) : "";
       if (a == "--jobs" && !next(v)) return UsageError("--jobs needs a number");

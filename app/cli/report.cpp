@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -83,6 +84,13 @@ class TObject {
   TObject& Int(int64_t value) { return Raw(std::to_string(value)); }
   TObject& Null() { return Raw("null"); }
   TObject& String(std::string_view utf8) { return Raw(JsonString(utf8)); }
+  // A number in the fewest digits that read back as it (JSON has no
+  // infinities; a box's sides are finite).
+  TObject& Number(double value) {
+    char buf[32];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+    return ec == std::errc() ? Raw(std::string_view(buf, static_cast<size_t>(end - buf))) : Null();
+  }
   TObject& Seconds(double value) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.3f", value < 0 ? 0.0 : value);
@@ -150,13 +158,31 @@ std::string RecordJson(const TFileResult& r) {
     };
     return TObject().Key("groups").Raw(entries(f.HiddenGroups)).Key("layers").Raw(entries(f.HiddenLayers)).Close();
   });
+  value("found", f.Found.has_value(), [&] {
+    return TObject()
+        .Key("memo").Int(f.Found->Memo)
+        .Key("temporary_points").Int(f.Found->TemporaryPoints)
+        .Key("auxiliary").Int(f.Found->Auxiliary)
+        .Key("off_sheet").Int(f.Found->OffSheet)
+        .Close();
+  });
+  value("off_sheet_extent", f.Found && !f.Found->OffSheetExtent.Empty(), [&] {
+    const view::TBox& b = f.Found->OffSheetExtent;
+    return TObject().Key("left").Number(b.Left).Key("bottom").Number(b.Bottom).Key("right").Number(b.Right)
+        .Key("top").Number(b.Top).Close();
+  });
   value("removed", r.Removed.has_value(), [&] {
     return TObject()
         .Key("elements").Int(r.Removed->Elements)
         .Key("block_definitions").Int(r.Removed->BlockDefs)
         .Key("images").Int(r.Removed->Images)
+        .Key("memo").Int(r.Removed->Memo)
+        .Key("temporary_points").Int(r.Removed->TemporaryPoints)
+        .Key("auxiliary").Int(r.Removed->Auxiliary)
+        .Key("off_sheet").Int(r.Removed->OffSheet)
         .Close();
   });
+  value("empty_output", r.Removed.has_value(), [&] { return std::string(EmptyOutput(r) ? "true" : "false"); });
   value("visible_unchanged", r.VisibleUnchanged.has_value(),
         [&] { return std::string(*r.VisibleUnchanged ? "true" : "false"); });
   value("normalised", r.Normalised.has_value(), [&] {

@@ -560,12 +560,14 @@ TEST_F(WindowTest, RowsShowTheHiddenCountsBeforeConvertAndTheOutcomeAfter) {
   EXPECT_EQ(Cell(2, qm::ColOutcome), "→ c_all_2.JWW／全要素が非表示です：出力は空の図面になります");
   EXPECT_TRUE(Cell(3, qm::ColOutcome).starts_with("読み込めません：at byte ")) << Cell(3, qm::ColOutcome);
   EXPECT_EQ(Cell(1, qm::ColHidden), "1 / 1");
-  // The report: the driver's lines, the reason after the unreadable file, the totals.
-  ASSERT_EQ(report.Lines.size(), 4 * 3 + 1 + 2u);
-  EXPECT_EQ(report.Lines[9], "【" + U8(d) + "】");
-  EXPECT_EQ(report.Lines[10], "　読み込めないファイルですので");
-  EXPECT_TRUE(report.Lines[12].starts_with("　理由：at byte ")) << report.Lines[12];
-  EXPECT_EQ(report.Lines[14], "集計：変換 2（表示一致 2、書き出しで整えたもの 0）、非表示レイヤなし 1、読み込めない 1、変換出来ない 0");
+  // The report: the driver's lines, the note after the empty output, the
+  // reason after the unreadable file, the totals.
+  ASSERT_EQ(report.Lines.size(), 4 * 3 + 2 + 2u);
+  EXPECT_EQ(report.Lines[9], "　注意：出力には要素が一つもありません");
+  EXPECT_EQ(report.Lines[10], "【" + U8(d) + "】");
+  EXPECT_EQ(report.Lines[11], "　読み込めないファイルですので");
+  EXPECT_TRUE(report.Lines[13].starts_with("　理由：at byte ")) << report.Lines[13];
+  EXPECT_EQ(report.Lines[15], "集計：変換 2（表示一致 2、書き出しで整えたもの 0、空の図面 1）、非表示レイヤなし 1、読み込めない 1、変換出来ない 0");
   Close();
 }
 
