@@ -70,14 +70,27 @@ enum class TTest { None, Stop, Describe };
 // How far steps 1 to 5 came.
 enum class TOpened { Refused, NothingToRemove, Whole };
 
-// Steps 1 to 5, in their order.
-TOpened Open(TFileResult& r, TJwwData& doc, const std::filesystem::path& workFolder, TTest test) {
+// Step 1, for a batch that passes by the drawings converted already: the
+// output of an earlier run that makes this one so.
+bool AlreadyConverted(TFileResult& r, const TConvertOptions* options) {
+  if (!options || !options->AlreadyConverted) return false;
+  std::filesystem::path earlier = options->AlreadyConverted(r.Source);
+  if (earlier.empty()) return false;
+  r.Output = std::move(earlier);
+  Stop(r, TOutcome::Skipped);
+  return true;
+}
+
+// Steps 1 to 5, in their order (a batch's options, where a batch opens the file).
+TOpened Open(TFileResult& r, TJwwData& doc, const std::filesystem::path& workFolder, TTest test,
+             const TConvertOptions* options = nullptr) {
   const bool names = test == TTest::Describe;  // the names of unused definitions, for a description
   uint64_t size = 0;
   if (const auto refused = RefuseSource(r.Source, size)) {
     Stop(r, refused->Outcome, refused->Failure);
     return TOpened::Refused;
   }
+  if (AlreadyConverted(r, options)) return TOpened::Refused;
   // A drawing of ordinary size is read once; the tests and both loads work
   // on those bytes, which are then exactly the file as it was when opened.
   TFileBytes bytes;
@@ -282,7 +295,8 @@ void Travel(TTrip& t, const std::filesystem::path& source, const TOutputRule& ou
   try {
     r.Output = outputs.Next(source);  // the name the output is meant to get, for messages
     const TTest test = options.DryRun && options.Describe ? TTest::Describe : TTest::Stop;
-    if (Open(r, doc, options.WorkFolder, test) == TOpened::Whole) Convert(t, doc, outputs, options, runFlush);
+    if (Open(r, doc, options.WorkFolder, test, &options) == TOpened::Whole)
+      Convert(t, doc, outputs, options, runFlush);
   } catch (const std::exception& e) {
     // Nothing above should raise; should it happen, the file still gets its
     // record and the next file its turn.
@@ -304,7 +318,7 @@ void Commit(TTrip& t, TOutputRule& outputs, bool syncFolder) {
     if (failure) r.Failure = std::move(failure);
   };
   try {
-    r.Output = outputs.Next(r.Source);
+    if (r.Outcome != TOutcome::Skipped) r.Output = outputs.Next(r.Source);
     switch (t.Stage) {
       case TTrip::TStage::Final:
         break;

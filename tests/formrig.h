@@ -123,6 +123,7 @@ class TFakeObserver : public qm::IBatchObserver {
       case qm::TOutcome::Unreadable: return "unreadable";
       case qm::TOutcome::Failed: return "failed";
       case qm::TOutcome::WouldConvert: return "would-convert";
+      case qm::TOutcome::Skipped: return "skipped";
     }
     return "?";
   }

@@ -24,6 +24,7 @@
 
 #include "convert.h"
 #include "console.h"
+#include "earlier.h"
 #include "fileio.h"
 #include "info.h"
 #include "record.h"
@@ -124,6 +125,7 @@ const char* const Usage =
 struct TOptions {
   std::string Command;
   bool Json = false, Sjis = false, Recursive = false, DryRun = false, Quiet = false, All = false;
+  bool SkipConverted = false;
   std::optional<fs::path> OutputDir;
   int Jobs = 0;  // files converted at once; 0: as many as the machine has processors
   std::vector<fs::path> Paths;
@@ -131,9 +133,10 @@ struct TOptions {
 
 // The batch's progress becomes a line on the console; each file's record
 // (its report lines, info's description, or its JSON object) goes to stdout
-// as soon as the file is done, and what went wrong with it to stderr. A JSON
-// report ends with the totals. Ctrl+C, and a report that cannot be written,
-// stop the batch after the file in progress.
+// as soon as the file is done, and what went wrong with it to stderr. The
+// report ends with the totals: a JSON report's summary, a conversion's
+// totals line (a quiet one's only after a file was reported). Ctrl+C, and a
+// report that cannot be written, stop the batch after the file in progress.
 class TCliBatch : public qm::IBatchCallback {
  public:
   TCliBatch(int total, const TOptions& options)
@@ -174,12 +177,19 @@ class TCliBatch : public qm::IBatchCallback {
     ++Reported_;
     WriteFailed_ = !qm::WriteReport(std::cout, text, WriteProblem_);
   }
-  // The end of the report: a JSON report's totals.
-  void Done() {
+  // The end of the report, of total files (the folders that could not be
+  // read among them): its totals.
+  void Done(int total, bool interrupted) {
     Progress_.Clear();
-    if (Options_.Json && !WriteFailed_) {
+    if (WriteFailed_) return;
+    if (Options_.Json) {
       const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Started_).count();
       WriteFailed_ = !qm::WriteReport(std::cout, qm::SummaryJson(Totals_, seconds) + "\n", WriteProblem_);
+    } else if (!Info_ && (!Options_.Quiet || Reported_ > 0)) {
+      std::string text;
+      for (const std::string& line : qm::ClosingLines(Totals_, total, interrupted)) text += line + "\n";
+      if (SjisBytes_) text = qm::Utf8ToSjis(text);
+      WriteFailed_ = !qm::WriteReport(std::cout, text, WriteProblem_);
     }
   }
   int Finished() const noexcept { return Finished_; }
@@ -261,6 +271,21 @@ int RunBatch(const qm::TExpansion& expansion, const TOptions& options) {
   convert.Describe = info;
   convert.Workers = options.Jobs;
   if (work) convert.WorkFolder = work->Folder();
+  qm::TEarlierRuns earlier;
+  for (const fs::path& file : info ? std::vector<fs::path>{} : files)
+    if (const auto source = earlier.SourceOf(file))
+      std::cerr << "quillmark: " << qm::Printable(qm::PathToUtf8(file)) << " is an output of an earlier run of "
+                << qm::Printable(qm::PathToUtf8(source->filename())) << " beside it; it is converted as any drawing\n";
+  // The drawings converted already, looked up before the first is converted.
+  std::unordered_map<fs::path::string_type, fs::path> converted;
+  if (options.SkipConverted) {
+    for (const fs::path& file : files)
+      if (const auto output = earlier.Converted(file, outputs.FolderOf(file))) converted.emplace(file.native(), output->Path);
+    convert.AlreadyConverted = [&converted](const fs::path& source) {
+      const auto it = converted.find(source.native());
+      return it == converted.end() ? fs::path() : it->second;
+    };
+  }
   TCliBatch observer(static_cast<int>(files.size()), options);
   for (const TFailure& problem : expansion.Problems) {
     qm::TFileResult folder;
@@ -271,7 +296,7 @@ int RunBatch(const qm::TExpansion& expansion, const TOptions& options) {
   }
   const qm::TBatchResult batch =
       files.empty() ? qm::TBatchResult{} : qm::ConvertBatch(files, outputs, convert, observer);
-  observer.Done();
+  observer.Done(static_cast<int>(files.size() + expansion.Problems.size()), batch.Interrupted);
   if (work)
     if (const std::string problem = work->Close(); !problem.empty()) std::cerr << "quillmark: " << problem << "\n";
 
@@ -400,6 +425,8 @@ int ParseArguments(const std::vector<std::string>& args, TOptions& o) {
       o.Json = true;
     } else if (a == "--dry-run") {
       o.DryRun = true;
+    } else if (a == "--skip-converted") {
+      o.SkipConverted = true;
     } else if (a == "--all") {
       o.All = true;
     } else if (a == "--quiet") {
@@ -459,6 +486,7 @@ int ParseArguments(const std::vector<std::string>& args, TOptions& o) {
     if (o.DryRun) return UsageError("--dry-run is an option of 'convert'");
     if (o.Quiet) return UsageError("-q is an option of 'convert'");
     if (o.Jobs) return UsageError("-j is an option of 'convert'");
+    if (o.SkipConverted) return UsageError("--skip-converted is an option of 'convert'");
   } else if (o.All) {
     return UsageError("--all is an option of 'info'");
   }
