@@ -1521,4 +1521,51 @@ TEST_F(CliTest, TheReportStandsAloneWithItsReasonsAndTotals) {
   EXPECT_NE(Err.find("cut.jww"), std::string::npos);
 }
 
+// "help" is a command: the overview, or a command's help, which the
+// command's --help shows too.
+TEST_F(CliTest, HelpShowsTheOverviewOrACommandsHelp) {
+  Run("help");
+  EXPECT_EQ(Status, 0) << Err;
+  const std::string overview = Out;
+  for (const char* args : {"--help", "-h", "help help", "help --help"}) {
+    Run(args);
+    EXPECT_EQ(Status, 0) << args;
+    EXPECT_EQ(Out, overview) << args;
+  }
+  for (const char* command : {"  convert ", "  info ", "  render ", "  help ", "--skip-converted", "--all"})
+    EXPECT_NE(overview.find(command), std::string::npos) << command;
+
+  // Each command's own: its options, and no other command's.
+  struct TCase {
+    std::string Command;
+    std::vector<std::string> Has, HasNot;
+  };
+  const std::vector<TCase> cases = {
+      {"convert", {"  -o, --output-dir", "  --dry-run", "  --skip-converted", "  -j, --jobs", "  --encoding"},
+       {"  --all", "render DRAWING"}},
+      {"info", {"  -r, --recursive", "  --all", "  --json", "quillmark info --json"},
+       {"  -o, --output-dir", "  --dry-run", "  --skip-converted", "quillmark convert"}},
+      {"render", {"  --hidden mark", "  --layers-all"}, {"  --skip-converted", "  --all"}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Command);
+    Run("help " + c.Command);
+    EXPECT_EQ(Status, 0) << Err;
+    const std::string help = Out;
+    EXPECT_NE(help, overview);
+    for (const std::string& text : c.Has) EXPECT_NE(help.find(text), std::string::npos) << text;
+    for (const std::string& text : c.HasNot) EXPECT_EQ(help.find(text), std::string::npos) << text;
+    Run(c.Command + " --help");
+    EXPECT_EQ(Status, 0);
+    EXPECT_EQ(Out, help);
+  }
+
+  for (const char* args : {"help bogus", "help convert info", "help rendr"}) {
+    Run(args);
+    EXPECT_EQ(Status, 2) << args;
+    EXPECT_EQ(Out, "") << args;
+  }
+  EXPECT_NE(Err.find("did you mean 'render'"), std::string::npos) << Err;
+}
+
 }  // namespace

@@ -26,6 +26,7 @@
 #include "console.h"
 #include "earlier.h"
 #include "fileio.h"
+#include "help.h"
 #include "info.h"
 #include "record.h"
 #include "paths.h"
@@ -51,76 +52,6 @@ constexpr bool ExpandWildcards = true;  // cmd and PowerShell hand patterns over
 #else
 constexpr bool ExpandWildcards = false;  // the shell has expanded them: a * is a character of a name
 #endif
-
-const char* const Usage =
-    "Usage: quillmark [convert] [OPTIONS] PATH...\n"
-    "       quillmark info [--json] [--all] [-r] [--encoding ENC] PATH...\n"
-    "       quillmark render DRAWING.jww [-o OUT.svg] [--hidden omit|mark|only] [--layers-all]\n"
-    "\n"
-    "Removes the hidden content of JWW drawings. For every drawing that has a\n"
-    "hidden layer group or layer, writes NAME_2.JWW (or _3, _4, ...: the first\n"
-    "free name) beside it, or in the folder of -o, without the elements on\n"
-    "hidden groups and layers, with their names emptied and without the block\n"
-    "definitions nothing reaches. The source files are never changed.\n"
-    "\n"
-    "A PATH is a drawing, or a folder: its *.jww files (any letter case) in\n"
-    "name order, without the outputs of earlier runs (NAME_2.JWW beside\n"
-    "NAME.jww)."
-#ifdef _WIN32
-    " A pattern with * or ? in its last part (*.jww, plans\\*.JWW)\n"
-    "stands for the matching names of its folder, letters regardless of case.\n"
-#else
-    "\n"
-#endif
-    "\n"
-    "Commands:\n"
-    "  convert PATH...       convert the drawings in order, report each when done\n"
-    "                        (the default when the first argument is a path)\n"
-    "                          quillmark convert plans/a.jww plans/b.jww\n"
-    "  info PATH...          show version, elements, block definitions, images and\n"
-    "                        hidden layers, and what a conversion would make of\n"
-    "                        the drawing (a dry run); paths in full\n"
-    "                          quillmark info plans\n"
-    "  render DRAWING        draw it as an SVG picture, hidden material left out,\n"
-    "                        marked or alone (quillmark render --help)\n"
-    "                          quillmark render plans/a.jww --hidden mark\n"
-    "\n"
-    "Options:\n"
-    "  -r, --recursive       folders with their subfolders\n"
-    "                          quillmark convert -r project\n"
-    "  -o, --output-dir DIR  write the outputs to DIR (created when needed; the\n"
-    "                        next free NAME_N.JWW there); with -r the subfolders\n"
-    "                        below a named folder are made again in DIR\n"
-    "                          quillmark convert -r -o cleaned project\n"
-    "  --dry-run             load and check every drawing, report the output name\n"
-    "                        and what would be removed, write nothing\n"
-    "                          quillmark convert --dry-run -r project\n"
-    "  --all                 info: every hidden group and layer, also those that\n"
-    "                        hold no element and have no name\n"
-    "  --json                one JSON object a line on stdout, written as each file\n"
-    "                        is done, info's and convert's alike (source, outcome,\n"
-    "                        version, strings, elements, block_definitions,\n"
-    "                        images, hidden, removed, visible_unchanged,\n"
-    "                        normalised, output, failure, detail, seconds), then\n"
-    "                        {\"summary\": ...}; always UTF-8, bytes of a name\n"
-    "                        that are not UTF-8 as \\udcXX\n"
-    "                          quillmark convert --json project > report.jsonl\n"
-    "  -q, --quiet           report only the files that failed\n"
-    "                          quillmark convert -q -r project\n"
-    "  -j, --jobs N          convert N files at once (default: as many as the\n"
-    "                        machine has processors; the report keeps its order)\n"
-    "                          quillmark convert -j 1 -r project\n"
-    "  --encoding ENC        text report in utf8 (default) or sjis (Shift-JIS)\n"
-    "                          quillmark convert --encoding sjis a.jww > report.txt\n"
-    "  -h, --help            show this help\n"
-    "  -V, --version         show the version\n"
-    "  --                    the arguments after it are paths\n"
-    "                          quillmark convert -- -draft.jww\n"
-    "\n"
-    "Exit status: 0 when every file was converted or had nothing hidden (or, in\n"
-    "a dry run, would be converted), 1 when a file was missing, not .JWW,\n"
-    "unreadable or failed, or the report could not be written, 2 for a usage\n"
-    "error, 130 when interrupted (the batch stops after the file in progress).\n";
 
 struct TOptions {
   std::string Command;
@@ -332,6 +263,8 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 }
 
 constexpr std::array<const char*, 2> Commands = {"convert", "info"};
+// The words a mistyped command is compared with.
+constexpr std::array<const char*, 4> Suggested = {"convert", "info", "render", "help"};
 
 bool IsCommand(const std::string& word) {
   return std::find_if(Commands.begin(), Commands.end(), [&](const char* c) { return word == c; }) != Commands.end();
@@ -350,7 +283,7 @@ bool LooksLikeCommand(const std::string& word) {
 std::string NearestCommand(const std::string& word) {
   std::string best;
   size_t bestDistance = 3;
-  for (const char* command : Commands) {
+  for (const char* command : Suggested) {
     const std::string c = command;
     // Optimal string alignment distance.
     std::vector<std::vector<size_t>> d(word.size() + 1, std::vector<size_t>(c.size() + 1));
@@ -374,6 +307,20 @@ std::string NearestCommand(const std::string& word) {
 int UsageError(const std::string& message) {
   std::cerr << "quillmark: " << message << "\nTry 'quillmark --help'.\n";
   return 2;
+}
+
+// "quillmark help [COMMAND]": the command's help, or the overview.
+int Help(const std::vector<std::string>& args) {
+  if (args.size() > 1) return UsageError("help takes one command at most");
+  const std::string command = args.empty() || args[0] == "--help" || args[0] == "-h" ? "" : args[0];
+  const std::optional<std::string> text = qm::HelpText(command);
+  if (!text) {
+    const std::string nearest = NearestCommand(command);
+    return UsageError("no command '" + qm::Printable(command) + "'" +
+                      (nearest.empty() ? "" : " (did you mean '" + nearest + "'?)"));
+  }
+  std::cout << *text;
+  return 0;
 }
 
 // Reads the arguments into options. Returns -1 to go on, else the exit status
@@ -416,7 +363,7 @@ int ParseArguments(const std::vector<std::string>& args, TOptions& o) {
     } else if (a == "--") {
       endOfOptions = true;
     } else if (a == "--help") {
-      std::cout << Usage;
+      std::cout << *qm::HelpText(o.Command);
       return 0;
     } else if (a == "--version") {
       std::cout << "quillmark " << QUILLMARK_VERSION << "\n";
@@ -453,7 +400,7 @@ int ParseArguments(const std::vector<std::string>& args, TOptions& o) {
       for (size_t k = 1; k < a.size(); ++k) {
         const char c = a[k];
         if (c == 'h') {
-          std::cout << Usage;
+          std::cout << *qm::HelpText(o.Command);
           return 0;
         } else if (c == 'V') {
           std::cout << "quillmark " << QUILLMARK_VERSION << "\n";
@@ -502,6 +449,7 @@ int ParseArguments(const std::vector<std::string>& args, TOptions& o) {
 int Main(int argc, char** argv) {
   const std::vector<std::string> args = Arguments(argc, argv);
   if (!args.empty() && args[0] == "render") return qm::RunRender({args.begin() + 1, args.end()}, std::cout, std::cerr);
+  if (!args.empty() && args[0] == "help") return Help({args.begin() + 1, args.end()});
   TOptions options;
   if (const int status = ParseArguments(args, options); status >= 0) return status;
 
