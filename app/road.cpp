@@ -52,8 +52,14 @@ bool Read(TFileResult& r, TFileBytes& bytes) {
   }
 }
 
-// Step 3, on the bytes read or, for a large drawing, on the file.
+// Step 3, on the bytes read or, for a large drawing, on the file. An empty
+// file ends before its signature.
 bool Signature(TFileResult& r, const TJwwData& doc, const TFileBytes* bytes) {
+  if (bytes && bytes->Size == 0) {
+    Stop(r, TOutcome::Unreadable,
+         FailureOf(TJwwFailure::Truncated, JwwContext::Signature, r.Source, "the file is empty", 0));
+    return false;
+  }
   const bool drawing =
       bytes ? bytes->Size >= 8 && std::memcmp(bytes->Data.get(), "JwwData.", 8) == 0 : doc.CheckSignature(r.Source);
   if (!drawing)
