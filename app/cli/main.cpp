@@ -202,11 +202,14 @@ int RunBatch(const qm::TExpansion& expansion, const TOptions& options) {
   convert.Describe = info;
   convert.Workers = options.Jobs;
   if (work) convert.WorkFolder = work->Folder();
+  // A drawing named that an earlier run made is converted as asked, with a word.
   qm::TEarlierRuns earlier;
-  for (const fs::path& file : info ? std::vector<fs::path>{} : files)
-    if (const auto source = earlier.SourceOf(file))
-      std::cerr << "quillmark: " << qm::Printable(qm::PathToUtf8(file)) << " is an output of an earlier run of "
-                << qm::Printable(qm::PathToUtf8(source->filename())) << " beside it; it is converted as any drawing\n";
+  if (!info)
+    for (const fs::path& file : files)
+      if (const auto source = earlier.SourceOf(file))
+        std::cerr << "quillmark: " << qm::Printable(qm::PathToUtf8(file)) << " is an output of an earlier run of "
+                  << qm::Printable(qm::PathToUtf8(source->filename()))
+                  << " beside it; it is converted as any drawing\n";
   // The drawings converted already, looked up before the first is converted.
   std::unordered_map<fs::path::string_type, fs::path> converted;
   if (options.SkipConverted) {
