@@ -10,7 +10,7 @@
 
 #include "convert.h"
 #include "drawings.h"
-#include "reason.h"
+#include "failurereason.h"
 #include "testutil.h"
 
 namespace {
