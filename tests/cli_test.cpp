@@ -1033,6 +1033,32 @@ TEST_F(CliTest, CtrlCEndsTheBatchAfterTheFileInProgressWithStatus130) {
   EXPECT_TRUE(Tmp.List().empty());
 }
 
+// The text report of a batch stopped by Ctrl+C says so before its totals,
+// which count the files it did.
+TEST_F(CliTest, AStoppedTextReportEndsWithWhatWasDone) {
+  constexpr int count = 60;
+  for (int i = 0; i < count; ++i) Put("d" + std::to_string(100 + i) + ".jww", HiddenGroupDrawing(600));
+  const auto [child, reader] = Start({"convert", "."});
+  ASSERT_GT(child, 0);
+  std::string text;
+  ASSERT_TRUE(ReadFirstLine(reader, text)) << FileText(Io / "err");
+  kill(child, SIGINT);
+  text += ReadAllFrom(reader);
+  close(reader);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  const std::vector<std::string> lines = Lines(text);
+  const size_t done = ReportedFiles(text).size();
+  ASSERT_LT(done, static_cast<size_t>(count));
+  ASSERT_EQ(lines.size(), 3 * done + 3) << text;
+  EXPECT_EQ(lines[3 * done], "");
+  EXPECT_EQ(lines[3 * done + 1], "中止しました（" + std::to_string(done) + " / " + std::to_string(count) + "）");
+  EXPECT_EQ(lines[3 * done + 2], "集計：変換 " + std::to_string(done) + "（表示一致 " + std::to_string(done) +
+                                     "、書き出しで整えたもの 0）、非表示レイヤなし 0、読み込めない 0、変換出来ない 0");
+}
+
 TEST_F(CliTest, AReportThatCannotBeWrittenStopsTheBatchWithStatusOne) {
   for (const char* name : {"a.jww", "b.jww", "c.jww"}) Put(name, HiddenGroupDrawing(600));
   for (const char* json : {"", "--json "}) {
