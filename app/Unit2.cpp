@@ -1,7 +1,5 @@
 #include "Unit2.h"
 
-#include "messages.h"
-
 namespace qm {
 
 void TForm2::ClearLines() {
@@ -21,12 +19,7 @@ void TForm2::AppendFile(const TFileResult& result) {
   Totals_.Add(result);
 }
 
-void TForm2::FinishBatch(int total, bool interrupted) {
-  Summary_ = {""};
-  const std::string done = std::to_string(Files_.size()) + " / " + std::to_string(total);
-  if (interrupted) Summary_.push_back(std::string(Msg::Stopped) + "（" + done + "）");
-  Summary_.push_back(TotalsLine(Totals_));
-}
+void TForm2::FinishBatch(int total, bool interrupted) { Summary_ = ClosingLines(Totals_, total, interrupted); }
 
 std::vector<std::string> TForm2::DisplayLines() const {
   std::vector<std::string> out;

@@ -90,6 +90,12 @@ struct TConvertOptions {
   // reported, so that a stop ends after at most that many; 0 leaves it to
   // the batch (a few more than its threads, to keep the disk busy).
   int InFlight = 0;
+  // Drawings to pass by as converted already: for a source that passes the
+  // first tests (it is a regular file named .JWW), the output of an earlier
+  // run that makes it so (TEarlierRuns::Converted), or an empty path to
+  // convert it. The outcome is then Skipped, with that output's name; the
+  // drawing is not opened. Called from the batch's threads.
+  std::function<std::filesystem::path(const std::filesystem::path& source)> AlreadyConverted;
   // Tests only: runs on the purged document before it is guarded and written.
   std::function<void(TJwwData&)> AfterPurge;
 };

@@ -43,6 +43,7 @@ std::string InspectionText(const TFileResult& i) {
     case TOutcome::Unreadable: return std::string(Msg::RowUnreadable) + ShownReason(i);
     case TOutcome::Failed:
     case TOutcome::Converted: return std::string(Msg::RowWouldFail) + ShownReason(i);
+    case TOutcome::Skipped: return std::string(Msg::RowAlreadyConverted) + Shown(i.Output.filename());
   }
   return {};
 }
@@ -63,6 +64,7 @@ std::string ResultText(const TRow& row) {
     case TOutcome::NotJww: return std::string(Msg::RowNotJww);
     case TOutcome::Unreadable: return std::string(Msg::RowUnreadable) + ShownReason(r);
     case TOutcome::Failed: return std::string(Msg::RowFailed) + ShownReason(r);
+    case TOutcome::Skipped: return std::string(Msg::RowAlreadyConverted) + Shown(r.Output.filename());
   }
   return {};
 }
@@ -85,7 +87,8 @@ int OutcomeRank(const TRow& row) {
   switch (o) {
     case TOutcome::Converted:
     case TOutcome::WouldConvert: return row.Inspected && !Warnings(row.Inspection).empty() ? 1 : 0;
-    case TOutcome::NothingHidden: return 2;
+    case TOutcome::NothingHidden:
+    case TOutcome::Skipped: return 2;
     case TOutcome::Failed: return 3;
     case TOutcome::Unreadable: return 4;
     case TOutcome::NotJww: return 5;

@@ -20,6 +20,8 @@ inline constexpr std::string_view ConvertedTo = "　→ ";
 inline constexpr std::string_view Converted = "　変換を行いました。";
 inline constexpr std::string_view FailedTo = "　……→ ";
 inline constexpr std::string_view Failed = "　変換出来ませんでした。";
+// A drawing an earlier run converted, passed by when asked to.
+inline constexpr std::string_view AlreadyConverted = "　既に変換済みです：";
 
 // Convert with an empty list (the window says so rather than nothing).
 inline constexpr std::string_view NothingListed =
@@ -50,6 +52,7 @@ inline constexpr std::string_view RowWouldFail = "変換できません：";
 inline constexpr std::string_view RowFailed = "変換出来ませんでした：";
 inline constexpr std::string_view RowConverted = "→ ";
 inline constexpr std::string_view RowNone = "なし";
+inline constexpr std::string_view RowAlreadyConverted = "既に変換済みです：";
 inline constexpr std::string_view Reason = "　理由：";
 // What the writer tidied, and the names of its kinds.
 inline constexpr std::string_view Normalised = "　書き出し時に整えたもの：";
@@ -78,5 +81,6 @@ inline constexpr std::string_view TotalEmpty = "空の図面";
 inline constexpr std::string_view TotalNothingHidden = "非表示レイヤなし";
 inline constexpr std::string_view TotalUnreadable = "読み込めない";
 inline constexpr std::string_view TotalFailed = "変換出来ない";
+inline constexpr std::string_view TotalSkipped = "スキップ";
 
 }  // namespace qm::Msg

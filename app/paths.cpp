@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "convert.h"
+#include "earlier.h"
 #include "fileio.h"
 #include "textconv.h"
 
@@ -39,31 +40,6 @@ bool NameLess(const fs::path& a, const fs::path& b) {
 }
 
 bool IsDrawingName(const fs::path& file) { return UpperExtension(file) == ".JWW"; }
-
-// The part of a file name before its last ".", as the output names take it.
-TString Stem(const TString& name) {
-  const size_t dot = name.rfind(static_cast<TChar>('.'));
-  return dot == TString::npos ? name : name.substr(0, dot);
-}
-
-// The folded BASE when a file name has the form of an output, BASE_N.JWW
-// (N = 2, 3, ... without leading zeros), letters compared as Windows compares
-// them.
-std::optional<std::u16string> OutputBase(const fs::path& name) {
-  const std::u16string folded = TOutputRule::Key(name);
-  static const std::u16string ext = u".JWW";
-  if (folded.size() <= ext.size() || !folded.ends_with(ext)) return std::nullopt;
-  const std::u16string stem = folded.substr(0, folded.size() - ext.size());
-  const size_t bar = stem.rfind(u'_');
-  if (bar == std::u16string::npos) return std::nullopt;
-  const std::u16string number = stem.substr(bar + 1);
-  if (number.empty() || number.front() == u'0' || number == u"1") return std::nullopt;
-  if (!std::all_of(number.begin(), number.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; })) return std::nullopt;
-  return stem.substr(0, bar);
-}
-
-// The folded stem of a drawing's name, as OutputBase gives it.
-std::u16string StemKey(const fs::path& name) { return TOutputRule::Key(fs::path(Stem(name.native()))); }
 
 // Drops the outputs of earlier runs: a drawing named BASE_N.JWW while a
 // drawing with the stem BASE (in any letter case) is in the same folder

@@ -122,7 +122,8 @@ std::string ProblemText(const TFileResult& r) {
 }
 
 bool IsFailure(TOutcome outcome) noexcept {
-  return outcome != TOutcome::Converted && outcome != TOutcome::NothingHidden && outcome != TOutcome::WouldConvert;
+  return outcome != TOutcome::Converted && outcome != TOutcome::NothingHidden && outcome != TOutcome::WouldConvert &&
+         outcome != TOutcome::Skipped;
 }
 
 std::vector<std::string> FileLines(const TFileResult& r) {
@@ -136,6 +137,7 @@ std::vector<std::string> FileLines(const TFileResult& r) {
     case TOutcome::NotJww: skipped(Msg::NotJww); break;
     case TOutcome::Unreadable: skipped(Msg::Unreadable); break;
     case TOutcome::NothingHidden: skipped(Msg::NothingHidden); break;
+    case TOutcome::Skipped: skipped(std::string(Msg::AlreadyConverted) + Shown(r.Output)); break;
     case TOutcome::Converted:
       lines.push_back(std::string(Msg::ConvertedTo) + Shown(r.Output));
       lines.emplace_back(Msg::Converted);
@@ -191,7 +193,16 @@ std::string TotalsLine(const TTotals& t) {
   line += "、" + item(Msg::TotalNothingHidden, t.Of(TOutcome::NothingHidden));
   line += "、" + item(Msg::TotalUnreadable, unreadable);
   line += "、" + item(Msg::TotalFailed, t.Of(TOutcome::Failed));
+  if (t.Of(TOutcome::Skipped)) line += "、" + item(Msg::TotalSkipped, t.Of(TOutcome::Skipped));
   return line;
+}
+
+std::vector<std::string> ClosingLines(const TTotals& t, int total, bool interrupted) {
+  std::vector<std::string> lines{""};
+  if (interrupted)
+    lines.push_back(std::string(Msg::Stopped) + "（" + std::to_string(t.Files) + " / " + std::to_string(total) + "）");
+  lines.push_back(TotalsLine(t));
+  return lines;
 }
 
 }  // namespace qm

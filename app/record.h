@@ -19,9 +19,10 @@
 namespace qm {
 
 // How one file ended. WouldConvert only in a dry run: the file would have
-// been converted, and nothing was written.
-enum class TOutcome { Converted, NothingHidden, NotFound, NotJww, Unreadable, Failed, WouldConvert };
-inline constexpr size_t OutcomeCount = 7;
+// been converted, and nothing was written. Skipped: passed by, as an output
+// of an earlier run newer than the drawing was there (when asked to).
+enum class TOutcome { Converted, NothingHidden, NotFound, NotJww, Unreadable, Failed, WouldConvert, Skipped };
+inline constexpr size_t OutcomeCount = 8;
 
 // What the purge took out of a drawing (or would take, in a dry run).
 struct TRemovedCounts {
@@ -105,7 +106,8 @@ struct TFileResult {
   std::optional<bool> VisibleUnchanged;
   std::optional<JwwNormalise::TNormalised> Normalised;  // where the proof ran
   // The output's name: where it went (Converted), would go (WouldConvert),
-  // or was meant to go; named also for files that are skipped.
+  // or was meant to go; named also for files that are passed by. For a
+  // Skipped drawing, the earlier run's output that made it converted.
   std::filesystem::path Output;
   // Why the file is unreadable or failed; for a drawing with nothing hidden
   // that was read further than a conversion reads it (info, the window),
@@ -160,10 +162,15 @@ struct TTotals {
   int Of(TOutcome outcome) const noexcept { return Outcomes[static_cast<size_t>(outcome)]; }
 };
 
-// "集計：変換 N（表示一致 N、書き出しで整えたもの N、空の図面 N）、非表示レイヤなし N、読み込めない N、変換出来ない N"
+// "集計：変換 N（表示一致 N、書き出しで整えたもの N、空の図面 N）、非表示レイヤなし N、読み込めない N、変換出来ない N、スキップ N"
 // (a dry run's would-be conversions count as converted; missing and not
 // .JWW files as unreadable; the parenthesis only when something converted,
-// and in it the empty outputs only when there are any).
+// and in it the empty outputs only when there are any; the skipped ones only
+// when a drawing was skipped).
 std::string TotalsLine(const TTotals& totals);
+
+// The lines that end the report of a batch of total files: an empty line,
+// "中止しました（done / total）" when it was stopped, and the totals.
+std::vector<std::string> ClosingLines(const TTotals& totals, int total, bool interrupted);
 
 }  // namespace qm

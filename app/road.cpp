@@ -53,8 +53,14 @@ bool Read(TFileResult& r, TFileBytes& bytes) {
   }
 }
 
-// Step 3, on the bytes read or, for a large drawing, on the file.
+// Step 3, on the bytes read or, for a large drawing, on the file. An empty
+// file ends before its signature.
 bool Signature(TFileResult& r, const TJwwData& doc, const TFileBytes* bytes) {
+  if (bytes && bytes->Size == 0) {
+    Stop(r, TOutcome::Unreadable,
+         FailureOf(TJwwFailure::Truncated, JwwContext::Signature, r.Source, "the file is empty", 0));
+    return false;
+  }
   const bool drawing =
       bytes ? bytes->Size >= 8 && std::memcmp(bytes->Data.get(), "JwwData.", 8) == 0 : doc.CheckSignature(r.Source);
   if (!drawing)
@@ -71,16 +77,30 @@ enum class TTest { None, Stop, Describe };
 // How far steps 1 to 5 came.
 enum class TOpened { Refused, NothingToRemove, Whole };
 
-// Steps 1 to 5, in their order. A drawing read whole has its elements
-// judged (kinds) when it is described or something besides is asked to go.
+// Step 1, for a batch that passes by the drawings converted already: the
+// output of an earlier run that makes this one so.
+bool AlreadyConverted(TFileResult& r, const TConvertOptions* options) {
+  if (!options || !options->AlreadyConverted) return false;
+  std::filesystem::path earlier = options->AlreadyConverted(r.Source);
+  if (earlier.empty()) return false;
+  r.Output = std::move(earlier);
+  Stop(r, TOutcome::Skipped);
+  return true;
+}
+
+// Steps 1 to 5, in their order (a batch's options, where a batch opens the
+// file). A drawing read whole has its elements judged (kinds) when it is
+// described or something besides is asked to go.
 TOpened Open(TFileResult& r, TJwwData& doc, const std::filesystem::path& workFolder, TTest test,
-             const TAlsoRemove& also, std::optional<view::TElementKinds>& kinds) {
+             const TAlsoRemove& also, std::optional<view::TElementKinds>& kinds,
+             const TConvertOptions* options = nullptr) {
   const bool names = test == TTest::Describe;  // the names of unused definitions, for a description
   uint64_t size = 0;
   if (const auto refused = RefuseSource(r.Source, size)) {
     Stop(r, refused->Outcome, refused->Failure);
     return TOpened::Refused;
   }
+  if (AlreadyConverted(r, options)) return TOpened::Refused;
   // A drawing of ordinary size is read once; the tests and both loads work
   // on those bytes, which are then exactly the file as it was when opened.
   TFileBytes bytes;
@@ -311,7 +331,7 @@ void Travel(TTrip& t, const std::filesystem::path& source, const TOutputRule& ou
     r.Output = outputs.Next(source);  // the name the output is meant to get, for messages
     const TTest test = options.DryRun && options.Describe ? TTest::Describe : TTest::Stop;
     std::optional<view::TElementKinds> kinds;
-    if (Open(r, doc, options.WorkFolder, test, options.Remove, kinds) == TOpened::Whole)
+    if (Open(r, doc, options.WorkFolder, test, options.Remove, kinds, &options) == TOpened::Whole)
       Convert(t, doc, outputs, options, runFlush, kinds);
   } catch (const std::exception& e) {
     // Nothing above should raise; should it happen, the file still gets its
@@ -334,7 +354,7 @@ void Commit(TTrip& t, TOutputRule& outputs, bool syncFolder) {
     if (failure) r.Failure = std::move(failure);
   };
   try {
-    r.Output = outputs.Next(r.Source);
+    if (r.Outcome != TOutcome::Skipped) r.Output = outputs.Next(r.Source);
     switch (t.Stage) {
       case TTrip::TStage::Final:
         break;

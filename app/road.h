@@ -2,7 +2,9 @@
 // takes these steps, in this order, each written once below and ordered in
 // one place (Open for steps 1 to 5, Travel for the rest):
 //
-//    1 refuse    missing, not ".JWW", not a regular file (RefuseSource)
+//    1 refuse    missing, not ".JWW", not a regular file (RefuseSource);
+//                passed by when converted already, where that was asked
+//                for (TConvertOptions::AlreadyConverted)
 //    2 read      an ordinary drawing's bytes, once; the later steps read them
 //    3 signature "JwwData."
 //    4 test      anything to remove? (AnythingToRemove, on the header; when

@@ -109,12 +109,14 @@ scratch_w=$(winpath "$scratch")
 cp "$scratch/data/plan_v600.jww" "$scratch/data/図面ŝ.jww"  # ŝ has no Shift-JIS form
 wine "$cli" convert "$data_w\\図面ŝ.jww" "$data_w\\visible_v420.jww" >"$scratch/out" 2>"$scratch/err" ||
   fail "status $?: $(cat "$scratch/err")"
-printf '【%s】\n　→ %s\n　変換を行いました。\n【%s】\n　非表示レイヤはありませんので\n　変換をパスします。\n' \
-  "$data_w\\図面ŝ.jww" "$data_w\\図面ŝ_2.JWW" "$data_w\\visible_v420.jww" >"$scratch/expected"
+printf '【%s】\n　→ %s\n　変換を行いました。\n【%s】\n　非表示レイヤはありませんので\n　変換をパスします。\n\n%s\n' \
+  "$data_w\\図面ŝ.jww" "$data_w\\図面ŝ_2.JWW" "$data_w\\visible_v420.jww" \
+  '集計：変換 1（表示一致 1、書き出しで整えたもの 0）、非表示レイヤなし 1、読み込めない 0、変換出来ない 0' >"$scratch/expected"
 cmp "$scratch/out" "$scratch/expected" || fail "UTF-8 report differs"
 [ ! -s "$scratch/err" ] || fail "unexpected messages: $(cat "$scratch/err")"
 wine "$cli" convert --encoding sjis "$data_w\\plan_v351.jww" >"$scratch/out.sjis"
-printf '【%s】\n　→ %s\n　変換を行いました。\n' "$data_w\\plan_v351.jww" "$data_w\\plan_v351_2.JWW" |
+printf '【%s】\n　→ %s\n　変換を行いました。\n\n%s\n' "$data_w\\plan_v351.jww" "$data_w\\plan_v351_2.JWW" \
+  '集計：変換 1（表示一致 1、書き出しで整えたもの 0）、非表示レイヤなし 0、読み込めない 0、変換出来ない 0' |
   iconv -f UTF-8 -t CP932 >"$scratch/expected.sjis"
 cmp "$scratch/out.sjis" "$scratch/expected.sjis" || fail "Shift-JIS report differs"
 # On a console (a terminal through Wine's console): the report arrives as
@@ -131,7 +133,22 @@ names=$(for i in $(seq 200); do printf "'%s\\図面%d.jww' " "$data_w" "$i"; don
 script -qc "wine '$(winpath "$root/$cli")' convert $names 2>/dev/null" /dev/null | tr -d '\r' >"$scratch/long"
 [ "$(grep -c '　指定したファイルは存在しませんので' "$scratch/long")" = 200 ] || fail "long console report incomplete"
 ! grep -q $'\xEF\xBF\xBD' "$scratch/long" || fail "a character was split on the console"
-echo "report as UTF-8, as Shift-JIS and on the console; code page kept"
+# A damaged drawing: its reason in the report itself, as Shift-JIS bytes too.
+head -c 3000 "$scratch/data/plan_v600.jww" >"$scratch/data/cut.jww"
+status=0
+wine "$cli" convert --encoding sjis "$data_w\\cut.jww" >"$scratch/out.sjis" 2>/dev/null || status=$?
+[ "$status" = 1 ] || fail "cut.jww: status $status"
+iconv -f CP932 -t UTF-8 "$scratch/out.sjis" | grep -q '^　理由：at byte 2997 (0xbb5): unexpected end of file' ||
+  fail "no reason in the Shift-JIS report: $(iconv -f CP932 -t UTF-8 "$scratch/out.sjis")"
+# A second run passes by what the first converted (the letters of the output's name in another case).
+mv "$scratch/data/plan_v351_2.JWW" "$scratch/data/PLAN_V351_2.jww"
+wine "$cli" convert --skip-converted "$data_w\\plan_v351.jww" >"$scratch/out" 2>"$scratch/err" ||
+  fail "--skip-converted: status $?: $(cat "$scratch/err")"
+printf '【%s】\n　既に変換済みです：%s\n　変換をパスします。\n\n%s\n' "$data_w\\plan_v351.jww" "$data_w\\PLAN_V351_2.jww" \
+  '集計：変換 0、非表示レイヤなし 0、読み込めない 0、変換出来ない 0、スキップ 1' >"$scratch/expected"
+cmp "$scratch/out" "$scratch/expected" || fail "--skip-converted: $(cat "$scratch/out")"
+wine "$cli" help convert | grep -q -- '--skip-converted' || fail "help convert"
+echo "report as UTF-8, as Shift-JIS and on the console, reasons and totals in it; code page kept; --skip-converted"
 
 echo "== quillmark-cli.exe: patterns, folders, -r, -o, --json"
 plans="$scratch/batch/plans"

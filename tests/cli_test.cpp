@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <map>
@@ -44,6 +45,23 @@ std::vector<std::string> Lines(const std::string& s) {
   size_t from = 0;
   for (size_t nl; (nl = s.find('\n', from)) != std::string::npos; from = nl + 1) out.push_back(s.substr(from, nl - from));
   if (from < s.size()) out.push_back(s.substr(from));
+  return out;
+}
+
+// The lines of a conversion's text report up to the empty line before its
+// totals, which must end it.
+std::vector<std::string> FileReport(const std::string& s) {
+  std::vector<std::string> lines = Lines(s);
+  const auto blank = std::find(lines.rbegin(), lines.rend(), "");
+  EXPECT_TRUE(blank != lines.rend() && lines.back().starts_with("集計：")) << s;
+  if (blank != lines.rend()) lines.erase(std::prev(blank.base()), lines.end());
+  return lines;
+}
+
+// The same, as text: each line ended by a line feed.
+std::string ReportBody(const std::string& s) {
+  std::string out;
+  for (const std::string& line : FileReport(s)) out += line + "\n";
   return out;
 }
 
@@ -295,7 +313,7 @@ void ExpectRecord(const TJson& r) {
   kind(r["source"], {K::String}, "source");
   const std::string outcome = r["outcome"].Text;
   const std::vector<std::string> outcomes = {"converted", "would_convert", "nothing_hidden", "not_found",
-                                             "not_jww",   "unreadable",    "failed"};
+                                             "not_jww",   "unreadable",    "failed",         "skipped"};
   EXPECT_NE(std::find(outcomes.begin(), outcomes.end(), outcome), outcomes.end()) << line << ": " << outcome;
   kind(r["version"], {K::Number, K::Null}, "version");
   kind(r["strings"], {K::String, K::Null}, "strings");
@@ -337,7 +355,7 @@ void ExpectRecord(const TJson& r) {
             !r["visible_unchanged"].IsNull())
       << line;
   kind(r["output"], {K::String, K::Null}, "output");
-  EXPECT_EQ(r["output"].IsNull(), !written) << line;
+  EXPECT_EQ(r["output"].IsNull(), !written && outcome != "skipped") << line;
   const bool failed = object(r["failure"], {"kind", "offset", "context"}, "failure");
   if (failed) kind(r["failure"]["offset"], {K::Number, K::Null}, "offset");
   if (outcome == "unreadable" || outcome == "failed") {
@@ -378,7 +396,7 @@ std::vector<TJson> JsonLines(const std::string& text, std::optional<TJson>* summ
       sum += count.Value;
     }
     EXPECT_EQ(sum, s["files"].Value);
-    EXPECT_EQ(s["outcomes"].Members.size(), 7u);
+    EXPECT_EQ(s["outcomes"].Members.size(), 8u);
   }
   if (summary) *summary = std::move(last);
   return lines;
@@ -406,7 +424,9 @@ TEST_F(CliTest, ConvertsAndPrintsTheReportInUtf8) {
   const auto a = Put("a.jww", HiddenGroupDrawing(600));
   Run("a.jww");  // convert is the default command
   EXPECT_EQ(Status, 0) << Err;
-  EXPECT_EQ(Out, "【" + a.string() + "】\n　→ " + (Dir / "a_2.JWW").string() + "\n　変換を行いました。\n");
+  EXPECT_EQ(Out, "【" + a.string() + "】\n　→ " + (Dir / "a_2.JWW").string() +
+                     "\n　変換を行いました。\n\n"
+                     "集計：変換 1（表示一致 1、書き出しで整えたもの 0）、非表示レイヤなし 0、読み込めない 0、変換出来ない 0\n");
   EXPECT_EQ(Err, "");
   TJwwData out;
   ASSERT_TRUE(testutil::Ok(out.LoadDocument(Dir / "a_2.JWW")));
@@ -426,7 +446,13 @@ TEST_F(CliTest, PrintsTheReportInShiftJisOnRequest) {
   EXPECT_EQ(Status, 0) << Err;
   using namespace rig;
   EXPECT_EQ(Out, FileLine(a) + "\n" + kTo + (Dir / "a_2.JWW").string() + "\n" + kDone + "\n" + FileLine(b) + "\n" +
-                     kNothingHidden + "\n" + kSkipped + "\n");
+                     kNothingHidden + "\n" + kSkipped + "\n\n" +
+                     // 集計：変換 1（表示一致 1、書き出しで整えたもの 0）、非表示レイヤなし 1、読み込めない 0、変換出来ない 0
+                     B("8F 57 8C 76 81 46 95 CF 8A B7") + " 1" + B("81 69 95 5C 8E A6 88 EA 92 76") + " 1" +
+                     B("81 41 8F 91 82 AB 8F 6F 82 B5 82 C5 90 AE 82 A6 82 BD 82 E0 82 CC") + " 0" +
+                     B("81 6A 81 41 94 F1 95 5C 8E A6 83 8C 83 43 83 84 82 C8 82 B5") + " 1" +
+                     B("81 41 93 C7 82 DD 8D 9E 82 DF 82 C8 82 A2") + " 0" + B("81 41 95 CF 8A B7 8F 6F 97 88 82 C8 82 A2") +
+                     " 0\n");
   EXPECT_FALSE(fs::exists(Dir / "b_2.JWW"));
 }
 
@@ -443,9 +469,13 @@ TEST_F(CliTest, AnyFileThatIsNotConvertedOrCleanGivesStatusOne) {
       "【" + (Dir / "notes.txt").string() + "】",   "　JWW形式ファイルではありませんので", "　変換をパスします。",
       "【" + (Dir / "cut.jww").string() + "】",     "　読み込めないファイルですので",       "　変換をパスします。",
       "【" + a.string() + "】",                     "　→ " + (Dir / "a_2.JWW").string(),  "　変換を行いました。"};
-  // Each file's lines, and after an unreadable one's the reason (at stderr too).
+  // Each file's lines, and after an unreadable one's the reason (at stderr
+  // too); then the totals.
   std::vector<std::string> lines = Lines(Out);
-  ASSERT_EQ(lines.size(), expected.size() + 1) << Out;
+  ASSERT_EQ(lines.size(), expected.size() + 3) << Out;
+  EXPECT_EQ(lines[14], "集計：変換 1（表示一致 1、書き出しで整えたもの 0）、非表示レイヤなし 0、読み込めない 3、変換出来ない 0");
+  EXPECT_EQ(lines[13], "");
+  lines.resize(13);
   EXPECT_TRUE(lines[9].starts_with("　理由：at byte ")) << lines[9];
   lines.erase(lines.begin() + 9);
   EXPECT_EQ(lines, expected);
@@ -460,7 +490,7 @@ TEST_F(CliTest, UsageErrorsGiveStatusTwoAndConvertNothing) {
                            "--jobs=x a.jww", "-j", "info -j 2 a.jww",
                            "a.jww --encoding", "convert --json --encoding sjis a.jww", "info -o out a.jww",
                            "info --dry-run a.jww", "info -q a.jww", "convert a.jww -o", "convert --output-dir= a.jww",
-                           "convert -o a.jww a.jww", "-r", "--dry-run -q"}) {
+                           "convert -o a.jww a.jww", "-r", "--dry-run -q", "info --skip-converted a.jww"}) {
     Run(args);
     EXPECT_EQ(Status, 2) << args;
     EXPECT_EQ(Out, "") << args;
@@ -561,7 +591,7 @@ TEST_F(CliTest, WhatIsNotARegularFileIsUnreadableAndNeverWaitedOn) {
       EXPECT_NE(err.find(std::string(name) + ": not a regular file"), std::string::npos) << command << ": " << err;
   }
   Run("pipe.jww");
-  EXPECT_EQ(Lines(Out), (std::vector<std::string>{"【" + (Dir / "pipe.jww").string() + "】",
+  EXPECT_EQ(FileReport(Out), (std::vector<std::string>{"【" + (Dir / "pipe.jww").string() + "】",
                                                   "　読み込めないファイルですので", "　変換をパスします。",
                                                   "　理由：not a regular file"}));
 }
@@ -570,7 +600,7 @@ TEST_F(CliTest, AFileNamedTwiceIsConvertedOnce) {
   const auto a = Put("a.jww", HiddenGroupDrawing(600));
   Run("a.jww ./a.jww " + Q(a));
   EXPECT_EQ(Status, 0);
-  EXPECT_EQ(Lines(Out).size(), 3u) << Out;
+  EXPECT_EQ(FileReport(Out).size(), 3u) << Out;
   EXPECT_TRUE(fs::exists(Dir / "a_2.JWW"));
   EXPECT_FALSE(fs::exists(Dir / "a_3.JWW"));
 }
@@ -866,7 +896,7 @@ TEST_F(CliTest, ADryRunWritesNothingAndTellsWhatAConversionWould) {
   const auto now = Tree(Dir.Path());
   Run("convert --dry-run plain.jww");
   EXPECT_EQ(Status, 0) << Err;
-  EXPECT_EQ(Lines(Out), (std::vector<std::string>{"【" + (Dir / "plain.jww").string() + "】",
+  EXPECT_EQ(FileReport(Out), (std::vector<std::string>{"【" + (Dir / "plain.jww").string() + "】",
                                                   "　→ " + (Dir / "plain_2.JWW").string(),
                                                   "　変換できます（削除するもの: 要素 1、ブロック定義 0、画像 0。"
                                                   "--dry-run のため書き込みません）"}));
@@ -1028,6 +1058,32 @@ TEST_F(CliTest, CtrlCEndsTheBatchAfterTheFileInProgressWithStatus130) {
   EXPECT_TRUE(Tmp.List().empty());
 }
 
+// The text report of a batch stopped by Ctrl+C says so before its totals,
+// which count the files it did.
+TEST_F(CliTest, AStoppedTextReportEndsWithWhatWasDone) {
+  constexpr int count = 60;
+  for (int i = 0; i < count; ++i) Put("d" + std::to_string(100 + i) + ".jww", HiddenGroupDrawing(600));
+  const auto [child, reader] = Start({"convert", "."});
+  ASSERT_GT(child, 0);
+  std::string text;
+  ASSERT_TRUE(ReadFirstLine(reader, text)) << FileText(Io / "err");
+  kill(child, SIGINT);
+  text += ReadAllFrom(reader);
+  close(reader);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  const std::vector<std::string> lines = Lines(text);
+  const size_t done = ReportedFiles(text).size();
+  ASSERT_LT(done, static_cast<size_t>(count));
+  ASSERT_EQ(lines.size(), 3 * done + 3) << text;
+  EXPECT_EQ(lines[3 * done], "");
+  EXPECT_EQ(lines[3 * done + 1], "中止しました（" + std::to_string(done) + " / " + std::to_string(count) + "）");
+  EXPECT_EQ(lines[3 * done + 2], "集計：変換 " + std::to_string(done) + "（表示一致 " + std::to_string(done) +
+                                     "、書き出しで整えたもの 0）、非表示レイヤなし 0、読み込めない 0、変換出来ない 0");
+}
+
 TEST_F(CliTest, AReportThatCannotBeWrittenStopsTheBatchWithStatusOne) {
   for (const char* name : {"a.jww", "b.jww", "c.jww"}) Put(name, HiddenGroupDrawing(600));
   for (const char* json : {"", "--json "}) {
@@ -1111,6 +1167,7 @@ const char* OutcomeName(qm::TOutcome o) {
     case qm::TOutcome::NotJww: return "not_jww";
     case qm::TOutcome::Unreadable: return "unreadable";
     case qm::TOutcome::Failed: return "failed";
+    case qm::TOutcome::Skipped: return "skipped";
   }
   return "";
 }
@@ -1324,7 +1381,7 @@ TEST_F(CliTest, InfoTheInspectionTheDryRunAndTheRunAgreeOnEveryKindOfDrawing) {
   // The text reports say the same: a dry run's lines, then the reason or
   // what was tidied.
   Run("convert --dry-run caret.jww cut.jww");
-  const std::vector<std::string> lines = Lines(Out);
+  const std::vector<std::string> lines = FileReport(Out);
   ASSERT_EQ(lines.size(), 8u) << Out;
   EXPECT_EQ(lines[3], "　書き出し時に整えたもの：文字 1");
   EXPECT_TRUE(lines[7].starts_with("　理由：at byte ")) << lines[7];
@@ -1459,11 +1516,11 @@ TEST_F(CliTest, ConvertRemovesWhatIsAskedAndSaysWhatWent) {
   const fs::path d = Put("d.jww", HoldsEveryKind());
   Run("convert d.jww");  // nothing asked: nothing hidden, nothing written
   EXPECT_EQ(Status, 0) << Err;
-  EXPECT_EQ(Out, "【" + d.string() + "】\n　非表示レイヤはありませんので\n　変換をパスします。\n");
+  EXPECT_EQ(ReportBody(Out), "【" + d.string() + "】\n　非表示レイヤはありませんので\n　変換をパスします。\n");
 
   Run("convert --remove memo --remove auxiliary d.jww");
   EXPECT_EQ(Status, 0) << Err;
-  EXPECT_EQ(Out, "【" + d.string() + "】\n　→ " + (Dir / "d_2.JWW").string() +
+  EXPECT_EQ(ReportBody(Out), "【" + d.string() + "】\n　→ " + (Dir / "d_2.JWW").string() +
                      "\n　変換を行いました。\n　ほかに削除：メモ、補助線 1\n");
   if (auto out = Loaded(Dir / "d_2.JWW")) {
     EXPECT_EQ(out->Header.Memo, "");
@@ -1473,8 +1530,8 @@ TEST_F(CliTest, ConvertRemovesWhatIsAskedAndSaysWhatWent) {
 
   Run("convert --dry-run --remove=all d.jww");
   EXPECT_EQ(Status, 0) << Err;
-  ASSERT_EQ(Lines(Out).size(), 4u) << Out;
-  EXPECT_EQ(Lines(Out)[3], "　ほかに削除：メモ、図面外の要素 2、仮点 1、補助線 1");
+  ASSERT_EQ(FileReport(Out).size(), 4u) << Out;
+  EXPECT_EQ(FileReport(Out)[3], "　ほかに削除：メモ、図面外の要素 2、仮点 1、補助線 1");
 
   Run("convert --json --remove off-sheet,temporary-points d.jww");
   EXPECT_EQ(Status, 0) << Err;
@@ -1507,10 +1564,12 @@ TEST_F(CliTest, AnEmptyOutputIsSaidToBeOne) {
   const fs::path f = Put("far.jww", far);
   Run("convert --remove off-sheet all.jww far.jww");
   EXPECT_EQ(Status, 0) << Err;
-  EXPECT_EQ(Out, "【" + a.string() + "】\n　→ " + (Dir / "all_2.JWW").string() +
+  EXPECT_EQ(ReportBody(Out), "【" + a.string() + "】\n　→ " + (Dir / "all_2.JWW").string() +
                      "\n　変換を行いました。\n　注意：出力には要素が一つもありません\n"
                      "【" + f.string() + "】\n　→ " + (Dir / "far_2.JWW").string() +
                      "\n　変換を行いました。\n　ほかに削除：図面外の要素 1\n　注意：出力には要素が一つもありません\n");
+  EXPECT_EQ(Lines(Out).back(),
+            "集計：変換 2（表示一致 2、書き出しで整えたもの 0、空の図面 2）、非表示レイヤなし 0、読み込めない 0、変換出来ない 0");
   Run("convert --dry-run --json all.jww far.jww");
   const std::vector<TJson> json = JsonLines(Out);
   ASSERT_EQ(json.size(), 2u) << Out;
@@ -1585,6 +1644,177 @@ TEST_F(CliTest, InfoTheInspectionTheDryRunAndTheRunAgreeOnTheKindsRemoved) {
   EXPECT_EQ(Numbers(info[2]["found"]), "memo 7, temporary_points 1, auxiliary 1, off_sheet 2");
   EXPECT_TRUE(info[3]["empty_output"].Flag);
   EXPECT_EQ(info[4]["failure"]["kind"].Text, "truncated");  // a conversion asked for the kinds reads it whole
+}
+
+// A drawing whose output of an earlier run is newer than it is passed by,
+// named with that output, beside it or in -o's folder, letters in any case;
+// one changed since its output was made is converted again.
+TEST_F(CliTest, SkipConvertedPassesByWhatAnEarlierRunConverted) {
+  for (const char* name : {"a.jww", "b.jww", "c.jww", "d.jww"}) Put(name, HiddenGroupDrawing(600));
+  Run("a.jww b.jww c.jww");
+  ASSERT_EQ(Status, 0) << Err;
+  fs::rename(Dir / "c_2.JWW", Dir / "C_2.jww");
+  fs::last_write_time(Dir / "b.jww", fs::last_write_time(Dir / "b_2.JWW") + std::chrono::minutes(1));
+  const std::string args = "--skip-converted a.jww b.jww c.jww d.jww";
+
+  Run("convert --dry-run --json " + args);
+  EXPECT_EQ(Status, 0) << Err;
+  std::optional<TJson> summary;
+  const std::vector<TJson> dry = JsonLines(Out, &summary);
+  ASSERT_EQ(dry.size(), 4u) << Out;
+  const std::vector<std::pair<std::string, fs::path>> expected = {{"skipped", Dir / "a_2.JWW"},
+                                                                  {"would_convert", Dir / "b_3.JWW"},
+                                                                  {"skipped", Dir / "C_2.jww"},
+                                                                  {"would_convert", Dir / "d_2.JWW"}};
+  for (size_t i = 0; i < dry.size(); ++i) {
+    EXPECT_EQ(dry[i]["outcome"].Text, expected[i].first) << i;
+    EXPECT_EQ(dry[i]["output"].Text, expected[i].second.string()) << i;
+  }
+  EXPECT_TRUE(dry[0]["version"].IsNull());  // passed by unopened
+  ASSERT_TRUE(summary);
+  EXPECT_EQ((*summary)["summary"]["outcomes"]["skipped"].Value, 2);
+
+  Run("convert " + args);
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_EQ(Err, "");
+  EXPECT_EQ(Lines(Out),
+            (std::vector<std::string>{
+                "【" + (Dir / "a.jww").string() + "】", "　既に変換済みです：" + (Dir / "a_2.JWW").string(),
+                "　変換をパスします。", "【" + (Dir / "b.jww").string() + "】", "　→ " + (Dir / "b_3.JWW").string(),
+                "　変換を行いました。", "【" + (Dir / "c.jww").string() + "】",
+                "　既に変換済みです：" + (Dir / "C_2.jww").string(), "　変換をパスします。",
+                "【" + (Dir / "d.jww").string() + "】", "　→ " + (Dir / "d_2.JWW").string(), "　変換を行いました。", "",
+                "集計：変換 2（表示一致 2、書き出しで整えたもの 0）、非表示レイヤなし 0、読み込めない 0、変換出来ない 0、"
+                "スキップ 2"}));
+  EXPECT_EQ(Dir.List(), (std::vector<std::string>{"C_2.jww", "a.jww", "a_2.JWW", "b.jww", "b_2.JWW", "b_3.JWW",
+                                                  "c.jww", "d.jww", "d_2.JWW"}));
+  // Quiet: nothing went wrong, nothing to say.
+  Run("convert -q " + args);
+  EXPECT_EQ(Status, 0);
+  EXPECT_EQ(Out, "");
+
+  // The output folder is where an earlier output is looked for.
+  Put("e.jww", HiddenGroupDrawing(600));
+  Run("convert -o out e.jww");
+  ASSERT_EQ(Status, 0) << Err;
+  Run("convert --skip-converted -o out e.jww");
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_EQ(FileReport(Out), (std::vector<std::string>{"【" + (Dir / "e.jww").string() + "】",
+                                                      "　既に変換済みです：" + (Dir / "out" / "e_2.JWW").string(),
+                                                      "　変換をパスします。"}));
+  Run("convert --skip-converted e.jww");
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_TRUE(Loaded(Dir / "e_2.JWW"));
+  EXPECT_EQ(testutil::TTempDir::ListOf(Dir / "out"), std::vector<std::string>{"e_2.JWW"});
+}
+
+// Converting an output of an earlier run is what the user asked for, and
+// goes on as asked; the warning says what the file is.
+TEST_F(CliTest, ADrawingThatIsAnEarlierOutputIsConvertedWithAWarning) {
+  Put("Test6.jww", HiddenGroupDrawing(600));
+  Put("Test6_2.JWW", HiddenGroupDrawing(600));  // as if its output kept something hidden
+  Run("convert Test6_2.JWW");
+  EXPECT_EQ(Status, 0) << Err;
+  EXPECT_EQ(Err, "quillmark: " + (Dir / "Test6_2.JWW").string() +
+                     " is an output of an earlier run of Test6.jww beside it; it is converted as any drawing\n");
+  EXPECT_EQ(FileReport(Out)[1], "　→ " + (Dir / "Test6_2_2.JWW").string());
+  // Named through a folder it is left out; info describes it without a word.
+  Run("convert .");
+  EXPECT_EQ(Err, "");
+  EXPECT_EQ(ReportedFiles(Out), std::vector<std::string>{(Dir / "Test6.jww").string()});
+  Run("info Test6_2.JWW");
+  EXPECT_EQ(Status, 0);
+  EXPECT_EQ(Err, "");
+}
+
+// The reason a file could not be read or converted follows its three lines
+// in the report itself, in either encoding; the totals end it.
+TEST_F(CliTest, TheReportStandsAloneWithItsReasonsAndTotals) {
+  Put("a.jww", HiddenGroupDrawing(600));
+  auto cut = Build(HiddenGroupDrawing(600));
+  cut.resize(cut.size() / 2);
+  WriteFile(Dir / "cut.jww", cut);
+  testutil::WriteAll(Dir / "出力", testutil::Bytes("a file where the output folder should be made"));
+  Run("convert -o 出力/sub cut.jww a.jww");
+  EXPECT_EQ(Status, 1);
+  const std::vector<std::string> utf8 = Lines(Out);
+  ASSERT_EQ(utf8.size(), 10u) << Out;
+  EXPECT_TRUE(utf8[3].starts_with("　理由：at byte ") && utf8[3].find(": unexpected end of file reading ") != std::string::npos)
+      << utf8[3];
+  EXPECT_NE(Err.find(utf8[3].substr(std::string("　理由：").size())), std::string::npos) << Err;
+  EXPECT_EQ(utf8[5], "　……→ " + (Dir / "出力" / "sub" / "a_2.JWW").string());
+  EXPECT_EQ(utf8[7], "　理由：cannot create the folder " + (Dir / "出力" / "sub").string() + ": Not a directory");
+  EXPECT_EQ(utf8[8], "");
+  EXPECT_EQ(utf8[9], "集計：変換 0、非表示レイヤなし 0、読み込めない 1、変換出来ない 1");
+
+  // The same report as Shift-JIS bytes, line for line.
+  Run("convert --encoding sjis -o 出力/sub cut.jww a.jww");
+  EXPECT_EQ(Status, 1);
+  const std::vector<std::string> sjis = Lines(Out);
+  ASSERT_EQ(sjis.size(), utf8.size()) << Out;
+  const std::string reason = rig::B("81 40 97 9D 97 52 81 46");  // 　理由：
+  EXPECT_EQ(sjis[3], reason + utf8[3].substr(std::string("　理由：").size()));
+  EXPECT_EQ(sjis[7], reason + "cannot create the folder " + Dir.Path().string() + "/" + rig::B("8F 6F 97 CD") +
+                         "/sub: Not a directory");
+  // 集計：変換 0、非表示レイヤなし 0、読み込めない 1、変換出来ない 1
+  EXPECT_EQ(sjis[9], rig::B("8F 57 8C 76 81 46 95 CF 8A B7") + " 0" +
+                         rig::B("81 41 94 F1 95 5C 8E A6 83 8C 83 43 83 84 82 C8 82 B5") + " 0" +
+                         rig::B("81 41 93 C7 82 DD 8D 9E 82 DF 82 C8 82 A2") + " 1" +
+                         rig::B("81 41 95 CF 8A B7 8F 6F 97 88 82 C8 82 A2") + " 1");
+
+  // Quiet: the failed files and the totals; stderr keeps its messages.
+  Run("convert -q -o 出力/sub a.jww cut.jww");
+  EXPECT_EQ(Status, 1);
+  EXPECT_EQ(ReportedFiles(Out), (std::vector<std::string>{(Dir / "a.jww").string(), (Dir / "cut.jww").string()}));
+  EXPECT_EQ(Lines(Out).back(), "集計：変換 0、非表示レイヤなし 0、読み込めない 1、変換出来ない 1");
+  EXPECT_NE(Err.find("cut.jww"), std::string::npos);
+}
+
+// "help" is a command: the overview, or a command's help, which the
+// command's --help shows too.
+TEST_F(CliTest, HelpShowsTheOverviewOrACommandsHelp) {
+  Run("help");
+  EXPECT_EQ(Status, 0) << Err;
+  const std::string overview = Out;
+  for (const char* args : {"--help", "-h", "help help", "help --help"}) {
+    Run(args);
+    EXPECT_EQ(Status, 0) << args;
+    EXPECT_EQ(Out, overview) << args;
+  }
+  for (const char* command : {"  convert ", "  info ", "  render ", "  help ", "--skip-converted", "--all"})
+    EXPECT_NE(overview.find(command), std::string::npos) << command;
+
+  // Each command's own: its options, and no other command's.
+  struct TCase {
+    std::string Command;
+    std::vector<std::string> Has, HasNot;
+  };
+  const std::vector<TCase> cases = {
+      {"convert", {"  -o, --output-dir", "  --dry-run", "  --skip-converted", "  -j, --jobs", "  --encoding"},
+       {"  --all", "render DRAWING"}},
+      {"info", {"  -r, --recursive", "  --all", "  --json", "quillmark info --json"},
+       {"  -o, --output-dir", "  --dry-run", "  --skip-converted", "quillmark convert"}},
+      {"render", {"  --hidden mark", "  --layers-all"}, {"  --skip-converted", "  --all"}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Command);
+    Run("help " + c.Command);
+    EXPECT_EQ(Status, 0) << Err;
+    const std::string help = Out;
+    EXPECT_NE(help, overview);
+    for (const std::string& text : c.Has) EXPECT_NE(help.find(text), std::string::npos) << text;
+    for (const std::string& text : c.HasNot) EXPECT_EQ(help.find(text), std::string::npos) << text;
+    Run(c.Command + " --help");
+    EXPECT_EQ(Status, 0);
+    EXPECT_EQ(Out, help);
+  }
+
+  for (const char* args : {"help bogus", "help convert info", "help rendr"}) {
+    Run(args);
+    EXPECT_EQ(Status, 2) << args;
+    EXPECT_EQ(Out, "") << args;
+  }
+  EXPECT_NE(Err.find("did you mean 'render'"), std::string::npos) << Err;
 }
 
 }  // namespace

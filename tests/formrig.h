@@ -107,6 +107,7 @@ struct TFakeObserver {
       case qm::TOutcome::Unreadable: return "unreadable";
       case qm::TOutcome::Failed: return "failed";
       case qm::TOutcome::WouldConvert: return "would-convert";
+      case qm::TOutcome::Skipped: return "skipped";
     }
     return "?";
   }

@@ -162,6 +162,7 @@ std::string InfoText(const TFileResult& r, bool all) {
       break;
     case TOutcome::NotFound: out << "  no such file\n"; break;
     case TOutcome::NotJww: out << "  not a .JWW file\n"; break;
+    case TOutcome::Skipped: out << "  converted already:  " << Printable(PathToUtf8(r.Output)) << "\n"; break;
     case TOutcome::Unreadable:
     case TOutcome::Failed:
       out << (r.Outcome == TOutcome::Unreadable ? "  unreadable:         " : "  cannot be converted: ")

@@ -23,7 +23,9 @@
 
 #include "convert.h"
 #include "console.h"
+#include "earlier.h"
 #include "fileio.h"
+#include "help.h"
 #include "info.h"
 #include "record.h"
 #include "paths.h"
@@ -50,88 +52,10 @@ constexpr bool ExpandWildcards = true;  // cmd and PowerShell hand patterns over
 constexpr bool ExpandWildcards = false;  // the shell has expanded them: a * is a character of a name
 #endif
 
-const char* const Usage =
-    "Usage: quillmark [convert] [OPTIONS] PATH...\n"
-    "       quillmark info [--json] [--all] [-r] [--remove KIND] [--encoding ENC] PATH...\n"
-    "       quillmark render DRAWING.jww [-o OUT.svg] [--hidden omit|mark|only] [--layers-all]\n"
-    "\n"
-    "Removes the hidden content of JWW drawings. For every drawing that has a\n"
-    "hidden layer group or layer, writes NAME_2.JWW (or _3, _4, ...: the first\n"
-    "free name) beside it, or in the folder of -o, without the elements on\n"
-    "hidden groups and layers, with their names emptied and without the block\n"
-    "definitions nothing reaches. The source files are never changed.\n"
-    "\n"
-    "A PATH is a drawing, or a folder: its *.jww files (any letter case) in\n"
-    "name order, without the outputs of earlier runs (NAME_2.JWW beside\n"
-    "NAME.jww)."
-#ifdef _WIN32
-    " A pattern with * or ? in its last part (*.jww, plans\\*.JWW)\n"
-    "stands for the matching names of its folder, letters regardless of case.\n"
-#else
-    "\n"
-#endif
-    "\n"
-    "Commands:\n"
-    "  convert PATH...       convert the drawings in order, report each when done\n"
-    "                        (the default when the first argument is a path)\n"
-    "                          quillmark convert plans/a.jww plans/b.jww\n"
-    "  info PATH...          show version, elements, block definitions, images and\n"
-    "                        hidden layers, and what a conversion would make of\n"
-    "                        the drawing (a dry run); paths in full\n"
-    "                          quillmark info plans\n"
-    "  render DRAWING        draw it as an SVG picture, hidden material left out,\n"
-    "                        marked or alone (quillmark render --help)\n"
-    "                          quillmark render plans/a.jww --hidden mark\n"
-    "\n"
-    "Options:\n"
-    "  -r, --recursive       folders with their subfolders\n"
-    "                          quillmark convert -r project\n"
-    "  -o, --output-dir DIR  write the outputs to DIR (created when needed; the\n"
-    "                        next free NAME_N.JWW there); with -r the subfolders\n"
-    "                        below a named folder are made again in DIR\n"
-    "                          quillmark convert -r -o cleaned project\n"
-    "  --dry-run             load and check every drawing, report the output name\n"
-    "                        and what would be removed, write nothing\n"
-    "                          quillmark convert --dry-run -r project\n"
-    "  --remove KIND[,KIND]  remove besides the hidden layers' content: memo,\n"
-    "                        off-sheet (elements wholly outside the sheet),\n"
-    "                        temporary-points, auxiliary (auxiliary lines and\n"
-    "                        colour), or all; a drawing without hidden layers\n"
-    "                        that holds one of them is converted too (info shows\n"
-    "                        what each drawing holds)\n"
-    "                          quillmark convert --remove memo,off-sheet project\n"
-    "  --all                 info: every hidden group and layer, also those that\n"
-    "                        hold no element and have no name\n"
-    "  --json                one JSON object a line on stdout, written as each file\n"
-    "                        is done, info's and convert's alike (source, outcome,\n"
-    "                        version, strings, elements, block_definitions,\n"
-    "                        images, undrawable, hidden, found,\n"
-    "                        off_sheet_extent, removed, empty_output,\n"
-    "                        visible_unchanged, normalised, output, failure,\n"
-    "                        detail, seconds), then\n"
-    "                        {\"summary\": ...}; always UTF-8, bytes of a name\n"
-    "                        that are not UTF-8 as \\udcXX\n"
-    "                          quillmark convert --json project > report.jsonl\n"
-    "  -q, --quiet           report only the files that failed\n"
-    "                          quillmark convert -q -r project\n"
-    "  -j, --jobs N          convert N files at once (default: as many as the\n"
-    "                        machine has processors; the report keeps its order)\n"
-    "                          quillmark convert -j 1 -r project\n"
-    "  --encoding ENC        text report in utf8 (default) or sjis (Shift-JIS)\n"
-    "                          quillmark convert --encoding sjis a.jww > report.txt\n"
-    "  -h, --help            show this help\n"
-    "  -V, --version         show the version\n"
-    "  --                    the arguments after it are paths\n"
-    "                          quillmark convert -- -draft.jww\n"
-    "\n"
-    "Exit status: 0 when every file was converted or had nothing hidden (or, in\n"
-    "a dry run, would be converted), 1 when a file was missing, not .JWW,\n"
-    "unreadable or failed, or the report could not be written, 2 for a usage\n"
-    "error, 130 when interrupted (the batch stops after the file in progress).\n";
-
 struct TOptions {
   std::string Command;
   bool Json = false, Sjis = false, Recursive = false, DryRun = false, Quiet = false, All = false;
+  bool SkipConverted = false;
   std::optional<fs::path> OutputDir;
   qm::TAlsoRemove Remove;
   int Jobs = 0;  // files converted at once; 0: as many as the machine has processors
@@ -140,9 +64,10 @@ struct TOptions {
 
 // The batch's progress becomes a line on the console; each file's record
 // (its report lines, info's description, or its JSON object) goes to stdout
-// as soon as the file is done, and what went wrong with it to stderr. A JSON
-// report ends with the totals. Ctrl+C, and a report that cannot be written,
-// stop the batch after the file in progress.
+// as soon as the file is done, and what went wrong with it to stderr. The
+// report ends with the totals: a JSON report's summary, a conversion's
+// totals line (a quiet one's only after a file was reported). Ctrl+C, and a
+// report that cannot be written, stop the batch after the file in progress.
 class TCliBatch : public qm::IBatchCallback {
  public:
   TCliBatch(int total, const TOptions& options)
@@ -183,12 +108,19 @@ class TCliBatch : public qm::IBatchCallback {
     ++Reported_;
     WriteFailed_ = !qm::WriteReport(std::cout, text, WriteProblem_);
   }
-  // The end of the report: a JSON report's totals.
-  void Done() {
+  // The end of the report, of total files (the folders that could not be
+  // read among them): its totals.
+  void Done(int total, bool interrupted) {
     Progress_.Clear();
-    if (Options_.Json && !WriteFailed_) {
+    if (WriteFailed_) return;
+    if (Options_.Json) {
       const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Started_).count();
       WriteFailed_ = !qm::WriteReport(std::cout, qm::SummaryJson(Totals_, seconds) + "\n", WriteProblem_);
+    } else if (!Info_ && (!Options_.Quiet || Reported_ > 0)) {
+      std::string text;
+      for (const std::string& line : qm::ClosingLines(Totals_, total, interrupted)) text += line + "\n";
+      if (SjisBytes_) text = qm::Utf8ToSjis(text);
+      WriteFailed_ = !qm::WriteReport(std::cout, text, WriteProblem_);
     }
   }
   int Finished() const noexcept { return Finished_; }
@@ -271,6 +203,24 @@ int RunBatch(const qm::TExpansion& expansion, const TOptions& options) {
   convert.Remove = options.Remove;
   convert.Workers = options.Jobs;
   if (work) convert.WorkFolder = work->Folder();
+  // A drawing named that an earlier run made is converted as asked, with a word.
+  qm::TEarlierRuns earlier;
+  if (!info)
+    for (const fs::path& file : files)
+      if (const auto source = earlier.SourceOf(file))
+        std::cerr << "quillmark: " << qm::Printable(qm::PathToUtf8(file)) << " is an output of an earlier run of "
+                  << qm::Printable(qm::PathToUtf8(source->filename()))
+                  << " beside it; it is converted as any drawing\n";
+  // The drawings converted already, looked up before the first is converted.
+  std::unordered_map<fs::path::string_type, fs::path> converted;
+  if (options.SkipConverted) {
+    for (const fs::path& file : files)
+      if (const auto output = earlier.Converted(file, outputs.FolderOf(file))) converted.emplace(file.native(), output->Path);
+    convert.AlreadyConverted = [&converted](const fs::path& source) {
+      const auto it = converted.find(source.native());
+      return it == converted.end() ? fs::path() : it->second;
+    };
+  }
   TCliBatch observer(static_cast<int>(files.size()), options);
   for (const TFailure& problem : expansion.Problems) {
     qm::TFileResult folder;
@@ -281,7 +231,7 @@ int RunBatch(const qm::TExpansion& expansion, const TOptions& options) {
   }
   const qm::TBatchResult batch =
       files.empty() ? qm::TBatchResult{} : qm::ConvertBatch(files, outputs, convert, observer);
-  observer.Done();
+  observer.Done(static_cast<int>(files.size() + expansion.Problems.size()), batch.Interrupted);
   if (work)
     if (const std::string problem = work->Close(); !problem.empty()) std::cerr << "quillmark: " << problem << "\n";
 
@@ -317,6 +267,8 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 }
 
 constexpr std::array<const char*, 2> Commands = {"convert", "info"};
+// The words a mistyped command is compared with.
+constexpr std::array<const char*, 4> Suggested = {"convert", "info", "render", "help"};
 
 bool IsCommand(const std::string& word) {
   return std::find_if(Commands.begin(), Commands.end(), [&](const char* c) { return word == c; }) != Commands.end();
@@ -335,7 +287,7 @@ bool LooksLikeCommand(const std::string& word) {
 std::string NearestCommand(const std::string& word) {
   std::string best;
   size_t bestDistance = 3;
-  for (const char* command : Commands) {
+  for (const char* command : Suggested) {
     const std::string c = command;
     // Optimal string alignment distance.
     std::vector<std::vector<size_t>> d(word.size() + 1, std::vector<size_t>(c.size() + 1));
@@ -359,6 +311,20 @@ std::string NearestCommand(const std::string& word) {
 int UsageError(const std::string& message) {
   std::cerr << "quillmark: " << message << "\nTry 'quillmark --help'.\n";
   return 2;
+}
+
+// "quillmark help [COMMAND]": the command's help, or the overview.
+int Help(const std::vector<std::string>& args) {
+  if (args.size() > 1) return UsageError("help takes one command at most");
+  const std::string command = args.empty() || args[0] == "--help" || args[0] == "-h" ? "" : args[0];
+  const std::optional<std::string> text = qm::HelpText(command);
+  if (!text) {
+    const std::string nearest = NearestCommand(command);
+    return UsageError("no command '" + qm::Printable(command) + "'" +
+                      (nearest.empty() ? "" : " (did you mean '" + nearest + "'?)"));
+  }
+  std::cout << *text;
+  return 0;
 }
 
 // Reads the arguments into options. Returns -1 to go on, else the exit status
@@ -416,7 +382,7 @@ int ParseArguments(const std::vector<std::string>& args, TOptions& o) {
     } else if (a == "--") {
       endOfOptions = true;
     } else if (a == "--help") {
-      std::cout << Usage;
+      std::cout << *qm::HelpText(o.Command);
       return 0;
     } else if (a == "--version") {
       std::cout << "quillmark " << QUILLMARK_VERSION << "\n";
@@ -425,6 +391,8 @@ int ParseArguments(const std::vector<std::string>& args, TOptions& o) {
       o.Json = true;
     } else if (a == "--dry-run") {
       o.DryRun = true;
+    } else if (a == "--skip-converted") {
+      o.SkipConverted = true;
     } else if (a == "--all") {
       o.All = true;
     } else if (a == "--quiet") {
@@ -457,7 +425,7 @@ int ParseArguments(const std::vector<std::string>& args, TOptions& o) {
       for (size_t k = 1; k < a.size(); ++k) {
         const char c = a[k];
         if (c == 'h') {
-          std::cout << Usage;
+          std::cout << *qm::HelpText(o.Command);
           return 0;
         } else if (c == 'V') {
           std::cout << "quillmark " << QUILLMARK_VERSION << "\n";
@@ -490,6 +458,7 @@ int ParseArguments(const std::vector<std::string>& args, TOptions& o) {
     if (o.DryRun) return UsageError("--dry-run is an option of 'convert'");
     if (o.Quiet) return UsageError("-q is an option of 'convert'");
     if (o.Jobs) return UsageError("-j is an option of 'convert'");
+    if (o.SkipConverted) return UsageError("--skip-converted is an option of 'convert'");
   } else if (o.All) {
     return UsageError("--all is an option of 'info'");
   }
@@ -505,6 +474,7 @@ int ParseArguments(const std::vector<std::string>& args, TOptions& o) {
 int Main(int argc, char** argv) {
   const std::vector<std::string> args = Arguments(argc, argv);
   if (!args.empty() && args[0] == "render") return qm::RunRender({args.begin() + 1, args.end()}, std::cout, std::cerr);
+  if (!args.empty() && args[0] == "help") return Help({args.begin() + 1, args.end()});
   TOptions options;
   if (const int status = ParseArguments(args, options); status >= 0) return status;
 

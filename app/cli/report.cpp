@@ -62,6 +62,7 @@ const char* OutcomeKey(TOutcome outcome) noexcept {
     case TOutcome::NotJww: return "not_jww";
     case TOutcome::Unreadable: return "unreadable";
     case TOutcome::Failed: return "failed";
+    case TOutcome::Skipped: return "skipped";
   }
   return "failed";
 }
@@ -192,7 +193,7 @@ std::string RecordJson(const TFileResult& r) {
         .Key("names").Int(n.Names).Key("settings").Int(n.Settings)
         .Close();
   });
-  value("output", HasOutput(r.Outcome),
+  value("output", HasOutput(r.Outcome) || r.Outcome == TOutcome::Skipped,
         [&] { return JsonString(PathToUtf8(r.Output)); });
   value("failure", r.Failure.has_value(), [&] {
     TObject m;
@@ -208,7 +209,8 @@ std::string RecordJson(const TFileResult& r) {
 std::string SummaryJson(const TTotals& t, double seconds) {
   TObject outcomes;
   for (const TOutcome outcome : {TOutcome::Converted, TOutcome::WouldConvert, TOutcome::NothingHidden,
-                                 TOutcome::NotFound, TOutcome::NotJww, TOutcome::Unreadable, TOutcome::Failed})
+                                 TOutcome::NotFound, TOutcome::NotJww, TOutcome::Unreadable, TOutcome::Failed,
+                                 TOutcome::Skipped})
     outcomes.Key(OutcomeKey(outcome)).Int(t.Of(outcome));
   TObject s;
   s.Key("files").Int(t.Files).Key("outcomes").Raw(outcomes.Close());

@@ -19,13 +19,15 @@ namespace qm {
 std::string JsonString(std::string_view utf8);
 
 // The outcome's key in the JSON report: "converted", "would_convert",
-// "nothing_hidden", "not_found", "not_jww", "unreadable", "failed".
+// "nothing_hidden", "not_found", "not_jww", "unreadable", "failed",
+// "skipped".
 const char* OutcomeKey(TOutcome outcome) noexcept;
 
 // One file's record as a JSON object on one line (without the line break),
 // every key in every record, null where it does not apply: source, outcome,
 // version, strings, elements, block_definitions, images, hidden, removed,
-// visible_unchanged, normalised, output, failure, detail, seconds.
+// visible_unchanged, normalised, output (for a skipped drawing the earlier
+// output), failure, detail, seconds.
 std::string RecordJson(const TFileResult& result);
 
 // The last object of a JSON report: {"summary": {files, outcomes (a count

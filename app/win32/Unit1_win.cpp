@@ -136,8 +136,9 @@ bool TMainWindow::Create() {
   Splitter1_.OnDrag = [this](int x) {
     RECT rc{};
     GetClientRect(Hwnd_, &rc);
-    const int room = std::max(Scale(20, Dpi_), static_cast<int>(rc.right) - Scale(SplitterWidth + Panel4Width, Dpi_));
-    Sidebar_ = static_cast<int>(rc.right) - Scale(SplitterWidth, Dpi_) - std::clamp(x, Scale(20, Dpi_), room);
+    const int least = Scale(MinListWidth, Dpi_);
+    const int room = std::max(least, static_cast<int>(rc.right) - Scale(SplitterWidth + Panel4Width, Dpi_));
+    Sidebar_ = static_cast<int>(rc.right) - Scale(SplitterWidth, Dpi_) - std::clamp(x, least, room);
     Layout();
   };
   Button1_.Create(Hwnd_, IdButton1, Text::Button1);

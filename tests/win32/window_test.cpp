@@ -369,7 +369,35 @@ std::wstring HeaderTitle(HWND list, int column) {
 
 // ---------------------------------------------------------------------------
 
+// A first start (no settings file yet) opens the windows at two thirds and
+// three fifths of the work area, centred; what it writes on closing is what
+// was shown.
+TEST_F(WindowTest, AFirstStartFitsItsScreen) {
+  Start();
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  GetMonitorInfoW(MonitorFromWindow(Main(), MONITOR_DEFAULTTOPRIMARY), &mi);
+  const RECT work = mi.rcWork;
+  const int w = work.right - work.left, h = work.bottom - work.top;
+  for (const auto& [window, share] : {std::pair{Main(), 2.0 / 3}, std::pair{Form2(), 0.6}}) {
+    const int width = static_cast<int>(w * share), height = static_cast<int>(h * share);
+    const RECT expected{work.left + (w - width) / 2, work.top + (h - height) / 2, 0, 0};
+    EXPECT_EQ(ScreenRect(window), (RECT{expected.left, expected.top, expected.left + width, expected.top + height}));
+  }
+  const RECT shown = ScreenRect(Main());
+  Close();
+  const std::string dat = ReadBytes(Dat);
+  EXPECT_TRUE(dat.starts_with(std::to_string(shown.left) + "\r\n" + std::to_string(shown.top) + "\r\n" +
+                              std::to_string(shown.right - shown.left) + "\r\n"))
+      << dat;
+  Start();  // a settings file now: the window is where it was left
+  EXPECT_EQ(ScreenRect(Main()), shown);
+  Close();
+}
+
 TEST_F(WindowTest, ControlsCaptionsFontAndTabOrder) {
+  // The designed geometry, as a settings file of the designed window gives it.
+  std::ofstream(Dat, std::ios::binary) << "192\r\n107\r\n478\r\n264\r\n176\r\n222\r\n129\r\n456\r\n293\r\n";
   Start();
   EXPECT_EQ(WindowText(Main()), L"Quillmark");
   EXPECT_EQ(WindowText(Form2()), L"変換結果");
@@ -384,16 +412,16 @@ TEST_F(WindowTest, ControlsCaptionsFontAndTabOrder) {
   for (size_t i = 0; i < buttons.size(); ++i) {
     HWND b = Control(buttons[i].first);
     EXPECT_EQ(WindowText(b), buttons[i].second);
-    // Panel4 starts after the list (176) and the splitter (3), below Panel3 (20).
-    EXPECT_EQ(PlaceInParent(b), (RECT{179 + 8, 20 + tops[i], 179 + 8 + 75, 20 + tops[i] + 25})) << i;
+    // Panel4 starts after the list (176) and the splitter (6), below Panel3 (20).
+    EXPECT_EQ(PlaceInParent(b), (RECT{182 + 8, 20 + tops[i], 182 + 8 + 75, 20 + tops[i] + 25})) << i;
   }
   const RECT client = Client();
   EXPECT_EQ(PlaceInParent(List()), (RECT{0, 20, 176, client.bottom - 19}));
-  EXPECT_EQ(PlaceInParent(Control(IdSplitter1)), (RECT{176, 20, 179, client.bottom - 19}));
+  EXPECT_EQ(PlaceInParent(Control(IdSplitter1)), (RECT{176, 20, 182, client.bottom - 19}));
   EXPECT_EQ(PlaceInParent(Control(IdStatusBar1)), (RECT{0, client.bottom - 19, client.right, client.bottom}));
   // The pane takes the rest of Panel1, right of Panel4.
   const RECT layers = PlaceInParent(Control(IdLayers)), preview = PlaceInParent(Control(IdPreview));
-  EXPECT_EQ(preview.left, 179 + 88 + 4);
+  EXPECT_EQ(preview.left, 182 + 88 + 4);
   EXPECT_EQ(preview.right, client.right - 4);
   EXPECT_GT(layers.top, preview.bottom);
   EXPECT_EQ(layers.bottom, client.bottom - 19 - 4);
@@ -709,7 +737,8 @@ TEST_F(WindowTest, DropDeleteConvertReportAndSettings) {
   EXPECT_FALSE(IsWindowVisible(Control(IdProgressBar1)));
   EXPECT_FALSE(IsWindowVisible(Control(IdStop)));
   EXPECT_TRUE(SelectedRows(list).empty());
-  EXPECT_EQ(Narrow(StatusText(Control(IdStatusBar1))), kIdle);
+  // The totals stay in the status bar.
+  EXPECT_EQ(Narrow(StatusText(Control(IdStatusBar1))), expected.back());
   EXPECT_EQ(Items(), (std::vector<fs::path>{plan, keep, bad, gone}));
   TJwwData converted;
   const TJwwStatus loaded = converted.LoadDocument(out);
@@ -738,14 +767,14 @@ TEST_F(WindowTest, DropDeleteConvertReportAndSettings) {
   SendMessageW(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 5));
   SendMessageW(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(41, 5));
   SendMessageW(splitter, WM_LBUTTONUP, 0, MAKELPARAM(41, 5));
-  EXPECT_EQ(PlaceInParent(Control(IdButton1)).left, 258 + 3 + 8);
+  EXPECT_EQ(PlaceInParent(Control(IdButton1)).left, 258 + 6 + 8);
   Close();
 
   EXPECT_EQ(ReadBytes(Dat), "150\r\n120\r\n520\r\n320\r\n258\r\n300\r\n200\r\n400\r\n250\r\n" + U8(Program.Path()) +
                                 "\\\r\n");
   EXPECT_FALSE(fs::exists(Program / L"TEMP"));
   const std::string view = ReadBytes(Program / L"Quillmark.ini");
-  EXPECT_TRUE(view.starts_with("[Quillmark]\r\nMaximized=0\r\nColumns=150,220,90,180,210,320\r\nPaneWidth=")) << view;
+  EXPECT_TRUE(view.starts_with("[Quillmark]\r\nMaximized=0\r\nColumns=183,269,90,180,210,320\r\nPaneWidth=")) << view;
 
   Start();
   EXPECT_EQ(ScreenRect(Main()), (RECT{150, 120, 670, 440}));
@@ -771,7 +800,7 @@ TEST_F(WindowTest, DamagedSettingsGiveUsableWindows) {
     EXPECT_GE(rc.bottom - rc.top, w == Main() ? TMainWindow::MinHeight : TResultWindow::MinHeight) << rc;
   }
   EXPECT_EQ(ScreenRect(Main()).left, 0);
-  EXPECT_EQ(PlaceInParent(List()).right, 20);
+  EXPECT_EQ(PlaceInParent(List()).right, TMainWindow::MinListWidth);  // the narrowest list
   EXPECT_TRUE(ButtonsVisible());
 
   const fs::path a = Data / L"a.jww";
