@@ -112,13 +112,67 @@ std::filesystem::path TForm1::OutputPathFor(const std::filesystem::path& source,
   return TOutputRule::FirstFree(source, folder, taken);
 }
 
+void TForm1::Inspect(TRow& row) {
+  if (!Inspector_) return;
+  row.Ticket = Inspector_->Submit(row.Path, View.Remove);
+  Tickets_.emplace(row.Ticket, row.Path);
+}
+
 void TForm1::ListFiles(const std::vector<std::filesystem::path>& files) {
-  for (const std::filesystem::path& file : ListBox1_.Add(files)) {
-    if (!Inspector_) continue;
-    TRow* row = ListBox1_.Find(file);
-    row->Ticket = Inspector_->Submit(file);
-    Tickets_.emplace(row->Ticket, file);
+  Earlier_.reset();  // the new rows see the folders as they are now
+  for (const std::filesystem::path& file : ListBox1_.Add(files))
+    if (TRow* row = ListBox1_.Find(file)) Inspect(*row);
+}
+
+void TForm1::InspectAgain() {
+  Earlier_.reset();
+  for (const auto& [ticket, path] : Tickets_)
+    if (Inspector_) Inspector_->Cancel(ticket);
+  Tickets_.clear();
+  for (int k = 0; k < ListBox1_.Count(); ++k) {
+    TRow* row = ListBox1_.Find(ListBox1_.Item(k));
+    row->Inspected = false;
+    row->Ticket = 0;
+    row->Earlier.clear();
+    Inspect(*row);
   }
+  ListBox1_.RowsChanged();
+}
+
+std::filesystem::path TForm1::OutputFolderOf(const std::filesystem::path& source) const {
+  if (Setup.OutputFolderFor) return Setup.OutputFolderFor(source);
+  return View.OutputFolder.empty() ? source.parent_path() : View.OutputFolder;
+}
+
+bool TForm1::SetOutputFolder(const std::filesystem::path& folder) {
+  if (Busy()) return false;
+  if (folder == View.OutputFolder) return true;
+  View.OutputFolder = folder;
+  InspectAgain();  // the marks of earlier outputs are of the other folder
+  return true;
+}
+
+bool TForm1::SetRemove(const TAlsoRemove& remove) {
+  if (Busy()) return false;
+  if (remove == View.Remove) return true;
+  View.Remove = remove;
+  InspectAgain();
+  return true;
+}
+
+std::unordered_map<std::filesystem::path::string_type, std::filesystem::path> TForm1::ConvertedAlready() {
+  // Looked at afresh: what this window's last Convert wrote is there now.
+  TEarlierRuns earlier;
+  std::unordered_map<std::filesystem::path::string_type, std::filesystem::path> converted;
+  for (int k = 0; k < ListBox1_.Count(); ++k) {
+    const TRow& row = ListBox1_.Row(k);
+    const std::filesystem::path folder = OutputFolderOf(row.Path);
+    if (row.Result && row.Result->Outcome == TOutcome::Converted && row.Result->Output.parent_path() == folder)
+      converted.emplace(row.Path.native(), row.Result->Output);
+    else if (const auto output = earlier.Converted(row.Path, folder))
+      converted.emplace(row.Path.native(), output->Path);
+  }
+  return converted;
 }
 
 void TForm1::ListExpanded(const std::vector<std::filesystem::path>& paths) {
@@ -187,6 +241,9 @@ void TForm1::TakeInspections() {
       row->Inspection = std::move(done.Inspection);
       row->Inspected = true;
       row->Ticket = 0;
+      if (!Earlier_) Earlier_ = std::make_unique<TEarlierRuns>();
+      const auto earlier = Earlier_->Converted(row->Path, OutputFolderOf(row->Path));
+      row->Earlier = earlier ? earlier->Path : std::filesystem::path();
       changed = true;
     }
     Tickets_.erase(ticket);
@@ -227,6 +284,11 @@ void TForm1::Button3Click() {
     StatusBar1_.SetSimpleText(std::string(Msg::NothingListed));  // nothing else happens: no report
     return;
   }
+  // Drawings converted already: asked once for all of them.
+  auto converted = ConvertedAlready();
+  TAgain again = TAgain::Again;
+  if (!converted.empty() && Setup.AskAgain) again = Setup.AskAgain(static_cast<int>(converted.size()));
+  if (again == TAgain::Cancel) return;
   Results_.clear();
   Form2_.ClearLines();
   ListBox1_.SetAllSelected(false);
@@ -238,9 +300,18 @@ void TForm1::Button3Click() {
   for (int k = 0; k < count; ++k) names.push_back(ListBox1_.Item(k));
   TBatchFront batch(ListBox1_, StatusBar1_, Form2_, std::move(names), OnBatch);
   TOutputRule outputs;
-  outputs.FolderFor = Setup.OutputFolderFor;
+  if (Setup.OutputFolderFor)
+    outputs.FolderFor = Setup.OutputFolderFor;
+  else if (!View.OutputFolder.empty())
+    outputs.FolderFor = [folder = View.OutputFolder](const std::filesystem::path&) { return folder; };
   TConvertOptions options;
   options.DryRun = Setup.DryRun;
+  options.Remove = View.Remove;
+  if (again == TAgain::Skip)
+    options.AlreadyConverted = [converted = std::move(converted)](const std::filesystem::path& source) {
+      const auto it = converted.find(source.native());
+      return it == converted.end() ? std::filesystem::path() : it->second;
+    };
   if (WorkScope_) options.WorkFolder = WorkScope_->Folder();
   // Several at once: a file on each worker and two more waiting for the
   // disk, so that Stop ends the batch after those few.
@@ -270,6 +341,7 @@ void TForm1::Button3Click() {
   batch.End(interrupted);  // the view is told with the batch over (no longer Busy)
   Progress_ = batch.Progress();
   Batch_ = nullptr;
+  Earlier_.reset();  // what this Convert wrote is seen by the next inspections
   // What a second start handed over meanwhile.
   if (!Deferred_.empty()) ListExpanded(std::exchange(Deferred_, {}));
   Form2_.ShowModal();

@@ -18,6 +18,7 @@
 #include "batchthread.h"
 #include "controls.h"
 #include "convert.h"
+#include "earlier.h"
 #include "filelist.h"
 #include "inspector.h"
 #include "jwwunit.h"
@@ -25,6 +26,9 @@
 #include "workfolder.h"
 
 namespace qm {
+
+// The answer to Convert's question about drawings converted already.
+enum class TAgain { Again, Skip, Cancel };
 
 // How a front end runs the window's logic; set before FormShow.
 struct TFormSetup {
@@ -53,6 +57,11 @@ struct TFormSetup {
   std::function<std::filesystem::path(const std::filesystem::path& source)> OutputFolderFor;
   // Convert makes a dry run (see TConvertOptions).
   bool DryRun = false;
+  // Asked once by Convert when drawings of the list were converted already
+  // (in this window, or an earlier run's output is newer than the drawing),
+  // with how many: convert them again (the next free name), skip them, or
+  // cancel Convert. Unset: they are converted again.
+  std::function<TAgain(int drawings)> AskAgain;
 };
 
 class TForm1 {
@@ -150,6 +159,19 @@ class TForm1 {
   // runs (it walks the list's order).
   bool SortBy(int column);
 
+  // Where Convert writes the outputs: beside each drawing (an empty path, as
+  // at first) or into one folder; kept in the view settings. Changing it
+  // looks again for earlier outputs (the list's marks).
+  const std::filesystem::path& OutputFolder() const noexcept { return View.OutputFolder; }
+  bool SetOutputFolder(const std::filesystem::path& folder);
+  // What Convert removes besides the hidden layers' content (the window's
+  // check boxes); kept in the view settings. Changing it inspects every
+  // listed drawing again. Both refused (false) while a batch runs.
+  const TAlsoRemove& Remove() const noexcept { return View.Remove; }
+  bool SetRemove(const TAlsoRemove& remove);
+  // The folder a drawing's output goes to.
+  std::filesystem::path OutputFolderOf(const std::filesystem::path& source) const;
+
   // The first name folder/base_N.JWW (N = 2, 3, ...) that is not taken; the
   // folder is the source's own unless given.
   static std::filesystem::path OutputPathFor(const std::filesystem::path& source);
@@ -175,6 +197,11 @@ class TForm1 {
 
  private:
   void ListFiles(const std::vector<std::filesystem::path>& files);
+  void Inspect(TRow& row);
+  void InspectAgain();
+  // The rows that Convert would convert again, with the output that makes
+  // each converted already.
+  std::unordered_map<std::filesystem::path::string_type, std::filesystem::path> ConvertedAlready();
   void ListExpanded(const std::vector<std::filesystem::path>& paths);
   std::string SettingsText() const;
 
@@ -193,6 +220,10 @@ class TForm1 {
   TBatchFront* Batch_ = nullptr;  // while a batch runs
   TBatchProgress Progress_;
   std::vector<TFileResult> Results_;
+  // What earlier runs left beside the listed drawings, or in the output
+  // folder: looked up as inspections come in, looked at afresh after each
+  // Add, Convert and change of the output folder.
+  std::unique_ptr<TEarlierRuns> Earlier_;
   bool CloseRequested_ = false;
   bool SettingsRead_ = false;
 };

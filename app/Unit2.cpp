@@ -13,7 +13,7 @@ void TForm2::AppendFile(const TFileResult& result) {
   TFileEntry entry;
   entry.FirstLine = Lines_.size();
   if (HasOutput(result.Outcome)) entry.Output = result.Output;
-  entry.Extra = ExtraLines(result);
+  entry.Extra = ExtraLines(result, TReasonWords::Sentence);
   for (std::string& line : FileLines(result)) AppendLine(std::move(line));
   Files_.push_back(std::move(entry));
   Totals_.Add(result);

@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "Func_.h"
+#include "failurereason.h"
 #include "messages.h"
 #include "textconv.h"
 
@@ -12,9 +13,10 @@ namespace qm {
 
 namespace {
 
-constexpr std::array<std::string_view, ColumnCount> Titles = {"ファイル名", "フォルダ", "バージョン",
-                                                              "非表示 グループ/レイヤ", "削除するもの", "結果"};
-constexpr std::array<int, ColumnCount> Widths = {150, 220, 90, 180, 210, 320};
+constexpr std::array<std::string_view, ColumnCount> Titles = {
+    Msg::ColumnName, Msg::ColumnFolder, Msg::ColumnVersion, Msg::ColumnHidden,
+    Msg::ColumnRemoves, Msg::ColumnFound, Msg::ColumnOutcome};
+constexpr std::array<int, ColumnCount> Widths = {150, 220, 90, 180, 210, 200, 320};
 
 std::string Shown(const std::filesystem::path& path) { return Printable(PathToUtf8(path)); }
 
@@ -29,8 +31,11 @@ std::string Joined(const std::vector<std::string>& parts, std::string_view separ
 
 constexpr std::string_view Separator = "／";
 
-std::string InspectionText(const TFileResult& i) {
-  const std::vector<std::string> warnings = Warnings(i);
+std::string InspectionText(const TRow& row) {
+  const TFileResult& i = row.Inspection;
+  std::vector<std::string> warnings = Warnings(i);
+  if (!row.Earlier.empty())
+    warnings.insert(warnings.begin(), std::string(Msg::RowEarlier) + Shown(row.Earlier.filename()));
   switch (i.Outcome) {
     case TOutcome::WouldConvert: return Joined(warnings, Separator);
     case TOutcome::NothingHidden: {
@@ -109,7 +114,12 @@ std::string VersionText(int32_t version) {
 }
 
 std::string ShownReason(const TFileResult& result) {
-  return result.Failure ? Printable(result.Failure->Detail) : std::string();
+  return result.Failure ? FailureReason(*result.Failure) : std::string();
+}
+
+std::string ShownDetail(const TRow& row) {
+  const TFileResult& r = row.Result ? *row.Result : row.Inspection;
+  return r.Failure && (row.Result || row.Inspected) ? Printable(r.Failure->Detail) : std::string();
 }
 
 std::string CellText(const TRow& row, int column) {
@@ -128,9 +138,19 @@ std::string CellText(const TRow& row, int column) {
         return "要素 " + std::to_string(i.Removed->Elements) + "、ブロック定義 " +
                std::to_string(i.Removed->BlockDefs) + "、画像 " + std::to_string(i.Removed->Images);
       return i.Outcome == TOutcome::NothingHidden ? std::string(Msg::RowNone) : std::string();
+    case ColFound: {
+      if (!known || !i.Facts.Found) return {};
+      const TDrawingFacts::TFound& f = *i.Facts.Found;
+      std::vector<std::string> kinds;
+      if (f.Memo) kinds.push_back(std::string(Msg::AlsoMemo) + " " + std::to_string(f.Memo) + std::string(Msg::Characters));
+      if (f.OffSheet) kinds.push_back(std::string(Msg::FoundOffSheet) + " " + std::to_string(f.OffSheet));
+      if (f.TemporaryPoints) kinds.push_back(std::string(Msg::AlsoTemporaryPoints) + " " + std::to_string(f.TemporaryPoints));
+      if (f.Auxiliary) kinds.push_back(std::string(Msg::AlsoAuxiliary) + " " + std::to_string(f.Auxiliary));
+      return kinds.empty() ? std::string(Msg::RowNone) : Joined(kinds, "、");
+    }
     case ColOutcome:
       if (row.Result) return ResultText(row);
-      return row.Inspected ? InspectionText(i) : std::string(Msg::Inspecting);
+      return row.Inspected ? InspectionText(row) : std::string(Msg::Inspecting);
     default: return {};
   }
 }
@@ -161,6 +181,15 @@ int CompareRows(const TRow& a, const TRow& b, int column) {
       const TRemovedCounts p = x.Removed.value_or(TRemovedCounts{}), q = y.Removed.value_or(TRemovedCounts{});
       return Three(std::make_tuple(x.Removed.has_value(), p.Elements, p.BlockDefs, p.Images),
                    std::make_tuple(y.Removed.has_value(), q.Elements, q.BlockDefs, q.Images));
+    }
+    case ColFound: {
+      const bool hasA = knownA && x.Facts.Found, hasB = knownB && y.Facts.Found;
+      if (hasA != hasB) return hasA ? -1 : 1;
+      if (!hasA) return 0;
+      const auto kinds = [](const TDrawingFacts::TFound& f) {
+        return std::make_tuple(f.Memo + f.OffSheet + f.TemporaryPoints + f.Auxiliary, f.OffSheet, f.Memo);
+      };
+      return -Three(kinds(*x.Facts.Found), kinds(*y.Facts.Found));  // the most first
     }
     case ColOutcome:
       if (const int c = Three(OutcomeRank(a), OutcomeRank(b))) return c;

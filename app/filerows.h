@@ -20,9 +20,12 @@ struct TRow {
   bool Inspected = false;
   TFileResult Inspection;             // the dry run's record, with the drawing's facts
   std::optional<TFileResult> Result;  // the last Convert's outcome
+  // An output of an earlier run newer than the drawing (beside it, or in the
+  // output folder), as found when the row was inspected.
+  std::filesystem::path Earlier;
 };
 
-enum TColumn : int { ColName, ColFolder, ColVersion, ColHidden, ColRemoves, ColOutcome, ColumnCount };
+enum TColumn : int { ColName, ColFolder, ColVersion, ColHidden, ColRemoves, ColFound, ColOutcome, ColumnCount };
 
 // A column's title (UTF-8) and its designed width in pixels at 96 DPI.
 std::string_view ColumnTitle(int column);
@@ -34,6 +37,8 @@ int DesignColumnWidth(int column);
 // - hidden: "groups / layers" hidden;
 // - removes: the elements, block definitions and images a purge takes out,
 //   "なし" when nothing is hidden;
+// - found: the hidden information besides hidden layers that the drawing
+//   holds, "メモ 12字、図面外 3、仮点 2、補助線 1", "なし" when none;
 // - outcome: after Convert what it did (the output's name, nothing hidden,
 //   why it could not read or write); before, what inspection found (its
 //   warnings, nothing hidden, why it cannot be read or written).
@@ -43,8 +48,12 @@ std::string CellText(const TRow& row, int column);
 // yet, or whose column is unknown, come after the others.
 int CompareRows(const TRow& a, const TRow& b, int column);
 
-// Why a file could not be read or written, without its path (shown printable).
+// Why a file could not be read or written, in the window's words (a Japanese
+// sentence from the failure's kind, offset and context).
 std::string ShownReason(const TFileResult& result);
+// The failure's own detail, English, shown printable (for a tooltip); empty
+// when the row's last record has no failure.
+std::string ShownDetail(const TRow& row);
 
 // "7.00" for 700.
 std::string VersionText(int32_t version);

@@ -1,6 +1,7 @@
 #include "inspect.h"
 
 #include "convert.h"
+#include "failurereason.h"
 #include "messages.h"
 #include "textconv.h"
 
@@ -21,7 +22,13 @@ bool AllHidden(const TFileResult& i) noexcept {
   return i.Removed && i.Facts.Total > 0 && i.Removed->Elements == i.Facts.Total;
 }
 
-bool HiddenEmpty(const TFileResult& i) noexcept { return i.Removed && i.Removed->Elements == 0; }
+bool HiddenEmpty(const TFileResult& i) noexcept {
+  // Only names go: a hidden group or layer without elements, and nothing
+  // else asked for (a memo or auxiliary lines) is there to go.
+  const bool hidden = !i.Facts.HiddenGroups.empty() || !i.Facts.HiddenLayers.empty();
+  return hidden && i.Removed && i.Removed->Elements == 0 && i.Removed->Memo == 0 && i.Removed->OffSheet == 0 &&
+         i.Removed->TemporaryPoints == 0 && i.Removed->Auxiliary == 0;
+}
 
 std::vector<std::string> Warnings(const TFileResult& i) {
   std::vector<std::string> out;
@@ -30,7 +37,7 @@ std::vector<std::string> Warnings(const TFileResult& i) {
   // Nothing is hidden, so Convert passes it by, but the drawing does not
   // read completely: the user should hear of it before handing it on.
   if (i.Outcome == TOutcome::NothingHidden && i.Failure)
-    out.push_back(std::string(Msg::WarnIncomplete) + Printable(i.Failure->Detail));
+    out.push_back(std::string(Msg::WarnIncomplete) + FailureReason(*i.Failure));
   return out;
 }
 

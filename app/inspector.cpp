@@ -17,18 +17,20 @@ int TInspector::DefaultWorkers() {
   return static_cast<int>(std::clamp(n, 1u, 4u));
 }
 
-uint64_t TInspector::Submit(const std::filesystem::path& source) { return Queue(source, false); }
+uint64_t TInspector::Submit(const std::filesystem::path& source, const TAlsoRemove& remove) {
+  return Queue(source, false, remove);
+}
 
 uint64_t TInspector::SubmitPreview(const std::filesystem::path& source) { return Queue(source, true); }
 
-uint64_t TInspector::Queue(const std::filesystem::path& source, bool preview) {
+uint64_t TInspector::Queue(const std::filesystem::path& source, bool preview, const TAlsoRemove& remove) {
   std::lock_guard<std::mutex> guard(Lock_);
   if (Stopping_) return 0;
   const uint64_t ticket = Next_++;
   if (preview)
-    Queue_.push_front({ticket, source, true});
+    Queue_.push_front({ticket, source, true, {}});
   else
-    Queue_.push_back({ticket, source, false});
+    Queue_.push_back({ticket, source, false, remove});
   if (Threads_.size() < static_cast<size_t>(Workers_) && Threads_.size() < Queue_.size() + Running_.size())
     Threads_.emplace_back([this] { Work(); });
   Ready_.notify_one();
@@ -91,7 +93,7 @@ void TInspector::Work() {
     if (job.Preview)
       done.Preview = MakePreview(job.Source, *document);
     else
-      done.Inspection = Inspect(job.Source, *document, WorkFolder_);
+      done.Inspection = Inspect(job.Source, *document, WorkFolder_, job.Remove);
     bool wake = false;
     {
       std::lock_guard<std::mutex> guard(Lock_);

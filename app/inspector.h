@@ -39,8 +39,9 @@ class TInspector {
   TInspector(const TInspector&) = delete;
   TInspector& operator=(const TInspector&) = delete;
 
-  // Asks for a drawing's inspection; the ticket names it in what Take returns.
-  uint64_t Submit(const std::filesystem::path& source);
+  // Asks for a drawing's inspection, as a conversion that removes also what
+  // remove asks would see it; the ticket names it in what Take returns.
+  uint64_t Submit(const std::filesystem::path& source, const TAlsoRemove& remove = {});
   // Asks for a drawing's picture, before the inspections waiting.
   uint64_t SubmitPreview(const std::filesystem::path& source);
   // Forgets a drawing: not inspected when it has not begun, and its result
@@ -62,8 +63,9 @@ class TInspector {
     uint64_t Ticket = 0;
     std::filesystem::path Source;
     bool Preview = false;
+    TAlsoRemove Remove;
   };
-  uint64_t Queue(const std::filesystem::path& source, bool preview);
+  uint64_t Queue(const std::filesystem::path& source, bool preview, const TAlsoRemove& remove = {});
   void Work();
 
   const std::filesystem::path WorkFolder_;

@@ -23,6 +23,23 @@ inline constexpr std::string_view Failed = "　変換出来ませんでした。
 // A drawing an earlier run converted, passed by when asked to.
 inline constexpr std::string_view AlreadyConverted = "　既に変換済みです：";
 
+// The list's column titles.
+inline constexpr std::string_view ColumnName = "ファイル名";
+inline constexpr std::string_view ColumnFolder = "フォルダ";
+inline constexpr std::string_view ColumnVersion = "バージョン";
+inline constexpr std::string_view ColumnHidden = "非表示 グループ/レイヤ";
+inline constexpr std::string_view ColumnRemoves = "削除するもの";
+inline constexpr std::string_view ColumnFound = "ほかの隠れた情報";
+inline constexpr std::string_view ColumnOutcome = "結果";
+inline constexpr std::string_view Characters = "字";
+inline constexpr std::string_view FoundOffSheet = "図面外";
+// A listed drawing with an output of an earlier run newer than it.
+inline constexpr std::string_view RowEarlier = "前回の出力あり：";
+// Convert's question when some listed drawings were converted already.
+inline constexpr std::string_view AskAgainFirst = " 個の図面には前回の出力があります（一覧の「前回の出力あり」）。";
+inline constexpr std::string_view AskAgainChoices =
+    "はい：もう一度変換します（次の番号の名前で）\nいいえ：それらをスキップして残りを変換します\nキャンセル：変換しません";
+
 // Convert with an empty list (the window says so rather than nothing).
 inline constexpr std::string_view NothingListed =
     "変換する図面がありません：[追加]又はドラッグ＆ドロップで JWWファイルを指示して下さい";

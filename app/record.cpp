@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "Func_.h"
+#include "failurereason.h"
 #include "jwwmeaning.h"
 #include "messages.h"
 #include "purge.h"
@@ -154,10 +155,11 @@ std::vector<std::string> FileLines(const TFileResult& r) {
   return lines;
 }
 
-std::vector<std::string> ExtraLines(const TFileResult& r) {
+std::vector<std::string> ExtraLines(const TFileResult& r, TReasonWords words) {
   std::vector<std::string> lines;
   if ((r.Outcome == TOutcome::Unreadable || r.Outcome == TOutcome::Failed) && r.Failure)
-    lines.push_back(std::string(Msg::Reason) + Printable(r.Failure->Detail));
+    lines.push_back(std::string(Msg::Reason) +
+                    (words == TReasonWords::Sentence ? FailureReason(*r.Failure) : Printable(r.Failure->Detail)));
   if (HasOutput(r.Outcome) && r.Normalised && r.Normalised->Any()) lines.push_back(NormalisedLine(*r.Normalised));
   if (HasOutput(r.Outcome) && r.Removed)
     if (std::string also = AlsoRemovedLine(*r.Removed); !also.empty()) lines.push_back(std::move(also));
@@ -165,9 +167,9 @@ std::vector<std::string> ExtraLines(const TFileResult& r) {
   return lines;
 }
 
-std::vector<std::string> ReportLines(const TFileResult& r) {
+std::vector<std::string> ReportLines(const TFileResult& r, TReasonWords words) {
   std::vector<std::string> lines = FileLines(r);
-  for (std::string& line : ExtraLines(r)) lines.push_back(std::move(line));
+  for (std::string& line : ExtraLines(r, words)) lines.push_back(std::move(line));
   return lines;
 }
 

@@ -146,9 +146,12 @@ std::vector<std::string> FileLines(const TFileResult& result);
 // tidied ("　書き出し時に整えたもの：文字 3、ペン 2"), what else was removed
 // on request ("　ほかに削除：メモ、図面外の要素 556、仮点 18、補助線 17"),
 // and that the output holds no element ("　注意：出力には要素が一つもありません").
-std::vector<std::string> ExtraLines(const TFileResult& result);
+// The reason is the failure's detail as it stands (the command line's), or
+// its Japanese sentence (the window's, which never shows an English one).
+enum class TReasonWords { Detail, Sentence };
+std::vector<std::string> ExtraLines(const TFileResult& result, TReasonWords words = TReasonWords::Detail);
 // Both, as a report shows a file.
-std::vector<std::string> ReportLines(const TFileResult& result);
+std::vector<std::string> ReportLines(const TFileResult& result, TReasonWords words = TReasonWords::Detail);
 
 // The totals of a batch.
 struct TTotals {

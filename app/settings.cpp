@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "fileio.h"
+#include "textconv.h"
 
 namespace qm {
 
@@ -82,6 +83,20 @@ void TSettingsStore::ReadView(const std::filesystem::path& path, TViewSettings& 
       if (const auto v = Number(value, 0, 1)) view.Maximized = *v == 1;
     } else if (key == "ResultMaximized") {
       if (const auto v = Number(value, 0, 1)) view.ResultMaximized = *v == 1;
+    } else if (key == "OutputFolder") {
+      const std::filesystem::path folder = PathFromUtf8(value);
+      if (IsValidUtf8(value) && folder.is_absolute()) view.OutputFolder = folder;
+    } else if (key == "Remove") {
+      view.Remove = {};
+      for (size_t from = 0; from <= value.size();) {
+        const size_t comma = std::min(value.find(',', from), value.size());
+        const std::string_view word = value.substr(from, comma - from);
+        if (word == "memo") view.Remove.Memo = true;
+        if (word == "off-sheet") view.Remove.OffSheet = true;
+        if (word == "temporary-points") view.Remove.TemporaryPoints = true;
+        if (word == "auxiliary") view.Remove.Auxiliary = true;
+        from = comma + 1;
+      }
     } else if (key == "PaneWidth") {
       if (const auto v = Number(value, 0, 20000)) view.PaneWidth = *v;
     } else if (key == "Columns") {
@@ -109,6 +124,15 @@ std::string TSettingsStore::ViewText(const TViewSettings& view) {
   }
   if (view.PaneWidth > 0) text += "PaneWidth=" + std::to_string(view.PaneWidth) + "\r\n";
   if (view.ResultMaximized) text += "ResultMaximized=1\r\n";
+  if (!view.OutputFolder.empty()) text += "OutputFolder=" + PathToUtf8(view.OutputFolder) + "\r\n";
+  if (view.Remove.Any()) {
+    std::string words;
+    for (const auto& [on, word] : {std::pair{view.Remove.Memo, "memo"}, std::pair{view.Remove.OffSheet, "off-sheet"},
+                                   std::pair{view.Remove.TemporaryPoints, "temporary-points"},
+                                   std::pair{view.Remove.Auxiliary, "auxiliary"}})
+      if (on) words += (words.empty() ? "" : ",") + std::string(word);
+    text += "Remove=" + words + "\r\n";
+  }
   return text;
 }
 

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "purge.h"
+
 namespace qm {
 
 // What the window keeps beyond the ten lines of the settings file.
@@ -20,6 +22,8 @@ struct TViewSettings {
   std::vector<int> ColumnWidths;  // pixels at 96 DPI, by column; empty: the designed ones
   int PaneWidth = 0;  // the part right of the splitter, pixels at 96 DPI; 0: what the list width leaves
   bool ResultMaximized = false;  // the result window was maximised when last closed
+  std::filesystem::path OutputFolder;  // where Convert writes; empty: beside each drawing
+  TAlsoRemove Remove;                  // what Convert removes besides the hidden layers' content
   bool operator==(const TViewSettings&) const = default;
 };
 

@@ -98,10 +98,14 @@ TEST_F(InspectTest, TheRowSaysWhyADrawingCannotBeReadOrIsIncomplete) {
   qm::TRow row;
   row.Inspected = true;
   row.Inspection = Inspect(Put("old.jww", HiddenGroupDrawing(219)));
-  EXPECT_NE(qm::CellText(row, qm::ColOutcome).find("version 219"), std::string::npos) << qm::CellText(row, qm::ColOutcome);
+  // The window's words: a Japanese sentence with the offset, never the English detail.
+  EXPECT_EQ(qm::CellText(row, qm::ColOutcome),
+            std::string(qm::Msg::RowUnreadable) + "対応していないバージョンの図面です（Ver.2.20 より古いか、Ver.7.00 と形式が異なります）");
   row.Inspection = Inspect(PutBytes("cuthidden.jww", cutHidden));
-  EXPECT_TRUE(qm::CellText(row, qm::ColOutcome).starts_with(std::string(qm::Msg::RowUnreadable) + "at byte "))
+  EXPECT_TRUE(qm::CellText(row, qm::ColOutcome)
+                  .starts_with(std::string(qm::Msg::RowUnreadable) + "ファイルが途中で終わっています（バイト位置 "))
       << qm::CellText(row, qm::ColOutcome);
+  EXPECT_NE(qm::ShownDetail(row).find("at byte "), std::string::npos) << qm::ShownDetail(row);
   EXPECT_EQ(qm::CellText(row, qm::ColVersion), "6.00");  // it failed after its header
   EXPECT_EQ(qm::CellText(row, qm::ColRemoves), "");
   row.Inspection = Inspect(PutBytes("cutvisible.jww", cutVisible));
@@ -110,7 +114,9 @@ TEST_F(InspectTest, TheRowSaysWhyADrawingCannotBeReadOrIsIncomplete) {
   EXPECT_EQ(qm::CellText(row, qm::ColHidden), "0 / 0");
   EXPECT_EQ(qm::CellText(row, qm::ColRemoves), std::string(qm::Msg::RowNone));
   ASSERT_EQ(qm::Warnings(row.Inspection).size(), 1u);
-  EXPECT_TRUE(qm::Warnings(row.Inspection)[0].starts_with(std::string(qm::Msg::WarnIncomplete) + "at byte "));
+  EXPECT_TRUE(qm::Warnings(row.Inspection)[0].starts_with(std::string(qm::Msg::WarnIncomplete) +
+                                                          "ファイルが途中で終わっています（バイト位置 "))
+      << qm::Warnings(row.Inspection)[0];
   EXPECT_TRUE(Work.Empty());
 }
 

@@ -95,8 +95,8 @@ TEST_F(RowsTest, ADroppedFolderIsListedInspectedAndShowsTheOutcomeAfterConvert) 
 
   const std::vector<std::vector<std::string>> before = {
       {"all.jww", "7.00", "1 / 0", "要素 2、ブロック定義 0、画像 0", std::string(qm::Msg::WarnAllHidden)},
-      {"bad.jww", "", "", "", "読み込めません：the file does not start with \"JwwData.\""},
-      {"hidden.jww", "6.00", "1 / 0", "要素 1、ブロック定義 0、画像 0", ""},
+      {"bad.jww", "", "", "", "読み込めません：JWW の図面ではありません（先頭が JwwData. ではありません）"},
+      {"hidden.jww", "6.00", "1 / 0", "要素 1、ブロック定義 0、画像 0", "前回の出力あり：hidden_2.JWW"},
       {"Visible.JWW", "6.00", "0 / 0", "なし", "非表示レイヤはありません"}};
   for (size_t k = 0; k < before.size(); ++k) {
     const fs::path item = R.List.Items()[k];
@@ -109,7 +109,11 @@ TEST_F(RowsTest, ADroppedFolderIsListedInspectedAndShowsTheOutcomeAfterConvert) 
   EXPECT_EQ(Cell(hidden, qm::ColOutcome), "→ hidden_3.JWW");
   EXPECT_EQ(Cell(all, qm::ColOutcome), "→ all_2.JWW／" + std::string(qm::Msg::WarnAllHidden));
   EXPECT_EQ(Cell(visible, qm::ColOutcome), "非表示レイヤはありません");
-  EXPECT_EQ(Cell(unreadable, qm::ColOutcome), "読み込めません：the file does not start with \"JwwData.\"");
+  EXPECT_EQ(Cell(unreadable, qm::ColOutcome), "読み込めません：JWW の図面ではありません（先頭が JwwData. ではありません）");
+  // The English detail is kept for the tooltip, never in a column.
+  EXPECT_EQ(qm::ShownDetail(*R.Form1.RowOf(unreadable)),
+            "the file does not start with \"JwwData.\"");
+  EXPECT_EQ(qm::ShownDetail(*R.Form1.RowOf(visible)), "");
   EXPECT_EQ(Cell(hidden, qm::ColRemoves), "要素 1、ブロック定義 0、画像 0");  // the source is unchanged
 
   // The report: the driver's lines, the note after the empty output, the
@@ -119,7 +123,7 @@ TEST_F(RowsTest, ADroppedFolderIsListedInspectedAndShowsTheOutcomeAfterConvert) 
   EXPECT_EQ(shown[3], "　注意：出力には要素が一つもありません");
   EXPECT_EQ(std::vector<std::string>(shown.begin() + 4, shown.begin() + 8),
             (std::vector<std::string>{"【" + unreadable.string() + "】", "　読み込めないファイルですので",
-                                      "　変換をパスします。", "　理由：the file does not start with \"JwwData.\""}));
+                                      "　変換をパスします。", "　理由：JWW の図面ではありません（先頭が JwwData. ではありません）"}));
   EXPECT_EQ(shown[14], "");
   EXPECT_EQ(shown[15], "集計：変換 2（表示一致 2、書き出しで整えたもの 0、空の図面 1）、非表示レイヤなし 1、読み込めない 1、変換出来ない 0");
   EXPECT_EQ(R.Form2.Lines().size(), 12u);  // the driver's three lines a file, unchanged
@@ -250,6 +254,85 @@ TEST_F(RowsTest, PathsHandedOverDuringABatchAreListedWhenItIsOver) {
   EXPECT_EQ(R.List.Count(), 2);
 }
 
+// A second Convert asks once about the drawings converted already (in this
+// window, or by an earlier run whose output is newer), and each answer does
+// what it says; Convert writes into the chosen output folder.
+TEST_F(RowsTest, ASecondConvertAsksAboutTheDrawingsConvertedAlready) {
+  const fs::path a = Put("a.jww", HiddenGroupDrawing(600)), b = Put("b.jww", HiddenGroupDrawing(600));
+  std::vector<int> asked;
+  qm::TAgain answer = qm::TAgain::Cancel;
+  R.Form1.Setup.AskAgain = [&](int drawings) {
+    asked.push_back(drawings);
+    return answer;
+  };
+  R.Form1.AddPaths({a});
+  Settle();
+  R.Form1.Button3Click();  // nothing converted before: no question
+  EXPECT_TRUE(asked.empty());
+  ASSERT_TRUE(fs::exists(Dir / "a_2.JWW"));
+  R.Form1.AddPaths({b});
+  Settle();
+  EXPECT_EQ(Cell(b, qm::ColOutcome), "");
+
+  const std::vector<std::string> files = Dir.List();
+  R.Form1.Button3Click();  // cancel: nothing happens
+  EXPECT_EQ(asked, std::vector<int>{1});
+  EXPECT_EQ(Dir.List(), files);
+  EXPECT_EQ(R.Form1.Results().size(), 1u);  // the last batch's
+
+  answer = qm::TAgain::Skip;  // a passed by, b converted
+  R.Form1.Button3Click();
+  ASSERT_EQ(R.Form1.Results().size(), 2u);
+  EXPECT_EQ(R.Form1.Results()[0].Outcome, qm::TOutcome::Skipped);
+  EXPECT_EQ(R.Form1.Results()[0].Output, Dir / "a_2.JWW");
+  EXPECT_EQ(R.Form1.Results()[1].Outcome, qm::TOutcome::Converted);
+  EXPECT_FALSE(fs::exists(Dir / "a_3.JWW"));
+
+  answer = qm::TAgain::Again;  // both again, under the next free names
+  R.Form1.Button3Click();
+  EXPECT_EQ(asked, (std::vector<int>{1, 1, 2}));
+  EXPECT_TRUE(fs::exists(Dir / "a_3.JWW"));
+  EXPECT_TRUE(fs::exists(Dir / "b_3.JWW"));
+
+  // Another output folder: nothing was converted into it, so no question,
+  // and the outputs go there under their own names.
+  const fs::path out = Dir / "out";
+  fs::create_directory(out);
+  EXPECT_TRUE(R.Form1.SetOutputFolder(out));
+  Settle();
+  EXPECT_EQ(R.Form1.OutputFolderOf(a), out);
+  R.Form1.Button3Click();
+  EXPECT_EQ(asked.size(), 3u);
+  EXPECT_EQ(Dir.ListOf(out), (std::vector<std::string>{"a_2.JWW", "b_2.JWW"}));
+}
+
+// The drawings' other hidden information in a column of its own; ticking a
+// kind inspects the list again, and Convert removes it.
+TEST_F(RowsTest, TheOtherHiddenInformationIsShownAndRemovedWhenTicked) {
+  Drawing memo = Visible();
+  memo.Hdr.Memo = "note";
+  const fs::path m = Put("memo.jww", memo), v = Put("visible.jww", Visible());
+  R.Form1.AddPaths({m, v});
+  Settle();
+  EXPECT_EQ(Cell(m, qm::ColFound), "メモ 4字");
+  EXPECT_EQ(Cell(v, qm::ColFound), "なし");
+  EXPECT_EQ(Cell(m, qm::ColOutcome), "非表示レイヤはありません");
+
+  qm::TAlsoRemove memoToo;
+  memoToo.Memo = true;
+  EXPECT_TRUE(R.Form1.SetRemove(memoToo));
+  EXPECT_EQ(Cell(m, qm::ColOutcome), qm::Msg::Inspecting);
+  Settle();
+  EXPECT_EQ(Cell(m, qm::ColOutcome), "");  // would convert, nothing to warn of
+  R.Form1.Button3Click();
+  ASSERT_EQ(R.Form1.Results().size(), 2u);
+  EXPECT_EQ(R.Form1.Results()[0].Outcome, qm::TOutcome::Converted);
+  EXPECT_EQ(R.Form1.Results()[1].Outcome, qm::TOutcome::NothingHidden);
+  TJwwData out;
+  ASSERT_TRUE(out.LoadDocument(Dir / "memo_2.JWW"));
+  EXPECT_EQ(out.Header.Memo, "");
+}
+
 // A report of files that could not be read or written names the reason of
 // each, after its three lines.
 TEST(ResultReportTest, ReasonsFollowTheFilesTheyBelongTo) {
@@ -274,9 +357,9 @@ TEST(ResultReportTest, ReasonsFollowTheFilesTheyBelongTo) {
   const std::string skip = "　変換をパスします。";
   EXPECT_EQ(form.DisplayLines(),
             (std::vector<std::string>{"【/d/a】", "　……→ /d/a_2.JWW", "　変換出来ませんでした。",
-                                      "　理由：cannot write the file: disk full", "【/d/b】",
+                                      "　理由：書き込めません", "【/d/b】",
                                       "　指定したファイルは存在しませんので", skip, "【/d/c】",
-                                      "　読み込めないファイルですので", skip, "　理由：truncated", "",
+                                      "　読み込めないファイルですので", skip, "　理由：書き込めません", "",
                                       "集計：変換 0、非表示レイヤなし 0、読み込めない 2、変換出来ない 1"}));
   EXPECT_EQ(form.OutputAt(0), std::nullopt);
   EXPECT_TRUE(form.Text().starts_with("【/d/a】\n　……→ /d/a_2.JWW\n　変換出来ませんでした。\n　理由："));

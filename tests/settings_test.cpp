@@ -241,22 +241,27 @@ TEST_F(SettingsTest, TheStoreFindsItsFolder) {
 
 TEST_F(SettingsTest, ViewSettingsLiveInAFileOfTheirOwn) {
   const fs::path ini = Dir / "Quillmark.ini";
-  R.Form1.View = {true, {10, 20, 30, 40, 50, 60}, 300};
+  const fs::path out = Dir / "出力";
+  R.Form1.View = {true, {10, 20, 30, 40, 50, 60, 70}, 300, true, out, {true, false, false, true}};
   ASSERT_TRUE(R.Form1.SaveViewSettings(ini));
   EXPECT_EQ(testutil::ReadAll(ini),
-            Bytes("[Quillmark]\r\nMaximized=1\r\nColumns=10,20,30,40,50,60\r\nPaneWidth=300\r\n"));
+            Bytes("[Quillmark]\r\nMaximized=1\r\nColumns=10,20,30,40,50,60,70\r\nPaneWidth=300\r\nResultMaximized=1\r\n"
+                  "OutputFolder=" + out.string() + "\r\nRemove=memo,auxiliary\r\n"));
   rig::TRig other;
   other.Form1.LoadViewSettings(ini);
   EXPECT_EQ(other.Form1.View, R.Form1.View);
 
-  // What does not read leaves what was there: five columns, a negative
-  // width, letters, an unknown key.
-  testutil::WriteAll(ini, Bytes("Maximized=yes\r\nColumns=1,2,3,4,5\r\nPaneWidth=-4\r\nColour=red\r\n"));
+  // What does not read leaves what was there: six columns, a negative
+  // width, letters, an unknown key, a folder named relatively or not in
+  // UTF-8.
+  testutil::WriteAll(ini, Bytes("Maximized=yes\r\nColumns=1,2,3,4,5,6\r\nPaneWidth=-4\r\nColour=red\r\n"
+                                "OutputFolder=out\r\nOutputFolder=/p/\xff\r\n"));
   other.Form1.LoadViewSettings(ini);
   EXPECT_EQ(other.Form1.View, R.Form1.View);
-  testutil::WriteAll(ini, Bytes("Maximized=0\nColumns=1,2,3,4,5,x\nPaneWidth=0\n"));
+  // Remove names what it names (unknown words are passed by).
+  testutil::WriteAll(ini, Bytes("Maximized=0\nColumns=1,2,3,4,5,6,x\nPaneWidth=0\nResultMaximized=0\nRemove=off-sheet,colour\n"));
   other.Form1.LoadViewSettings(ini);
-  EXPECT_EQ(other.Form1.View, (qm::TViewSettings{false, {10, 20, 30, 40, 50, 60}, 0}));
+  EXPECT_EQ(other.Form1.View, (qm::TViewSettings{false, {10, 20, 30, 40, 50, 60, 70}, 0, false, out, {false, true, false, false}}));
   EXPECT_EQ(qm::TSettingsStore::ViewSettingsPathFor(Dir / "Quillmark.dat"), ini);
 }
 

@@ -123,6 +123,7 @@ bool TMainWindow::Create() {
   ListBox1_.TipOf = [](const TRow& row) {
     std::string tip = PathToUtf8(row.Path);
     if (const std::string outcome = CellText(row, ColOutcome); !outcome.empty()) tip += "\r\n" + outcome;
+    if (const std::string detail = ShownDetail(row); !detail.empty()) tip += "\r\n" + detail;
     return tip;
   };
   ListBox1_.OnKeyDown = [this](UINT key) { OnListKey(key); };

@@ -533,7 +533,9 @@ TEST_F(WindowTest, RowsShowTheHiddenCountsBeforeConvertAndTheOutcomeAfter) {
   EXPECT_EQ(Row(1), (std::vector<std::string>{"7.00", "1 / 1", "要素 3、ブロック定義 0、画像 0", ""}));
   EXPECT_EQ(Row(2), (std::vector<std::string>{"4.20", "1 / 0", "要素 1、ブロック定義 0、画像 0",
                                               "全要素が非表示です：出力は空の図面になります"}));
-  EXPECT_TRUE(Cell(3, qm::ColOutcome).starts_with("読み込めません：at byte ")) << Cell(3, qm::ColOutcome);
+  // A damaged drawing in the window's words; the English detail only in the tooltip.
+  EXPECT_TRUE(Cell(3, qm::ColOutcome).starts_with("読み込めません：ファイルが途中で終わっています（バイト位置 "))
+      << Cell(3, qm::ColOutcome);
 
   // The pane: the selected drawing's hidden groups and layers with names and counts.
   SelectRow(List(), 1);
@@ -594,7 +596,9 @@ TEST_F(WindowTest, RowsShowTheHiddenCountsBeforeConvertAndTheOutcomeAfter) {
   EXPECT_EQ(report.Lines[9], "　注意：出力には要素が一つもありません");
   EXPECT_EQ(report.Lines[10], "【" + U8(d) + "】");
   EXPECT_EQ(report.Lines[11], "　読み込めないファイルですので");
-  EXPECT_TRUE(report.Lines[13].starts_with("　理由：at byte ")) << report.Lines[13];
+  EXPECT_TRUE(report.Lines[13].starts_with("　理由：ファイルが途中で終わっています（バイト位置 ")) << report.Lines[13];
+  for (const std::string& line : report.Lines)  // no English sentence anywhere in the report
+    EXPECT_EQ(line.find(" at byte"), std::string::npos) << line;
   EXPECT_EQ(report.Lines[15], "集計：変換 2（表示一致 2、書き出しで整えたもの 0、空の図面 1）、非表示レイヤなし 1、読み込めない 1、変換出来ない 0");
   Close();
 }
@@ -724,7 +728,7 @@ TEST_F(WindowTest, DropDeleteConvertReportAndSettings) {
       "【" + U8(plan) + "】", "　→ " + U8(out),                     "　変換を行いました。",
       "【" + U8(keep) + "】", "　非表示レイヤはありませんので",       "　変換をパスします。",
       "【" + U8(bad) + "】",  "　読み込めないファイルですので",       "　変換をパスします。",
-      "　理由：the file does not start with \"JwwData.\"",
+      "　理由：JWW の図面ではありません（先頭が JwwData. ではありません）",
       "【" + U8(gone) + "】", "　指定したファイルは存在しませんので", "　変換をパスします。",
       "",                     "集計：変換 1（表示一致 1、書き出しで整えたもの 0）、非表示レイヤなし 1、読み込めない 2、変換出来ない 0"};
   EXPECT_EQ(report.Lines, expected);
@@ -1153,6 +1157,9 @@ TEST(WindowDpiTest, DISABLED_DesignGeometryIsScaledAndSavedAt96Dpi) {
   ASSERT_EQ(GetAwarenessFromDpiAwarenessContext(GetThreadDpiAwarenessContext()), DPI_AWARENESS_PER_MONITOR_AWARE);
   ASSERT_EQ(GetDpiForSystem(), 144u) << "the system scale is not 150 %";
   TTempFolder program;
+  // The designed window's settings (a first start would fit the screen).
+  std::ofstream(program / L"Quillmark.dat", std::ios::binary)
+      << "192\r\n107\r\n478\r\n264\r\n176\r\n222\r\n129\r\n456\r\n293\r\n";
   auto app = std::make_unique<TQuillmark>();
   app->MainWindow().AppDataFolder = program.Path();
   ASSERT_TRUE(app->Start(program / L"Quillmark.exe", SW_SHOWNORMAL));
@@ -1162,7 +1169,12 @@ TEST(WindowDpiTest, DISABLED_DesignGeometryIsScaledAndSavedAt96Dpi) {
   const RECT rc = ScreenRect(main);
   EXPECT_EQ(rc, (RECT{192, 107, 192 + 717, 107 + 396}));
   const RECT button = PlaceInParent(GetDlgItem(main, IdButton1));
-  EXPECT_EQ(button, (RECT{264 + 5 + 12, 30 + 12, 264 + 5 + 12 + 113, 30 + 12 + 38}));
+  EXPECT_EQ(button, (RECT{264 + 9 + 12, 30 + 12, 264 + 9 + 12 + 113, 30 + 12 + 38}));  // the splitter 6 px at 96 DPI
+  // Rows as high as the font and a margin: the row height is set by the
+  // small image list's height.
+  int iconWidth = 0, iconHeight = 0;
+  ImageList_GetIconSize(ListView_GetImageList(GetDlgItem(main, IdListBox1), LVSIL_SMALL), &iconWidth, &iconHeight);
+  EXPECT_GE(iconHeight, 20 + 6);
   LOGFONTW lf{};
   GetObjectW(reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(main, IdListBox1), WM_GETFONT, 0, 0)), sizeof lf, &lf);
   EXPECT_EQ(lf.lfHeight, -20);
