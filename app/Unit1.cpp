@@ -167,7 +167,8 @@ std::unordered_map<std::filesystem::path::string_type, std::filesystem::path> TF
   for (int k = 0; k < ListBox1_.Count(); ++k) {
     const TRow& row = ListBox1_.Row(k);
     const std::filesystem::path folder = OutputFolderOf(row.Path);
-    if (row.Result && row.Result->Outcome == TOutcome::Converted && row.Result->Output.parent_path() == folder)
+    const bool done = row.Result && (row.Result->Outcome == TOutcome::Converted || row.Result->Outcome == TOutcome::Skipped);
+    if (done && row.Result->Output.parent_path() == folder)
       converted.emplace(row.Path.native(), row.Result->Output);
     else if (const auto output = earlier.Converted(row.Path, folder))
       converted.emplace(row.Path.native(), output->Path);

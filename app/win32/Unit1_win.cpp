@@ -146,6 +146,15 @@ bool TMainWindow::Create() {
   Button2_.Create(Hwnd_, IdButton2, Text::Button2);
   Button3_.Create(Hwnd_, IdButton3, Text::Button3);
   Button4_.Create(Hwnd_, IdButton4, Text::Button4);
+  OutputLabel_.Create(Hwnd_, IdOutputLabel, Text::OutputBeside);
+  SetWindowLongW(OutputLabel_.Hwnd(), GWL_STYLE, GetWindowLongW(OutputLabel_.Hwnd(), GWL_STYLE) | SS_PATHELLIPSIS);
+  Output_.Create(Hwnd_, IdOutput, Text::OutputButton);
+  AlsoRemove_.Create(Hwnd_, IdAlsoRemove, Text::AlsoRemove);
+  for (size_t k = 0; k < Remove_.size(); ++k) {
+    Remove_[k].Create(Hwnd_, IdRemoveMemo + static_cast<int>(k), Text::RemoveKinds[k]);
+    Remove_[k].OnClick = [this] { RemoveClick(); };
+  }
+  Output_.OnClick = [this] { OutputClick(); };
   ProgressText_.Create(Hwnd_, IdProgressText, L"");
   ProgressText_.Show(false);
   Stop_.Create(Hwnd_, IdStop, Text::StopButton);
@@ -195,9 +204,21 @@ void TMainWindow::Show(const std::filesystem::path& executable, int showCommand,
   setup.InspectionsReady = [hwnd = Hwnd_] { PostMessageW(hwnd, WmInspected, 0, 0); };
   setup.BatchRunner = &Runner_;
   setup.BatchWorkers = 0;
+  setup.AskAgain = [this](int drawings) {
+    const std::wstring text =
+        std::to_wstring(drawings) + Widen(Msg::AskAgainFirst) + L"\r\n\r\n" + Widen(Msg::AskAgainChoices);
+    // Enter skips them (no second set of outputs by mistake); Esc cancels.
+    switch (MessageBoxW(Hwnd_, text.c_str(), Widen(Msg::AppTitle).c_str(),
+                        MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2)) {
+      case IDYES: return TAgain::Again;
+      case IDNO: return TAgain::Skip;
+      default: return TAgain::Cancel;
+    }
+  };
   Form1_.FormShow(executable);
   SetListWidth96(Form1_.ListBox1().Width());
   ApplyView();
+  ShowOutputFolder();
   if (!Form1_.SettingsRead()) {
     // A first start: about two thirds of the screen (the designed size is
     // for the screens of long ago), the pane a third of the width.
@@ -264,8 +285,10 @@ void TMainWindow::ApplyFont() {
   HFONT font = CreateUiFont(dpi);
   for (TControl* c : std::initializer_list<TControl*>{&Label1_, &AddFolder_, &Help_, &ListBox1_, &Button1_, &Button2_,
                                                       &Button3_, &Button4_, &ProgressText_, &Stop_, &PaneTitle_,
-                                                      &PaneNotes_, &Layers_, &StatusBar1_})
+                                                      &PaneNotes_, &Layers_, &StatusBar1_, &OutputLabel_, &Output_,
+                                                      &AlsoRemove_})
     c->SetFont(font);
+  for (TCheckBox& box : Remove_) box.SetFont(font);
   if (Font_) DeleteObject(Font_);
   Font_ = font;
   // Rows as high as the font with its descenders and a little room.
@@ -370,6 +393,7 @@ void TMainWindow::LayoutPane(int x, int top, int width, int height) {
     ProgressBar1_.SetBounds(x + pad, y, inner, s(12));
     y += s(12) + pad;
   }
+  y += LayoutOptions(x + pad, y, inner);
   PaneTitle_.SetBounds(x + pad, y, inner, s(15));
   y += s(17);
   const int notes = s(42), room = std::max(0, bottom - y - notes - 2 * s(2));
@@ -387,9 +411,85 @@ void TMainWindow::LayoutPane(int x, int top, int width, int height) {
   SendMessageW(layers, LVM_SETCOLUMNWIDTH, 1, std::max(s(60), name));
 }
 
+// The width a control's caption needs in the window's font, pixels.
+int CaptionWidth(HWND control) {
+  const std::wstring text = [&] {
+    std::wstring t(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    t.resize(static_cast<size_t>(GetWindowTextW(control, t.data(), static_cast<int>(t.size()))));
+    return t;
+  }();
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  RECT rc{};
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, DT_CALCRECT | DT_SINGLELINE);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return rc.right - rc.left;
+}
+
+// The output folder with its button on one line; "ほかに削除：" and the four
+// check boxes after it, on as many lines as the width needs.
+int TMainWindow::LayoutOptions(int x, int y, int width) {
+  auto s = [this](int v) { return Scale(v, Dpi_); };
+  const int line = s(20), button = std::max(s(80), CaptionWidth(Output_.Hwnd()) + s(16));
+  Output_.SetBounds(x + std::max(0, width - button), y, std::min(width, button), line);
+  OutputLabel_.SetBounds(x, y + s(3), std::max(0, width - button - s(4)), s(15));
+  int top = y + line + s(3), left = x;
+  const auto place = [&](TControl& c, int w, int dy) {
+    if (left > x && left + w > x + width) {
+      left = x + s(8);
+      top += line;
+    }
+    c.SetBounds(left, top + dy, w, line - dy);
+    left += w + s(6);
+  };
+  place(AlsoRemove_, CaptionWidth(AlsoRemove_.Hwnd()), s(3));
+  for (TCheckBox& box : Remove_) place(box, CaptionWidth(box.Hwnd()) + GetSystemMetricsForDpi(SM_CXMENUCHECK, Dpi_) + s(6), 0);
+  return top + line + s(4) - y;
+}
+
+void TMainWindow::ShowOutputFolder() {
+  const std::filesystem::path& folder = Form1_.OutputFolder();
+  OutputLabel_.SetText(folder.empty() ? std::wstring(Text::OutputBeside) : Text::OutputIn + folder.wstring());
+  const TAlsoRemove& r = Form1_.Remove();
+  const bool on[] = {r.Memo, r.OffSheet, r.TemporaryPoints, r.Auxiliary};
+  for (size_t k = 0; k < Remove_.size(); ++k) Remove_[k].SetChecked(on[k]);
+}
+
+// Beside each drawing, or one folder chosen with the folder picker.
+void TMainWindow::OutputClick() {
+  if (Form1_.Busy()) return;
+  HMENU menu = CreatePopupMenu();
+  const bool beside = Form1_.OutputFolder().empty();
+  AppendMenuW(menu, beside ? UINT{MF_STRING | MF_CHECKED} : UINT{MF_STRING}, 1, Text::OutputMenuBeside);
+  AppendMenuW(menu, beside ? UINT{MF_STRING} : UINT{MF_STRING | MF_CHECKED}, 2, Text::OutputMenuChoose);
+  RECT rc{};
+  GetWindowRect(Output_.Hwnd(), &rc);
+  const int chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTALIGN | TPM_TOPALIGN, rc.right, rc.bottom, 0, Hwnd_, nullptr);
+  DestroyMenu(menu);
+  if (chosen == 1) {
+    Form1_.SetOutputFolder({});
+  } else if (chosen == 2) {
+    const std::filesystem::path start = beside ? Form1_.LastFolder : Form1_.OutputFolder();
+    if (const std::filesystem::path folder = PickFolder(Hwnd_, Text::OutputDialogTitle, start); !folder.empty())
+      Form1_.SetOutputFolder(folder);
+  }
+  ShowOutputFolder();
+}
+
+void TMainWindow::RemoveClick() {
+  TAlsoRemove r;
+  r.Memo = Remove_[0].Checked();
+  r.OffSheet = Remove_[1].Checked();
+  r.TemporaryPoints = Remove_[2].Checked();
+  r.Auxiliary = Remove_[3].Checked();
+  if (!Form1_.SetRemove(r)) ShowOutputFolder();  // refused while a batch runs: the boxes as they were
+}
+
 void TMainWindow::SetBusy(bool busy) {
   if (busy) FocusBeforeBatch_ = GetFocus();
-  for (TButton* b : {&Button1_, &Button2_, &Button3_, &AddFolder_}) b->Enable(!busy);
+  for (TButton* b : {&Button1_, &Button2_, &Button3_, &AddFolder_, &Output_}) b->Enable(!busy);
+  for (TCheckBox& box : Remove_) box.Enable(!busy);
   DragAcceptFiles(Hwnd_, busy ? FALSE : TRUE);
   ProgressBar1_.Show(busy);
   ProgressText_.Show(busy);

@@ -10,6 +10,7 @@
 // inspections of listed drawings in as they are done.
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -44,6 +45,13 @@ enum : int {
   IdPreview,
   IdPaneNotes,
   IdLayers,
+  IdOutputLabel,
+  IdOutput,
+  IdAlsoRemove,
+  IdRemoveMemo,
+  IdRemoveOffSheet,
+  IdRemoveTemporaryPoints,
+  IdRemoveAuxiliary,
 };
 
 // Posted to the main window: inspections are done; the batch waits for a call.
@@ -117,6 +125,10 @@ class TMainWindow : public TWindow, public IMessageLoop {
   int ListWidthAt(int clientWidth) const;  // pixels
   void ShareColumns(int listWidth);        // pixels
   std::filesystem::path PaneItem() const;  // the drawing the pane shows
+  void OutputClick();
+  void ShowOutputFolder();
+  void RemoveClick();
+  int LayoutOptions(int x, int y, int width);  // the pane's top; returns the height taken
 
   TResultWindow& ResultWindow_;
   TWindowBounds Bounds_;
@@ -125,6 +137,11 @@ class TMainWindow : public TWindow, public IMessageLoop {
   TListView ListBox1_;
   TSplitter Splitter1_;
   TButton Button1_, Button2_, Button3_, Button4_;
+  // The pane's top: where the outputs go, and what else Convert removes.
+  TLabel OutputLabel_;
+  TButton Output_;
+  TLabel AlsoRemove_;
+  std::array<TCheckBox, 4> Remove_;
   TLabel ProgressText_;
   TButton Stop_;
   TProgressBar ProgressBar1_;

@@ -106,6 +106,16 @@ class TButton : public TControl {
   }
 };
 
+// A check box that checks itself when clicked, then fires OnClick.
+class TCheckBox : public TButton {
+ public:
+  bool Create(HWND parent, int id, std::wstring_view caption) {
+    return TControl::Create(parent, id, L"BUTTON", caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX);
+  }
+  bool Checked() const { return SendMessageW(Hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+  void SetChecked(bool on) { SendMessageW(Hwnd_, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0); }
+};
+
 class TLabel : public TControl {
  public:
   bool Create(HWND parent, int id, std::wstring_view caption) {

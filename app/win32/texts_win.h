@@ -24,6 +24,15 @@ inline constexpr const wchar_t* OpenOutputFolder = L"出力フォルダを開く
 inline constexpr const wchar_t* CopyReport = L"コピー(&P)";
 inline constexpr const wchar_t* ConfirmClose = L"変換中です。\r\n今のファイルが終わったところで変換を中止し、終了しますか？";
 inline constexpr const wchar_t* FolderDialogTitle = L"図面のあるフォルダを選んでください";
+// The pane's top: where the outputs go, and what Convert removes besides.
+inline constexpr const wchar_t* OutputButton = L"出力先(&O)...";
+inline constexpr const wchar_t* OutputBeside = L"出力先：元の図面と同じフォルダ";
+inline constexpr const wchar_t* OutputIn = L"出力先：";
+inline constexpr const wchar_t* OutputMenuBeside = L"元の図面と同じフォルダ(&S)";
+inline constexpr const wchar_t* OutputMenuChoose = L"フォルダを指定(&F)...";
+inline constexpr const wchar_t* OutputDialogTitle = L"出力先のフォルダを選んでください";
+inline constexpr const wchar_t* AlsoRemove = L"ほかに削除：";
+inline constexpr const wchar_t* RemoveKinds[] = {L"メモ(&M)", L"図面外の要素(&G)", L"仮点(&K)", L"補助線(&U)"};
 // After the usage notes: the program and its version (the version is
 // appended), and its licence.
 inline constexpr const wchar_t* AboutVersion = L"Quillmark バージョン ";

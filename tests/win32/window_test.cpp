@@ -448,8 +448,10 @@ TEST_F(WindowTest, ControlsCaptionsFontAndTabOrder) {
 
   // Tab follows the layout: the top strip, the list, the buttons, the pane,
   // and round again.
-  const int order[] = {IdAddFolder, IdHelp,    IdListBox1, IdButton1, IdButton2, IdButton3,
-                       IdButton4,   IdPreview, IdLayers,   IdAddFolder};
+  const int order[] = {IdAddFolder,      IdHelp,           IdListBox1,       IdButton1,
+                       IdButton2,        IdButton3,        IdButton4,        IdOutput,
+                       IdRemoveMemo,     IdRemoveOffSheet, IdRemoveTemporaryPoints,
+                       IdRemoveAuxiliary, IdPreview,       IdLayers,         IdAddFolder};
   for (size_t i = 0; i + 1 < std::size(order); ++i)
     EXPECT_EQ(GetNextDlgTabItem(Main(), Control(order[i]), FALSE), Control(order[i + 1])) << i;
   EXPECT_EQ(WindowText(GetDlgItem(Form2(), IdForm2Button2)), L"閉じる(&C)");
@@ -778,7 +780,7 @@ TEST_F(WindowTest, DropDeleteConvertReportAndSettings) {
                                 "\\\r\n");
   EXPECT_FALSE(fs::exists(Program / L"TEMP"));
   const std::string view = ReadBytes(Program / L"Quillmark.ini");
-  EXPECT_TRUE(view.starts_with("[Quillmark]\r\nMaximized=0\r\nColumns=183,269,90,180,210,320\r\nPaneWidth=")) << view;
+  EXPECT_TRUE(view.starts_with("[Quillmark]\r\nMaximized=0\r\nColumns=183,269,90,180,210,200,320\r\nPaneWidth=")) << view;
 
   Start();
   EXPECT_EQ(ScreenRect(Main()), (RECT{150, 120, 670, 440}));
@@ -970,6 +972,98 @@ std::wstring StaticTexts(HWND dialog) {
     return TRUE;
   }, reinterpret_cast<LPARAM>(&all));
   return all;
+}
+
+// A second Convert asks about the drawings converted already; Esc cancels,
+// No skips them, Yes converts them again under the next free names. The
+// output folder and the check boxes of what else goes are the window's own.
+TEST_F(WindowTest, ASecondConvertAsksAndTheOptionsAreTheWindows) {
+  const fs::path a = Data / L"a.jww";
+  jwwtest::Drawing memo = HiddenGroupDrawing(600);
+  memo.Hdr.Memo = "note";
+  Put(a, memo);
+  // Drawings saved an hour ago: the times the C++ library reads here are
+  // whole seconds, and an output is converted already only when newer.
+  const auto hourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  fs::last_write_time(a, hourAgo);
+  Start();
+  EXPECT_EQ(WindowText(Control(IdOutputLabel)), L"出力先：元の図面と同じフォルダ");
+  EXPECT_EQ(WindowText(Control(IdRemoveMemo)), L"メモ(&M)");
+  // A drawing whose earlier output is newer is marked when listed.
+  const fs::path b = Data / L"b.jww";
+  Put(b, HiddenGroupDrawing(600));
+  fs::last_write_time(b, hourAgo);
+  Put(Data / L"b_2.JWW", HiddenGroupDrawing(600));
+  Drop({b});
+  Pump();
+  EXPECT_EQ(Cell(0, qm::ColOutcome), "前回の出力あり：b_2.JWW");
+  SelectRow(List(), 0);
+  Click(IdButton2);
+  ASSERT_EQ(RowCount(List()), 0);
+  Drop({a});
+  Pump();
+  TReportSeen first;
+  CloseReportWith(VK_ESCAPE, first);
+  Click(IdButton3);
+  ASSERT_TRUE(first.Shown);
+  ASSERT_TRUE(fs::exists(Data / L"a_2.JWW"));
+
+  struct TAnswer {
+    const char* Name;
+    UINT Message;
+    WPARAM Key;
+    const wchar_t* Exists;
+    const wchar_t* Absent;
+  };
+  const TAnswer answers[] = {{"Esc", WM_KEYDOWN, VK_ESCAPE, L"a_2.JWW", L"a_3.JWW"},
+                             {"No", WM_COMMAND, IDNO, L"a_2.JWW", L"a_3.JWW"},
+                             {"Yes", WM_COMMAND, IDYES, L"a_3.JWW", L"a_4.JWW"}};
+  for (const TAnswer& answer : answers) {
+    SCOPED_TRACE(answer.Name);
+    std::wstring question;
+    auto asked = std::make_unique<TWatcher>([&] {
+      HWND box = ShownMessageBox(Main());
+      if (!box) return false;
+      question = StaticTexts(box);
+      if (answer.Message == WM_KEYDOWN)
+        PostKey(GetFocus() ? GetFocus() : box, answer.Key);
+      else
+        PostMessageW(box, WM_COMMAND, answer.Key, 0);
+      return true;
+    });
+    TReportSeen report;
+    CloseReportWith(VK_ESCAPE, report);
+    const size_t before = App->Form1().Results().size();
+    Click(IdButton3);
+    Pump();
+    Watcher.reset();
+    EXPECT_NE(question.find(L"1 個の図面には前回の出力があります"), std::wstring::npos) << Narrow(question);
+    EXPECT_TRUE(fs::exists(Data / answer.Exists));
+    EXPECT_FALSE(fs::exists(Data / answer.Absent));
+    EXPECT_EQ(report.Shown, answer.Message != WM_KEYDOWN);  // cancel: nothing ran, no report
+    if (answer.Message == WM_KEYDOWN) {
+      EXPECT_EQ(App->Form1().Results().size(), before);
+    }
+  }
+
+  // The check box of the memo: the drawing is inspected again, and the next
+  // Convert (into a folder of its own) removes the memo.
+  Click(IdRemoveMemo);
+  EXPECT_TRUE(App->Form1().Remove().Memo);
+  const fs::path out = Data / L"out";
+  fs::create_directory(out);
+  ASSERT_TRUE(App->Form1().SetOutputFolder(out));
+  Pump();
+  TReportSeen last;
+  CloseReportWith(VK_ESCAPE, last);
+  Click(IdButton3);
+  ASSERT_TRUE(last.Shown);
+  TJwwData converted;
+  ASSERT_TRUE(converted.LoadDocument(out / L"a_2.JWW"));
+  EXPECT_EQ(converted.Header.Memo, "");
+  Close();
+  const std::string view = ReadBytes(Program / L"Quillmark.ini");
+  EXPECT_NE(view.find("OutputFolder=" + U8(out) + "\r\nRemove=memo\r\n"), std::string::npos) << view;
 }
 
 // Closing while a batch runs asks first, and the batch waits for the answer:
