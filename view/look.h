@@ -25,7 +25,7 @@ constexpr uint32_t PickedColor = 0xA00000;
 constexpr int PickedPixels = 4;
 // The mark at the sheet's edge where elements lie off the sheet, and its line of text.
 constexpr uint32_t OffSheetColor = 0x0050C8;
-constexpr double OffSheetMark = 3.0;     // of the window font's height: the mark's length
+constexpr double OffSheetMark = 2.0;     // of the window font's height: the mark's length
 
 // The colour a shown item takes under marked hidden material: its own,
 // moved towards the background (0xRRGGBB both).

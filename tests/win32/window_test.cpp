@@ -557,22 +557,23 @@ TEST_F(WindowTest, RowsShowTheHiddenCountsBeforeConvertAndTheOutcomeAfter) {
   ASSERT_NE(preview.Shown(), nullptr);
   EXPECT_EQ(preview.Shown()->Source, b);
   EXPECT_EQ(preview.Shown()->HiddenItems, 3u);  // the line and the arc on group 1, the line on layer 0-4
-  auto redPixels = [&] {
+  auto pixelsOf = [&](COLORREF colour) {
     RECT rc{};
     GetClientRect(Control(IdPreview), &rc);
     HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
     HGDIOBJ old = SelectObject(dc, bitmap);
     SendMessageW(Control(IdPreview), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-    int red = 0;
+    int count = 0;
     for (int y = 0; y < rc.bottom; ++y)
-      for (int x = 0; x < rc.right; ++x) red += GetPixel(dc, x, y) == TPreviewWindow::HiddenColor;
+      for (int x = 0; x < rc.right; ++x) count += GetPixel(dc, x, y) == colour;
     SelectObject(dc, old);
     DeleteObject(bitmap);
     DeleteDC(dc);
     ReleaseDC(nullptr, screen);
-    return red;
+    return count;
   };
+  auto redPixels = [&] { return pixelsOf(TPreviewWindow::HiddenColor); };
   EXPECT_GT(redPixels(), 20);
   // The legend's font is the controls' font.
   LOGFONTW legendFont{}, controlsFont{};
@@ -591,13 +592,16 @@ TEST_F(WindowTest, RowsShowTheHiddenCountsBeforeConvertAndTheOutcomeAfter) {
     SendMessageW(layers, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
   };
   EXPECT_EQ(preview.Picked(), std::nullopt);
-  pickRow(0);
-  EXPECT_EQ(preview.Picked(), (qm::TLayerPick{1, -1}));
-  const int redBesidePicked = redPixels();
-  EXPECT_GT(redBesidePicked, 5);  // the line on layer 0-4
-  pickRow(1);
-  EXPECT_EQ(preview.Picked(), (qm::TLayerPick{0, 4}));
-  EXPECT_NE(redPixels(), redBesidePicked);
+  const int redAll = redPixels();
+  EXPECT_EQ(pixelsOf(TPreviewWindow::PickedColor), 0);
+  for (const int row : {0, 1}) {
+    pickRow(row);
+    EXPECT_EQ(preview.Picked(), (row == 0 ? qm::TLayerPick{1, -1} : qm::TLayerPick{0, 4}));
+    EXPECT_GT(pixelsOf(TPreviewWindow::PickedColor), 8) << row;  // lines 1 mm long, 4 pixels wide
+    const int red = redPixels();
+    EXPECT_LT(red, redAll) << row;
+    EXPECT_GT(red, 5) << row;  // the material of the other one
+  }
   RECT box = ScreenRect(Control(IdPreview));
   SendMessageW(Control(IdPreview), WM_MOUSEWHEEL, MAKEWPARAM(0, 2 * WHEEL_DELTA),
                MAKELPARAM((box.left + box.right) / 2, (box.top + box.bottom) / 2));
@@ -1219,8 +1223,8 @@ TEST(PreviewPaintTest, TheSheetFillsThePaneWithStraysFarOff) {
   jwwtest::Drawing d;
   d.Hdr.Version = 700;
   d.Hdr.PaperSize = 4;  // 297 × 210
-  jwwtest::Sen far = draw::Line(0, 0, 50000), farther = draw::Line(0, 0, 60000);
-  d.Elements = {draw::Line(0, 0, -100), far, farther};
+  const jwwtest::Sen away = draw::Line(0, 0, 50000), further = draw::Line(0, 0, 60000);
+  d.Elements = {draw::Line(0, 0, -100), away, further};
   const fs::path file = folder.Path() / "strays.jww";
   Put(file, d);
   TJwwData doc;
