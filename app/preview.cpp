@@ -5,8 +5,8 @@
 #include <cmath>
 #include <exception>
 #include <map>
-#include <utility>
 #include <new>
+#include <utility>
 
 #include "hiddenkinds.h"
 #include "messages.h"
@@ -95,7 +95,10 @@ void FindStrays(const TJwwData& doc, TPreview& p) {
       // A box that meets the sheet round what lies beside it (a slanting
       // line past a corner): the side its middle leans to.
       const double cx = (box.Left + box.Right) / 2 / w, cy = (box.Bottom + box.Top) / 2 / h;
-      (std::fabs(cx) >= std::fabs(cy) ? dx : dy) = (std::fabs(cx) >= std::fabs(cy) ? cx : cy) < 0 ? -1 : 1;
+      if (std::fabs(cx) >= std::fabs(cy))
+        dx = cx < 0 ? -1 : 1;
+      else
+        dy = cy < 0 ? -1 : 1;
     }
     auto& [count, all] = groups[{dx, dy}];
     ++count;

@@ -123,14 +123,16 @@ Sen LineAt(uint16_t group, double x0, double y0, double x1, double y1) {
 }
 
 // An A3 sheet (420 × 297) with its drawing, a line crossing its right edge,
-// one element 50 m to the right, two far above on the left, and hidden
-// material far below: the picture fits the sheet, the three strays are
-// counted and marked at the sheet's edge where they lie.
+// one element 50 m to the right and one a hair right of the edge, two far
+// above on the left, and hidden material far below: the picture fits the
+// sheet, the four strays are counted and marked at the sheet's edge where
+// they lie.
 TEST(PreviewTest, FitsTheSheetAndMarksTheElementsFarOffIt) {
   testutil::TTempDir dir;
   Drawing d = HiddenGroupDrawing(600);
   d.Elements.push_back(LineAt(0, 100, 0, 5000, 0));            // partly outside: stays, clipped
   d.Elements.push_back(LineAt(0, 50000, 10, 50001, 10));       // right
+  d.Elements.push_back(LineAt(0, 210 + 1e-7, 10, 211, 10));    // right, a hair beyond the edge
   d.Elements.push_back(LineAt(0, -30000, 20000, -29000, 20000));  // above left
   d.Elements.push_back(LineAt(0, -31000, 21000, -30500, 22000));  // above left
   d.Elements.push_back(LineAt(1, 0, -60000, 1, -60000));       // hidden: not a stray
@@ -139,13 +141,13 @@ TEST(PreviewTest, FitsTheSheetAndMarksTheElementsFarOffIt) {
   const auto p = qm::MakePreview(dir / "d.jww", doc);
   ASSERT_TRUE(p->Error.empty()) << p->Error;
   EXPECT_EQ(p->Extent, (qm::view::TBox{-210, -148.5, 210, 148.5}));
-  EXPECT_EQ(p->OffSheet, 3u);
-  EXPECT_EQ(qm::StrayNote(*p), "図面外に 3 個の要素");
+  EXPECT_EQ(p->OffSheet, 4u);
+  EXPECT_EQ(qm::StrayNote(*p), "図面外に 4 個の要素");
   ASSERT_EQ(p->Strays.size(), 2u);
   EXPECT_EQ(p->Strays[0], (qm::TStrays{-1, 1, 2, {-210, 148.5}}));  // the corner towards them
   EXPECT_EQ(p->Strays[1].Dx, 1);
   EXPECT_EQ(p->Strays[1].Dy, 0);
-  EXPECT_EQ(p->Strays[1].Elements, 1u);
+  EXPECT_EQ(p->Strays[1].Elements, 2u);
   EXPECT_EQ(p->Strays[1].Mark.X, 210);
   EXPECT_NEAR(p->Strays[1].Mark.Y, 10, 0.01);  // level with it
 
