@@ -61,6 +61,12 @@ inline constexpr std::string_view PaneRemoves = "削除するもの：";
 inline constexpr std::string_view PaneGroup = "グループ ";
 inline constexpr std::string_view PaneLayer = "レイヤ ";
 inline constexpr std::string_view PaneNoName = "（名前なし）";
+// The caption over the pane's picture, and its line on elements off the sheet.
+inline constexpr std::string_view PreviewHidden = "赤：削除されるもの";
+inline constexpr std::string_view PreviewPartial = "（一部のみ表示）";
+inline constexpr std::string_view PreviewUndrawable = "描けない要素 ";
+inline constexpr std::string_view PreviewOffSheet = "図面外に ";
+inline constexpr std::string_view PreviewOffSheetEnd = " 個の要素";
 inline constexpr std::string_view RowNothingHidden = "非表示レイヤはありません";
 inline constexpr std::string_view RowNotFound = "ファイルがありません";
 inline constexpr std::string_view RowNotJww = "JWW形式ファイルではありません";

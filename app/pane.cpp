@@ -30,8 +30,15 @@ TPaneText PaneText(const TRow* row) {
   for (const auto* list : {&i.Facts.HiddenGroups, &i.Facts.HiddenLayers})
     for (const THiddenLayer& h : *list)
       pane.Layers.push_back({LayerLabel(h), h.Name.empty() ? std::string(Msg::PaneNoName) : Printable(h.Name),
-                             i.Facts.Read == TRead::Whole ? std::to_string(h.Elements) : std::string()});
+                             i.Facts.Read == TRead::Whole ? std::to_string(h.Elements) : std::string(),
+                             TLayerPick{h.Group, h.Layer}});
   return pane;
+}
+
+std::optional<TLayerPick> PaneLayerPick(const TRow* row, int index) {
+  const TPaneText pane = PaneText(row);
+  if (index < 0 || static_cast<size_t>(index) >= pane.Layers.size()) return std::nullopt;
+  return pane.Layers[static_cast<size_t>(index)].Pick;
 }
 
 }  // namespace qm

@@ -4,8 +4,12 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <map>
 #include <new>
+#include <utility>
 
+#include "hiddenkinds.h"
+#include "messages.h"
 #include "render.h"
 #include "road.h"
 
@@ -65,7 +69,67 @@ class TCounting : public view::IDisplaySink {
   bool Contents_ = false;  // the definitions' contents have begun
 };
 
+// The elements of the shown layers wholly outside the sheet, gathered by
+// the side or corner of the sheet they lie beyond (what each draws, as the
+// list holds it: an element that draws nothing is counted, not placed).
+void FindStrays(const TJwwData& doc, TPreview& p) {
+  const view::TElementKinds kinds = view::ClassifyElements(doc);
+  p.OffSheet = static_cast<uint64_t>(kinds.OffSheet);
+  if (!p.Sheet || kinds.OffSheet == 0) return;
+  std::vector<view::TBox> boxes(kinds.Of.size());
+  for (size_t i = 0; i < p.Items.TopLevel(); ++i) {
+    const view::TDisplayList::TEntry& e = p.Items[i];
+    if (e.Origin.Element >= kinds.Of.size() || !(kinds.Of[e.Origin.Element] & view::OffSheetKind)) continue;
+    view::TBox box;
+    box.Add({e.Box[0], e.Box[1]});
+    box.Add({e.Box[2], e.Box[3]});
+    boxes[e.Origin.Element].Merge(box);
+  }
+  const double w = p.Sheet->Width / 2, h = p.Sheet->Height / 2;
+  auto side = [](double low, double high, double half) { return low > half ? 1 : high < -half ? -1 : 0; };
+  std::map<std::pair<int, int>, std::pair<uint64_t, view::TBox>> groups;
+  for (const view::TBox& box : boxes) {
+    if (box.Empty()) continue;
+    int dx = side(box.Left, box.Right, w), dy = side(box.Bottom, box.Top, h);
+    if (dx == 0 && dy == 0) {
+      // A box that meets the sheet round what lies beside it (a slanting
+      // line past a corner): the side its middle leans to.
+      const double cx = (box.Left + box.Right) / 2 / w, cy = (box.Bottom + box.Top) / 2 / h;
+      if (std::fabs(cx) >= std::fabs(cy))
+        dx = cx < 0 ? -1 : 1;
+      else
+        dy = cy < 0 ? -1 : 1;
+    }
+    auto& [count, all] = groups[{dx, dy}];
+    ++count;
+    all.Merge(box);
+  }
+  for (const auto& [where, group] : groups) {
+    const view::TBox& all = group.second;
+    const view::TPoint middle{(all.Left + all.Right) / 2, (all.Bottom + all.Top) / 2};
+    p.Strays.push_back({where.first, where.second, group.first,
+                        {std::clamp(middle.X, -w, w), std::clamp(middle.Y, -h, h)}});
+  }
+}
+
 }  // namespace
+
+std::string PreviewLegend(const TPreview& p) {
+  std::string legend = p.HiddenItems ? std::string(Msg::PreviewHidden) : std::string();
+  if (!p.Complete) legend += Msg::PreviewPartial;
+  if (p.Undrawable)
+    legend += (legend.empty() ? "" : "　") + std::string(Msg::PreviewUndrawable) + std::to_string(p.Undrawable);
+  return legend;
+}
+
+std::string StrayNote(const TPreview& p) {
+  if (p.OffSheet == 0) return {};
+  return std::string(Msg::PreviewOffSheet) + std::to_string(p.OffSheet) + std::string(Msg::PreviewOffSheetEnd);
+}
+
+bool IsPicked(const view::TOrigin& o, const std::optional<TLayerPick>& pick) noexcept {
+  return pick && !o.Visible && o.LayerGroup == pick->Group && (pick->Layer < 0 || o.Layer == pick->Layer);
+}
 
 std::shared_ptr<const TPreview> MakePreview(const std::filesystem::path& source, TJwwData& doc) {
   auto preview = std::make_shared<TPreview>();
@@ -87,11 +151,15 @@ std::shared_ptr<const TPreview> MakePreview(const std::filesystem::path& source,
       preview->Undrawable = drawn.Undrawable;
       preview->Sheet = view::Sheet(doc);
       preview->Background = view::Background(doc);
+      // Fitted to the sheet: what lies beyond it is clipped at the window's
+      // edge, and the elements wholly off it are marked at its edge.
       if (preview->Sheet) {
         preview->Extent.Add({-preview->Sheet->Width / 2, -preview->Sheet->Height / 2});
         preview->Extent.Add({preview->Sheet->Width / 2, preview->Sheet->Height / 2});
+      } else {
+        preview->Extent.Merge(preview->Items.Bounds());
       }
-      preview->Extent.Merge(preview->Items.Bounds());
+      FindStrays(doc, *preview);
     }
   } catch (const std::bad_alloc&) {
     preview->Items = {};
@@ -112,14 +180,13 @@ TPreviewView::TPreviewView(const view::TBox& extent, int width, int height) : Ex
   }
   Center_ = {(Extent_.Left + Extent_.Right) / 2, (Extent_.Bottom + Extent_.Top) / 2};
   Resize(width, height);
-  // The fitted scale follows the first size; later sizes keep it (Resize).
-  const double w = std::max(Extent_.Width(), 1e-9), h = std::max(Extent_.Height(), 1e-9);
-  Fit_ = Margin * std::min(std::max(width, 1) / w, std::max(height, 1) / h);
 }
 
 void TPreviewView::Resize(int width, int height) noexcept {
   Width_ = std::max(width, 1);
   Height_ = std::max(height, 1);
+  const double w = std::max(Extent_.Width(), 1e-9), h = std::max(Extent_.Height(), 1e-9);
+  Fit_ = Margin * std::min(Width_ / w, Height_ / h);
 }
 
 view::TPoint TPreviewView::ToPixels(view::TPoint mm) const noexcept {
@@ -146,6 +213,16 @@ void TPreviewView::ZoomAt(double factor, view::TPoint pixel) noexcept {
 
 void TPreviewView::Pan(double dx, double dy) noexcept {
   Center_ = {Center_.X - dx / Scale(), Center_.Y + dy / Scale()};
+}
+
+std::array<view::TPoint, 3> StrayMarker(const TPreviewView& view, const TStrays& s, double size) {
+  const view::TPoint tip = view.ToPixels(s.Mark);
+  // Outwards on the window (its y runs down), a corner's diagonally.
+  const double length = std::hypot(s.Dx, s.Dy);
+  const double ux = length > 0 ? s.Dx / length : 0, uy = length > 0 ? -s.Dy / length : 0;
+  const view::TPoint base{tip.X - ux * size, tip.Y - uy * size};
+  const double half = size * 0.6;
+  return {tip, view::TPoint{base.X - uy * half, base.Y + ux * half}, view::TPoint{base.X + uy * half, base.Y - ux * half}};
 }
 
 std::vector<view::TPoint> FlattenArc(const view::TArc& arc, double pixelsPerMm) {

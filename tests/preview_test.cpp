@@ -12,6 +12,7 @@
 #include "drawings.h"
 #include "formrig.h"
 #include "inspector.h"
+#include "pane.h"
 #include "preview.h"
 #include "testutil.h"
 
@@ -72,8 +73,10 @@ TEST(PreviewTest, InsertsKeepTheirDefinitionOnceAndWhatCannotBeDrawnIsCounted) {
   EXPECT_EQ(p->Items.Contents(0).size(), 3u);
   EXPECT_EQ(p->HiddenItems, 1u + 5000u);  // the line and the inserts on group 1
   EXPECT_EQ(p->Items[10002].Kind, qm::view::TItemKind::Dot);
-  EXPECT_NEAR(p->Extent.Right, 9999 + 3, 1e-3);  // the last insert's lines reach x = 10002
-  EXPECT_NEAR(p->Extent.Left, -210, 1e-3);  // the builder's A3 sheet
+  EXPECT_NEAR(p->Items.Bounds().Right, 9999 + 3, 1e-3);  // the last insert's lines reach x = 10002
+  EXPECT_EQ(p->Extent, (qm::view::TBox{-210, -148.5, 210, 148.5}));  // fitted to the builder's A3 sheet
+  // Off it: the shown inserts from x = 212 on (every other one), and the line at 1e308.
+  EXPECT_EQ(p->OffSheet, (9998u - 212u) / 2 + 1 + 1);
 }
 
 TEST(PreviewTest, PaperToPixelsFitsZoomsAboutAPointAndPans) {
@@ -97,11 +100,129 @@ TEST(PreviewTest, PaperToPixelsFitsZoomsAboutAPointAndPans) {
   EXPECT_NEAR(seen.Width(), 200 / 38.0, 1e-9);
   v.ZoomAt(1e9, {0, 0});
   EXPECT_EQ(v.Zoom(), qm::TPreviewView::MaxZoom);
-  v.Resize(400, 100);  // a wider window: the same middle, the same scale
+  const TPoint middle = v.ToPaper({100, 50});
+  v.Resize(400, 100);  // a wider window: the height still limits the fit
   EXPECT_EQ(v.Zoom(), qm::TPreviewView::MaxZoom);
+  EXPECT_DOUBLE_EQ(v.Scale(), 9.5 * qm::TPreviewView::MaxZoom);
+  EXPECT_TRUE(Near(v.ToPaper({200, 50}), middle));
+  v.Resize(100, 100);  // a narrower one: fitted again, the zoom kept
+  EXPECT_DOUBLE_EQ(v.Scale(), 4.75 * qm::TPreviewView::MaxZoom);
+  EXPECT_TRUE(Near(v.ToPaper({50, 50}), middle));
 
   qm::TPreviewView empty(qm::view::TBox{}, 50, 50);  // nothing drawn: a unit square
   EXPECT_TRUE(Near(empty.ToPixels({0, 0}), {25, 25}));
+}
+
+Sen LineAt(uint16_t group, double x0, double y0, double x1, double y1) {
+  Sen e = Line(group, 0);
+  e.StartX = x0;
+  e.StartY = y0;
+  e.EndX = x1;
+  e.EndY = y1;
+  return e;
+}
+
+// An A3 sheet (420 × 297) with its drawing, a line crossing its right edge,
+// one element 50 m to the right and one a hair right of the edge, two far
+// above on the left, and hidden material far below: the picture fits the
+// sheet, the four strays are counted and marked at the sheet's edge where
+// they lie.
+TEST(PreviewTest, FitsTheSheetAndMarksTheElementsFarOffIt) {
+  testutil::TTempDir dir;
+  Drawing d = HiddenGroupDrawing(600);
+  d.Elements.push_back(LineAt(0, 100, 0, 5000, 0));            // partly outside: stays, clipped
+  d.Elements.push_back(LineAt(0, 50000, 10, 50001, 10));       // right
+  d.Elements.push_back(LineAt(0, 210 + 1e-7, 10, 211, 10));    // right, a hair beyond the edge
+  d.Elements.push_back(LineAt(0, -30000, 20000, -29000, 20000));  // above left
+  d.Elements.push_back(LineAt(0, -31000, 21000, -30500, 22000));  // above left
+  d.Elements.push_back(LineAt(1, 0, -60000, 1, -60000));       // hidden: not a stray
+  testutil::WriteAll(dir / "d.jww", Build(d));
+  TJwwData doc;
+  const auto p = qm::MakePreview(dir / "d.jww", doc);
+  ASSERT_TRUE(p->Error.empty()) << p->Error;
+  EXPECT_EQ(p->Extent, (qm::view::TBox{-210, -148.5, 210, 148.5}));
+  EXPECT_EQ(p->OffSheet, 4u);
+  EXPECT_EQ(qm::StrayNote(*p), "図面外に 4 個の要素");
+  ASSERT_EQ(p->Strays.size(), 2u);
+  EXPECT_EQ(p->Strays[0], (qm::TStrays{-1, 1, 2, {-210, 148.5}}));  // the corner towards them
+  EXPECT_EQ(p->Strays[1].Dx, 1);
+  EXPECT_EQ(p->Strays[1].Dy, 0);
+  EXPECT_EQ(p->Strays[1].Elements, 2u);
+  EXPECT_EQ(p->Strays[1].Mark.X, 210);
+  EXPECT_NEAR(p->Strays[1].Mark.Y, 10, 0.01);  // level with it
+
+  // The sheet fills the window: 0.95 of its width, the strays far outside it.
+  qm::TPreviewView v(p->Extent, 400, 300);
+  EXPECT_NEAR(v.ToPixels({-210, 0}).X, 10, 1e-9);
+  EXPECT_NEAR(v.ToPixels({210, 0}).X, 390, 1e-9);
+  EXPECT_GT(v.ToPixels({50000, 0}).X, 400);
+  // The marks: tips on the sheet's edge, bodies inside it.
+  const auto right = qm::StrayMarker(v, p->Strays[1], 12);
+  EXPECT_TRUE(Near(right[0], v.ToPixels(p->Strays[1].Mark)));
+  for (const TPoint& corner : {right[1], right[2]}) {
+    EXPECT_NEAR(corner.X, right[0].X - 12, 1e-9);
+    EXPECT_NEAR(std::fabs(corner.Y - right[0].Y), 7.2, 1e-9);
+  }
+  const auto aboveLeft = qm::StrayMarker(v, p->Strays[0], 12);
+  EXPECT_TRUE(Near(aboveLeft[0], v.ToPixels({-210, 148.5})));
+  for (const TPoint& corner : {aboveLeft[1], aboveLeft[2]}) {
+    EXPECT_GT(corner.X, aboveLeft[0].X);  // right of the tip and below it: on the sheet
+    EXPECT_GT(corner.Y, aboveLeft[0].Y);
+  }
+
+  // A PaperSize that names no sheet: no strays, the picture fits everything.
+  d.Hdr.PaperSize = 7;
+  testutil::WriteAll(dir / "d.jww", Build(d));
+  const auto free = qm::MakePreview(dir / "d.jww", doc);
+  EXPECT_EQ(free->OffSheet, 0u);
+  EXPECT_TRUE(free->Strays.empty());
+  EXPECT_EQ(qm::StrayNote(*free), "");
+  EXPECT_EQ(free->Extent.Right, 50001);
+  EXPECT_EQ(free->Extent.Bottom, -60000);
+}
+
+// A hidden group and a hidden layer of another group, picked in turn from
+// the pane's list: only the picked one's material is marked as picked.
+TEST(PreviewTest, APickedGroupOrLayerMarksOnlyItsMaterial) {
+  testutil::TTempDir dir;
+  Drawing d = HiddenGroupDrawing(600);        // group 1 hidden, a line on it
+  d.Hdr.Layers[4].State = 0;                  // layer 0-4 hidden
+  d.Elements.push_back(Line(0, 4, 5));
+  d.Elements.push_back(Line(0, 4, 6));
+  d.Elements.push_back(Line(1, 4, 7));        // on group 1's layer 4
+  testutil::WriteAll(dir / "d.jww", Build(d));
+  TJwwData doc;
+  const auto p = qm::MakePreview(dir / "d.jww", doc);
+  ASSERT_TRUE(p->Error.empty()) << p->Error;
+  ASSERT_EQ(p->HiddenItems, 4u);
+
+  qm::TRow row;
+  row.Path = dir / "d.jww";
+  row.Inspected = true;
+  row.Inspection.Facts.Read = qm::TRead::Whole;
+  row.Inspection.Facts.HiddenGroups = {{.Group = 1, .Layer = -1, .Name = "hidden", .Elements = 2}};
+  row.Inspection.Facts.HiddenLayers = {{.Group = 0, .Layer = 4, .Name = "", .Elements = 2}};
+  struct {
+    int Index;
+    std::optional<qm::TLayerPick> Pick;
+    std::vector<double> Picked;  // the picked lines' starts
+  } const cases[] = {
+      {0, qm::TLayerPick{1, -1}, {2, 7}},
+      {1, qm::TLayerPick{0, 4}, {5, 6}},
+      {2, std::nullopt, {}},
+      {-1, std::nullopt, {}},
+  };
+  for (const auto& c : cases) {
+    const std::optional<qm::TLayerPick> pick = qm::PaneLayerPick(&row, c.Index);
+    EXPECT_EQ(pick, c.Pick) << c.Index;
+    std::vector<double> picked;
+    for (const auto& e : p->Items.Entries())
+      if (qm::IsPicked(e.Origin, pick)) picked.push_back(p->Items.Points(e)[0].X);
+    EXPECT_EQ(picked, c.Picked) << c.Index;
+  }
+  EXPECT_EQ(qm::PaneLayerPick(nullptr, 0), std::nullopt);
+  // A shown item on a picked group's number is never picked.
+  EXPECT_FALSE(qm::IsPicked({.Element = 0, .LayerGroup = 1, .Layer = 0, .Visible = true}, qm::TLayerPick{1, -1}));
 }
 
 TEST(PreviewTest, ArcsBecomePolylinesWithinAQuarterPixel) {

@@ -1,8 +1,9 @@
 // How every picture of a drawing looks where the drawing leaves it to the
 // medium: a text's baseline in its cell, the thinnest line, and the marked
 // picture (the shown drawing faint, what a conversion removes in red above
-// it). Decided here once; the SVG writer and the window's preview only paint
-// what these say.
+// it, a group or layer the user picked stronger still, and the mark of the
+// elements lying off the sheet). Decided here once; the SVG writer and the
+// window's preview only paint what these say.
 #pragma once
 
 #include <cmath>
@@ -18,6 +19,13 @@ constexpr double FaintShare = 0.35;      // of its own colour the shown drawing 
 constexpr uint32_t HiddenColor = 0xFF0000;
 constexpr double HiddenOpacity = 0.6;    // of the marked hidden material, over the faint drawing
 constexpr double MarkedLine = 0.3;       // mm: the thinnest line of marked hidden material
+constexpr int MarkedPixels = 2;          // the thinnest line of marked hidden material on a screen
+// The hidden group or layer picked among the others: deeper, wider, above them.
+constexpr uint32_t PickedColor = 0xA00000;
+constexpr int PickedPixels = 4;
+// The mark at the sheet's edge where elements lie off the sheet, and its line of text.
+constexpr uint32_t OffSheetColor = 0x0050C8;
+constexpr double OffSheetMark = 2.0;     // of the window font's height: the mark's length
 
 // The colour a shown item takes under marked hidden material: its own,
 // moved towards the background (0xRRGGBB both).

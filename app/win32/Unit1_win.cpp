@@ -723,6 +723,16 @@ LRESULT TMainWindow::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_HELP:  // F1
       Notes_.Show();
       return TRUE;
+    case WM_NOTIFY:  // a hidden group or layer picked in the pane's list: the preview shows its material
+      if (const auto* h = reinterpret_cast<const NMHDR*>(lParam); h && h->idFrom == IdLayers) {
+        if (h->code == LVN_DELETEALLITEMS) Preview_.Pick({}, std::nullopt);
+        if (h->code == LVN_ITEMCHANGED) {
+          const std::filesystem::path item = PaneItem();
+          const int n = static_cast<int>(SendMessageW(Layers_.Hwnd(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+          Preview_.Pick(item, PaneLayerPick(item.empty() ? nullptr : Form1_.RowOf(item), n));
+        }
+      }
+      break;
     case WmInspected:
       Form1_.TakeInspections();
       ShowPreview();

@@ -23,14 +23,19 @@ COLORREF Colour(uint32_t rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF
 
 bool Finite(view::TPoint p) { return std::isfinite(p.X) && std::isfinite(p.Y); }
 
+// What a pass of the painter draws.
+enum class TPass { Shown, Hidden, Picked };
+
 // Plays the display list back on a device context: one pass for the shown
-// drawing (faint), one for the hidden material (red). An insert drawn by
-// reference draws its definition's contents through its placement (which
-// turns, mirrors and moves, so strokes keep their widths). Pens, brushes and
-// fonts are made once a paint.
+// drawing (faint), one for the hidden material (red), one for the hidden
+// group or layer picked in the pane (deeper and wider, above the rest). An
+// insert drawn by reference draws its definition's contents through its
+// placement (which turns, mirrors and moves, so strokes keep their widths).
+// Pens, brushes and fonts are made once a paint.
 class TPainter {
  public:
-  TPainter(HDC dc, const TPreview& p, const TPreviewView& view) : Dc_(dc), P_(p), View_(view) {
+  TPainter(HDC dc, const TPreview& p, const TPreviewView& view, std::optional<TLayerPick> pick)
+      : Dc_(dc), P_(p), View_(view), Pick_(pick) {
     Background_ = p.Background;
   }
   ~TPainter() {
@@ -41,18 +46,27 @@ class TPainter {
   TPainter(const TPainter&) = delete;
   TPainter& operator=(const TPainter&) = delete;
 
-  void Pass(bool hidden, const std::vector<uint32_t>& items) {
-    Hidden_ = hidden;
+  void Pass(TPass pass, const std::vector<uint32_t>& items) {
+    Pass_ = pass;
     for (uint32_t i : items) {
       const view::TDisplayList::TEntry& e = P_.Items[i];
-      if (e.Origin.Visible == hidden) continue;
-      Item(e, 0);
+      const TPass its = e.Origin.Visible ? TPass::Shown : IsPicked(e.Origin, Pick_) ? TPass::Picked : TPass::Hidden;
+      if (its == pass) Item(e, 0);
     }
   }
 
  private:
   COLORREF Tint(uint32_t rgb) const {
-    return Colour(Hidden_ ? view::Look::HiddenColor : view::Look::Faint(rgb, Background_));
+    switch (Pass_) {
+      case TPass::Hidden: return Colour(view::Look::HiddenColor);
+      case TPass::Picked: return Colour(view::Look::PickedColor);
+      case TPass::Shown: break;
+    }
+    return Colour(view::Look::Faint(rgb, Background_));
+  }
+  // The thinnest line of the pass, in pixels.
+  int Thinnest() const {
+    return Pass_ == TPass::Picked ? view::Look::PickedPixels : Pass_ == TPass::Hidden ? view::Look::MarkedPixels : 1;
   }
 
   // A point of the contents being drawn (through the placements of the
@@ -65,8 +79,7 @@ class TPainter {
 
   void UsePen(const view::TDisplayList::TEntry& e) {
     const view::TStroke& s = P_.Items.Stroke(e);
-    int width = std::max(1, static_cast<int>(std::lround(s.Width * View_.Scale())));
-    if (Hidden_) width = std::max(width, 2);
+    const int width = std::max(Thinnest(), static_cast<int>(std::lround(s.Width * View_.Scale())));
     std::vector<DWORD> dashes;
     double pattern = 0;
     for (int k = 0; k < s.DashCount && k < 10; ++k) pattern += s.Dashes[static_cast<size_t>(k)] * View_.Scale();
@@ -162,7 +175,7 @@ class TPainter {
   // The outline of the rectangle (0, 0)-(width, height) of a frame.
   void Frame(const view::TMatrix& frame, double width, double height, uint32_t colour) {
     LOGBRUSH brush{BS_SOLID, Tint(colour), 0};
-    HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID, Hidden_ ? 2 : 1, &brush, 0, nullptr);
+    HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID, static_cast<DWORD>(Thinnest()), &brush, 0, nullptr);
     HGDIOBJ old = SelectObject(Dc_, pen);
     Line({frame({0, 0}), frame({width, 0}), frame({width, height}), frame({0, height}), frame({0, 0})});
     SelectObject(Dc_, old);
@@ -182,7 +195,7 @@ class TPainter {
     const int height = static_cast<int>(std::lround(t.SizeY * scale));
     if (height < 4) {  // too small to read: the run as a line
       LOGBRUSH brush{BS_SOLID, Tint(t.Color), 0};
-      HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID, Hidden_ ? 2 : 1, &brush, 0, nullptr);
+      HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID, static_cast<DWORD>(Thinnest()), &brush, 0, nullptr);
       HGDIOBJ old = SelectObject(Dc_, pen);
       Line({t.Frame({0, t.SizeY / 3}), t.Frame({t.Width, t.SizeY / 3})});
       SelectObject(Dc_, old);
@@ -218,8 +231,9 @@ class TPainter {
   const TPreview& P_;
   const TPreviewView& View_;
   view::TMatrix M_;  // the placement of the contents being drawn
+  std::optional<TLayerPick> Pick_;
   uint32_t Background_ = 0xFFFFFF;  // 0xRRGGBB
-  bool Hidden_ = false;
+  TPass Pass_ = TPass::Shown;
   std::vector<POINT> Points_;
   std::map<std::tuple<COLORREF, int, std::vector<DWORD>>, HPEN> Pens_;
   std::map<COLORREF, HBRUSH> Brushes_;
@@ -228,12 +242,32 @@ class TPainter {
 
 }  // namespace
 
-std::wstring TPreviewWindow::Legend(const TPreview& p) {
-  std::wstring legend = p.HiddenItems ? L"赤：削除されるもの" : L"";
-  if (!p.Complete) legend += L"（一部のみ表示）";
-  if (p.Undrawable)
-    legend += (legend.empty() ? L"" : L"　") + std::wstring(L"描けない要素 ") + std::to_wstring(p.Undrawable);
-  return legend;
+std::wstring TPreviewWindow::Legend(const TPreview& p) { return Widen(PreviewLegend(p)); }
+
+TPreviewWindow::~TPreviewWindow() {
+  if (Font_) DeleteObject(Font_);
+}
+
+HFONT TPreviewWindow::Font() {
+  const UINT dpi = DpiOf(Hwnd_);
+  if (!Font_ || dpi != FontDpi_) {
+    if (Font_) DeleteObject(Font_);
+    Font_ = CreateUiFont(dpi);
+    FontDpi_ = dpi;
+  }
+  return Font_;
+}
+
+void TPreviewWindow::Pick(const std::filesystem::path& source, std::optional<TLayerPick> pick) {
+  if (source == PickSource_ && pick == Pick_) return;
+  PickSource_ = source;
+  Pick_ = pick;
+  InvalidateRect(Hwnd_, nullptr, FALSE);
+}
+
+std::optional<TLayerPick> TPreviewWindow::Picked() const {
+  if (!Preview_ || Preview_->Source != PickSource_) return std::nullopt;
+  return Pick_;
 }
 
 bool TPreviewWindow::Create(HWND parent, int id) {
@@ -271,7 +305,7 @@ void TPreviewWindow::Paint(HDC dc, const RECT& area) {
     FillRect(dc, &area, GetSysColorBrush(COLOR_WINDOW));
     std::wstring note = Note_;
     if (Preview_ && !Preview_->Error.empty()) note = L"プレビューできません：" + Widen(Printable(Preview_->Error));
-    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(GetParent(Hwnd_), WM_GETFONT, 0, 0)));
+    SelectObject(dc, Font());
     SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
     RECT box = area;
     InflateRect(&box, -4, -4);
@@ -297,17 +331,40 @@ void TPreviewWindow::Paint(HDC dc, const RECT& area) {
     }
     const std::vector<uint32_t> items = p.Items.ItemsIn(View_->Visible());
     {
-      TPainter painter(dc, p, *View_);
-      painter.Pass(false, items);
-      painter.Pass(true, items);
+      TPainter painter(dc, p, *View_, Picked());
+      for (const TPass pass : {TPass::Shown, TPass::Hidden, TPass::Picked}) painter.Pass(pass, items);
     }
+    SelectObject(dc, Font());
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    if (!p.Strays.empty()) {
+      // Where the elements off the sheet lie: a mark at the sheet's edge
+      // towards each side or corner of them.
+      HBRUSH mark = CreateSolidBrush(OffSheetColor);
+      HGDIOBJ oldBrush = SelectObject(dc, mark);
+      HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+      for (const TStrays& strays : p.Strays) {
+        POINT corners[3];
+        const auto marker = StrayMarker(*View_, strays, view::Look::OffSheetMark * metrics.tmHeight);
+        for (size_t k = 0; k < 3; ++k)
+          corners[k] = {static_cast<LONG>(std::lround(std::clamp(marker[k].X, -1e7, 1e7))),
+                        static_cast<LONG>(std::lround(std::clamp(marker[k].Y, -1e7, 1e7)))};
+        Polygon(dc, corners, 3);
+      }
+      SelectObject(dc, oldPen);
+      SelectObject(dc, oldBrush);
+      DeleteObject(mark);
+    }
+    SetBkMode(dc, OPAQUE);
+    SetBkColor(dc, background);
     if (const std::wstring legend = Legend(p); !legend.empty()) {
       // What the red means, whether the picture is whole, what it cannot draw.
-      SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(GetParent(Hwnd_), WM_GETFONT, 0, 0)));
       SetTextColor(dc, p.HiddenItems ? HiddenColor : GetSysColor(COLOR_GRAYTEXT));
-      SetBkMode(dc, OPAQUE);
-      SetBkColor(dc, background);
       TextOutW(dc, area.left + 3, area.top + 2, legend.c_str(), static_cast<int>(legend.size()));
+    }
+    if (const std::wstring note = Widen(StrayNote(p)); !note.empty()) {
+      SetTextColor(dc, OffSheetColor);
+      TextOutW(dc, area.left + 3, area.bottom - 2 - metrics.tmHeight, note.c_str(), static_cast<int>(note.size()));
     }
   }
   if (GetFocus() == Hwnd_) {

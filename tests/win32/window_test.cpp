@@ -12,7 +12,9 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -559,23 +561,51 @@ TEST_F(WindowTest, RowsShowTheHiddenCountsBeforeConvertAndTheOutcomeAfter) {
   ASSERT_NE(preview.Shown(), nullptr);
   EXPECT_EQ(preview.Shown()->Source, b);
   EXPECT_EQ(preview.Shown()->HiddenItems, 3u);  // the line and the arc on group 1, the line on layer 0-4
-  auto redPixels = [&] {
+  auto pixelsOf = [&](COLORREF colour) {
     RECT rc{};
     GetClientRect(Control(IdPreview), &rc);
     HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
     HGDIOBJ old = SelectObject(dc, bitmap);
     SendMessageW(Control(IdPreview), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-    int red = 0;
+    int count = 0;
     for (int y = 0; y < rc.bottom; ++y)
-      for (int x = 0; x < rc.right; ++x) red += GetPixel(dc, x, y) == TPreviewWindow::HiddenColor;
+      for (int x = 0; x < rc.right; ++x) count += GetPixel(dc, x, y) == colour;
     SelectObject(dc, old);
     DeleteObject(bitmap);
     DeleteDC(dc);
     ReleaseDC(nullptr, screen);
-    return red;
+    return count;
   };
+  auto redPixels = [&] { return pixelsOf(TPreviewWindow::HiddenColor); };
   EXPECT_GT(redPixels(), 20);
+  // The legend's font is the controls' font.
+  LOGFONTW legendFont{}, controlsFont{};
+  GetObjectW(preview.Font(), sizeof legendFont, &legendFont);
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Control(IdPaneTitle), WM_GETFONT, 0, 0)), sizeof controlsFont,
+             &controlsFont);
+  EXPECT_EQ(legendFont.lfHeight, controlsFont.lfHeight);
+  EXPECT_EQ(std::wstring(legendFont.lfFaceName), std::wstring(controlsFont.lfFaceName));
+  EXPECT_NE(legendFont.lfHeight, 0);
+  // A row of the pane's list picked: the preview draws its group's or
+  // layer's material deeper, the rest red as before.
+  auto pickRow = [&](int row) {
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(layers, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+  };
+  EXPECT_EQ(preview.Picked(), std::nullopt);
+  const int redAll = redPixels();
+  EXPECT_EQ(pixelsOf(TPreviewWindow::PickedColor), 0);
+  for (const int row : {0, 1}) {
+    pickRow(row);
+    EXPECT_EQ(preview.Picked(), (row == 0 ? qm::TLayerPick{1, -1} : qm::TLayerPick{0, 4}));
+    EXPECT_GT(pixelsOf(TPreviewWindow::PickedColor), 8) << row;  // lines 1 mm long, 4 pixels wide
+    const int red = redPixels();
+    EXPECT_LT(red, redAll) << row;
+    EXPECT_GT(red, 5) << row;  // the material of the other one
+  }
   RECT box = ScreenRect(Control(IdPreview));
   SendMessageW(Control(IdPreview), WM_MOUSEWHEEL, MAKEWPARAM(0, 2 * WHEEL_DELTA),
                MAKELPARAM((box.left + box.right) / 2, (box.top + box.bottom) / 2));
@@ -1176,7 +1206,8 @@ TEST_F(WindowTest, TheReportIsCopiedAndItsOutputFolderOpened) {
 }
 
 // The pane's picture of an A4 drawing on black: the whole pane painted
-// black, the sheet's outline grey, a white line off the sheet and a block's
+// black, the sheet's outline grey, a white line crossing the sheet's edge
+// (clipped at the pane's) and a block's
 // green line drawn through its insert's placement (both faint, 35 % of their
 // colour over the background), a line 1e308 off counted and named.
 TEST(PreviewPaintTest, TheWholePaneInTheBackgroundInsertsByTheirPlacement) {
@@ -1189,6 +1220,7 @@ TEST(PreviewPaintTest, TheWholePaneInTheBackgroundInsertsByTheirPlacement) {
   d.Hdr.PenSettings[3].ScreenColor = 0x00A000;
   jwwtest::Sen off = draw::Line(0, 0, 200);
   off.H.PenColor = 2;
+  off.StartX = 140;
   off.EndX = 260;
   jwwtest::Sen green = draw::Line(0, 0, 0);
   green.H.PenColor = 3;
@@ -1236,6 +1268,95 @@ TEST(PreviewPaintTest, TheWholePaneInTheBackgroundInsertsByTheirPlacement) {
     DeleteObject(bitmap);
     DeleteDC(dc);
     ReleaseDC(nullptr, screen);
+  }
+  DestroyWindow(parent);
+}
+
+// A paper of the pane's picture, painted in full.
+class TPainted {
+ public:
+  explicit TPainted(HWND window) {
+    GetClientRect(window, &Rc);
+    Screen_ = GetDC(nullptr);
+    Dc = CreateCompatibleDC(Screen_);
+    Bitmap_ = CreateCompatibleBitmap(Screen_, Rc.right, Rc.bottom);
+    Old_ = SelectObject(Dc, Bitmap_);
+    SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(Dc), PRF_CLIENT);
+  }
+  ~TPainted() {
+    SelectObject(Dc, Old_);
+    DeleteObject(Bitmap_);
+    DeleteDC(Dc);
+    ReleaseDC(nullptr, Screen_);
+  }
+  // The box of the pixels of a colour within a part of the picture, and how many.
+  RECT Extent(COLORREF colour, int& count, RECT part = {0, 0, 1 << 20, 1 << 20}) const {
+    RECT box{Rc.right, Rc.bottom, -1, -1};
+    count = 0;
+    for (int y = std::max(0L, part.top); y < std::min(Rc.bottom, part.bottom); ++y)
+      for (int x = std::max(0L, part.left); x < std::min(Rc.right, part.right); ++x)
+        if (GetPixel(Dc, x, y) == colour) {
+          ++count;
+          box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y), std::max<LONG>(box.right, x),
+                 std::max<LONG>(box.bottom, y)};
+        }
+    return box;
+  }
+  RECT Rc{};
+  HDC Dc = nullptr;
+
+ private:
+  HDC Screen_ = nullptr;
+  HBITMAP Bitmap_ = nullptr;
+  HGDIOBJ Old_ = nullptr;
+};
+
+// An A4 drawing with a line on its sheet and two elements 50 m to its
+// right: the sheet fills the pane (its outline across nearly all of it), a
+// mark at its right edge points to them, "図面外に 2 個の要素" is written at
+// the bottom in the mark's colour, in the window's font (not boxes: the
+// text has the font's height), and again after the pane grows.
+TEST(PreviewPaintTest, TheSheetFillsThePaneWithStraysFarOff) {
+  TTempFolder folder;
+  jwwtest::Drawing d;
+  d.Hdr.Version = 700;
+  d.Hdr.PaperSize = 4;  // 297 × 210
+  const jwwtest::Sen away = draw::Line(0, 0, 50000), further = draw::Line(0, 0, 60000);
+  d.Elements = {draw::Line(0, 0, -100), away, further};
+  const fs::path file = folder.Path() / "strays.jww";
+  Put(file, d);
+  TJwwData doc;
+  const std::shared_ptr<const qm::TPreview> picture = qm::MakePreview(file, doc);
+  ASSERT_TRUE(picture->Error.empty()) << picture->Error;
+  ASSERT_EQ(picture->OffSheet, 2u);
+
+  HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(parent, nullptr);
+  {
+    TPreviewWindow preview;
+    ASSERT_TRUE(preview.Create(parent, 1));
+    MoveWindow(preview.Hwnd(), 0, 0, 400, 300, TRUE);
+    preview.Show(picture);
+    for (const int width : {400, 600}) {
+      MoveWindow(preview.Hwnd(), 0, 0, width, width * 3 / 4, TRUE);  // refitted to the new size
+      const TPainted painted(preview.Hwnd());
+      const RECT& rc = painted.Rc;
+      int outline = 0, mark = 0, note = 0;
+      const RECT sheet = painted.Extent(TPreviewWindow::SheetOutline, outline);
+      EXPECT_GT(outline, rc.right) << width;
+      EXPECT_GE(sheet.right - sheet.left, rc.right * 9 / 10) << width;
+      EXPECT_GE(sheet.bottom - sheet.top, rc.bottom * 8 / 10) << width;
+      // The mark: at the sheet's right edge, about its middle.
+      const RECT arrow = painted.Extent(TPreviewWindow::OffSheetColor, mark, {rc.right / 2, 0, rc.right, rc.bottom * 3 / 4});
+      EXPECT_GT(mark, 20) << width;
+      EXPECT_LE(std::abs(arrow.right - sheet.right), 2) << width;
+      EXPECT_NEAR((arrow.top + arrow.bottom) / 2.0, (sheet.top + sheet.bottom) / 2.0, 3) << width;
+      // The note: lower left, a line of text of the font's height.
+      const RECT words = painted.Extent(TPreviewWindow::OffSheetColor, note, {0, rc.bottom * 3 / 4, rc.right / 2, rc.bottom});
+      EXPECT_GT(note, 30) << width;
+      EXPECT_GT(words.right - words.left, 80) << width;
+      EXPECT_LE(words.bottom - words.top, 20) << width;
+    }
   }
   DestroyWindow(parent);
 }

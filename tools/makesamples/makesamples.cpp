@@ -4,6 +4,7 @@
 //   makesamples --window OUTPUT_FOLDER    the four drawings the window's
 //     pictures show: nothing hidden, hidden material, everything hidden,
 //     and a damaged file
+//   makesamples --strays FILE             the plan with elements far off its sheet
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -283,11 +284,28 @@ int LargeSample(const std::filesystem::path& file) {
   return 0;
 }
 
+// The plan with old drafts moved far aside: a copy of its grid 40 m to the
+// right, notes far above on the left (none of them printed), and a line that
+// runs from the plan past the sheet's edge.
+int StraysSample(const std::filesystem::path& file) {
+  Drawing d = Plan(600);
+  for (int i = 0; i <= 4; ++i) {
+    d.Elements.push_back(Line(On(0, 0, 8), P(40000 + i * 1000.0), P(0), P(40000 + i * 1000.0), P(4000)));
+    d.Elements.push_back(Line(On(0, 0, 8), P(40000), P(i * 1000.0), P(44000), P(i * 1000.0)));
+  }
+  for (int i = 0; i < 3; ++i) d.Elements.push_back(Text(On(0, 3, 2), P(-30000), P(30000 + i * 500.0), Shitagaki));
+  d.Elements.push_back(Line(On(0, 0, 4), P(2000), P(2000), P(9000), P(2000)));
+  WriteFile(file, Build(d));
+  std::printf("strays sample written to %s\n", file.string().c_str());
+  return 0;
+}
+
 int main(int argc, char** argv) {
   if (argc == 3 && std::string_view(argv[1]) == "--window") return WindowSamples(argv[2]);
+  if (argc == 3 && std::string_view(argv[1]) == "--strays") return StraysSample(argv[2]);
   if (argc == 3 && std::string_view(argv[1]) == "--large") return LargeSample(argv[2]);
   if (argc != 2) {
-    std::fprintf(stderr, "usage: makesamples [--window | --large FILE] OUTPUT_FOLDER\n");
+    std::fprintf(stderr, "usage: makesamples [--window | --large FILE | --strays FILE] OUTPUT_FOLDER\n");
     return 2;
   }
   const std::filesystem::path out = argv[1];
