@@ -112,6 +112,12 @@ std::filesystem::path TForm1::OutputPathFor(const std::filesystem::path& source,
   return TOutputRule::FirstFree(source, folder, taken);
 }
 
+std::string NotListedLine(const std::vector<std::filesystem::path>& refused) {
+  std::string line = std::string(Msg::NotListed) + Printable(PathToUtf8(refused.front().filename()));
+  if (refused.size() > 1) line += std::string(Msg::NotListedMore) + std::to_string(refused.size() - 1) + std::string(Msg::NotListedUnit);
+  return line;
+}
+
 void TForm1::Inspect(TRow& row) {
   if (!Inspector_) return;
   row.Ticket = Inspector_->Submit(row.Path, View.Remove);
@@ -122,6 +128,11 @@ void TForm1::ListFiles(const std::vector<std::filesystem::path>& files) {
   Earlier_.reset();  // the new rows see the folders as they are now
   for (const std::filesystem::path& file : ListBox1_.Add(files))
     if (TRow* row = ListBox1_.Find(file)) Inspect(*row);
+  // Files that are not drawings (or are gone) are said so, not listed.
+  std::vector<std::filesystem::path> refused;
+  for (const std::filesystem::path& file : files)
+    if (!file.empty() && !TFileList::CanList(file)) refused.push_back(file);
+  if (!refused.empty()) StatusBar1_.SetSimpleText(NotListedLine(refused));
 }
 
 void TForm1::InspectAgain() {

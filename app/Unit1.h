@@ -64,6 +64,9 @@ struct TFormSetup {
   std::function<TAgain(int drawings)> AskAgain;
 };
 
+// "JWW ファイルではないので追加しませんでした：notes.txt（ほか 2 個）".
+std::string NotListedLine(const std::vector<std::filesystem::path>& refused);
+
 class TForm1 {
  public:
   // Designed geometry of the main window and the list.

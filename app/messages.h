@@ -40,6 +40,11 @@ inline constexpr std::string_view AskAgainFirst = " 個の図面には前回の�
 inline constexpr std::string_view AskAgainChoices =
     "はい：もう一度変換します（次の番号の名前で）\nいいえ：それらをスキップして残りを変換します\nキャンセル：変換しません";
 
+// Dropped or named files that the list does not take.
+inline constexpr std::string_view NotListed = "JWW ファイルではないので追加しませんでした：";
+inline constexpr std::string_view NotListedMore = "（ほか ";
+inline constexpr std::string_view NotListedUnit = " 個）";
+
 // Convert with an empty list (the window says so rather than nothing).
 inline constexpr std::string_view NothingListed =
     "変換する図面がありません：[追加]又はドラッグ＆ドロップで JWWファイルを指示して下さい";

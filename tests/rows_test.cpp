@@ -306,6 +306,30 @@ TEST_F(RowsTest, ASecondConvertAsksAboutTheDrawingsConvertedAlready) {
   EXPECT_EQ(Dir.ListOf(out), (std::vector<std::string>{"a_2.JWW", "b_2.JWW"}));
 }
 
+// Files dropped that are not drawings are said so in the status bar, not
+// listed; a drop of drawings alone says nothing of the kind.
+TEST_F(RowsTest, FilesThatAreNotDrawingsAreSaidSo) {
+  const fs::path a = Put("a.jww", Visible());
+  testutil::WriteAll(Dir / "notes.txt", testutil::Bytes("x"));
+  testutil::WriteAll(Dir / "plan.dxf", testutil::Bytes("x"));
+  const struct {
+    std::vector<fs::path> Dropped;
+    std::string Status;  // the last status line; empty: none
+  } cases[] = {
+      {{a}, ""},
+      {{Dir / "notes.txt", a}, "JWW ファイルではないので追加しませんでした：notes.txt"},
+      {{Dir / "notes.txt", Dir / "plan.dxf", Dir / "gone.jww"},
+       "JWW ファイルではないので追加しませんでした：notes.txt（ほか 2 個）"},
+  };
+  for (const auto& c : cases) {
+    R.Status.Texts.clear();
+    EXPECT_TRUE(R.Form1.WMDropFiles(c.Dropped));
+    EXPECT_EQ(R.Status.Texts.empty() ? "" : R.Status.Texts.back(), c.Status);
+  }
+  EXPECT_EQ(R.List.Items(), std::vector<fs::path>{a});
+  Settle();
+}
+
 // The drawings' other hidden information in a column of its own; ticking a
 // kind inspects the list again, and Convert removes it.
 TEST_F(RowsTest, TheOtherHiddenInformationIsShownAndRemovedWhenTicked) {

@@ -1,6 +1,7 @@
 #include "notes_win.h"
 
 #include <algorithm>
+#include <span>
 #include <string>
 
 #include "texts_win.h"
@@ -20,6 +21,8 @@ bool TNotesWindow::Create(HWND owner) {
     if (!notes.empty()) notes += L"\r\n";
     notes += line;
   }
+  notes += L"\r\n";
+  for (const wchar_t* line : Text::MoreNotes) notes += std::wstring(L"\r\n") + line;
   notes += std::wstring(L"\r\n\r\n") + Text::AboutVersion + QM_VERSION_WSTRING + L"\r\n" + Text::AboutLicence;
   Memo1_.SetText(notes);
   Close_.Create(Hwnd_, IdHelpClose, Text::HelpClose, true);
@@ -40,11 +43,12 @@ SIZE TNotesWindow::NotesSize() const {
   HDC dc = GetDC(Memo1_.Hwnd());
   HGDIOBJ old = SelectObject(dc, Font_);
   int widest = 0;
-  for (const wchar_t* line : Text::UsageNotes) {
-    SIZE size{};
-    GetTextExtentPoint32W(dc, line, lstrlenW(line), &size);
-    widest = std::max(widest, static_cast<int>(size.cx));
-  }
+  for (const auto& lines : {std::span<const wchar_t* const>(Text::UsageNotes), std::span<const wchar_t* const>(Text::MoreNotes)})
+    for (const wchar_t* line : lines) {
+      SIZE size{};
+      GetTextExtentPoint32W(dc, line, lstrlenW(line), &size);
+      widest = std::max(widest, static_cast<int>(size.cx));
+    }
   TEXTMETRICW tm{};
   GetTextMetricsW(dc, &tm);
   SelectObject(dc, old);

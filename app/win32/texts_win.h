@@ -33,6 +33,29 @@ inline constexpr const wchar_t* OutputMenuChoose = L"フォルダを指定(&F)..
 inline constexpr const wchar_t* OutputDialogTitle = L"出力先のフォルダを選んでください";
 inline constexpr const wchar_t* AlsoRemove = L"ほかに削除：";
 inline constexpr const wchar_t* RemoveKinds[] = {L"メモ(&M)", L"図面外の要素(&G)", L"仮点(&K)", L"補助線(&U)"};
+// After Memo1's lines: what the window shows besides (each line no wider
+// than Memo1's widest).
+inline constexpr const wchar_t* MoreNotes[] = {
+    L"【一覧の列】",
+    L"\u3000バージョン・非表示の数・削除するもの",
+    L"\u3000ほかの隠れた情報（メモ・図面外・",
+    L"\u3000仮点・補助線）・結果。見出しで並べ替え",
+    L"\u3000「前回の出力あり」は出力済みの図面",
+    L"【プレビュー】",
+    L"\u3000赤：削除される非表示の要素",
+    L"\u3000ホイールで拡大、ドラッグで移動、",
+    L"\u3000ダブルクリックで全体。三角は図面外",
+    L"【出力先・ほかに削除】",
+    L"\u3000出力先(O)：元の図面の隣か、指定フォルダ",
+    L"\u3000チェックした情報も出力から削除します",
+    L"【中止(S)】",
+    L"\u3000変換中のファイルが終わってから止めます",
+    L"【設定の保存先】",
+    L"\u3000Quillmark.dat・Quillmark.ini：",
+    L"\u3000プログラムの隣（書けなければ、及び",
+    L"\u3000インストール版は %APPDATA%\\Quillmark）",
+};
+
 // After the usage notes: the program and its version (the version is
 // appended), and its licence.
 inline constexpr const wchar_t* AboutVersion = L"Quillmark バージョン ";
