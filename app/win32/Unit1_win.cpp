@@ -208,8 +208,15 @@ void TMainWindow::Show(const std::filesystem::path& executable, int showCommand,
     const std::wstring text =
         std::to_wstring(drawings) + Widen(Msg::AskAgainFirst) + L"\r\n\r\n" + Widen(Msg::AskAgainChoices);
     // Enter skips them (no second set of outputs by mistake); Esc cancels.
-    switch (MessageBoxW(Hwnd_, text.c_str(), Widen(Msg::AppTitle).c_str(),
-                        MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2)) {
+    Asking_ = true;
+    const int answer =
+        MessageBoxW(Hwnd_, text.c_str(), Widen(Msg::AppTitle).c_str(), MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
+    Asking_ = false;
+    if (std::exchange(CloseWhileAsking_, false)) {
+      PostMessageW(Hwnd_, WM_CLOSE, 0, 0);
+      return TAgain::Cancel;
+    }
+    switch (answer) {
       case IDYES: return TAgain::Again;
       case IDNO: return TAgain::Skip;
       default: return TAgain::Cancel;
@@ -804,6 +811,12 @@ bool TMainWindow::TakeHandedOver(const COPYDATASTRUCT* data) {
 // A close: the rules say whether to close now, not at all, or after asking
 // the user (during a batch, which waits for the answer).
 void TMainWindow::CloseAsked() {
+  if (Asking_) {
+    // Convert's question is up: it is answered with cancel, then the window closes.
+    CloseWhileAsking_ = true;
+    if (HWND box = GetLastActivePopup(Hwnd_); box && box != Hwnd_) PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+    return;
+  }
   switch (Closing_.CloseAsked(ResultWindow_.Modal())) {
     case TClosing::TDo::Nothing:
       break;

@@ -125,6 +125,7 @@ class TMainWindow : public TWindow, public IMessageLoop {
   int ListWidthAt(int clientWidth) const;  // pixels
   void ShareColumns(int listWidth);        // pixels
   std::filesystem::path PaneItem() const;  // the drawing the pane shows
+  bool Asking_ = false, CloseWhileAsking_ = false;  // Convert's question is up; a close came meanwhile
   void OutputClick();
   void ShowOutputFolder();
   void RemoveClick();

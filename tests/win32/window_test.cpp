@@ -281,13 +281,42 @@ class TProbe {
   HWND Hwnd_ = nullptr;
 };
 
+// The message box a window owns that is shown now, and its text.
+HWND ShownMessageBox(HWND owner) {
+  struct TFind {
+    HWND Owner, Found = nullptr;
+  } find{owner};
+  EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL {
+    auto* f = reinterpret_cast<TFind*>(p);
+    wchar_t cls[16] = {};
+    GetClassNameW(w, cls, 16);
+    if (GetWindow(w, GW_OWNER) == f->Owner && IsWindowVisible(w) && std::wstring(cls) == L"#32770") f->Found = w;
+    return f->Found == nullptr;
+  }, reinterpret_cast<LPARAM>(&find));
+  return find.Found;
+}
+
+std::wstring StaticTexts(HWND dialog) {
+  std::wstring all;
+  EnumChildWindows(dialog, [](HWND w, LPARAM p) -> BOOL {
+    wchar_t cls[16] = {};
+    GetClassNameW(w, cls, 16);
+    if (std::wstring(cls) == L"Static") *reinterpret_cast<std::wstring*>(p) += WindowText(w);
+    return TRUE;
+  }, reinterpret_cast<LPARAM>(&all));
+  return all;
+}
+
+// Convert's question about drawings converted already.
+bool IsAgainQuestion(HWND box) { return StaticTexts(box).find(L"前回の出力があります") != std::wstring::npos; }
+
 class WindowTest : public ::testing::Test {
  protected:
   TTempFolder Program, Data, AppData;
   fs::path Exe = Program / L"Quillmark.exe";
   fs::path Dat = Program / L"Quillmark.dat";
   std::unique_ptr<TQuillmark> App;
-  std::unique_ptr<TWatcher> Watcher;
+  std::unique_ptr<TWatcher> Watcher, Again;
 
   void TearDown() override {
     if (App && IsWindow(Main())) Close();
@@ -295,10 +324,19 @@ class WindowTest : public ::testing::Test {
   // The next time the report is shown modally: read it, then press key.
   void CloseReportWith(WPARAM key, TReportSeen& seen) { Watcher = WatchReport(*App, key, seen); }
 
+  // How Convert's question about drawings converted already is answered
+  // while the window runs (IDYES: convert them again); 0: the test answers.
+  WPARAM AgainAnswer = IDYES;
+
   void Start(const std::vector<fs::path>& paths = {}, const fs::path& exe = {}) {
     App = std::make_unique<TQuillmark>();
     App->MainWindow().AppDataFolder = AppData.Path();  // never the prefix's own
     ASSERT_TRUE(App->Start(exe.empty() ? Exe : exe, SW_SHOWNORMAL, paths));
+    Again = std::make_unique<TWatcher>([this] {
+      HWND box = AgainAnswer && App ? ShownMessageBox(Main()) : nullptr;
+      if (box && IsAgainQuestion(box)) PostMessageW(box, WM_COMMAND, AgainAnswer, 0);
+      return false;  // watches as long as the window runs
+    });
     Pump();
   }
   // Closes the main window as its close box does and lets it go.
@@ -310,6 +348,7 @@ class WindowTest : public ::testing::Test {
     MSG msg;
     while (IsWindow(Main()) && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchUiMessage(msg);
     Watcher.reset();
+    Again.reset();
     App.reset();
     Pump();  // the loop's WM_QUIT
   }
@@ -354,32 +393,6 @@ class WindowTest : public ::testing::Test {
     return true;
   }
 };
-
-// The message box a window owns that is shown now, and its text.
-HWND ShownMessageBox(HWND owner) {
-  struct TFind {
-    HWND Owner, Found = nullptr;
-  } find{owner};
-  EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL {
-    auto* f = reinterpret_cast<TFind*>(p);
-    wchar_t cls[16] = {};
-    GetClassNameW(w, cls, 16);
-    if (GetWindow(w, GW_OWNER) == f->Owner && IsWindowVisible(w) && std::wstring(cls) == L"#32770") f->Found = w;
-    return f->Found == nullptr;
-  }, reinterpret_cast<LPARAM>(&find));
-  return find.Found;
-}
-
-std::wstring StaticTexts(HWND dialog) {
-  std::wstring all;
-  EnumChildWindows(dialog, [](HWND w, LPARAM p) -> BOOL {
-    wchar_t cls[16] = {};
-    GetClassNameW(w, cls, 16);
-    if (std::wstring(cls) == L"Static") *reinterpret_cast<std::wstring*>(p) += WindowText(w);
-    return TRUE;
-  }, reinterpret_cast<LPARAM>(&all));
-  return all;
-}
 
 const std::string kIdle = "[追加]又はドラッグ＆ドロップで JWWファイルを指示し、[変換]をクリックして下さい";
 
@@ -836,11 +849,6 @@ TEST_F(WindowTest, DropDeleteConvertReportAndSettings) {
   // and replaces the report; Enter closes it.
   TReportSeen second;
   CloseReportWith(VK_RETURN, second);
-  TWatcher again([&] {
-    HWND box = ShownMessageBox(Main());
-    if (box) PostMessageW(box, WM_COMMAND, IDYES, 0);
-    return box != nullptr;
-  });
   Click(IdButton3);
   ASSERT_TRUE(second.Shown);
   ASSERT_EQ(second.Lines.size(), 15u);
@@ -1039,6 +1047,7 @@ TEST_F(WindowTest, ASecondConvertAsksAndTheOptionsAreTheWindows) {
   jwwtest::Drawing memo = HiddenGroupDrawing(600);
   memo.Hdr.Memo = "note";
   Put(a, memo);
+  AgainAnswer = 0;  // answered here
   // Drawings saved an hour ago: the times the C++ library reads here are
   // whole seconds, and an output is converted already only when newer.
   const auto hourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
@@ -1118,7 +1127,17 @@ TEST_F(WindowTest, ASecondConvertAsksAndTheOptionsAreTheWindows) {
   TJwwData converted;
   ASSERT_TRUE(converted.LoadDocument(out / L"a_2.JWW"));
   EXPECT_EQ(converted.Header.Memo, "");
-  Close();
+  // A close while the question is up: cancel, nothing converted, then the
+  // window closes.
+  TWatcher closing([&] {
+    HWND box = ShownMessageBox(Main());
+    if (!box) return false;
+    PostMessageW(Main(), WM_CLOSE, 0, 0);
+    return true;
+  });
+  Click(IdButton3);
+  PumpUntilClosed();
+  EXPECT_FALSE(fs::exists(out / L"a_3.JWW"));
   const std::string view = ReadBytes(Program / L"Quillmark.ini");
   EXPECT_NE(view.find("OutputFolder=" + U8(out) + "\r\nRemove=memo\r\n"), std::string::npos) << view;
 }
@@ -1137,11 +1156,21 @@ TEST_F(WindowTest, CloseDuringABatchAsksFirst) {
   Pump();
   for (const int answer : {IDNO, IDYES}) {
     SCOPED_TRACE(answer == IDYES ? "yes" : "no");
+    if (answer == IDYES) {  // drawings not converted yet, so that Convert asks nothing first
+      for (int k = RowCount(List()) - 1; k >= 0; --k) SelectRow(List(), k);
+      Click(IdButton2);
+      for (fs::path& file : files) {
+        file.replace_filename(L"g" + file.filename().wstring());
+        Put(file, HiddenGroupDrawing(600));
+      }
+      Drop(files);
+      Pump();
+    }
     std::wstring question;
     size_t doneWhenAsked = 99;
     auto watcher = std::make_unique<TWatcher>([&] {
       HWND box = ShownMessageBox(Main());
-      if (!box) return false;
+      if (!box || IsAgainQuestion(box)) return false;
       question = StaticTexts(box);
       doneWhenAsked = App->Form1().Results().size();
       PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(answer), 0);
@@ -1161,7 +1190,7 @@ TEST_F(WindowTest, CloseDuringABatchAsksFirst) {
     } else {
       PumpUntilClosed();
       EXPECT_FALSE(report.Shown);
-      EXPECT_FALSE(fs::exists(Data / L"f0_3.JWW"));  // asked before the first file began
+      EXPECT_FALSE(fs::exists(Data / L"gf0_2.JWW"));  // asked before the first file began
       EXPECT_TRUE(fs::exists(Dat));
     }
   }
