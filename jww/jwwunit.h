@@ -366,7 +366,7 @@ class TJwwData : public TEntJwwElementLists, public TJwwHeaderSection {
   void ResetDocument();
   void ClearDocument();
 
-  // True when the file can be opened and starts with "JwwData.". Never raises.
+  // True when the file can be opened and starts with DrawingSignature. Never raises.
   bool CheckSignature(const std::filesystem::path& path) const noexcept;
   // Empties the document and reads the whole file. Fails when anything could
   // not be read completely and exactly.

@@ -1,17 +1,12 @@
 // The header section: signature, version, memo, layer tables and settings,
 // read, written and checked along the one description in jwwwalk.h.
-#include <cstring>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "jwwnormalise.h"
 #include "jwwunit.h"
 #include "jwwwalk.h"
-
-namespace {
-
-constexpr char Signature[] = "JwwData.";
-
-}  // namespace
 
 void TJwwHeaderSection::SizeHeaderArrays() {
   LayerGroups.assign(16, {});
@@ -33,10 +28,10 @@ bool TJwwHeaderSection::HasHeaderArrays() const noexcept {
 
 void TJwwData::ReadHeaderSection(TJwwReader& f) {
   SizeHeaderArrays();
-  char sig[8];
+  char sig[qm::DrawingSignature.size()];
   f.Section(JwwContext::Signature);
-  f.Bytes(sig, 8, "the signature");
-  Header.Signature.assign(sig, 8);
+  f.Bytes(sig, sizeof sig, "the signature");
+  Header.Signature.assign(sig, sizeof sig);
   f.Section(JwwContext::Version);
   Header.Version = f.I32("the version");
   if (Header.Version < JwwLayout::MinVersion) return;
@@ -50,7 +45,7 @@ void TJwwData::WriteHeaderSection(TJwwWriter& f, int32_t v, const TJwwHeaderSect
   std::optional<TJwwHeaderSection> own;
   if (!normalised) normalised = &own.emplace(JwwNormalise::HeaderSection(*this, v));
   TJwwHeaderSection& written = const_cast<TJwwHeaderSection&>(*normalised);
-  f.Bytes(Signature, 8);
+  f.Bytes(qm::DrawingSignature.data(), qm::DrawingSignature.size());
   f.I32(v);
   JwwWalk::TWriteIo io(f, WideStrings());
   JwwWalk::WalkHeaderSection(io, written, v);
@@ -60,9 +55,10 @@ void TJwwData::CheckHeaderSection(TJwwReader& f, int32_t v, const TJwwHeaderSect
   std::optional<TJwwHeaderSection> own;
   if (!normalised) normalised = &own.emplace(JwwNormalise::HeaderSection(*this, v));
   TJwwHeaderSection& written = const_cast<TJwwHeaderSection&>(*normalised);
-  char sig[8];
-  f.Bytes(sig, 8, "the signature");
-  if (std::memcmp(sig, Signature, 8) != 0) throw EJwwError(0, "the written file does not start with \"JwwData.\"");
+  char sig[qm::DrawingSignature.size()];
+  f.Bytes(sig, sizeof sig, "the signature");
+  if (std::string_view(sig, sizeof sig) != qm::DrawingSignature)
+    throw EJwwError(0, "the written file does not start with \"" + std::string(qm::DrawingSignature) + "\"");
   if (f.I32("the version") != v) throw EJwwError(8, "the written file has another version than " + std::to_string(v));
   JwwWalk::TCheckIo io(f, WideStrings());
   JwwWalk::WalkHeaderSection(io, written, v);

@@ -94,7 +94,7 @@ void Definition(TEntJwwBlockDef& d, int32_t v) {
 TJwwHeaderSection HeaderSection(const TJwwHeaderSection& d, int32_t v) {
   TJwwHeaderSection n = d;
   TEntJwwHeader& h = n.Header;
-  h.Signature = "JwwData.";
+  h.Signature = qm::DrawingSignature;
   h.Version = v;
   if (JwwLayout::ClampsMaxDrawWidth(v) && h.MaxDrawWidth < -101) h.MaxDrawWidth = -101;
   for (TEntJwwLayer& layer : n.Layers) Clean(layer.Name);

@@ -123,7 +123,7 @@ TSaveStatus TJwwData::CommitOutput(qm::TTempFile& file, const std::filesystem::p
 
 TSaveStatus TJwwData::SaveDocument(const std::filesystem::path& path, int32_t Version,
                                    const std::function<std::filesystem::path()>& nextFree) {
-  Header.Signature = "JwwData.";
+  Header.Signature = qm::DrawingSignature;
   TWrittenOutput written = WriteOutput(path.parent_path(), Version, path);
   if (!written.Status) {
     TSaveStatus failed;
