@@ -8,6 +8,8 @@
 #include "jwwunit.h"
 #include "jwwwalk.h"
 
+namespace qm {
+
 void TJwwHeaderSection::SizeHeaderArrays() {
   LayerGroups.assign(16, {});
   Layers.assign(256, {});
@@ -28,7 +30,7 @@ bool TJwwHeaderSection::HasHeaderArrays() const noexcept {
 
 void TJwwData::ReadHeaderSection(TJwwReader& f) {
   SizeHeaderArrays();
-  char sig[qm::DrawingSignature.size()];
+  char sig[DrawingSignature.size()];
   f.Section(JwwContext::Signature);
   f.Bytes(sig, sizeof sig, "the signature");
   Header.Signature.assign(sig, sizeof sig);
@@ -45,7 +47,7 @@ void TJwwData::WriteHeaderSection(TJwwWriter& f, int32_t v, const TJwwHeaderSect
   std::optional<TJwwHeaderSection> own;
   if (!normalised) normalised = &own.emplace(JwwNormalise::HeaderSection(*this, v));
   TJwwHeaderSection& written = const_cast<TJwwHeaderSection&>(*normalised);
-  f.Bytes(qm::DrawingSignature.data(), qm::DrawingSignature.size());
+  f.Bytes(DrawingSignature.data(), DrawingSignature.size());
   f.I32(v);
   JwwWalk::TWriteIo io(f, WideStrings());
   JwwWalk::WalkHeaderSection(io, written, v);
@@ -55,10 +57,10 @@ void TJwwData::CheckHeaderSection(TJwwReader& f, int32_t v, const TJwwHeaderSect
   std::optional<TJwwHeaderSection> own;
   if (!normalised) normalised = &own.emplace(JwwNormalise::HeaderSection(*this, v));
   TJwwHeaderSection& written = const_cast<TJwwHeaderSection&>(*normalised);
-  char sig[qm::DrawingSignature.size()];
+  char sig[DrawingSignature.size()];
   f.Bytes(sig, sizeof sig, "the signature");
-  if (std::string_view(sig, sizeof sig) != qm::DrawingSignature)
-    throw EJwwError(0, "the written file does not start with \"" + std::string(qm::DrawingSignature) + "\"");
+  if (std::string_view(sig, sizeof sig) != DrawingSignature)
+    throw EJwwError(0, "the written file does not start with \"" + std::string(DrawingSignature) + "\"");
   if (f.I32("the version") != v) throw EJwwError(8, "the written file has another version than " + std::to_string(v));
   JwwWalk::TCheckIo io(f, WideStrings());
   JwwWalk::WalkHeaderSection(io, written, v);
@@ -70,3 +72,5 @@ void TJwwData::CheckWrittenFile(TJwwReader& f, int32_t v, const std::vector<TWri
   CheckEntitySection(f, v, images);
   if (f.Remaining() != 0) f.Fail(std::to_string(f.Remaining()) + " bytes follow what was written");
 }
+
+}  // namespace qm

@@ -40,6 +40,8 @@
 
 namespace {
 
+using namespace qm;
+
 namespace fs = std::filesystem;
 
 std::atomic<bool> g_Interrupted{false};
