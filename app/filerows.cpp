@@ -27,7 +27,7 @@ std::string Joined(const std::vector<std::string>& parts, std::string_view separ
   return out;
 }
 
-constexpr std::string_view Separator = "／";
+constexpr std::string_view Separator = Msg::RowSeparator;
 
 std::string InspectionText(const TFileResult& i) {
   const std::vector<std::string> warnings = Warnings(i);
@@ -124,9 +124,7 @@ std::string CellText(const TRow& row, int column) {
       return std::to_string(i.Facts.HiddenGroups.size()) + " / " + std::to_string(i.Facts.HiddenLayers.size());
     case ColRemoves:
       if (!row.Inspected) return {};
-      if (i.Removed)
-        return "要素 " + std::to_string(i.Removed->Elements) + "、ブロック定義 " +
-               std::to_string(i.Removed->BlockDefs) + "、画像 " + std::to_string(i.Removed->Images);
+      if (i.Removed) return RemovedText(*i.Removed);
       return i.Outcome == TOutcome::NothingHidden ? std::string(Msg::RowNone) : std::string();
     case ColOutcome:
       if (row.Result) return ResultText(row);
