@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "fileio.h"
+
 namespace qm {
 
 namespace {
@@ -62,7 +64,7 @@ std::string FailureReason(const TFailure& f) {
       if (c == JwwContext::ReadBack) return "書き込んだファイルが途中で終わっています" + Where(f, false);
       return "ファイルが途中で終わっています" + Where(f);
     case TJwwFailure::Corrupt:
-      if (c == JwwContext::Signature) return "JWW の図面ではありません（先頭が JwwData. ではありません）";
+      if (c == JwwContext::Signature) return "JWW の図面ではありません（先頭が " + std::string(DrawingSignature) + " ではありません）";
       if (c == JwwContext::EndOfFile) return "図面の終わりの後に余分なデータがあります" + Where(f, false);
       if (c == JwwContext::HiddenMaterial) return "非表示の要素が出力に残るため書き込みません";
       if (c == JwwContext::VisualProof) return "出力の見た目が元の図面と一致しないため書き込みません";

@@ -29,7 +29,7 @@ std::string Joined(const std::vector<std::string>& parts, std::string_view separ
   return out;
 }
 
-constexpr std::string_view Separator = "／";
+constexpr std::string_view Separator = Msg::RowSeparator;
 
 std::string InspectionText(const TRow& row) {
   const TFileResult& i = row.Inspection;
@@ -134,9 +134,7 @@ std::string CellText(const TRow& row, int column) {
       return std::to_string(i.Facts.HiddenGroups.size()) + " / " + std::to_string(i.Facts.HiddenLayers.size());
     case ColRemoves:
       if (!row.Inspected) return {};
-      if (i.Removed)
-        return "要素 " + std::to_string(i.Removed->Elements) + "、ブロック定義 " +
-               std::to_string(i.Removed->BlockDefs) + "、画像 " + std::to_string(i.Removed->Images);
+      if (i.Removed) return RemovedText(*i.Removed);
       return i.Outcome == TOutcome::NothingHidden ? std::string(Msg::RowNone) : std::string();
     case ColFound: {
       if (!known || !i.Facts.Found) return {};

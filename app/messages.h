@@ -5,6 +5,13 @@
 
 namespace qm::Msg {
 
+// The punctuation the texts below are joined with.
+inline constexpr std::string_view ListSeparator = "、";
+inline constexpr std::string_view Colon = "：";
+inline constexpr std::string_view OpenParen = "（";
+inline constexpr std::string_view CloseParen = "）";
+inline constexpr std::string_view Gap = "　";  // a full-width space between two parts of a line
+
 inline constexpr std::string_view FileOpen = "【";
 inline constexpr std::string_view FileClose = "】";
 inline constexpr std::string_view Converting = "ファイル【";
@@ -22,6 +29,14 @@ inline constexpr std::string_view FailedTo = "　……→ ";
 inline constexpr std::string_view Failed = "　変換出来ませんでした。";
 // A drawing an earlier run converted, passed by when asked to.
 inline constexpr std::string_view AlreadyConverted = "　既に変換済みです：";
+// A dry run's second line for a drawing that would be converted, around
+// what it would remove.
+inline constexpr std::string_view DryRunConvertible = "　変換できます（削除するもの: ";
+inline constexpr std::string_view DryRunNotWritten = "。--dry-run のため書き込みません）";
+// What a purge removes: "要素 N、ブロック定義 N、画像 N".
+inline constexpr std::string_view RemovedElements = "要素";
+inline constexpr std::string_view RemovedBlockDefs = "ブロック定義";
+inline constexpr std::string_view RemovedImages = "画像";
 
 // The list's column titles.
 inline constexpr std::string_view ColumnName = "ファイル名";
@@ -58,6 +73,8 @@ inline constexpr std::string_view WarnAllHidden = "全要素が非表示です�
 inline constexpr std::string_view WarnHiddenEmpty = "非表示レイヤに要素はありません：名前だけを消去します";
 inline constexpr std::string_view WarnIncomplete = "最後まで読めない図面です：";
 inline constexpr std::string_view Inspecting = "検査中…";
+// What joins the parts of a row's outcome.
+inline constexpr std::string_view RowSeparator = "／";
 // The detail pane.
 inline constexpr std::string_view PaneHint =
     "一覧で図面を選ぶと、非表示のグループとレイヤ、削除されるものをここに表示します。";

@@ -24,7 +24,7 @@ TPaneText PaneText(const TRow* row) {
     return pane;
   }
   const TFileResult& i = row->Inspection;
-  if (i.Facts.Version > 0) pane.Notes = std::string(Msg::PaneVersion) + VersionText(i.Facts.Version) + "　";
+  if (i.Facts.Version > 0) pane.Notes = std::string(Msg::PaneVersion) + VersionText(i.Facts.Version) + std::string(Msg::Gap);
   if (i.Facts.Read == TRead::Whole) pane.Notes += std::string(Msg::PaneRemoves) + CellText(*row, ColRemoves);
   if (const std::string outcome = CellText(*row, ColOutcome); !outcome.empty()) pane.Notes += "\n" + outcome;
   for (const auto* list : {&i.Facts.HiddenGroups, &i.Facts.HiddenLayers})

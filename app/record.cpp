@@ -17,11 +17,12 @@ namespace {
 
 std::string Shown(const std::filesystem::path& path) { return Printable(PathToUtf8(path)); }
 
+// "名前 N", as every count of the report shows.
+std::string Counted(std::string_view name, int n) { return std::string(name) + " " + std::to_string(n); }
+
 // The second line of a dry run's report for a drawing that would be converted.
 std::string DryRunLine(const TRemovedCounts& removed) {
-  return "　変換できます（削除するもの: 要素 " + std::to_string(removed.Elements) + "、ブロック定義 " +
-         std::to_string(removed.BlockDefs) + "、画像 " + std::to_string(removed.Images) +
-         "。--dry-run のため書き込みません）";
+  return std::string(Msg::DryRunConvertible) + RemovedText(removed) + std::string(Msg::DryRunNotWritten);
 }
 
 std::string NormalisedLine(const JwwNormalise::TNormalised& n) {
@@ -29,9 +30,9 @@ std::string NormalisedLine(const JwwNormalise::TNormalised& n) {
   bool first = true;
   auto add = [&](std::string_view name, int32_t count) {
     if (count == 0) return;
-    if (!first) line += "、";
+    if (!first) line += Msg::ListSeparator;
     first = false;
-    line += std::string(name) + " " + std::to_string(count);
+    line += Counted(name, count);
   };
   add(Msg::NormalisedTexts, n.Texts);
   add(Msg::NormalisedFonts, n.Fonts);
@@ -48,9 +49,8 @@ std::string AlsoRemovedLine(const TRemovedCounts& r) {
   std::string items;
   auto add = [&](std::string_view name, int32_t count, bool counted = true) {
     if (count == 0) return;
-    if (!items.empty()) items += "、";
-    items += name;
-    if (counted) items += " " + std::to_string(count);
+    if (!items.empty()) items += Msg::ListSeparator;
+    items += counted ? Counted(name, count) : std::string(name);
   };
   add(Msg::AlsoMemo, r.Memo, false);
   add(Msg::AlsoOffSheet, r.OffSheet);
@@ -60,6 +60,12 @@ std::string AlsoRemovedLine(const TRemovedCounts& r) {
 }
 
 }  // namespace
+
+std::string RemovedText(const TRemovedCounts& removed) {
+  const std::string sep(Msg::ListSeparator);
+  return Counted(Msg::RemovedElements, removed.Elements) + sep + Counted(Msg::RemovedBlockDefs, removed.BlockDefs) +
+         sep + Counted(Msg::RemovedImages, removed.Images);
+}
 
 TDrawingFacts DescribeDrawing(const TJwwData& doc, TRead read, bool describe) {
   TDrawingFacts f;
@@ -187,22 +193,24 @@ void TTotals::Add(const TFileResult& r) {
 std::string TotalsLine(const TTotals& t) {
   const int converted = t.Of(TOutcome::Converted) + t.Of(TOutcome::WouldConvert);
   const int unreadable = t.Of(TOutcome::NotFound) + t.Of(TOutcome::NotJww) + t.Of(TOutcome::Unreadable);
-  auto item = [](std::string_view name, int n) { return std::string(name) + " " + std::to_string(n); };
-  std::string line = std::string(Msg::Totals) + "：" + item(Msg::TotalConverted, converted);
+  const std::string sep(Msg::ListSeparator);
+  std::string line = std::string(Msg::Totals) + std::string(Msg::Colon) + Counted(Msg::TotalConverted, converted);
   if (converted)
-    line += "（" + item(Msg::TotalProven, t.Proven) + "、" + item(Msg::TotalNormalised, t.Normalised) +
-            (t.Empty ? "、" + item(Msg::TotalEmpty, t.Empty) : "") + "）";
-  line += "、" + item(Msg::TotalNothingHidden, t.Of(TOutcome::NothingHidden));
-  line += "、" + item(Msg::TotalUnreadable, unreadable);
-  line += "、" + item(Msg::TotalFailed, t.Of(TOutcome::Failed));
-  if (t.Of(TOutcome::Skipped)) line += "、" + item(Msg::TotalSkipped, t.Of(TOutcome::Skipped));
+    line += std::string(Msg::OpenParen) + Counted(Msg::TotalProven, t.Proven) + sep +
+            Counted(Msg::TotalNormalised, t.Normalised) + (t.Empty ? sep + Counted(Msg::TotalEmpty, t.Empty) : "") +
+            std::string(Msg::CloseParen);
+  line += sep + Counted(Msg::TotalNothingHidden, t.Of(TOutcome::NothingHidden));
+  line += sep + Counted(Msg::TotalUnreadable, unreadable);
+  line += sep + Counted(Msg::TotalFailed, t.Of(TOutcome::Failed));
+  if (t.Of(TOutcome::Skipped)) line += sep + Counted(Msg::TotalSkipped, t.Of(TOutcome::Skipped));
   return line;
 }
 
 std::vector<std::string> ClosingLines(const TTotals& t, int total, bool interrupted) {
   std::vector<std::string> lines{""};
   if (interrupted)
-    lines.push_back(std::string(Msg::Stopped) + "（" + std::to_string(t.Files) + " / " + std::to_string(total) + "）");
+    lines.push_back(std::string(Msg::Stopped) + std::string(Msg::OpenParen) + std::to_string(t.Files) + " / " +
+                    std::to_string(total) + std::string(Msg::CloseParen));
   lines.push_back(TotalsLine(t));
   return lines;
 }

@@ -36,6 +36,10 @@ struct TRemovedCounts {
   bool operator==(const TRemovedCounts&) const = default;
 };
 
+// "要素 N、ブロック定義 N、画像 N": what the purge removes, as the list, the
+// pane and a dry run's report show it.
+std::string RemovedText(const TRemovedCounts& removed);
+
 // A hidden layer group (Layer -1) or a hidden layer, with the top-level
 // elements that lie on it (counted when the drawing was read whole).
 struct THiddenLayer {

@@ -1,6 +1,5 @@
 #include "road.h"
 
-#include <cstring>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -62,11 +61,14 @@ bool Signature(TFileResult& r, const TJwwData& doc, const TFileBytes* bytes) {
     return false;
   }
   const bool drawing =
-      bytes ? bytes->Size >= 8 && std::memcmp(bytes->Data.get(), "JwwData.", 8) == 0 : doc.CheckSignature(r.Source);
+      bytes ? bytes->Size >= DrawingSignature.size() &&
+                  std::string_view(reinterpret_cast<const char*>(bytes->Data.get()), DrawingSignature.size()) ==
+                      DrawingSignature
+            : doc.CheckSignature(r.Source);
   if (!drawing)
     Stop(r, TOutcome::Unreadable,
          FailureOf(TJwwFailure::Corrupt, JwwContext::Signature, r.Source,
-                   "the file does not start with \"JwwData.\"", 0));
+                   "the file does not start with \"" + std::string(DrawingSignature) + "\"", 0));
   return drawing;
 }
 
@@ -296,7 +298,7 @@ void Convert(TTrip& t, TJwwData& doc, const TOutputRule& outputs, const TConvert
   Purge(r, doc, options, judged);
   t.Stage = TTrip::TStage::Failed;
   if (!Guard(r, doc, options.Remove, judged)) return;
-  doc.Header.Signature = "JwwData.";
+  doc.Header.Signature = DrawingSignature;
   TProof proof(shown, doc);
   Write(t, doc, outputs, options, runFlush, proof);
 }

@@ -6,7 +6,7 @@
 //                passed by when converted already, where that was asked
 //                for (TConvertOptions::AlreadyConverted)
 //    2 read      an ordinary drawing's bytes, once; the later steps read them
-//    3 signature "JwwData."
+//    3 signature DrawingSignature
 //    4 test      anything to remove? (AnythingToRemove, on the header; when
 //                kinds of elements are asked to go, on the drawing read whole)
 //    5 load      the whole drawing; its facts (DescribeDrawing), its elements

@@ -46,6 +46,8 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+using namespace qm;
+
 double Now() { return std::chrono::duration<double>(Clock::now().time_since_epoch()).count(); }
 
 double Median(std::vector<double> v) {

@@ -13,6 +13,8 @@ namespace qmfuzz {
 
 namespace {
 
+using namespace qm;
+
 void Require(bool condition) {
   if (!condition) __builtin_trap();
 }

@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace qm {
+
 // What kind of failure it was.
 enum class TJwwFailure {
   None,
@@ -105,3 +107,5 @@ struct TFailure {
   static TFailure Of(const EJwwError& error, const char* context, const std::filesystem::path& path);
   bool operator==(const TFailure&) const = default;
 };
+
+}  // namespace qm

@@ -10,9 +10,11 @@
 #include "jwwunit.h"
 #include "workfolder.h"
 
+namespace qm {
+
 class TJwwData::TImageFiles : public IImageSource {
  public:
-  std::unique_ptr<qm::TImageFolder> Folder;  // none when nothing was extracted
+  std::unique_ptr<TImageFolder> Folder;  // none when nothing was extracted
   struct TKept {
     uint64_t Size = 0;
     uint64_t Hash = 0;            // of the bytes as the drawing stored them
@@ -26,3 +28,5 @@ class TJwwData::TImageFiles : public IImageSource {
   uint64_t ReadBytes(size_t index, const std::function<void(const uint8_t*, size_t)>& piece) const override;
   uint64_t HashOf(size_t index) const override { return HasBytes(index) ? Kept[index]->Hash : 0; }
 };
+
+}  // namespace qm

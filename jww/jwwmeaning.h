@@ -15,6 +15,8 @@
 #include "Func_.h"
 #include "jwwtype.h"
 
+namespace qm {
+
 namespace JwwMeaning {
 
 // The one Pi of the pictures' geometry (and of the tests that check it).
@@ -343,3 +345,5 @@ constexpr bool HasDimensionExtension(int32_t v) noexcept { return v >= 420; }
 // Solids are filled quadrilaterals: Start, End, Point2, Point3 in that order.
 
 }  // namespace JwwMeaning
+
+}  // namespace qm

@@ -8,6 +8,8 @@
 
 #include "jwwunit.h"
 
+namespace qm {
+
 namespace JwwNormalise {
 
 // The element header of an element of the given kind (1..7, 8 for a block
@@ -55,3 +57,5 @@ struct TNormalised {
 TNormalised Changes(const TJwwData& d, int32_t v);
 
 }  // namespace JwwNormalise
+
+}  // namespace qm

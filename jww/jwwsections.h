@@ -7,6 +7,8 @@
 
 #include "jwwunit.h"
 
+namespace qm {
+
 struct TJwwSections {
   static void ReadHeaderSection(TJwwData& d, TJwwReader& f) { d.ReadHeaderSection(f); }
   static void ReadEntitySection(TJwwData& d, TJwwReader& f) { d.ReadEntitySection(f); }
@@ -28,3 +30,5 @@ struct TJwwSections {
     d.CheckWrittenFile(f, v, images);
   }
 };
+
+}  // namespace qm

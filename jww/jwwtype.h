@@ -13,6 +13,8 @@
 
 #include "jwwstring.h"
 
+namespace qm {
+
 // Element kinds as used in order lists; 0 marks an entry without element.
 enum TJwwKind : int32_t {
   KindNone = 0,
@@ -260,3 +262,5 @@ struct TEntJwwBlockTree {
   int32_t BlockNumber = 0;
   int32_t BlockDefIndex = -1;  // first definition with that number, -1 if none
 };
+
+}  // namespace qm

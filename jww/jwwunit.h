@@ -25,6 +25,8 @@
 #include "jwwfailure.h"
 #include "jwwtype.h"
 
+namespace qm {
+
 // Version rules of the format. Versions are the program version times 100
 // (220 is Ver.2.20, 700 is Ver.7.00).
 namespace JwwLayout {
@@ -109,7 +111,7 @@ class TJwwReader {
   }
   void Refill(size_t n, const char* what);
 
-  qm::TFile File_;
+  TFile File_;
   std::unique_ptr<uint8_t[]> Buffer_;  // not cleared: every byte is read into it before it is used
   size_t Capacity_ = 0;
   const uint8_t* Data_ = nullptr;  // buffered bytes
@@ -123,7 +125,7 @@ class TJwwReader {
 // a fixed buffer that is handed to the file (or the memory vector) when full.
 class TJwwWriter {
  public:
-  explicit TJwwWriter(qm::TFile& file);
+  explicit TJwwWriter(TFile& file);
   // Writes to memory (tests, checks).
   explicit TJwwWriter(std::vector<uint8_t>& memory);
   ~TJwwWriter() = default;
@@ -167,7 +169,7 @@ class TJwwWriter {
   }
   void PutSlow(const void* data, size_t n);
 
-  qm::TFile* File_ = nullptr;
+  TFile* File_ = nullptr;
   std::vector<uint8_t>* Memory_ = nullptr;
   std::unique_ptr<uint8_t[]> Buffer_;  // not cleared: only what is put into it is written
   size_t Capacity_ = 0;
@@ -366,7 +368,7 @@ class TJwwData : public TEntJwwElementLists, public TJwwHeaderSection {
   void ResetDocument();
   void ClearDocument();
 
-  // True when the file can be opened and starts with "JwwData.". Never raises.
+  // True when the file can be opened and starts with DrawingSignature. Never raises.
   bool CheckSignature(const std::filesystem::path& path) const noexcept;
   // Empties the document and reads the whole file. Fails when anything could
   // not be read completely and exactly.
@@ -407,13 +409,13 @@ class TJwwData : public TEntJwwElementLists, public TJwwHeaderSection {
   using TFlushRunner = std::function<void(const std::function<void()>& flush)>;
   struct TWrittenOutput {
     TJwwStatus Status;
-    std::unique_ptr<qm::TTempFile> File;  // the checked file, on success
+    std::unique_ptr<TTempFile> File;  // the checked file, on success
   };
   TWrittenOutput WriteOutput(const std::filesystem::path& folder, int32_t Version, const std::filesystem::path& name,
                              const TFlushRunner& runFlush = {}) const;
   // syncFolder: flush the folder entry too (a batch flushes each folder
   // once for a group of files instead).
-  static TSaveStatus CommitOutput(qm::TTempFile& file, const std::filesystem::path& path,
+  static TSaveStatus CommitOutput(TTempFile& file, const std::filesystem::path& path,
                                   const std::function<std::filesystem::path()>& nextFree, bool syncFolder);
 
   // The bytes of the images, where the load kept them.
@@ -511,3 +513,4 @@ class TBlockNumbers {
   TFirstDefinitions First_;
 };
 
+}  // namespace qm

@@ -11,6 +11,8 @@
 #include "jwwwalk.h"
 #include "textconv.h"
 
+namespace qm {
+
 namespace {
 
 constexpr size_t BufferSize = 256 * 1024;
@@ -36,7 +38,7 @@ EJwwError::EJwwError(const std::string& message, TJwwFailure kind)
     : std::runtime_error(message), HasOffset_(false), Message_(message), Text_(message), Kind_(kind) {}
 
 std::string TFailure::Text() const {
-  return Path.empty() ? Detail : qm::PathToUtf8(Path) + ": " + Detail;
+  return Path.empty() ? Detail : PathToUtf8(Path) + ": " + Detail;
 }
 
 TFailure TFailure::Of(const EJwwError& error, const char* context, const std::filesystem::path& path) {
@@ -67,9 +69,9 @@ const char* FailureName(TJwwFailure kind) noexcept {
 
 TJwwReader::TJwwReader(const std::filesystem::path& path) {
   try {
-    File_ = qm::TFile::OpenRead(path);
+    File_ = TFile::OpenRead(path);
     Size_ = File_.SizeAtOpen();
-  } catch (const qm::EFileError& e) {
+  } catch (const EFileError& e) {
     throw EJwwError(e.what(), TJwwFailure::IoError);
   }
   // A small file takes a buffer of its own size.
@@ -104,7 +106,7 @@ void TJwwReader::Refill(size_t n, const char* what) {
     size_t got = 0;
     try {
       if (want > 0) got = File_.Read(Buffer_.get() + Filled_, want);
-    } catch (const qm::EFileError& e) {
+    } catch (const EFileError& e) {
       Fail(std::string(e.what()) + " reading " + what, TJwwFailure::IoError);
     }
     if (got == 0)
@@ -137,7 +139,7 @@ void TJwwReader::Skip(uint64_t n, const char* what) {
 void TJwwReader::Close() {
   try {
     File_.Close();
-  } catch (const qm::EFileError& e) {
+  } catch (const EFileError& e) {
     Fail(e.what(), TJwwFailure::IoError);
   }
 }
@@ -145,7 +147,7 @@ void TJwwReader::Close() {
 // ---------------------------------------------------------------------------
 // Writer
 
-TJwwWriter::TJwwWriter(qm::TFile& file)
+TJwwWriter::TJwwWriter(TFile& file)
     : File_(&file), Buffer_(new uint8_t[BufferSize]), Capacity_(BufferSize) {}
 
 // Memory writes skip the buffer (it stays empty), so the bytes are in the
@@ -158,7 +160,7 @@ void TJwwWriter::Flush() {
   if (Pos_ == 0) return;
   try {
     File_->Write(Buffer_.get(), Pos_);
-  } catch (const qm::EFileError& e) {
+  } catch (const EFileError& e) {
     Fail(e.what(), TJwwFailure::IoError);
   }
   Offset_ += Pos_;
@@ -277,9 +279,9 @@ void TJwwData::WriteString(TJwwWriter& file, const TJwwString& s, bool wide) {
       if (std::all_of(sjis.begin(), sjis.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         converted = std::u16string(sjis.begin(), sjis.end());  // ASCII is the same in both forms
       else
-        converted = qm::SjisToUtf16(sjis);
+        converted = SjisToUtf16(sjis);
       if (!converted)
-        file.Fail("the text \"" + qm::ToUtf8(s) + "\" holds bytes that are not Shift-JIS and cannot be written wide",
+        file.Fail("the text \"" + ToUtf8(s) + "\" holds bytes that are not Shift-JIS and cannot be written wide",
                   TJwwFailure::NotRepresentable);
       units = *converted;
     }
@@ -296,9 +298,9 @@ void TJwwData::WriteString(TJwwWriter& file, const TJwwString& s, bool wide) {
   std::optional<std::string> converted;
   std::string_view bytes = s.Sjis();
   if (s.IsWide()) {
-    converted = qm::Utf16ToSjis(s.Units());
+    converted = Utf16ToSjis(s.Units());
     if (!converted)
-      file.Fail("the text \"" + qm::ToUtf8(s) + "\" holds characters that Shift-JIS cannot hold",
+      file.Fail("the text \"" + ToUtf8(s) + "\" holds characters that Shift-JIS cannot hold",
                 TJwwFailure::NotRepresentable);
     bytes = *converted;
   }
@@ -338,10 +340,10 @@ void JwwWalk::TCheckIo::String(const TJwwString& expected) {
   }
   // The writer converted it; the same conversion gives what it wrote.
   if (Wide_) {
-    const auto units = qm::SjisToUtf16(expected.Sjis());
+    const auto units = SjisToUtf16(expected.Sjis());
     Expect(at, units && got.Units() == *units);
   } else {
-    const auto bytes = qm::Utf16ToSjis(expected.Units());
+    const auto bytes = Utf16ToSjis(expected.Units());
     Expect(at, bytes && got.Sjis() == *bytes);
   }
 }
@@ -349,3 +351,5 @@ void JwwWalk::TCheckIo::String(const TJwwString& expected) {
 void JwwWalk::TCheckIo::Differs(uint64_t at) const {
   throw EJwwError(at, std::string("the written file differs from what was meant to be written in ") + What_);
 }
+
+}  // namespace qm

@@ -11,6 +11,8 @@
 #include "jwwunit.h"
 #include "jwwwalk.h"
 
+namespace qm {
+
 using JwwMeaning::ClassNames;
 
 // ---------------------------------------------------------------------------
@@ -535,3 +537,5 @@ void TJwwData::CheckEntitySection(TJwwReader& f, int32_t v, const std::vector<TW
   EntitySection(side, *this, v);
   if (JwwLayout::HasImageTable(v)) CheckImageTable(f, images);
 }
+
+}  // namespace qm

@@ -1,17 +1,14 @@
 // The header section: signature, version, memo, layer tables and settings,
 // read, written and checked along the one description in jwwwalk.h.
-#include <cstring>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "jwwnormalise.h"
 #include "jwwunit.h"
 #include "jwwwalk.h"
 
-namespace {
-
-constexpr char Signature[] = "JwwData.";
-
-}  // namespace
+namespace qm {
 
 void TJwwHeaderSection::SizeHeaderArrays() {
   LayerGroups.assign(16, {});
@@ -33,10 +30,10 @@ bool TJwwHeaderSection::HasHeaderArrays() const noexcept {
 
 void TJwwData::ReadHeaderSection(TJwwReader& f) {
   SizeHeaderArrays();
-  char sig[8];
+  char sig[DrawingSignature.size()];
   f.Section(JwwContext::Signature);
-  f.Bytes(sig, 8, "the signature");
-  Header.Signature.assign(sig, 8);
+  f.Bytes(sig, sizeof sig, "the signature");
+  Header.Signature.assign(sig, sizeof sig);
   f.Section(JwwContext::Version);
   Header.Version = f.I32("the version");
   if (Header.Version < JwwLayout::MinVersion) return;
@@ -50,7 +47,7 @@ void TJwwData::WriteHeaderSection(TJwwWriter& f, int32_t v, const TJwwHeaderSect
   std::optional<TJwwHeaderSection> own;
   if (!normalised) normalised = &own.emplace(JwwNormalise::HeaderSection(*this, v));
   TJwwHeaderSection& written = const_cast<TJwwHeaderSection&>(*normalised);
-  f.Bytes(Signature, 8);
+  f.Bytes(DrawingSignature.data(), DrawingSignature.size());
   f.I32(v);
   JwwWalk::TWriteIo io(f, WideStrings());
   JwwWalk::WalkHeaderSection(io, written, v);
@@ -60,9 +57,10 @@ void TJwwData::CheckHeaderSection(TJwwReader& f, int32_t v, const TJwwHeaderSect
   std::optional<TJwwHeaderSection> own;
   if (!normalised) normalised = &own.emplace(JwwNormalise::HeaderSection(*this, v));
   TJwwHeaderSection& written = const_cast<TJwwHeaderSection&>(*normalised);
-  char sig[8];
-  f.Bytes(sig, 8, "the signature");
-  if (std::memcmp(sig, Signature, 8) != 0) throw EJwwError(0, "the written file does not start with \"JwwData.\"");
+  char sig[DrawingSignature.size()];
+  f.Bytes(sig, sizeof sig, "the signature");
+  if (std::string_view(sig, sizeof sig) != DrawingSignature)
+    throw EJwwError(0, "the written file does not start with \"" + std::string(DrawingSignature) + "\"");
   if (f.I32("the version") != v) throw EJwwError(8, "the written file has another version than " + std::to_string(v));
   JwwWalk::TCheckIo io(f, WideStrings());
   JwwWalk::WalkHeaderSection(io, written, v);
@@ -74,3 +72,5 @@ void TJwwData::CheckWrittenFile(TJwwReader& f, int32_t v, const std::vector<TWri
   CheckEntitySection(f, v, images);
   if (f.Remaining() != 0) f.Fail(std::to_string(f.Remaining()) + " bytes follow what was written");
 }
+
+}  // namespace qm

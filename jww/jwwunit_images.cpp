@@ -13,6 +13,8 @@
 #include "textconv.h"
 #include "workfolder.h"
 
+namespace qm {
+
 namespace {
 
 constexpr size_t CopyPiece = 64 * 1024;
@@ -26,7 +28,7 @@ std::optional<std::u16string> Folded(const TJwwString& name) {
   if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
     units = std::u16string(bytes.begin(), bytes.end());  // ASCII is the same in both forms
   else
-    units = qm::SjisToUtf16(bytes);
+    units = SjisToUtf16(bytes);
   if (!units) return std::nullopt;
   return Func_::UnicodeUpperCase(*units);
 }
@@ -46,27 +48,27 @@ uint64_t TJwwData::TImageFiles::ReadBytes(size_t index,
   TImageHash hash;
   uint64_t total = 0;
   try {
-    qm::TFile in = qm::TFile::OpenRead(path);
+    TFile in = TFile::OpenRead(path);
     if (in.Size() != kept.Size)
-      throw EJwwError("the extracted image " + qm::PathToUtf8(path) + " has changed size", TJwwFailure::IoError);
+      throw EJwwError("the extracted image " + PathToUtf8(path) + " has changed size", TJwwFailure::IoError);
     std::vector<uint8_t> buffer(CopyPiece);
     while (total < kept.Size) {
       const size_t want = static_cast<size_t>(std::min<uint64_t>(kept.Size - total, buffer.size()));
       const size_t got = in.Read(buffer.data(), want);
       if (got == 0)
-        throw EJwwError("the extracted image " + qm::PathToUtf8(path) + " ended early", TJwwFailure::IoError);
+        throw EJwwError("the extracted image " + PathToUtf8(path) + " ended early", TJwwFailure::IoError);
       hash.Add(buffer.data(), got);
       piece(buffer.data(), got);
       total += got;
     }
     in.Close();
-  } catch (const qm::EFileError& e) {
+  } catch (const EFileError& e) {
     throw EJwwError(std::string("cannot read the extracted image: ") + e.what(), TJwwFailure::IoError);
   }
   // The bytes the drawing stored, and no others: the file is the document's
   // own, but a folder can be tampered with.
   if (hash.Value() != kept.Hash)
-    throw EJwwError("the extracted image " + qm::PathToUtf8(path) + " is not what the drawing stored",
+    throw EJwwError("the extracted image " + PathToUtf8(path) + " is not what the drawing stored",
                     TJwwFailure::IoError);
   return total;
 }
@@ -110,7 +112,7 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
     // look empty (its data taken for the next entry) or name another file.
     image.FileName = ReadString(f, "an image name");
     if (Func_::RemoveControlCharsOf(image.FileName) != image.FileName)
-      throw EJwwError(nameAt, "the image name \"" + qm::ToUtf8(image.FileName) + "\" holds control characters",
+      throw EJwwError(nameAt, "the image name \"" + ToUtf8(image.FileName) + "\" holds control characters",
                       TJwwFailure::UnsafeContent);
     const uint64_t sizeAt = f.Offset();
     image.Size = f.I32("an image size");
@@ -125,13 +127,13 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
     const std::optional<std::filesystem::path> plain = PlainImageName(image.FileName);
     if (!plain)
       throw EJwwError(nameAt,
-                      "the image name \"" + qm::ToUtf8(image.FileName) +
+                      "the image name \"" + ToUtf8(image.FileName) +
                           "\" is not a plain file name (it could reach outside the folder it is extracted to)",
                       TJwwFailure::UnsafeContent);
-    if (!folded.insert(Func_::UnicodeUpperCase(qm::PathToUtf16(*plain))).second ||
-        !systemFolded.insert(qm::SystemCaseFolded(*plain)).second)
+    if (!folded.insert(Func_::UnicodeUpperCase(PathToUtf16(*plain))).second ||
+        !systemFolded.insert(SystemCaseFolded(*plain)).second)
       throw EJwwError(nameAt,
-                      "the image name \"" + qm::ToUtf8(image.FileName) +
+                      "the image name \"" + ToUtf8(image.FileName) +
                           "\" occurs twice (names that differ only in letter case are one file)",
                       TJwwFailure::UnsafeContent);
     if (image.Size == 0) continue;
@@ -159,8 +161,8 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
     // in the table: no name from the drawing becomes a file name, no file is
     // ever replaced.
     try {
-      if (!files.Folder) files.Folder = std::make_unique<qm::TImageFolder>(ExtractInto_);
-      qm::TFile out = files.Folder->Create(Images.size() - 1);
+      if (!files.Folder) files.Folder = std::make_unique<TImageFolder>(ExtractInto_);
+      TFile out = files.Folder->Create(Images.size() - 1);
       buffer.resize(CopyPiece);
       TImageHash hash;
       size_t left = static_cast<size_t>(image.Size);
@@ -173,7 +175,7 @@ void TJwwData::ReadImageTable(TJwwReader& f) {
       }
       out.Close();
       files.Kept.back() = TImageFiles::TKept{static_cast<uint64_t>(image.Size), hash.Value(), {}, false};
-    } catch (const qm::EFileError& e) {
+    } catch (const EFileError& e) {
       throw EJwwError(sizeAt, std::string("cannot extract the image: ") + e.what(), TJwwFailure::IoError);
     }
   }
@@ -259,7 +261,7 @@ void TJwwData::WriteImageTable(TJwwWriter& f, std::vector<TWrittenImage>* writte
   for (size_t i = 0; i < Images.size(); ++i) {
     if (!shown[i]) continue;
     if (!ImageBytes_->HasBytes(i))
-      f.Fail("the image \"" + qm::ToUtf8(Images[i].FileName) + "\" that a text shows was not kept by the load",
+      f.Fail("the image \"" + ToUtf8(Images[i].FileName) + "\" that a text shows was not kept by the load",
              TJwwFailure::IoError);
     ++count;
   }
@@ -278,10 +280,10 @@ void TJwwData::WriteImageTable(TJwwWriter& f, std::vector<TWrittenImage>* writte
         hash.Add(data, n);
       });
     } catch (const EJwwError& e) {
-      f.Fail("cannot copy the image \"" + qm::ToUtf8(image.FileName) + "\": " + e.Message(), TJwwFailure::IoError);
+      f.Fail("cannot copy the image \"" + ToUtf8(image.FileName) + "\": " + e.Message(), TJwwFailure::IoError);
     }
     if (size != static_cast<uint64_t>(image.Size))
-      f.Fail("the image \"" + qm::ToUtf8(image.FileName) + "\" did not give the bytes it stored", TJwwFailure::IoError);
+      f.Fail("the image \"" + ToUtf8(image.FileName) + "\" did not give the bytes it stored", TJwwFailure::IoError);
     if (written) written->push_back({image.FileName, size, hash.Value()});
   }
 }
@@ -297,7 +299,7 @@ void TJwwData::CheckImageTable(TJwwReader& f, const std::vector<TWrittenImage>& 
     io.String(image.Name);
     const uint64_t sizeAt = f.Offset();
     if (static_cast<uint64_t>(f.I32("an image size")) != image.Size)
-      throw EJwwError(sizeAt, "the size of the image \"" + qm::ToUtf8(image.Name) + "\" differs from what was written");
+      throw EJwwError(sizeAt, "the size of the image \"" + ToUtf8(image.Name) + "\" differs from what was written");
     const uint64_t dataAt = f.Offset();
     TImageHash hash;
     for (uint64_t left = image.Size; left > 0;) {
@@ -307,6 +309,8 @@ void TJwwData::CheckImageTable(TJwwReader& f, const std::vector<TWrittenImage>& 
       left -= piece;
     }
     if (hash.Value() != image.Hash)
-      throw EJwwError(dataAt, "the bytes of the image \"" + qm::ToUtf8(image.Name) + "\" differ from what was written");
+      throw EJwwError(dataAt, "the bytes of the image \"" + ToUtf8(image.Name) + "\" differ from what was written");
   }
 }
+
+}  // namespace qm

@@ -7,6 +7,8 @@
 #include "jwwunit.h"
 #include "textconv.h"
 
+namespace qm {
+
 TJwwData::TJwwData() { ResetDocument(); }
 
 TJwwData::~TJwwData() { ClearDocument(); }
@@ -41,7 +43,7 @@ void TJwwData::ClearDocument() {
 }
 
 bool TJwwData::CheckSignature(const std::filesystem::path& path) const noexcept {
-  return qm::StartsWithDrawingSignature(path);
+  return StartsWithDrawingSignature(path);
 }
 
 TJwwStatus TJwwData::LoadDocument(const std::filesystem::path& path, const TLoadOptions& options) {
@@ -157,3 +159,5 @@ void TJwwData::ComputeBlockUsage(const std::vector<int32_t>& topLevelNumbers) {
   for (size_t i = 0; i < defCount; ++i)
     if (BlockDefs[i].Used) BlockDefs[i].NewNumber = UsedBlockDefCount++;
 }
+
+}  // namespace qm

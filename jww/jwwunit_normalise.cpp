@@ -7,6 +7,8 @@
 #include "Func_.h"
 #include "jwwmeaning.h"
 
+namespace qm {
+
 namespace JwwNormalise {
 
 namespace {
@@ -94,7 +96,7 @@ void Definition(TEntJwwBlockDef& d, int32_t v) {
 TJwwHeaderSection HeaderSection(const TJwwHeaderSection& d, int32_t v) {
   TJwwHeaderSection n = d;
   TEntJwwHeader& h = n.Header;
-  h.Signature = "JwwData.";
+  h.Signature = DrawingSignature;
   h.Version = v;
   if (JwwLayout::ClampsMaxDrawWidth(v) && h.MaxDrawWidth < -101) h.MaxDrawWidth = -101;
   for (TEntJwwLayer& layer : n.Layers) Clean(layer.Name);
@@ -249,3 +251,5 @@ TNormalised Changes(const TJwwData& d, int32_t v) {
 }
 
 }  // namespace JwwNormalise
+
+}  // namespace qm

@@ -6,6 +6,8 @@
 #include "jwwunit.h"
 #include "textconv.h"
 
+namespace qm {
+
 void TJwwData::WriteAndCheck(TJwwWriter& out, int32_t Version, const std::function<void()>& finish,
                              const std::function<TJwwReader()>& reopen) const {
   std::vector<TWrittenImage> images;
@@ -53,7 +55,7 @@ TJwwStatus Guarded(const std::filesystem::path& name, Body body) {
   } catch (const EJwwError& e) {
     static_cast<TFailure&>(status) = TFailure::Of(e, JwwContext::OutputFile, name);
     return status;
-  } catch (const qm::EFileError& e) {
+  } catch (const EFileError& e) {
     return fail(TJwwFailure::IoError, e.what());
   } catch (const std::bad_alloc&) {
     return fail(TJwwFailure::IoError, "not enough memory");
@@ -68,8 +70,8 @@ TJwwData::TWrittenOutput TJwwData::WriteOutput(const std::filesystem::path& fold
                                                const std::filesystem::path& name, const TFlushRunner& runFlush) const {
   TWrittenOutput out;
   out.Status = Guarded(name, [&] {
-    auto temp = std::make_unique<qm::TTempFile>(folder);
-    qm::TFileBytes back;
+    auto temp = std::make_unique<TTempFile>(folder);
+    TFileBytes back;
     {
       // The device writes the file while it is read back and checked; the
       // flush then waits only for what is left. What is checked is what the
@@ -82,7 +84,7 @@ TJwwData::TWrittenOutput TJwwData::WriteOutput(const std::filesystem::path& fold
             // Through the open file when it is of ordinary size, else opened
             // again (the written one stays open) and read a piece at a time.
             if (writer.Offset() <= ReadBackLimit) {
-              back = qm::ReadBack(temp->File());
+              back = ReadBack(temp->File());
               return TJwwReader(back.Data.get(), back.Size);
             }
             return TJwwReader(temp->Path());
@@ -100,7 +102,7 @@ TJwwData::TWrittenOutput TJwwData::WriteOutput(const std::filesystem::path& fold
   return out;
 }
 
-TSaveStatus TJwwData::CommitOutput(qm::TTempFile& file, const std::filesystem::path& path,
+TSaveStatus TJwwData::CommitOutput(TTempFile& file, const std::filesystem::path& path,
                                    const std::function<std::filesystem::path()>& nextFree, bool syncFolder) {
   TSaveStatus status;
   static_cast<TJwwStatus&>(status) = Guarded(path, [&] {
@@ -109,21 +111,21 @@ TSaveStatus TJwwData::CommitOutput(qm::TTempFile& file, const std::filesystem::p
     std::filesystem::path target = path;
     for (int attempt = 0; !file.Commit(target); ++attempt) {
       if (!nextFree || attempt >= 100)
-        throw qm::EFileError("cannot move the file to " + qm::PathToUtf8(target) + ": the name is taken",
-                             qm::EFileError::TKind::Exists);
+        throw EFileError("cannot move the file to " + PathToUtf8(target) + ": the name is taken",
+                             EFileError::TKind::Exists);
       target = nextFree();
     }
     status.SavedPath = target;
     const std::filesystem::path folder = target.parent_path();
-    if (syncFolder && !qm::SyncFolder(folder.empty() ? std::filesystem::path(".") : folder))
-      status.Warning = qm::PathToUtf8(target) + ": written and checked, but its folder could not be flushed to disk";
+    if (syncFolder && !SyncFolder(folder.empty() ? std::filesystem::path(".") : folder))
+      status.Warning = PathToUtf8(target) + ": written and checked, but its folder could not be flushed to disk";
   });
   return status;
 }
 
 TSaveStatus TJwwData::SaveDocument(const std::filesystem::path& path, int32_t Version,
                                    const std::function<std::filesystem::path()>& nextFree) {
-  Header.Signature = "JwwData.";
+  Header.Signature = DrawingSignature;
   TWrittenOutput written = WriteOutput(path.parent_path(), Version, path);
   if (!written.Status) {
     TSaveStatus failed;
@@ -132,3 +134,5 @@ TSaveStatus TJwwData::SaveDocument(const std::filesystem::path& path, int32_t Ve
   }
   return CommitOutput(*written.File, path, nextFree, true);
 }
+
+}  // namespace qm

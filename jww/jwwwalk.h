@@ -22,6 +22,8 @@
 
 #include "jwwunit.h"
 
+namespace qm {
+
 namespace JwwWalk {
 
 // The common element header: 15 bytes, 13 before version 351 (no PenWidth).
@@ -468,3 +470,5 @@ class TCheckIo {
 };
 
 }  // namespace JwwWalk
+
+}  // namespace qm

@@ -4,6 +4,8 @@
 #include <iterator>
 #include <limits>
 
+namespace qm {
+
 namespace Func_ {
 
 namespace {
@@ -277,3 +279,5 @@ size_t SjisFind(std::string_view text, char c) noexcept {
 }
 
 }  // namespace Func_
+
+}  // namespace qm

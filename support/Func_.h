@@ -17,6 +17,8 @@
 
 #include "jwwstring.h"
 
+namespace qm {
+
 namespace Func_ {
 
 constexpr bool IsLeadByte(unsigned char b) noexcept {
@@ -68,3 +70,5 @@ std::u16string UnicodeUpperCase(std::u16string_view text);
 size_t SjisFind(std::string_view text, char c) noexcept;
 
 }  // namespace Func_
+
+}  // namespace qm

@@ -4,7 +4,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <cstring>
 #include <mutex>
 #include <set>
 #include <string>
@@ -131,14 +130,14 @@ TFileBytes ReadBack(TFile& file) {
 bool StartsWithDrawingSignature(const std::filesystem::path& path) noexcept {
   try {
     TFile f = TFile::OpenRead(path);
-    char head[8];
+    char head[DrawingSignature.size()];
     size_t got = 0;
     while (got < sizeof head) {
       const size_t n = f.Read(head + got, sizeof head - got);
       if (n == 0) return false;
       got += n;
     }
-    return std::memcmp(head, "JwwData.", 8) == 0;
+    return std::string_view(head, sizeof head) == DrawingSignature;
   } catch (...) {
     return false;
   }
@@ -201,8 +200,8 @@ void RemoveDeadTempFilesNow(const std::filesystem::path& folder) noexcept {
         if (pid == 0 || listed.Type != TEntryType::File) continue;
         const auto e = outputs.Look(listed.Name);
         if (!e || e->Type != TEntryType::File || !e->Ours || !LeftoverIsDead(pid, e->Changed)) continue;
-        const auto head = outputs.ReadFile(e->Name, 8);
-        if (head && *head == "JwwData.") outputs.RemoveFile(*e);
+        const auto head = outputs.ReadFile(e->Name, DrawingSignature.size());
+        if (head && *head == DrawingSignature) outputs.RemoveFile(*e);
       } catch (...) {
         // This one stays; the others are still looked at.
       }

@@ -194,8 +194,11 @@ TFileBytes ReadWholeFile(const std::filesystem::path& path);
 // from its start.
 TFileBytes ReadBack(TFile& file);
 
-// True when the regular file at path can be read and begins with the drawing
-// signature "JwwData.". Never waits on a FIFO or device. Never raises.
+// The first 8 bytes of every drawing, the one spelling of them in the program.
+inline constexpr std::string_view DrawingSignature = "JwwData.";
+
+// True when the regular file at path can be read and begins with
+// DrawingSignature. Never waits on a FIFO or device. Never raises.
 bool StartsWithDrawingSignature(const std::filesystem::path& path) noexcept;
 
 // Answers true the first time it is asked about a folder (the same folder
@@ -226,7 +229,7 @@ uint32_t LeftoverProcess(std::string_view name, bool folder) noexcept;
 bool LeftoverIsDead(uint32_t pid, std::filesystem::file_time_type changed) noexcept;
 // Removes the temporary outputs that crashed conversions left in a folder of
 // outputs: regular files (not links) named exactly ".quillmark-<process>-<n>.tmp"
-// that begin with "JwwData.", whose process is dead as above. Nothing else in
+// that begin with DrawingSignature, whose process is dead as above. Nothing else in
 // the folder is looked at. Each folder once per run. Never raises.
 void RemoveDeadTempFiles(const std::filesystem::path& folder) noexcept;
 // The same for one folder every time it is called (tests).

@@ -10,6 +10,8 @@
 #include <utility>
 #include <variant>
 
+namespace qm {
+
 class TJwwString {
  public:
   TJwwString() = default;
@@ -68,3 +70,5 @@ class TJwwString {
  private:
   std::variant<std::string, std::u16string> Value_;
 };
+
+}  // namespace qm

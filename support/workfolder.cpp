@@ -10,7 +10,7 @@
 #include "fileio.h"
 #include "textconv.h"
 
-std::filesystem::path WorkFolder;
+namespace qm {
 
 namespace {
 
@@ -33,9 +33,9 @@ bool IsDeviceName(std::u16string upper) {
 
 std::optional<std::filesystem::path> PlainImageName(const TJwwString& stored) {
   if (stored.empty()) return std::nullopt;
-  const auto decoded = qm::PathFromJww(stored);
+  const auto decoded = PathFromJww(stored);
   if (!decoded) return std::nullopt;
-  const std::u16string units = qm::PathToUtf16(*decoded);
+  const std::u16string units = PathToUtf16(*decoded);
   if (units.empty() || units == u"." || units == u"..") return std::nullopt;
   for (const char16_t c : units) {
     if (c < 0x20 || c == 0x7F) return std::nullopt;
@@ -52,8 +52,6 @@ std::optional<std::filesystem::path> PlainImageName(const TJwwString& stored) {
   if (IsDeviceName(Func_::WideUpperCase(units))) return std::nullopt;
   return decoded;
 }
-
-namespace qm {
 
 namespace {
 

@@ -18,11 +18,7 @@
 #include "folderhandle.h"
 #include "jwwstring.h"
 
-// The folder in which the window makes its run's work folder: the program
-// folder's "TEMP" (or, where that cannot be written, one under the system's
-// temporary folder). Empty until the window is shown. The conversions do not
-// read it: they are given their run's folder.
-extern std::filesystem::path WorkFolder;
+namespace qm {
 
 // The file name a stored image name stands for, when it is a plain file name
 // on every platform. Nothing when it could reach outside the folder it is put
@@ -33,8 +29,6 @@ extern std::filesystem::path WorkFolder;
 // unpaired surrogate). A drawing holding such a name is refused: the program
 // that opens the output would extract the image under it.
 std::optional<std::filesystem::path> PlainImageName(const TJwwString& name);
-
-namespace qm {
 
 // The name of the file that marks a run's work folder as this program's.
 inline constexpr std::string_view WorkFolderMarker = ".quillmark-work";

@@ -13,6 +13,8 @@ using testutil::Hex;
 
 namespace {
 
+using namespace qm;
+
 // A reader over bytes it owns.
 struct TMem {
   explicit TMem(std::vector<uint8_t> bytes) : Bytes(std::move(bytes)), Reader(Bytes.data(), Bytes.size()) {}

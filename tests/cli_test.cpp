@@ -27,6 +27,8 @@
 
 namespace {
 
+using namespace qm;
+
 namespace fs = std::filesystem;
 using namespace draw;
 

@@ -17,6 +17,8 @@
 
 namespace {
 
+using namespace qm;
+
 namespace fs = std::filesystem;
 using namespace draw;
 using rig::Converted;

@@ -13,6 +13,8 @@ using testutil::Hex;
 
 namespace {
 
+using namespace qm;
+
 // Little-endian doubles.
 const std::string D0 = "0000000000000000", D1 = "000000000000F03F", D2 = "0000000000000040", D3 = "0000000000000840",
                   D4 = "0000000000001040", D5 = "0000000000001440", DH = "000000000000E03F";

@@ -19,6 +19,8 @@ using testutil::Hex;
 
 namespace {
 
+using namespace qm;
+
 std::string Z(size_t n) { return std::string(2 * n, '0'); }  // n zero bytes as hex
 std::string Cat(std::initializer_list<std::string> parts) {
   std::string s;

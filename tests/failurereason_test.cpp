@@ -15,6 +15,8 @@
 
 namespace {
 
+using namespace qm;
+
 namespace fs = std::filesystem;
 
 struct TRow {

@@ -14,6 +14,8 @@ using namespace std::string_literals;
 
 namespace {
 
+using namespace qm;
+
 using Func_::RemoveCaretM;
 using Func_::RemoveControlChars;
 using Func_::RemoveSpaces;

@@ -27,6 +27,8 @@ using testutil::Hex;
 
 namespace {
 
+using namespace qm;
+
 struct THeaderImage {
   std::vector<uint8_t> B;
   int32_t Version;

@@ -21,6 +21,8 @@ using testutil::Hex;
 
 namespace {
 
+using namespace qm;
+
 // Little-endian doubles.
 constexpr const char* D0 = "0000000000000000";
 constexpr const char* D1 = "000000000000F03F";

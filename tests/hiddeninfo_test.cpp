@@ -22,6 +22,8 @@
 
 namespace {
 
+using namespace qm;
+
 namespace fs = std::filesystem;
 using namespace draw;
 using qm::TAlsoRemove;

@@ -19,6 +19,8 @@
 
 namespace {
 
+using namespace qm;
+
 namespace fs = std::filesystem;
 using namespace draw;
 

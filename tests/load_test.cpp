@@ -19,6 +19,8 @@ using testutil::Hex;
 
 namespace {
 
+using namespace qm;
+
 std::vector<uint8_t> Pattern(size_t n, uint32_t seed) {
   std::vector<uint8_t> v(n);
   uint32_t x = seed * 2654435761u + 1;

@@ -14,6 +14,8 @@
 
 namespace {
 
+using namespace qm;
+
 TEST(Normalise, RecordsAreCopiesWithTheWrittenValues) {
   TEntJwwMoji text;
   text.Header.PenStyle = 12;    // not a text pen style: 1

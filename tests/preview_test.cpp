@@ -18,6 +18,8 @@
 
 namespace {
 
+using namespace qm;
+
 namespace fs = std::filesystem;
 using namespace draw;
 using qm::view::TPoint;

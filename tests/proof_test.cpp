@@ -18,6 +18,8 @@
 
 namespace {
 
+using namespace qm;
+
 using namespace draw;
 using qm::view::TVisualRecord;
 

@@ -15,6 +15,8 @@
 
 namespace {
 
+using namespace qm;
+
 using namespace draw;
 
 std::unique_ptr<TJwwData> Load(const Drawing& d) {

@@ -13,6 +13,8 @@
 
 namespace {
 
+using namespace qm;
+
 namespace fs = std::filesystem;
 using namespace draw;
 
@@ -412,3 +414,27 @@ TEST(ResultReportTest, ReasonsFollowTheFilesTheyBelongTo) {
 }
 
 }  // namespace
+
+// The texts made of the named pieces of messages.h, spelled out by hand.
+TEST(RowTextsTest, CountsAndTotalsReadAsTheWindowShowsThem) {
+  qm::TRemovedCounts removed;
+  removed.Elements = 12;
+  removed.BlockDefs = 3;
+  removed.Images = 1;
+  EXPECT_EQ(qm::RemovedText(removed), "要素 12、ブロック定義 3、画像 1");
+
+  qm::TTotals t;
+  t.Files = 9;
+  t.Outcomes[static_cast<size_t>(qm::TOutcome::Converted)] = 4;
+  t.Outcomes[static_cast<size_t>(qm::TOutcome::Skipped)] = 2;
+  t.Outcomes[static_cast<size_t>(qm::TOutcome::NotFound)] = 1;
+  t.Outcomes[static_cast<size_t>(qm::TOutcome::Unreadable)] = 1;
+  t.Outcomes[static_cast<size_t>(qm::TOutcome::Failed)] = 1;
+  t.Proven = 2;
+  t.Normalised = 1;
+  t.Empty = 1;
+  EXPECT_EQ(qm::ClosingLines(t, 12, true),
+            (std::vector<std::string>{"", "中止しました（9 / 12）",
+                                      "集計：変換 4（表示一致 2、書き出しで整えたもの 1、空の図面 1）、非表示レイヤなし 0、"
+                                      "読み込めない 2、変換出来ない 1、スキップ 2"}));
+}

@@ -29,6 +29,7 @@ using testutil::TTempDir;
 
 namespace {
 
+using namespace qm;
 
 jwwtest::EntHdr Pen(uint8_t style, uint16_t color) {
   jwwtest::EntHdr h;

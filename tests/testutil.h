@@ -25,6 +25,9 @@
 #include "jwwunit.h"
 #include "workfolder.h"
 
+// Found by argument-dependent lookup, so beside the types they print.
+namespace qm {
+
 // How a drawing string shows in a failed expectation: its form and its units.
 inline std::ostream& operator<<(std::ostream& out, const TJwwString& s) {
   char buf[8];
@@ -51,7 +54,11 @@ inline void PrintTo(const TNormalised& n, std::ostream* out) {
 }
 }  // namespace JwwNormalise
 
+}  // namespace qm
+
 namespace testutil {
+
+using namespace qm;
 
 // A fresh folder under the system's temporary directory; removed with its
 // content when the object goes.

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "render.h"
+#include "picture.h"
 
 namespace qm {
 

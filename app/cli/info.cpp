@@ -7,7 +7,7 @@
 #include <tuple>
 
 #include "jwwunit.h"
-#include "render.h"
+#include "picture.h"
 #include "textconv.h"
 
 namespace qm {

@@ -29,7 +29,7 @@
 #include "info.h"
 #include "record.h"
 #include "paths.h"
-#include "render.h"
+#include "picture.h"
 #include "report.h"
 #include "textconv.h"
 #include "workfolder.h"
@@ -39,6 +39,8 @@
 #endif
 
 namespace {
+
+using namespace qm;
 
 namespace fs = std::filesystem;
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "texts_win.h"
 #include "wintext_win.h"
 
 namespace qm::win {
@@ -44,7 +45,7 @@ bool FaceExists(const wchar_t* face) {
 }
 
 std::wstring PickFace() {
-  for (const wchar_t* face : {L"ＭＳ ゴシック", L"MS Gothic", L"Yu Gothic UI", L"Meiryo UI", L"MS UI Gothic"})
+  for (const wchar_t* face : Text::FontFaces)
     if (FaceExists(face)) return face;
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;

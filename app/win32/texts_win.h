@@ -1,7 +1,10 @@
-// The captions of the two windows and the usage notes of Memo1.
+// The captions of the two windows, the usage notes of Memo1 and the faces the texts are shown in.
 #pragma once
 
 namespace qm::win::Text {
+
+// The faces the list and the report are shown in, the first one installed.
+inline constexpr const wchar_t* FontFaces[] = {L"ＭＳ ゴシック", L"MS Gothic", L"Yu Gothic UI", L"Meiryo UI", L"MS UI Gothic"};
 
 inline constexpr const wchar_t* Label1 = L"変換するJWWファイル名";
 inline constexpr const wchar_t* Button1 = L"追加(&A)";

@@ -42,6 +42,8 @@ static std::ostream& operator<<(std::ostream& os, const RECT& r) {
 
 namespace {
 
+using namespace qm;
+
 namespace fs = std::filesystem;
 using namespace qm::win;
 using draw::HiddenGroupDrawing;

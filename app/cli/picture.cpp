@@ -1,4 +1,4 @@
-#include "render.h"
+#include "picture.h"
 
 #include <iostream>
 #include <optional>
