@@ -144,7 +144,7 @@ std::string CellText(const TRow& row, int column) {
       if (f.OffSheet) kinds.push_back(std::string(Msg::FoundOffSheet) + " " + std::to_string(f.OffSheet));
       if (f.TemporaryPoints) kinds.push_back(std::string(Msg::AlsoTemporaryPoints) + " " + std::to_string(f.TemporaryPoints));
       if (f.Auxiliary) kinds.push_back(std::string(Msg::AlsoAuxiliary) + " " + std::to_string(f.Auxiliary));
-      return kinds.empty() ? std::string(Msg::RowNone) : Joined(kinds, "、");
+      return kinds.empty() ? std::string(Msg::RowNone) : Joined(kinds, Msg::ListSeparator);
     }
     case ColOutcome:
       if (row.Result) return ResultText(row);

@@ -55,6 +55,11 @@ inline constexpr std::string_view AskAgainFirst = " 個の図面には前回の�
 inline constexpr std::string_view AskAgainChoices =
     "はい：もう一度変換します（次の番号の名前で）\nいいえ：それらをスキップして残りを変換します\nキャンセル：変換しません";
 
+// The preview of a drawing that cannot be drawn.
+inline constexpr std::string_view PreviewCannot = "プレビューできません：";
+inline constexpr std::string_view PreviewNoMemory = "図を描くためのメモリが足りません";
+inline constexpr std::string_view PreviewFailed = "図を描けませんでした";
+
 // Dropped or named files that the list does not take.
 inline constexpr std::string_view NotListed = "JWW ファイルではないので追加しませんでした：";
 inline constexpr std::string_view NotListedMore = "（ほか ";

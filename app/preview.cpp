@@ -8,6 +8,7 @@
 #include <new>
 #include <utility>
 
+#include "failurereason.h"
 #include "hiddenkinds.h"
 #include "messages.h"
 #include "render.h"
@@ -138,7 +139,11 @@ std::shared_ptr<const TPreview> MakePreview(const std::filesystem::path& source,
     // The refusals and the load of every road (no work folder: the images'
     // bytes are not kept).
     if (const std::optional<TFileResult> refused = LoadSource(source, doc)) {
-      preview->Error = ProblemText(*refused);
+      // In the window's words, as its list says it.
+      preview->Error = refused->Outcome == TOutcome::NotFound ? std::string(Msg::RowNotFound)
+                       : refused->Outcome == TOutcome::NotJww ? std::string(Msg::RowNotJww)
+                       : refused->Failure                     ? FailureReason(*refused->Failure)
+                                                              : std::string(Msg::PreviewFailed);
     } else {
       view::TRenderOptions options;
       options.Layers = view::TLayers::All;
@@ -163,10 +168,10 @@ std::shared_ptr<const TPreview> MakePreview(const std::filesystem::path& source,
     }
   } catch (const std::bad_alloc&) {
     preview->Items = {};
-    preview->Error = "not enough memory for the picture";
-  } catch (const std::exception& e) {
+    preview->Error = std::string(Msg::PreviewNoMemory);
+  } catch (const std::exception&) {
     preview->Items = {};
-    preview->Error = e.what();
+    preview->Error = std::string(Msg::PreviewFailed);
   }
   doc.ClearDocument();
   return preview;

@@ -43,7 +43,7 @@ struct TPreview {
   std::vector<TStrays> Strays;              // those of them that draw something, by where they lie
   uint64_t Undrawable = 0;                  // elements left out: not finite, or beyond 100 m
   bool Complete = true;  // false: the renderer stopped early (a drawing too large to show whole)
-  std::string Error;     // why the drawing could not be loaded (UTF-8); then nothing is drawn
+  std::string Error;     // why the drawing could not be loaded (UTF-8, Japanese); then nothing is drawn
 };
 
 // Loads and renders a drawing with the given document (left empty). The

@@ -48,7 +48,11 @@ TEST(PreviewTest, TagsTheHiddenMaterialAndHoldsTheSheet) {
 
   testutil::WriteAll(dir / "bad.jww", testutil::Bytes("JwwData.broken"));
   const auto bad = qm::MakePreview(dir / "bad.jww", doc);
-  EXPECT_FALSE(bad->Error.empty());
+  // Why, in the window's words (the list's and the report's sentence).
+  EXPECT_EQ(bad->Error.rfind("ファイルが途中で終わっています", 0), 0u) << bad->Error;
+  testutil::WriteAll(dir / "text.jww", testutil::Bytes("a text file, not a drawing"));
+  EXPECT_EQ(qm::MakePreview(dir / "text.jww", doc)->Error, "JWW の図面ではありません（先頭が JwwData. ではありません）");
+  EXPECT_EQ(qm::MakePreview(dir / "gone.jww", doc)->Error, "ファイルがありません");
   EXPECT_EQ(bad->Items.Size(), 0u);
 }
 

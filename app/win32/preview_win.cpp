@@ -304,7 +304,7 @@ void TPreviewWindow::Paint(HDC dc, const RECT& area) {
     // A note in the picture's place: the drawing is being drawn, or cannot be.
     FillRect(dc, &area, GetSysColorBrush(COLOR_WINDOW));
     std::wstring note = Note_;
-    if (Preview_ && !Preview_->Error.empty()) note = L"プレビューできません：" + Widen(Printable(Preview_->Error));
+    if (Preview_ && !Preview_->Error.empty()) note = Widen(std::string(Msg::PreviewCannot) + Printable(Preview_->Error));
     SelectObject(dc, Font());
     SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
     RECT box = area;
