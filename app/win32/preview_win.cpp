@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "messages.h"
 #include "textconv.h"
 #include "wintext_win.h"
 

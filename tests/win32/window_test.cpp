@@ -1012,6 +1012,16 @@ TEST_F(WindowTest, StopAndEscEndTheBatchAfterTheFileInProgress) {
   Pump();
   for (const bool esc : {false, true}) {
     SCOPED_TRACE(esc ? "Esc" : "Stop");
+    if (esc) {  // drawings not converted yet, so that Convert asks nothing first
+      for (int k = RowCount(List()) - 1; k >= 0; --k) SelectRow(List(), k);
+      Click(IdButton2);
+      for (fs::path& file : files) {
+        file.replace_filename(L"q" + file.filename().wstring());
+        Put(file, HiddenGroupDrawing(600));
+      }
+      Drop(files);
+      Pump();
+    }
     // Stopped as soon as the first file has its outcome.
     TProbe* self = nullptr;
     TProbe stop([&] {
