@@ -147,7 +147,6 @@ bool TMainWindow::Create() {
   Button3_.Create(Hwnd_, IdButton3, Text::Button3);
   Button4_.Create(Hwnd_, IdButton4, Text::Button4);
   OutputLabel_.Create(Hwnd_, IdOutputLabel, Text::OutputBeside);
-  SetWindowLongW(OutputLabel_.Hwnd(), GWL_STYLE, GetWindowLongW(OutputLabel_.Hwnd(), GWL_STYLE) | SS_PATHELLIPSIS);
   Output_.Create(Hwnd_, IdOutput, Text::OutputButton);
   AlsoRemove_.Create(Hwnd_, IdAlsoRemove, Text::AlsoRemove);
   for (size_t k = 0; k < Remove_.size(); ++k) {
@@ -375,7 +374,9 @@ void TMainWindow::Layout() {
 }
 
 // The file name and folder columns share what the list gains or loses in
-// width, in proportion to their widths; the others keep theirs.
+// width, in proportion to their widths, as far as the columns then fill the
+// list (a list narrower than its columns scrolls, and they keep their
+// widths); the others keep theirs.
 void TMainWindow::ShareColumns(int listWidth) {
   const int before = std::exchange(ListPixels_, listWidth);
   if (before <= 0 || before == listWidth) return;
@@ -383,7 +384,15 @@ void TMainWindow::ShareColumns(int listWidth) {
   const int name = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, ColName, 0));
   const int folder = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, ColFolder, 0));
   if (name + folder <= 0) return;
-  const int delta = listWidth - before, least = Scale(40, Dpi_);
+  int columns = 0;
+  for (int c = 0; c < ColumnCount; ++c) columns += static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0));
+  const int room = listWidth - GetSystemMetricsForDpi(SM_CXVSCROLL, Dpi_) - Scale(4, Dpi_);  // what the columns may fill
+  // Growing: up to filling the list. Shrinking: what the columns stick out
+  // beyond the list now, never more than growing gave them.
+  const int delta = listWidth > before ? std::max(0, room - columns) : -std::clamp(columns - room, 0, ColumnsGrown_);
+  if (delta == 0) return;
+  ColumnsGrown_ += delta;
+  const int least = Scale(40, Dpi_);
   const int nameDelta = static_cast<int>(std::lround(static_cast<double>(delta) * name / (name + folder)));
   SendMessageW(list, LVM_SETCOLUMNWIDTH, ColName, std::max(least, name + nameDelta));
   SendMessageW(list, LVM_SETCOLUMNWIDTH, ColFolder, std::max(least, folder + delta - nameDelta));
@@ -457,6 +466,9 @@ int TMainWindow::LayoutOptions(int x, int y, int width) {
 
 void TMainWindow::ShowOutputFolder() {
   const std::filesystem::path& folder = Form1_.OutputFolder();
+  // A folder loses the middle of its path when cut, the words their end.
+  const LONG style = GetWindowLongW(OutputLabel_.Hwnd(), GWL_STYLE) & ~(SS_PATHELLIPSIS | SS_ENDELLIPSIS);
+  SetWindowLongW(OutputLabel_.Hwnd(), GWL_STYLE, style | (folder.empty() ? SS_ENDELLIPSIS : SS_PATHELLIPSIS));
   OutputLabel_.SetText(folder.empty() ? std::wstring(Text::OutputBeside) : Text::OutputIn + folder.wstring());
   const TAlsoRemove& r = Form1_.Remove();
   const bool on[] = {r.Memo, r.OffSheet, r.TemporaryPoints, r.Auxiliary};

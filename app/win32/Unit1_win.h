@@ -125,6 +125,7 @@ class TMainWindow : public TWindow, public IMessageLoop {
   int ListWidthAt(int clientWidth) const;  // pixels
   void ShareColumns(int listWidth);        // pixels
   std::filesystem::path PaneItem() const;  // the drawing the pane shows
+  int ColumnsGrown_ = 0;  // pixels the name and folder columns were given to fill the list
   bool Asking_ = false, CloseWhileAsking_ = false;  // Convert's question is up; a close came meanwhile
   void OutputClick();
   void ShowOutputFolder();

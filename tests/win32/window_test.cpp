@@ -873,13 +873,42 @@ TEST_F(WindowTest, DropDeleteConvertReportAndSettings) {
                                 "\\\r\n");
   EXPECT_FALSE(fs::exists(Program / L"TEMP"));
   const std::string view = ReadBytes(Program / L"Quillmark.ini");
-  EXPECT_TRUE(view.starts_with("[Quillmark]\r\nMaximized=0\r\nColumns=183,269,90,180,210,200,320\r\nPaneWidth=")) << view;
+  EXPECT_TRUE(view.starts_with("[Quillmark]\r\nMaximized=0\r\nColumns=150,220,90,180,210,200,320\r\nPaneWidth=")) << view;
 
   Start();
   EXPECT_EQ(ScreenRect(Main()), (RECT{150, 120, 670, 440}));
   EXPECT_EQ(ScreenRect(Form2()), (RECT{300, 200, 700, 450}));
   EXPECT_EQ(PlaceInParent(List()).right, 258);
   EXPECT_TRUE(Items().empty());
+  Close();
+}
+
+// Maximised, the file name and folder columns take the room the columns
+// leave (no empty space right of them); restored, they give it back.
+TEST_F(WindowTest, TheNameAndFolderColumnsFillAMaximisedList) {
+  std::ofstream(Program / L"Quillmark.ini", std::ios::binary)
+      << "[Quillmark]\r\nMaximized=0\r\nColumns=100,100,50,50,50,50,50\r\n";
+  std::ofstream(Dat, std::ios::binary) << "192\r\n107\r\n478\r\n264\r\n176\r\n222\r\n129\r\n456\r\n293\r\n";
+  Start();
+  auto widths = [&] {
+    std::vector<int> w;
+    for (int c = 0; c < qm::ColumnCount; ++c) w.push_back(static_cast<int>(SendMessageW(List(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0)));
+    return w;
+  };
+  const std::vector<int> before = widths();
+  ShowWindow(Main(), SW_MAXIMIZE);
+  Pump();
+  const std::vector<int> wide = widths();
+  int total = 0;
+  for (int w : wide) total += w;
+  const int room = PlaceInParent(List()).right - GetSystemMetrics(SM_CXVSCROLL) - 4;
+  EXPECT_EQ(total, room);
+  EXPECT_GT(wide[qm::ColName], before[qm::ColName]);
+  EXPECT_GT(wide[qm::ColFolder], before[qm::ColFolder]);
+  EXPECT_EQ(std::vector<int>(wide.begin() + 2, wide.end()), std::vector<int>(before.begin() + 2, before.end()));
+  ShowWindow(Main(), SW_RESTORE);
+  Pump();
+  EXPECT_EQ(widths(), before);
   Close();
 }
 
