@@ -351,6 +351,8 @@ void TForm1::Button3Click() {
   }
   Results_ = batch.TakeResults();
   batch.End(interrupted);  // the view is told with the batch over (no longer Busy)
+  if (std::any_of(Results_.begin(), Results_.end(), [](const TFileResult& r) { return CannotWriteOutput(r); }))
+    Form2_.AddClosingLine(std::string(Msg::ChooseOutputLine));
   Progress_ = batch.Progress();
   Batch_ = nullptr;
   Earlier_.reset();  // what this Convert wrote is seen by the next inspections

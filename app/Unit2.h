@@ -34,6 +34,8 @@ class TForm2 {
   // The batch is over: of total files, those appended were done; the rest
   // were not reached because the batch was stopped.
   void FinishBatch(int total, bool interrupted);
+  // A line after the totals (the window's advice after the batch).
+  void AddClosingLine(std::string line) { Summary_.push_back(std::move(line)); }
   // The files appended since the report was cleared, counted.
   const TTotals& Totals() const noexcept { return Totals_; }
 

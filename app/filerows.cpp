@@ -68,7 +68,8 @@ std::string ResultText(const TRow& row) {
     case TOutcome::NotFound: return std::string(Msg::RowNotFound);
     case TOutcome::NotJww: return std::string(Msg::RowNotJww);
     case TOutcome::Unreadable: return std::string(Msg::RowUnreadable) + ShownReason(r);
-    case TOutcome::Failed: return std::string(Msg::RowFailed) + ShownReason(r);
+    case TOutcome::Failed:
+      return std::string(Msg::RowFailed) + ShownReason(r) + (CannotWriteOutput(r) ? std::string(Msg::ChooseOutput) : "");
     case TOutcome::Skipped: return std::string(Msg::RowAlreadyConverted) + Shown(r.Output.filename());
   }
   return {};
@@ -115,6 +116,11 @@ std::string VersionText(int32_t version) {
 
 std::string ShownReason(const TFileResult& result) {
   return result.Failure ? FailureReason(*result.Failure) : std::string();
+}
+
+bool CannotWriteOutput(const TFileResult& r) {
+  return r.Outcome == TOutcome::Failed && r.Failure && r.Failure->Kind == TJwwFailure::IoError &&
+         (r.Failure->Context == JwwContext::OutputFolder || r.Failure->Context == JwwContext::OutputFile);
 }
 
 std::string ShownDetail(const TRow& row) {

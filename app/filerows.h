@@ -51,6 +51,9 @@ int CompareRows(const TRow& a, const TRow& b, int column);
 // Why a file could not be read or written, in the window's words (a Japanese
 // sentence from the failure's kind, offset and context).
 std::string ShownReason(const TFileResult& result);
+// True when a file failed because its output could not be written (its
+// folder cannot be made or written): another output folder may help.
+bool CannotWriteOutput(const TFileResult& result);
 // The failure's own detail, English, shown printable (for a tooltip); empty
 // when the row's last record has no failure.
 std::string ShownDetail(const TRow& row);

@@ -55,6 +55,12 @@ inline constexpr std::string_view AskAgainFirst = " 個の図面には前回の�
 inline constexpr std::string_view AskAgainChoices =
     "はい：もう一度変換します（次の番号の名前で）\nいいえ：それらをスキップして残りを変換します\nキャンセル：変換しません";
 
+// A file whose output could not be written: the row's hint, and the line
+// that ends the report.
+inline constexpr std::string_view ChooseOutput = "（出力先で別のフォルダを選べます）";
+inline constexpr std::string_view ChooseOutputLine =
+    "書き込めない出力先がありました。[出力先] で別のフォルダを選び、もう一度変換して下さい";
+
 // The preview of a drawing that cannot be drawn.
 inline constexpr std::string_view PreviewCannot = "プレビューできません：";
 inline constexpr std::string_view PreviewNoMemory = "図を描くためのメモリが足りません";

@@ -332,6 +332,22 @@ TEST_F(RowsTest, FilesThatAreNotDrawingsAreSaidSo) {
   Settle();
 }
 
+// An output folder that cannot be made: the row and the report say so and
+// point to the output folder's choice.
+TEST_F(RowsTest, AnOutputThatCannotBeWrittenPointsToTheOutputFolder) {
+  const fs::path a = Put("a.jww", HiddenGroupDrawing(600));
+  testutil::WriteAll(Dir / "file", testutil::Bytes("x"));
+  R.Form1.AddPaths({a});
+  Settle();
+  ASSERT_TRUE(R.Form1.SetOutputFolder(Dir / "file" / "out"));  // below a file: cannot be made
+  Settle();
+  R.Form1.Button3Click();
+  ASSERT_EQ(R.Form1.Results().size(), 1u);
+  EXPECT_EQ(R.Form1.Results()[0].Outcome, qm::TOutcome::Failed);
+  EXPECT_EQ(Cell(a, qm::ColOutcome), "変換出来ませんでした：出力フォルダを作成できません（出力先で別のフォルダを選べます）");
+  EXPECT_EQ(R.Form2.DisplayLines().back(), std::string(qm::Msg::ChooseOutputLine));
+}
+
 // The drawings' other hidden information in a column of its own; ticking a
 // kind inspects the list again, and Convert removes it.
 TEST_F(RowsTest, TheOtherHiddenInformationIsShownAndRemovedWhenTicked) {

@@ -435,13 +435,23 @@ void TWindowBounds::SetTop(int value) { Place(Left(), value, Width(), Height());
 void TWindowBounds::SetWidth(int value) { Place(Left(), Top(), value, Height()); }
 void TWindowBounds::SetHeight(int value) { Place(Left(), Top(), Width(), value); }
 
-void BringIntoView(HWND hwnd) {
-  RECT rc{};
-  if (!GetWindowRect(hwnd, &rc)) return;
+namespace {
+
+// A window's rectangle and the work area of the monitor it is most on.
+bool PlaceAndWorkArea(HWND hwnd, RECT& place, RECT& work) {
+  if (!GetWindowRect(hwnd, &place)) return false;
   MONITORINFO mi{};
   mi.cbSize = sizeof mi;
-  if (!GetMonitorInfoW(MonitorFromRect(&rc, MONITOR_DEFAULTTONEAREST), &mi)) return;
-  const RECT work = mi.rcWork;
+  if (!GetMonitorInfoW(MonitorFromRect(&place, MONITOR_DEFAULTTONEAREST), &mi)) return false;
+  work = mi.rcWork;
+  return true;
+}
+
+}  // namespace
+
+void BringIntoView(HWND hwnd) {
+  RECT rc{}, work{};
+  if (!PlaceAndWorkArea(hwnd, rc, work)) return;
   int width = std::min<int>(rc.right - rc.left, work.right - work.left);
   int height = std::min<int>(rc.bottom - rc.top, work.bottom - work.top);
   // The caption must be on a screen far enough to be taken with the mouse.
@@ -461,12 +471,8 @@ void BringIntoView(HWND hwnd) {
 }
 
 void PlaceOnWorkArea(HWND hwnd, double share, int designWidth, int designHeight) {
-  RECT rc{};
-  if (!GetWindowRect(hwnd, &rc)) return;
-  MONITORINFO mi{};
-  mi.cbSize = sizeof mi;
-  if (!GetMonitorInfoW(MonitorFromRect(&rc, MONITOR_DEFAULTTONEAREST), &mi)) return;
-  const RECT work = mi.rcWork;
+  RECT rc{}, work{};
+  if (!PlaceAndWorkArea(hwnd, rc, work)) return;
   const UINT dpi = DpiOf(hwnd);
   const int workWidth = work.right - work.left, workHeight = work.bottom - work.top;
   const int width = std::min(workWidth, std::max(Scale(designWidth, dpi), static_cast<int>(workWidth * share)));

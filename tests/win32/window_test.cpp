@@ -365,6 +365,18 @@ class WindowTest : public ::testing::Test {
   HWND Control(int id) const { return GetDlgItem(Main(), id); }
   HWND List() const { return Control(IdListBox1); }
   void Click(int id) { SendMessageW(Control(id), BM_CLICK, 0, 0); }
+  // Empties the list and lists new drawings in place of files, named with
+  // prefix before their names.
+  void ListAfresh(std::vector<fs::path>& files, const std::wstring& prefix) {
+    for (int k = RowCount(List()) - 1; k >= 0; --k) SelectRow(List(), k);
+    Click(IdButton2);
+    for (fs::path& file : files) {
+      file.replace_filename(prefix + file.filename().wstring());
+      Put(file, HiddenGroupDrawing(600));
+    }
+    Drop(files);
+    Pump();
+  }
   void Drop(const std::vector<fs::path>& files) {
     PostMessageW(Main(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(files)), 0);
   }
@@ -1041,16 +1053,7 @@ TEST_F(WindowTest, StopAndEscEndTheBatchAfterTheFileInProgress) {
   Pump();
   for (const bool esc : {false, true}) {
     SCOPED_TRACE(esc ? "Esc" : "Stop");
-    if (esc) {  // drawings not converted yet, so that Convert asks nothing first
-      for (int k = RowCount(List()) - 1; k >= 0; --k) SelectRow(List(), k);
-      Click(IdButton2);
-      for (fs::path& file : files) {
-        file.replace_filename(L"q" + file.filename().wstring());
-        Put(file, HiddenGroupDrawing(600));
-      }
-      Drop(files);
-      Pump();
-    }
+    if (esc) ListAfresh(files, L"q");  // drawings not converted yet, so that Convert asks nothing first
     // Stopped as soon as the first file has its outcome.
     TProbe* self = nullptr;
     TProbe stop([&] {
@@ -1103,6 +1106,7 @@ TEST_F(WindowTest, ASecondConvertAsksAndTheOptionsAreTheWindows) {
   Put(Data / L"b_2.JWW", HiddenGroupDrawing(600));
   Drop({b});
   Pump();
+  PumpUntilInspected();
   EXPECT_EQ(Cell(0, qm::ColOutcome), "前回の出力あり：b_2.JWW");
   SelectRow(List(), 0);
   Click(IdButton2);
@@ -1160,7 +1164,7 @@ TEST_F(WindowTest, ASecondConvertAsksAndTheOptionsAreTheWindows) {
   const fs::path out = Data / L"out";
   fs::create_directory(out);
   ASSERT_TRUE(App->Form1().SetOutputFolder(out));
-  Pump();
+  PumpUntilInspected();
   TReportSeen last;
   CloseReportWith(VK_ESCAPE, last);
   Click(IdButton3);
@@ -1197,16 +1201,7 @@ TEST_F(WindowTest, CloseDuringABatchAsksFirst) {
   Pump();
   for (const int answer : {IDNO, IDYES}) {
     SCOPED_TRACE(answer == IDYES ? "yes" : "no");
-    if (answer == IDYES) {  // drawings not converted yet, so that Convert asks nothing first
-      for (int k = RowCount(List()) - 1; k >= 0; --k) SelectRow(List(), k);
-      Click(IdButton2);
-      for (fs::path& file : files) {
-        file.replace_filename(L"g" + file.filename().wstring());
-        Put(file, HiddenGroupDrawing(600));
-      }
-      Drop(files);
-      Pump();
-    }
+    if (answer == IDYES) ListAfresh(files, L"g");  // drawings not converted yet: Convert asks nothing first
     std::wstring question;
     size_t doneWhenAsked = 99;
     auto watcher = std::make_unique<TWatcher>([&] {
