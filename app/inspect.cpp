@@ -34,6 +34,9 @@ std::vector<std::string> Warnings(const TFileResult& i) {
   std::vector<std::string> out;
   if (i.Outcome == TOutcome::WouldConvert && AllHidden(i)) out.emplace_back(Msg::WarnAllHidden);
   if (i.Outcome == TOutcome::WouldConvert && HiddenEmpty(i)) out.emplace_back(Msg::WarnHiddenEmpty);
+  // Converted for what else was asked to go, not for hidden layers.
+  if (i.Outcome == TOutcome::WouldConvert && i.Facts.HiddenGroups.empty() && i.Facts.HiddenLayers.empty())
+    out.emplace_back(Msg::WarnOnlyOther);
   // Nothing is hidden, so Convert passes it by, but the drawing does not
   // read completely: the user should hear of it before handing it on.
   if (i.Outcome == TOutcome::NothingHidden && i.Failure)

@@ -82,6 +82,7 @@ inline constexpr std::string_view ResultCaption = "変換結果";
 // after Convert, the reason line and the totals of the result window.
 inline constexpr std::string_view WarnAllHidden = "全要素が非表示です：出力は空の図面になります";
 inline constexpr std::string_view WarnHiddenEmpty = "非表示レイヤに要素はありません：名前だけを消去します";
+inline constexpr std::string_view WarnOnlyOther = "非表示レイヤはありません：ほかの隠れた情報を削除します";
 inline constexpr std::string_view WarnIncomplete = "最後まで読めない図面です：";
 inline constexpr std::string_view Inspecting = "検査中…";
 // What joins the parts of a row's outcome.

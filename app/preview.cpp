@@ -10,6 +10,7 @@
 
 #include "failurereason.h"
 #include "hiddenkinds.h"
+#include "look.h"
 #include "messages.h"
 #include "render.h"
 #include "road.h"
@@ -74,8 +75,11 @@ class TCounting : public view::IDisplaySink {
 // the side or corner of the sheet they lie beyond (what each draws, as the
 // list holds it: an element that draws nothing is counted, not placed).
 void FindStrays(const TJwwData& doc, TPreview& p) {
-  const view::TElementKinds kinds = view::ClassifyElements(doc);
+  view::TElementKinds kinds = view::ClassifyElements(doc);
   p.OffSheet = static_cast<uint64_t>(kinds.OffSheet);
+  p.Auxiliary = kinds.Auxiliary;
+  p.TemporaryPoints = kinds.TemporaryPoints;
+  p.Kinds = kinds.Of;
   if (!p.Sheet || kinds.OffSheet == 0) return;
   std::vector<view::TBox> boxes(kinds.Of.size());
   for (size_t i = 0; i < p.Items.TopLevel(); ++i) {
@@ -121,6 +125,20 @@ std::string PreviewLegend(const TPreview& p) {
   if (p.Undrawable)
     legend += (legend.empty() ? "" : "　") + std::string(Msg::PreviewUndrawable) + std::to_string(p.Undrawable);
   return legend;
+}
+
+uint32_t KindColor(const TPreview& p, const view::TOrigin& o) {
+  if (!o.Visible || o.Element >= p.Kinds.size()) return 0;
+  return view::Look::KindColor(p.Kinds[o.Element], view::AuxiliaryKind, view::TemporaryPointKind, view::OffSheetKind);
+}
+
+std::vector<std::pair<std::string, uint32_t>> KindLegend(const TPreview& p) {
+  std::vector<std::pair<std::string, uint32_t>> pieces;
+  if (p.Auxiliary) pieces.emplace_back(std::string(Msg::AlsoAuxiliary) + " " + std::to_string(p.Auxiliary), view::Look::AuxiliaryColor);
+  if (p.TemporaryPoints)
+    pieces.emplace_back(std::string(Msg::AlsoTemporaryPoints) + " " + std::to_string(p.TemporaryPoints), view::Look::TemporaryColor);
+  if (p.OffSheet) pieces.emplace_back(std::string(Msg::FoundOffSheet) + " " + std::to_string(p.OffSheet), view::Look::OffSheetColor);
+  return pieces;
 }
 
 std::string StrayNote(const TPreview& p) {

@@ -40,6 +40,8 @@ struct TPreview {
   view::TBox Extent;                        // what the picture is fitted to: the sheet, else every item
   uint64_t HiddenItems = 0;                 // top-level items of the hidden material
   uint64_t OffSheet = 0;                    // top-level elements wholly outside the sheet (hiddenkinds.h)
+  int32_t Auxiliary = 0, TemporaryPoints = 0;  // shown elements of these kinds
+  std::vector<uint8_t> Kinds;               // by element: its kinds (view::THiddenKind bits)
   std::vector<TStrays> Strays;              // those of them that draw something, by where they lie
   uint64_t Undrawable = 0;                  // elements left out: not finite, or beyond 100 m
   bool Complete = true;  // false: the renderer stopped early (a drawing too large to show whole)
@@ -57,6 +59,11 @@ std::string PreviewLegend(const TPreview& preview);
 // The line telling of the elements outside the sheet ("図面外に N 個の要素"),
 // empty when there are none.
 std::string StrayNote(const TPreview& preview);
+// The colour a shown item of the drawing takes for its kind, 0 for none.
+uint32_t KindColor(const TPreview& preview, const view::TOrigin& origin);
+// The legend of the kinds the drawing holds, each in its colour: "補助線 N",
+// "仮点 N", "図面外 N" (UTF-8, 0xRRGGBB).
+std::vector<std::pair<std::string, uint32_t>> KindLegend(const TPreview& preview);
 
 // A hidden group (Layer < 0) or hidden layer the user picked in the pane's
 // list: its material is drawn stronger than the rest of the hidden material.

@@ -12,6 +12,7 @@
 #include "drawings.h"
 #include "formrig.h"
 #include "inspector.h"
+#include "look.h"
 #include "pane.h"
 #include "preview.h"
 #include "testutil.h"
@@ -54,6 +55,37 @@ TEST(PreviewTest, TagsTheHiddenMaterialAndHoldsTheSheet) {
   EXPECT_EQ(qm::MakePreview(dir / "text.jww", doc)->Error, "JWW の図面ではありません（先頭が JwwData. ではありません）");
   EXPECT_EQ(qm::MakePreview(dir / "gone.jww", doc)->Error, "ファイルがありません");
   EXPECT_EQ(bad->Items.Size(), 0u);
+}
+
+// The other hidden information on shown layers: each kind in its colour,
+// auxiliary before temporary before off the sheet; the hidden material and
+// plain shown elements keep theirs; the legend names what the drawing holds.
+TEST(PreviewTest, EachKindOfOtherHiddenInformationHasItsColour) {
+  testutil::TTempDir dir;
+  Drawing d = HiddenGroupDrawing(600);
+  d.Hdr.PaperSize = 3;  // A3
+  Ten temporary = Point(0, 0, 5);
+  temporary.Temporary = 1;
+  Sen aux = Line(0, 0, 7);
+  aux.H.PenColor = 9;
+  Sen far = Line(0, 0, 900);
+  d.Elements = {Line(0, 0, 1), Line(1, 0, 2), temporary, aux, far};
+  testutil::WriteAll(dir / "d.jww", Build(d));
+  TJwwData doc;
+  const auto p = qm::MakePreview(dir / "d.jww", doc);
+  ASSERT_TRUE(p->Error.empty()) << p->Error;
+  std::vector<uint32_t> colours;
+  for (size_t i = 0; i < p->Items.TopLevel(); ++i) colours.push_back(qm::KindColor(*p, p->Items[i].Origin));
+  namespace look = qm::view::Look;
+  EXPECT_EQ(colours, (std::vector<uint32_t>{0, 0, look::TemporaryColor, look::AuxiliaryColor, look::OffSheetColor}));
+  const auto legend = qm::KindLegend(*p);
+  ASSERT_EQ(legend.size(), 3u);
+  EXPECT_EQ(legend[0], (std::pair<std::string, uint32_t>{"補助線 1", look::AuxiliaryColor}));
+  EXPECT_EQ(legend[1], (std::pair<std::string, uint32_t>{"仮点 1", look::TemporaryColor}));
+  EXPECT_EQ(legend[2], (std::pair<std::string, uint32_t>{"図面外 1", look::OffSheetColor}));
+  EXPECT_EQ(look::KindColor(qm::view::AuxiliaryKind | qm::view::OffSheetKind, qm::view::AuxiliaryKind,
+                            qm::view::TemporaryPointKind, qm::view::OffSheetKind),
+            look::AuxiliaryColor);
 }
 
 // 10,000 inserts of one definition of three lines, on a shown and a hidden

@@ -365,7 +365,7 @@ TEST_F(RowsTest, TheOtherHiddenInformationIsShownAndRemovedWhenTicked) {
   EXPECT_TRUE(R.Form1.SetRemove(memoToo));
   EXPECT_EQ(Cell(m, qm::ColOutcome), qm::Msg::Inspecting);
   Settle();
-  EXPECT_EQ(Cell(m, qm::ColOutcome), "");  // would convert, nothing to warn of
+  EXPECT_EQ(Cell(m, qm::ColOutcome), "非表示レイヤはありません：ほかの隠れた情報を削除します");
   R.Form1.Button3Click();
   ASSERT_EQ(R.Form1.Results().size(), 2u);
   EXPECT_EQ(R.Form1.Results()[0].Outcome, qm::TOutcome::Converted);

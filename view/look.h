@@ -26,6 +26,15 @@ constexpr int PickedPixels = 4;
 // The mark at the sheet's edge where elements lie off the sheet, and its line of text.
 constexpr uint32_t OffSheetColor = 0x0050C8;
 constexpr double OffSheetMark = 2.0;     // of the window font's height: the mark's length
+// The other hidden information on shown layers, each kind in a colour of its
+// own (the screen shows them, a print does not).
+constexpr uint32_t AuxiliaryColor = 0x00A0C0;
+constexpr uint32_t TemporaryColor = 0x00A000;
+// The colour of a shown element of these kinds (bits of THiddenKind), 0 for
+// none: auxiliary before temporary before off the sheet.
+constexpr uint32_t KindColor(uint8_t kinds, uint8_t auxiliary, uint8_t temporary, uint8_t offSheet) {
+  return (kinds & auxiliary) ? AuxiliaryColor : (kinds & temporary) ? TemporaryColor : (kinds & offSheet) ? OffSheetColor : 0;
+}
 
 // The colour a shown item takes under marked hidden material: its own,
 // moved towards the background (0xRRGGBB both).

@@ -52,6 +52,7 @@ class TPainter {
     for (uint32_t i : items) {
       const view::TDisplayList::TEntry& e = P_.Items[i];
       const TPass its = e.Origin.Visible ? TPass::Shown : IsPicked(e.Origin, Pick_) ? TPass::Picked : TPass::Hidden;
+      Kind_ = KindColor(P_, e.Origin);
       if (its == pass) Item(e, 0);
     }
   }
@@ -63,6 +64,7 @@ class TPainter {
       case TPass::Picked: return Colour(view::Look::PickedColor);
       case TPass::Shown: break;
     }
+    if (Kind_) return Colour(Kind_);  // the other hidden information, in its kind's colour
     return Colour(view::Look::Faint(rgb, Background_));
   }
   // The thinnest line of the pass, in pixels.
@@ -235,6 +237,7 @@ class TPainter {
   std::optional<TLayerPick> Pick_;
   uint32_t Background_ = 0xFFFFFF;  // 0xRRGGBB
   TPass Pass_ = TPass::Shown;
+  uint32_t Kind_ = 0;  // the kind colour of the item being drawn, 0: none
   std::vector<POINT> Points_;
   std::map<std::tuple<COLORREF, int, std::vector<DWORD>>, HPEN> Pens_;
   std::map<COLORREF, HBRUSH> Brushes_;
@@ -362,6 +365,16 @@ void TPreviewWindow::Paint(HDC dc, const RECT& area) {
       // What the red means, whether the picture is whole, what it cannot draw.
       SetTextColor(dc, p.HiddenItems ? HiddenColor : GetSysColor(COLOR_GRAYTEXT));
       TextOutW(dc, area.left + 3, area.top + 2, legend.c_str(), static_cast<int>(legend.size()));
+    }
+    // The kinds' legend on the next line, each in its colour.
+    int x = area.left + 3;
+    for (const auto& [text, rgb] : KindLegend(p)) {
+      const std::wstring piece = Widen(text);
+      SetTextColor(dc, Colour(rgb));
+      TextOutW(dc, x, area.top + 2 + metrics.tmHeight, piece.c_str(), static_cast<int>(piece.size()));
+      SIZE size{};
+      GetTextExtentPoint32W(dc, piece.c_str(), static_cast<int>(piece.size()), &size);
+      x += size.cx + metrics.tmAveCharWidth * 2;
     }
     if (const std::wstring note = Widen(StrayNote(p)); !note.empty()) {
       SetTextColor(dc, OffSheetColor);

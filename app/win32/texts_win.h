@@ -34,7 +34,7 @@ inline constexpr const wchar_t* OutputIn = L"出力先：";
 inline constexpr const wchar_t* OutputMenuBeside = L"元の図面と同じフォルダ(&S)";
 inline constexpr const wchar_t* OutputMenuChoose = L"フォルダを指定(&F)...";
 inline constexpr const wchar_t* OutputDialogTitle = L"出力先のフォルダを選んでください";
-inline constexpr const wchar_t* AlsoRemove = L"ほかに削除：";
+inline constexpr const wchar_t* AlsoRemove = L"ほかの隠れた情報も削除：";
 inline constexpr const wchar_t* RemoveKinds[] = {L"メモ(&M)", L"図面外の要素(&G)", L"仮点(&K)", L"補助線(&U)"};
 // After Memo1's lines: what the window shows besides (each line no wider
 // than Memo1's widest).
