@@ -59,6 +59,9 @@ scale 96
 [ "$dpi" = 0 ] || fail "the window tests at 150 % failed"
 
 echo "== Quillmark.exe under Wine, driven by keyboard"
+# Settings an installed copy left in the user's folder (an earlier run's
+# package test) would be read first.
+rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Quillmark
 mkdir -p "$scratch/prog" "$scratch/data"
 cp "$exe" "$scratch/prog/"
 wine build/win/tools/makesamples/makesamples.exe "$(winpath "$scratch/data")" >/dev/null
